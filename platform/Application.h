@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object of the desk and of the test programs. An exception
+// that leaves an event handler (a failed statement, a file that cannot be
+// opened) ends that event only: it is shown in the error box and the
+// program runs on, as the operators expect of the desk.
+class Application : public QApplication {
+public:
+    Application(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};

@@ -1,0 +1,85 @@
+#include "platform/Boxes.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace boxes {
+namespace {
+
+Responder &responder()
+{
+    static Responder r;
+    return r;
+}
+
+QMessageBox::Icon qtIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Error: return QMessageBox::Critical;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Answer ask(const Request &request)
+{
+    if (responder())
+        return responder()(request);
+
+    const QString caption =
+        request.caption.isEmpty() ? QApplication::applicationDisplayName() : request.caption;
+    if (request.kind == Kind::Input) {
+        bool ok = false;
+        QString v = QInputDialog::getText(request.owner, caption, request.text,
+                                          QLineEdit::Normal, request.value, &ok);
+        return {ok, ok ? v : request.value};
+    }
+    QMessageBox box(qtIcon(request.icon), caption, request.text,
+                    request.kind == Kind::Confirm ? QMessageBox::Ok | QMessageBox::Cancel
+                                                  : QMessageBox::Ok,
+                    request.owner);
+    return {box.exec() == QMessageBox::Ok, {}};
+}
+
+} // namespace
+
+Responder setResponder(Responder r)
+{
+    Responder previous = std::move(responder());
+    responder() = std::move(r);
+    return previous;
+}
+
+void showMessage(const QString &text)
+{
+    ask({Kind::Message, text, {}, {}, Icon::None, nullptr});
+}
+
+void inform(QWidget *owner, const QString &text, const QString &caption, Icon icon)
+{
+    ask({Kind::Message, text, caption, {}, icon, owner});
+}
+
+bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon icon)
+{
+    return ask({Kind::Confirm, text, caption, {}, icon, owner}).ok;
+}
+
+void showError(const QString &text)
+{
+    ask({Kind::Error, text, {}, {}, Icon::Error, nullptr});
+}
+
+bool inputQuery(const QString &caption, const QString &prompt, QString &value)
+{
+    Answer a = ask({Kind::Input, prompt, caption, value, Icon::None, nullptr});
+    if (a.ok)
+        value = a.value;
+    return a.ok;
+}
+
+} // namespace boxes
