@@ -4,7 +4,6 @@
 #include "Sim.h"
 
 #include <charconv>
-#include <sstream>
 
 namespace {
 
@@ -29,102 +28,48 @@ std::string restOf(std::istringstream &in)
 
 std::string Sim::control(const std::string &line)
 {
+    using Command = std::string (Sim::*)(std::istringstream &);
+    static const std::pair<const char *, Command> table[] = {
+        {"sms", &Sim::smsCommand},         {"fail", &Sim::failCommand},
+        {"hold", &Sim::holdCommand},       {"release", &Sim::releaseCommand},
+        {"mute", &Sim::muteCommand},       {"garbage", &Sim::garbageCommand},
+        {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand},
+        {"drop", &Sim::dropCommand},       {"back", &Sim::backCommand},
+        {"hangup", &Sim::hangUpCommand},   {"show", &Sim::showCommand},
+    };
     std::istringstream in(line);
-    std::string word, a;
+    std::string word;
     in >> word;
-    std::string reply;
-    if (word == "sms") {
-        std::string storage, pdu;
-        in >> a >> pdu;
-        if (pdu.empty())
-            pdu = a; // no storage named: the modem's receive storage
-        else
-            storage = a;
-        std::string error;
-        const int index = modem_.deliver(storage, pdu, error);
-        reply = index ? "OK " + storage + " " + std::to_string(index) : "ERR " + error;
-    } else if (word == "fail") {
-        in >> a;
-        reply = faultCommand(a, restOf(in));
-    } else if (word == "hold") {
-        modem_.faults().holdNextResult = true;
-        reply = "OK";
-    } else if (word == "release") {
-        reply = modem_.releaseHeld() ? "OK" : "ERR nothing held";
-    } else if (word == "mute") {
-        int n = 0;
-        in >> a;
-        reply = toInt(a, n) && n >= 0 ? (modem_.faults().mutedCommands = n, "OK") : "ERR mute takes a count";
-    } else if (word == "garbage") {
-        int n = 0;
-        in >> a;
-        if (!toInt(a, n) || n < 1 || n > kMaxBytes) {
-            reply = "ERR garbage takes a count from 1 to 65536";
-        } else {
-            std::string bytes;
-            for (int i = 0; i < n; ++i) {
-                garbageSeed_ = garbageSeed_ * 1103515245u + 12345u; // fixed sequence, repeatable runs
-                bytes += static_cast<char>((garbageSeed_ >> 16) & 0xFF);
-            }
-            toTerminal(bytes);
-            reply = "OK";
-        }
-    } else if (word == "raw") {
-        in >> a;
-        const auto bytes = hex::decode(a);
-        if (a.empty() || !bytes) {
-            reply = "ERR raw takes hex text";
-        } else {
-            toTerminal(std::string(bytes->begin(), bytes->end()));
-            reply = "OK";
-        }
-    } else if (word == "longline") {
-        int n = 339;
-        in >> a;
-        if (!a.empty() && (!toInt(a, n) || n < 1 || n > kMaxBytes)) {
-            reply = "ERR longline takes a length from 1 to 65536";
-        } else {
-            std::string text;
-            for (int i = 0; i < n; ++i)
-                text += "0123456789ABCDEF"[i % 16]; // looks like a PDU line
-            toTerminal("\r\n" + text + "\r\n");
-            reply = "OK";
-        }
-    } else if (word == "drop") {
-        int ms = 0;
-        in >> a;
-        if (!a.empty() && (!toInt(a, ms) || ms < 0)) {
-            reply = "ERR drop takes milliseconds";
-        } else {
-            dropDevice();
-            if (!a.empty())
-                backAt_ = Clock::now() + std::chrono::milliseconds(ms);
-            reply = "OK";
-        }
-    } else if (word == "back") {
-        std::string error;
-        reply = bringBack(error) ? "OK" : "ERR " + error;
-    } else if (word == "hangup") {
-        reply = modem_.farEndHangUp() ? "OK" : "ERR no call";
-    } else if (word == "show") {
-        in >> a;
-        reply = showCommand(a);
-    } else {
-        reply = "ERR unknown command";
-    }
+    std::string reply = "ERR unknown command";
+    for (const auto &[name, command] : table)
+        if (word == name)
+            reply = (this->*command)(in);
     log_.line("CTL", escapeBytes(line) + " -> " + escapeBytes(reply));
     return reply;
 }
 
-std::string Sim::faultCommand(const std::string &which, const std::string &rest)
+std::string Sim::smsCommand(std::istringstream &in)
 {
-    std::istringstream in(rest);
-    std::string first;
-    in >> first;
+    std::string storage, pdu;
+    in >> storage >> pdu;
+    if (pdu.empty())
+        pdu.swap(storage); // no storage named: the modem's receive storage
+    std::string error;
+    const int index = modem_.deliver(storage, pdu, error);
+    return index ? "OK " + storage + " " + std::to_string(index) : "ERR " + error;
+}
+
+std::string Sim::failCommand(std::istringstream &in)
+{
+    std::string which, first;
+    in >> which;
+    const std::string rest = restOf(in);
+    std::istringstream restIn(rest);
+    restIn >> first;
     int count = 1;
     std::string text = rest;
     if (toInt(first, count))
-        text = restOf(in);
+        text = restOf(restIn);
     else
         count = 1;
     if (count < 0)
@@ -144,8 +89,97 @@ std::string Sim::faultCommand(const std::string &which, const std::string &rest)
     return "OK";
 }
 
-std::string Sim::showCommand(const std::string &which)
+std::string Sim::holdCommand(std::istringstream &)
 {
+    modem_.faults().holdNextResult = true;
+    return "OK";
+}
+
+std::string Sim::releaseCommand(std::istringstream &)
+{
+    return modem_.releaseHeld() ? "OK" : "ERR nothing held";
+}
+
+std::string Sim::muteCommand(std::istringstream &in)
+{
+    std::string a;
+    int n = 0;
+    in >> a;
+    if (!toInt(a, n) || n < 0)
+        return "ERR mute takes a count";
+    modem_.faults().mutedCommands = n;
+    return "OK";
+}
+
+std::string Sim::garbageCommand(std::istringstream &in)
+{
+    std::string a;
+    int n = 0;
+    in >> a;
+    if (!toInt(a, n) || n < 1 || n > kMaxBytes)
+        return "ERR garbage takes a count from 1 to 65536";
+    std::string bytes;
+    for (int i = 0; i < n; ++i) {
+        garbageSeed_ = garbageSeed_ * 1103515245u + 12345u; // a fixed sequence: runs repeat
+        bytes += static_cast<char>((garbageSeed_ >> 16) & 0xFF);
+    }
+    toTerminal(bytes);
+    return "OK";
+}
+
+std::string Sim::rawCommand(std::istringstream &in)
+{
+    std::string a;
+    in >> a;
+    const auto bytes = hex::decode(a);
+    if (a.empty() || !bytes)
+        return "ERR raw takes hex text";
+    toTerminal(std::string(bytes->begin(), bytes->end()));
+    return "OK";
+}
+
+std::string Sim::longLineCommand(std::istringstream &in)
+{
+    std::string a;
+    int n = 339; // one more than a reply line may have
+    in >> a;
+    if (!a.empty() && (!toInt(a, n) || n < 1 || n > kMaxBytes))
+        return "ERR longline takes a length from 1 to 65536";
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += "0123456789ABCDEF"[i % 16]; // looks like a PDU line
+    toTerminal("\r\n" + text + "\r\n");
+    return "OK";
+}
+
+std::string Sim::dropCommand(std::istringstream &in)
+{
+    std::string a;
+    int ms = 0;
+    in >> a;
+    if (!a.empty() && (!toInt(a, ms) || ms < 0))
+        return "ERR drop takes milliseconds";
+    dropDevice();
+    if (!a.empty())
+        backAt_ = Clock::now() + std::chrono::milliseconds(ms);
+    return "OK";
+}
+
+std::string Sim::backCommand(std::istringstream &)
+{
+    std::string error;
+    return bringBack(error) ? "OK" : "ERR " + error;
+}
+
+std::string Sim::hangUpCommand(std::istringstream &)
+{
+    return modem_.farEndHangUp() ? "OK" : "ERR no call";
+}
+
+std::string Sim::showCommand(std::istringstream &in)
+{
+    std::string which;
+    in >> which;
     if (hex::upper(which) == "PB") {
         std::string out = "OK " + std::to_string(scenario_.phoneBook.size()) + " " +
                           std::to_string(scenario_.phoneBookCapacity);

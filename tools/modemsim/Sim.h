@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <string>
 
 struct Options {
@@ -42,10 +43,21 @@ private:
     void trackTerminal();
     int pollTimeout() const;
 
-    // Control commands (Control.cpp): one line in, one reply line out.
+    // Control commands (Control.cpp): one line in, one reply line out; each
+    // command takes the rest of its line.
     std::string control(const std::string &line);
-    std::string faultCommand(const std::string &which, const std::string &rest);
-    std::string showCommand(const std::string &which);
+    std::string smsCommand(std::istringstream &in);
+    std::string failCommand(std::istringstream &in);
+    std::string holdCommand(std::istringstream &in);
+    std::string releaseCommand(std::istringstream &in);
+    std::string muteCommand(std::istringstream &in);
+    std::string garbageCommand(std::istringstream &in);
+    std::string rawCommand(std::istringstream &in);
+    std::string longLineCommand(std::istringstream &in);
+    std::string dropCommand(std::istringstream &in);
+    std::string backCommand(std::istringstream &in);
+    std::string hangUpCommand(std::istringstream &in);
+    std::string showCommand(std::istringstream &in);
     void dropDevice();
     bool bringBack(std::string &error);
 
