@@ -60,6 +60,7 @@ int Sim::run()
         return 1;
     }
 
+    int status = 0;
     for (;;) {
         trackTerminal();
         std::vector<pollfd> fds{{signals, POLLIN, 0}};
@@ -67,8 +68,12 @@ int Sim::run()
         if (watchTerminal)
             fds.push_back({pty_.fd(), static_cast<short>(POLLIN | (queue_.empty() ? 0 : POLLOUT)), 0});
         server_.watch(fds);
-        if (poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR)
+        if (poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR) {
+            log_.line("EV", std::string("poll failed: ") + std::strerror(errno));
+            std::cerr << "modemsim: poll: " << std::strerror(errno) << "\n";
+            status = 1;
             break;
+        }
         if (fds[0].revents)
             break; // a stop signal
         if (backAt_ && Clock::now() >= *backAt_) {
@@ -90,7 +95,7 @@ int Sim::run()
     log_.line("EV", "stopped");
     pty_.close();
     server_.close();
-    return 0;
+    return status;
 }
 
 int Sim::pollTimeout() const

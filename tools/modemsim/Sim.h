@@ -27,7 +27,7 @@ public:
 
     // Sets everything up, then serves until SIGTERM, SIGINT or SIGHUP.
     // Returns 0 after a clean stop (link and socket removed), 1 when the
-    // set-up fails (message on stderr).
+    // set-up or the loop fails (message on stderr).
     int run();
 
 private:
