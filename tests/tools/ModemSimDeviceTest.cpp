@@ -1,0 +1,123 @@
+// The port itself: the line speed rule, the device dropped and back, the
+// start from a scenario and a clean stop.
+#include "SimFixture.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SpeedTest : public SimTest {
+protected:
+    SpeedTest() : SimTest(9600) {}
+};
+
+TEST_F(SpeedTest, AnswersOnlyAtItsConfiguredSpeed)
+{
+    // The terminal opened at 115200; the modem runs at 9600.
+    term_->write("AT\r");
+    ASSERT_TRUE(sim_.waitForLog("RX-LOST 115200 \"AT\\r\""));
+    EXPECT_EQ(term_->pending(), "");
+
+    term_->setSpeed(9600);
+    EXPECT_EQ(term_->command("AT+CNMI=1,1"), "AT+CNMI=1,1\r\r\nOK\r\n");
+
+    term_->setSpeed(57600);
+    term_->write("AT\r");
+    ASSERT_TRUE(sim_.waitForLog("RX-LOST 57600"));
+    // Nor does anything the modem says reach a line at the wrong speed.
+    EXPECT_EQ(sim_.control("sms " + vectors::kDeliver7bit), "OK SM 2");
+    EXPECT_NE(sim_.log().find("TX-LOST 57600 \"\\r\\n+CMTI:"), std::string::npos);
+    EXPECT_EQ(term_->pending(), "");
+    EXPECT_EQ(sim_.commands(), std::vector<std::string>{"AT+CNMI=1,1"});
+}
+
+using AnySpeedTest = SimTest;
+
+TEST_F(AnySpeedTest, AnswersAtEverySpeedByDefault)
+{
+    for (unsigned baud : {115200u, 57600u, 9600u}) {
+        term_->setSpeed(baud);
+        EXPECT_EQ(term_->command("AT"), "AT\r\r\nOK\r\n") << baud;
+    }
+    EXPECT_NE(sim_.log().find("RX 9600 \"AT\\r\""), std::string::npos);
+}
+
+using DeviceTest = SimTest;
+
+TEST_F(DeviceTest, DroppedDeviceHangsUpAndComesBackAtTheSameLinkWithPowerOnState)
+{
+    term_->command("ATE0");
+    term_->command("AT+CPMS=\"ME\"");
+    const std::string before = fs::read_symlink(sim_.port());
+
+    EXPECT_EQ(sim_.control("drop"), "OK");
+    EXPECT_TRUE(term_->waitHangUp());
+    EXPECT_FALSE(fs::is_symlink(sim_.port()));
+    EXPECT_FALSE(Terminal(sim_.port()).isOpen());
+    // A message that arrives meanwhile is kept by the SIM.
+    EXPECT_EQ(sim_.control("sms " + vectors::kDeliver7bit), "OK SM 2");
+
+    EXPECT_EQ(sim_.control("back"), "OK");
+    ASSERT_TRUE(fs::is_symlink(sim_.port()));
+    Terminal again(sim_.port());
+    ASSERT_TRUE(again.isOpen());
+    EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n"); // echo on again
+    EXPECT_EQ(again.command("AT+CPMS?"),
+              "AT+CPMS?\r\r\n+CPMS: \"SM\",2,10,\"SM\",2,10,\"SM\",2,10\r\n\r\nOK\r\n");
+    // The old terminal is still held, so the new pair is another one.
+    EXPECT_NE(fs::read_symlink(sim_.port()), before);
+}
+
+TEST_F(DeviceTest, TimedDropComesBackByItself)
+{
+    EXPECT_EQ(sim_.control("drop 100"), "OK");
+    EXPECT_TRUE(term_->waitHangUp());
+    ASSERT_TRUE(sim_.waitFor([&] { return fs::is_symlink(sim_.port()); }));
+    Terminal again(sim_.port());
+    EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n");
+}
+
+TEST_F(DeviceTest, OutputWhileThePortIsClosedIsLostNotQueued)
+{
+    term_->command("AT+CNMI=1,1");
+    term_.reset();
+    ASSERT_TRUE(sim_.waitForLog("terminal closed"));
+    EXPECT_EQ(sim_.control("sms " + vectors::kDeliver7bit), "OK SM 2");
+    EXPECT_NE(sim_.log().find("TX-LOST"), std::string::npos);
+
+    Terminal again(sim_.port());
+    EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n");
+}
+
+TEST(ModemSimProcess, StopsCleanlyOnTerminateAndRemovesItsFiles)
+{
+    ModemSim sim;
+    ASSERT_TRUE(sim.started()) << sim.errorOutput();
+    const std::string link = sim.port();
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_FALSE(fs::exists(sim.folder() + "/control"));
+    EXPECT_NE(sim.log().find("EV stopped"), std::string::npos);
+}
+
+TEST(ModemSimProcess, BadScenarioStopsTheStartNamingTheLine)
+{
+    ModemSim sim(ModemSim::Options{"imei 123\nmessage SM 0 0 00\n", 0});
+    EXPECT_FALSE(sim.started());
+    EXPECT_NE(sim.errorOutput().find("scenario.txt:2:"), std::string::npos) << sim.errorOutput();
+    EXPECT_EQ(sim.stop(), 1);
+}
+
+TEST(ModemSimProcess, EmptyStartWithoutScenario)
+{
+    ModemSim sim;
+    ASSERT_TRUE(sim.started());
+    Terminal term(sim.port());
+    EXPECT_EQ(term.command("AT+CPMS=\"SM\""), "AT+CPMS=\"SM\"\r\r\n+CPMS: 0,30,0,30,0,30\r\n\r\nOK\r\n");
+    EXPECT_EQ(term.command("AT+CMGR=1"), "AT+CMGR=1\r\r\nOK\r\n");
+    EXPECT_EQ(term.command("AT+CPBR=1"), "AT+CPBR=1\r\r\nOK\r\n");
+}
+
+} // namespace
