@@ -32,6 +32,40 @@ TFieldKind kindOf(const char *declared)
 
 const char *orEmpty(const char *s) { return s ? s : ""; }
 
+// Each column's name in its table when every column comes straight from one
+// table of the main database; empty otherwise.
+std::vector<std::string> singleTableOrigins(sqlite3_stmt *st)
+{
+    const std::string table = orEmpty(sqlite3_column_table_name(st, 0));
+    std::vector<std::string> origins;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        if (table.empty() || table != orEmpty(sqlite3_column_table_name(st, i))
+            || std::strcmp(orEmpty(sqlite3_column_database_name(st, i)), "main") != 0)
+            return {};
+        origins.emplace_back(orEmpty(sqlite3_column_origin_name(st, i)));
+    }
+    return origins;
+}
+
+// Replaces st by the same select with the rowid first and returns 1 when
+// that resolves to the same table; leaves st and returns 0 otherwise.
+int carryRowid(sqlite3 *db, const std::string &text, ado::Statement &st)
+{
+    if (!ado::sql::canCarryRowid(text))
+        return 0;
+    try {
+        ado::Statement withRowid(db, ado::sql::withRowid(text));
+        if (sqlite3_column_count(withRowid.get()) != sqlite3_column_count(st.get()) + 1
+            || std::strcmp(orEmpty(sqlite3_column_table_name(withRowid.get(), 0)),
+                           orEmpty(sqlite3_column_table_name(st.get(), 0))) != 0)
+            return 0;
+        st = std::move(withRowid);
+        return 1;
+    } catch (const EDatabaseError &) {
+        return 0; // "_rowid_" ambiguous: a join in disguise stays read-only
+    }
+}
+
 } // namespace
 
 TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name)
@@ -73,6 +107,24 @@ void TAdoQuery::SetSQL(std::string text)
     sql_ = std::move(text);
 }
 
+void TAdoQuery::setFields(sqlite3_stmt *st, int count)
+{
+    // Field objects are reused, never freed while the query lives: a pointer
+    // kept across a reopen names some field still, never freed memory.
+    for (int i = 0; i < count; ++i) {
+        std::string name = orEmpty(sqlite3_column_name(st, i + offset_));
+        const TFieldKind kind = kindOf(sqlite3_column_decltype(st, i + offset_));
+        if (size_t(i) < fields_.size()) {
+            fields_[size_t(i)]->name_ = std::move(name);
+            fields_[size_t(i)]->kind_ = kind;
+        } else {
+            fields_.emplace_back(new TField(this, i, std::move(name), kind));
+        }
+    }
+    fieldCount_ = count;
+    nullRow_.assign(size_t(count), TAdoValue{});
+}
+
 void TAdoQuery::Open()
 {
     if (Active())
@@ -86,40 +138,12 @@ void TAdoQuery::Open()
     if (count == 0)
         fail("CommandText does not return a result set");
 
-    std::string table = orEmpty(sqlite3_column_table_name(st.get(), 0));
-    std::vector<std::string> origins;
-    for (int i = 0; i < count && !table.empty(); ++i) {
-        if (table != orEmpty(sqlite3_column_table_name(st.get(), i))
-            || std::strcmp(orEmpty(sqlite3_column_database_name(st.get(), i)), "main") != 0)
-            table.clear();
-        else
-            origins.emplace_back(orEmpty(sqlite3_column_origin_name(st.get(), i)));
-    }
-    int offset = 0;
-    if (!table.empty() && ado::sql::canCarryRowid(text)) {
-        try {
-            ado::Statement withRowid(db, ado::sql::withRowid(text));
-            if (sqlite3_column_count(withRowid.get()) == count + 1) {
-                st = std::move(withRowid);
-                offset = 1;
-            }
-        } catch (const EDatabaseError &) {
-            // "_rowid_" ambiguous (a join in disguise): the result stays read-only.
-        }
-    }
-    if (offset == 0) {
-        table.clear();
-        origins.clear();
-    }
-
-    fields_.clear();
-    for (int i = 0; i < count; ++i)
-        fields_.emplace_back(new TField(this, i, orEmpty(sqlite3_column_name(st.get(), i + offset)),
-                                        kindOf(sqlite3_column_decltype(st.get(), i + offset))));
-    nullRow_.assign(size_t(count), TAdoValue{});
+    std::vector<std::string> origins = singleTableOrigins(st.get());
+    const int offset = origins.empty() ? 0 : carryRowid(db, text, st);
+    table_ = offset ? orEmpty(sqlite3_column_table_name(st.get(), 1)) : "";
+    origins_ = offset ? std::move(origins) : std::vector<std::string>{};
     offset_ = offset;
-    table_ = std::move(table);
-    origins_ = std::move(origins);
+    setFields(st.get(), count);
     cursor_ = std::move(st);
     state_ = TDataSetState::dsBrowse;
     try {
@@ -144,9 +168,10 @@ int64_t TAdoQuery::ExecSQL()
         fail("The query has no connection");
     sqlite3 *db = connection_->handle();
     ado::Statement st(db, ado::sql::normalise(sql_));
+    const int before = sqlite3_total_changes(db);
     while (st.step()) {
     }
-    return sqlite3_stmt_readonly(st.get()) ? 0 : sqlite3_changes(db);
+    return sqlite3_total_changes(db) - before;
 }
 
 void TAdoQuery::Close()
@@ -164,15 +189,14 @@ void TAdoQuery::Close()
     origins_.clear();
     pos_ = savedPos_ = -1;
     eof_ = bof_ = true;
-    // Field objects stay until the next Open: a stale pointer then throws
-    // "closed dataset" instead of reading freed memory.
+    fieldCount_ = 0;
     notify(Event::State);
     notify(Event::Data);
 }
 
 TAdoQuery::Row TAdoQuery::readRow(sqlite3_stmt *st, int offset) const
 {
-    Row row(fields_.size());
+    Row row(static_cast<size_t>(fieldCount_));
     for (size_t i = 0; i < row.size(); ++i) {
         const int c = int(i) + offset;
         TAdoValue &v = row[i];
@@ -330,10 +354,10 @@ TField *TAdoQuery::FindField(std::string_view name)
 {
     if (!Active())
         return nullptr;
-    for (auto &f : fields_)
-        if (f->FieldName().size() == name.size()
+    for (int i = 0; i < fieldCount_; ++i)
+        if (const TField *f = fields_[size_t(i)].get(); f->FieldName().size() == name.size()
             && strncasecmp(f->FieldName().data(), name.data(), name.size()) == 0)
-            return f.get();
+            return fields_[size_t(i)].get();
     return nullptr;
 }
 
@@ -343,185 +367,6 @@ TField *TAdoQuery::FieldByName(std::string_view name)
     if (TField *f = FindField(name))
         return f;
     fail("Field '" + std::string(name) + "' not found");
-}
-
-const TAdoValue &TAdoQuery::value(int index) const
-{
-    requireActive();
-    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)
-        return buffer_[size_t(index)];
-    if (pos_ < 0)
-        return nullRow_[size_t(index)];
-    return rows_[size_t(pos_)][size_t(index)];
-}
-
-void TAdoQuery::assign(int index, TAdoValue value)
-{
-    requireActive();
-    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
-        fail("Dataset not in edit or insert mode");
-    buffer_[size_t(index)] = std::move(value);
-    modified_[size_t(index)] = true;
-    notify(Event::Data);
-}
-
-void TAdoQuery::Append()
-{
-    requireModifiable();
-    checkBrowseMode();
-    savedPos_ = pos_;
-    buffer_ = nullRow_;
-    modified_.assign(fields_.size(), false);
-    state_ = TDataSetState::dsInsert;
-    eof_ = bof_ = false;
-    notify(Event::State);
-    notify(Event::Data);
-}
-
-void TAdoQuery::Edit()
-{
-    requireModifiable();
-    if (state_ != TDataSetState::dsBrowse)
-        return;
-    if (rows_.empty()) {
-        Append();
-        return;
-    }
-    buffer_ = rows_[size_t(pos_)];
-    modified_.assign(fields_.size(), false);
-    state_ = TDataSetState::dsEdit;
-    notify(Event::State);
-}
-
-void TAdoQuery::Cancel()
-{
-    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
-        return;
-    if (state_ == TDataSetState::dsInsert) {
-        pos_ = savedPos_;
-        eof_ = rows_.empty();
-        bof_ = pos_ <= 0;
-    }
-    state_ = TDataSetState::dsBrowse;
-    buffer_.clear();
-    modified_.clear();
-    notify(Event::State);
-    notify(Event::Data);
-}
-
-void TAdoQuery::Post()
-{
-    requireActive();
-    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
-        return;
-    notify(Event::Update);
-    if (state_ == TDataSetState::dsInsert)
-        postInsert();
-    else
-        postEdit();
-    state_ = TDataSetState::dsBrowse;
-    buffer_.clear();
-    modified_.clear();
-    notify(Event::State);
-    notify(Event::Data);
-}
-
-std::vector<int> TAdoQuery::modifiedColumns() const
-{
-    std::vector<int> out;
-    for (size_t i = 0; i < modified_.size(); ++i)
-        if (modified_[i])
-            out.push_back(int(i));
-    return out;
-}
-
-void TAdoQuery::bindRow(sqlite3_stmt *st, const std::vector<int> &columns, int first) const
-{
-    int n = first;
-    for (int c : columns) {
-        const TAdoValue &v = buffer_[size_t(c)];
-        switch (v.type) {
-        case TAdoValue::Null:
-            sqlite3_bind_null(st, n);
-            break;
-        case TAdoValue::Integer:
-            sqlite3_bind_int64(st, n, v.integer);
-            break;
-        case TAdoValue::Float:
-            sqlite3_bind_double(st, n, v.real);
-            break;
-        case TAdoValue::Text:
-            sqlite3_bind_text(st, n, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT);
-            break;
-        case TAdoValue::Blob:
-            if (v.bytes.empty())
-                sqlite3_bind_zeroblob(st, n, 0); // an empty picture, not NULL
-            else
-                sqlite3_bind_blob(st, n, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        ++n;
-    }
-}
-
-TAdoQuery::Row TAdoQuery::reread(int64_t rowid)
-{
-    std::string sql = "SELECT ";
-    for (size_t i = 0; i < origins_.size(); ++i)
-        sql += (i ? "," : "") + ado::sql::quoteName(origins_[i]);
-    sql += " FROM " + ado::sql::quoteName(table_) + " WHERE _rowid_=?";
-    ado::Statement st(connection_->handle(), sql);
-    sqlite3_bind_int64(st.get(), 1, rowid);
-    if (!st.step())
-        return buffer_; // gone already (another writer): keep what was posted
-    return readRow(st.get(), 0);
-}
-
-void TAdoQuery::postInsert()
-{
-    sqlite3 *db = connection_->handle();
-    const std::vector<int> columns = modifiedColumns();
-    std::string sql = "INSERT INTO " + ado::sql::quoteName(table_);
-    if (columns.empty()) {
-        sql += " DEFAULT VALUES";
-    } else {
-        std::string names, marks;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? "," : "") + ado::sql::quoteName(origins_[size_t(columns[i])]);
-            marks += i ? ",?" : "?";
-        }
-        sql += " (" + names + ") VALUES (" + marks + ")";
-    }
-    ado::Statement st(db, sql);
-    bindRow(st.get(), columns, 1);
-    st.step();
-    const int64_t rowid = sqlite3_last_insert_rowid(db);
-    written_.insert(rowid);
-    rows_.push_back(reread(rowid));
-    rowids_.push_back(rowid);
-    pos_ = int(rows_.size()) - 1;
-    eof_ = bof_ = false;
-}
-
-void TAdoQuery::postEdit()
-{
-    const std::vector<int> columns = modifiedColumns();
-    if (columns.empty())
-        return;
-    sqlite3 *db = connection_->handle();
-    const int64_t rowid = rowids_[size_t(pos_)];
-    std::string sql = "UPDATE " + ado::sql::quoteName(table_) + " SET ";
-    for (size_t i = 0; i < columns.size(); ++i)
-        sql += (i ? "," : "") + ado::sql::quoteName(origins_[size_t(columns[i])]) + "=?";
-    sql += " WHERE _rowid_=?";
-    ado::Statement st(db, sql);
-    bindRow(st.get(), columns, 1);
-    sqlite3_bind_int64(st.get(), int(columns.size()) + 1, rowid);
-    st.step();
-    if (sqlite3_changes(db) == 0)
-        fail("Row cannot be located for updating: it was deleted meanwhile");
-    written_.insert(rowid);
-    rows_[size_t(pos_)] = reread(rowid);
 }
 
 void TAdoQuery::notify(Event event)

@@ -31,7 +31,9 @@ enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 // select (no DISTINCT, grouping, compound or join), can be changed; each of
 // its rows carries the table's rowid, and Post writes exactly that row with
 // bound values (an INSERT of the assigned columns, or an UPDATE of the
-// changed ones). Other results are read-only (CanModify false).
+// changed ones, which fails when the row no longer holds in those columns
+// what was read: deleted, or changed meanwhile through another query). Other
+// results are read-only (CanModify false).
 //
 // Conventions kept from the system this replaces: "delete * from" runs as
 // "delete from"; field names are matched without regard to case; Eof turns
@@ -85,7 +87,7 @@ public:
     int RecNo() const;
     void SetRecNo(int recNo);
 
-    int FieldCount() const { return int(fields_.size()); }
+    int FieldCount() const { return fieldCount_; }
     // Throw EDatabaseError when the query is closed or the field is missing.
     TField *Fields(int index);
     TField *FieldByName(std::string_view name);
@@ -109,13 +111,14 @@ private:
     void requireActive() const;
     void requireModifiable() const;
     void checkBrowseMode();
+    void setFields(sqlite3_stmt *st, int count);
     bool fetchOne();
     void fetchAll();
     Row readRow(sqlite3_stmt *st, int offset) const;
     Row reread(int64_t rowid);
     void postInsert();
     void postEdit();
-    void bindRow(sqlite3_stmt *st, const std::vector<int> &columns, int first) const;
+    void bindRow(sqlite3_stmt *st, const Row &row, const std::vector<int> &columns, int first) const;
     std::vector<int> modifiedColumns() const;
     const TAdoValue &value(int index) const;
     void assign(int index, TAdoValue value);
@@ -126,7 +129,8 @@ private:
     std::string sql_;
     TDataSetState state_ = TDataSetState::dsInactive;
     ado::Statement cursor_;          // rows not read yet; empty once all are
-    std::vector<std::unique_ptr<TField>> fields_;
+    std::vector<std::unique_ptr<TField>> fields_; // the first fieldCount_ are this result's
+    int fieldCount_ = 0;
     int offset_ = 0;                 // 1 when column 0 is the rowid
     std::string table_;              // the table a modifiable result comes from
     std::vector<std::string> origins_; // each field's column in table_

@@ -111,6 +111,25 @@ TEST(Connection, ClosingItClosesItsQueriesAndDroppingItDetachesThem)
     EXPECT_THROW(q.Open(), EDatabaseError);
 }
 
+TEST(Connection, RebuildsIndicesMadeUnderAnotherCollationVersion)
+{
+    WorkDir dir;
+    workfolder::create(dir.path());
+    {
+        TAdoConnection db(TDataModule1::ConnectionString);
+        db.Open();
+        db.Execute("PRAGMA user_version = 7"); // as if made by another ICU
+    }
+    TDataModule1 dm;
+    TAdoQuery &q = dm.Query1;
+    q.SetSQL("PRAGMA user_version");
+    q.Open();
+    EXPECT_NE(q.Fields(0)->AsInteger(), 7);
+    q.SetSQL("PRAGMA integrity_check");
+    q.Open();
+    EXPECT_EQ(q.Fields(0)->AsString(), "ok");
+}
+
 class Encryption : public DataFixture {};
 
 TEST_F(Encryption, TheFileShowsNoTableNameOrValue)

@@ -179,6 +179,31 @@ TEST_F(QueryCursor, EditOfARowDeletedMeanwhileFailsInsteadOfInserting)
     EXPECT_EQ(count("select * from client"), 2);
 }
 
+TEST_F(QueryCursor, EditDoesNotOverwriteAChangeMadeMeanwhile)
+{
+    TAdoQuery &editor = dm->Query3;
+    editor.SetSQL("select * from client where CLIENTID='张三'");
+    editor.Open();
+    TAdoQuery &other = dm->Query1;
+    other.SetSQL("select * from client where clientid='张三'");
+    other.Open();
+    other.Edit();
+    other.FieldByName("CONTACT")->SetAsString("13911111111");
+    other.Post();
+
+    editor.Edit();
+    editor.FieldByName("CONTACT")->SetAsString("13922222222");
+    EXPECT_THROW(editor.Post(), EDatabaseError);
+    editor.Cancel();
+    // A column the other writer left alone can still be changed.
+    editor.Edit();
+    editor.FieldByName("nickname")->SetAsString("小张");
+    editor.Post();
+    TAdoQuery &p = probe("select * from client where clientid='张三'");
+    EXPECT_EQ(p.FieldByName("CONTACT")->AsString(), "13911111111");
+    EXPECT_EQ(p.FieldByName("nickname")->AsString(), "小张");
+}
+
 TEST_F(QueryCursor, WrongUseRaisesInsteadOfGuessing)
 {
     TAdoQuery &q = dm->Query1;
@@ -194,6 +219,12 @@ TEST_F(QueryCursor, WrongUseRaisesInsteadOfGuessing)
     }
     EXPECT_EQ(q.FindField("nope"), nullptr);
     EXPECT_EQ(q.FieldByName("clientid"), q.FieldByName("CLIENTID"));
+    TField *stale = q.FieldByName("nation"); // the 26th column
+    q.Close();
+    EXPECT_THROW(stale->AsString(), EDatabaseError);
+    q.SetSQL("select * from cgroup");
+    q.Open();
+    EXPECT_THROW(stale->AsString(), EDatabaseError);
 
     // A computed or de-duplicated result cannot be written back.
     for (const char *sql : {"select count(*) from client", "select distinct CONTACT from client",
