@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Schema.h"
 #include "platform/Ado.h"
 
 // The data module: the one connection to "dbvord.mdb" in the current
