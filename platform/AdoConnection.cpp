@@ -1,0 +1,258 @@
+#include "platform/AdoConnection.h"
+
+#include "platform/AdoCollation.h"
+#include "platform/AdoError.h"
+#include "platform/AdoQuery.h"
+#include "platform/AdoSql.h"
+#include "platform/AdoStatement.h"
+#include "platform/AdoText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace ado {
+
+namespace {
+
+std::string trimmed(std::string_view s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+[[noreturn]] void badString(const std::string &why)
+{
+    throw EDatabaseError(0, "Invalid connection string: " + why);
+}
+
+// Reads one value from text[i], up to the next ';' outside quotes.
+std::string readValue(std::string_view text, size_t &i)
+{
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+        const char q = text[i++];
+        std::string value;
+        for (;;) {
+            if (i >= text.size())
+                badString("unclosed quote");
+            if (text[i] == q) {
+                if (i + 1 < text.size() && text[i + 1] == q) {
+                    value += q;
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                break;
+            }
+            value += text[i++];
+        }
+        size_t end = text.find(';', i);
+        if (!trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)).empty())
+            badString("text after a quoted value");
+        i = end == std::string_view::npos ? text.size() : end + 1;
+        return value;
+    }
+    size_t end = text.find(';', i);
+    std::string value = trimmed(text.substr(i, end == std::string_view::npos ? end : end - i));
+    i = end == std::string_view::npos ? text.size() : end + 1;
+    return value;
+}
+
+bool readOnlyMode(const std::string &mode)
+{
+    bool read = false, write = false;
+    size_t start = 0;
+    while (start <= mode.size()) {
+        size_t bar = mode.find('|', start);
+        std::string token = lower(trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start)));
+        if (token == "read")
+            read = true;
+        else if (token == "write")
+            write = true;
+        else if (token == "readwrite")
+            read = write = true;
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    return read && !write;
+}
+
+bool fileExists(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+void applyKey(sqlite3 *db, const std::string &password)
+{
+    if (password.empty())
+        return;
+    Statement key(db, "PRAGMA key = " + QuotedStr(password));
+    key.step();
+}
+
+int64_t runOne(sqlite3 *db, std::string_view sql)
+{
+    Statement st(db, sql);
+    while (st.step()) {
+    }
+    return sqlite3_changes(db);
+}
+
+} // namespace
+
+ConnectionSettings parseConnectionString(std::string_view text)
+{
+    ConnectionSettings out;
+    bool haveSource = false;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t eq = text.find('=', i);
+        size_t semi = text.find(';', i);
+        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
+            std::string rest = trimmed(text.substr(i, semi == std::string_view::npos ? semi : semi - i));
+            if (!rest.empty())
+                badString("\"" + rest + "\" has no value");
+            i = semi == std::string_view::npos ? text.size() : semi + 1;
+            continue;
+        }
+        const std::string key = lower(trimmed(text.substr(i, eq - i)));
+        i = eq + 1;
+        const std::string value = readValue(text, i);
+        if (key == "data source") {
+            out.dataSource = value;
+            haveSource = !value.empty();
+        } else if (key == "jet oledb:database password") {
+            out.password = value;
+        } else if (key == "mode") {
+            out.readOnly = readOnlyMode(value);
+        } else if (key == "locale identifier") {
+            if (trimmed(value) != "2052")
+                badString("Locale Identifier " + value + " is not supported (the database collates as 2052)");
+        }
+    }
+    if (!haveSource)
+        badString("no Data Source");
+    return out;
+}
+
+} // namespace ado
+
+TAdoConnection::TAdoConnection(std::string connectionString)
+    : ConnectionString(std::move(connectionString))
+{
+}
+
+TAdoConnection::~TAdoConnection()
+{
+    Close();
+    for (TAdoQuery *q : queries_)
+        q->connection_ = nullptr;
+}
+
+sqlite3 *TAdoConnection::handle() const
+{
+    if (!db_)
+        throw EDatabaseError(0, "The connection is closed");
+    return db_;
+}
+
+void TAdoConnection::attach(TAdoQuery *query) { queries_.push_back(query); }
+
+void TAdoConnection::detach(TAdoQuery *query)
+{
+    queries_.erase(std::remove(queries_.begin(), queries_.end(), query), queries_.end());
+}
+
+void TAdoConnection::Open()
+{
+    if (db_)
+        return;
+    const ado::ConnectionSettings settings = ado::parseConnectionString(ConnectionString);
+    sqlite3 *db = nullptr;
+    // No SQLITE_OPEN_CREATE: a missing file is an error, never a new empty one.
+    int flags = settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int rc = sqlite3_open_v2(settings.dataSource.c_str(), &db, flags, nullptr);
+    try {
+        if (rc != SQLITE_OK)
+            ado::throwError(db);
+        ado::applyKey(db, settings.password);
+        // Brief waits ride out another program's commit; a lock held longer
+        // fails the open with the database's "database is locked".
+        sqlite3_busy_timeout(db, 1000);
+        ado::registerCollation(db);
+        // The first read proves the key: a wrong one gives "file is encrypted or is not a database".
+        ado::runOne(db, "SELECT count(*) FROM sqlite_master");
+        if (!settings.readOnly) {
+            const int32_t version = ado::collationVersion();
+            ado::Statement st(db, "PRAGMA user_version");
+            st.step();
+            if (sqlite3_column_int(st.get(), 0) != version) {
+                st.finalize();
+                // Indices ordered by another ICU could mislead lookups.
+                ado::runOne(db, std::string("REINDEX ") + ado::CollationName);
+                ado::runOne(db, "PRAGMA user_version = " + std::to_string(version));
+            }
+        }
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    db_ = db;
+}
+
+void TAdoConnection::Close()
+{
+    for (TAdoQuery *q : queries_)
+        q->Close();
+    if (db_) {
+        // v2: should a statement still live somewhere, the handle closes with it.
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+int64_t TAdoConnection::Execute(std::string_view sql)
+{
+    return ado::runOne(handle(), ado::sql::normalise(sql));
+}
+
+void TAdoConnection::CreateDatabase(const std::string &path, const std::string &password,
+                                    const std::vector<std::string> &statements)
+{
+    if (ado::fileExists(path))
+        throw EDatabaseError(0, path + ": the file exists already");
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    try {
+        if (rc != SQLITE_OK)
+            ado::throwError(db);
+        ado::applyKey(db, password);
+        ado::registerCollation(db);
+        ado::runOne(db, "BEGIN");
+        for (const std::string &s : statements)
+            ado::runOne(db, s);
+        ado::runOne(db, "PRAGMA user_version = " + std::to_string(ado::collationVersion()));
+        ado::runOne(db, "COMMIT");
+    } catch (...) {
+        sqlite3_close_v2(db);
+        std::remove(path.c_str());
+        throw;
+    }
+    sqlite3_close_v2(db);
+}

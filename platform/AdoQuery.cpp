@@ -1,0 +1,389 @@
+#include "platform/AdoQuery.h"
+
+#include "platform/AdoConnection.h"
+#include "platform/AdoDataSource.h"
+#include "platform/AdoError.h"
+#include "platform/AdoSql.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sqlite3.h>
+#include <strings.h>
+
+namespace {
+
+TFieldKind kindOf(const char *declared)
+{
+    if (!declared)
+        return TFieldKind::Variant;
+    std::string t(declared);
+    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    auto has = [&](const char *w) { return t.find(w) != std::string::npos; };
+    if (has("DATE") || has("TIME"))
+        return TFieldKind::DateTime;
+    if (has("INT"))
+        return TFieldKind::Integer;
+    if (has("BLOB"))
+        return TFieldKind::Bytes;
+    if (has("REAL") || has("FLOA") || has("DOUB"))
+        return TFieldKind::Float;
+    return TFieldKind::Text;
+}
+
+const char *orEmpty(const char *s) { return s ? s : ""; }
+
+// Each column's name in its table when every column comes straight from one
+// table of the main database; empty otherwise.
+std::vector<std::string> singleTableOrigins(sqlite3_stmt *st)
+{
+    const std::string table = orEmpty(sqlite3_column_table_name(st, 0));
+    std::vector<std::string> origins;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        if (table.empty() || table != orEmpty(sqlite3_column_table_name(st, i))
+            || std::strcmp(orEmpty(sqlite3_column_database_name(st, i)), "main") != 0)
+            return {};
+        origins.emplace_back(orEmpty(sqlite3_column_origin_name(st, i)));
+    }
+    return origins;
+}
+
+// Replaces st by the same select with the rowid first and returns 1 when
+// that resolves to the same table; leaves st and returns 0 otherwise.
+int carryRowid(sqlite3 *db, const std::string &text, ado::Statement &st)
+{
+    if (!ado::sql::canCarryRowid(text))
+        return 0;
+    try {
+        ado::Statement withRowid(db, ado::sql::withRowid(text));
+        if (sqlite3_column_count(withRowid.get()) != sqlite3_column_count(st.get()) + 1
+            || std::strcmp(orEmpty(sqlite3_column_table_name(withRowid.get(), 0)),
+                           orEmpty(sqlite3_column_table_name(st.get(), 0))) != 0)
+            return 0;
+        st = std::move(withRowid);
+        return 1;
+    } catch (const EDatabaseError &) {
+        return 0; // "_rowid_" ambiguous: a join in disguise stays read-only
+    }
+}
+
+} // namespace
+
+TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name)
+    : Name(std::move(name)), connection_(&connection)
+{
+    connection.attach(this);
+}
+
+TAdoQuery::~TAdoQuery()
+{
+    Close();
+    for (TDataSource *s : sources_)
+        s->dataSet_ = nullptr;
+    if (connection_)
+        connection_->detach(this);
+}
+
+void TAdoQuery::fail(const std::string &what) const
+{
+    throw EDatabaseError(0, Name.empty() ? what : Name + ": " + what);
+}
+
+void TAdoQuery::requireActive() const
+{
+    if (!Active())
+        fail("Cannot perform this operation on a closed dataset");
+}
+
+void TAdoQuery::requireModifiable() const
+{
+    requireActive();
+    if (table_.empty())
+        fail("Cannot modify a read-only dataset");
+}
+
+void TAdoQuery::SetSQL(std::string text)
+{
+    Close();
+    sql_ = std::move(text);
+}
+
+void TAdoQuery::setFields(sqlite3_stmt *st, int count)
+{
+    // Field objects are reused, never freed while the query lives: a pointer
+    // kept across a reopen names some field still, never freed memory.
+    for (int i = 0; i < count; ++i) {
+        std::string name = orEmpty(sqlite3_column_name(st, i + offset_));
+        const TFieldKind kind = kindOf(sqlite3_column_decltype(st, i + offset_));
+        if (size_t(i) < fields_.size()) {
+            fields_[size_t(i)]->name_ = std::move(name);
+            fields_[size_t(i)]->kind_ = kind;
+        } else {
+            fields_.emplace_back(new TField(this, i, std::move(name), kind));
+        }
+    }
+    fieldCount_ = count;
+    nullRow_.assign(size_t(count), TAdoValue{});
+}
+
+void TAdoQuery::Open()
+{
+    if (Active())
+        return;
+    if (!connection_)
+        fail("The query has no connection");
+    sqlite3 *db = connection_->handle();
+    const std::string text = ado::sql::normalise(sql_);
+    ado::Statement st(db, text);
+    const int count = sqlite3_column_count(st.get());
+    if (count == 0)
+        fail("CommandText does not return a result set");
+
+    std::vector<std::string> origins = singleTableOrigins(st.get());
+    const int offset = origins.empty() ? 0 : carryRowid(db, text, st);
+    table_ = offset ? orEmpty(sqlite3_column_table_name(st.get(), 1)) : "";
+    origins_ = offset ? std::move(origins) : std::vector<std::string>{};
+    offset_ = offset;
+    setFields(st.get(), count);
+    cursor_ = std::move(st);
+    state_ = TDataSetState::dsBrowse;
+    try {
+        fetchOne();
+    } catch (...) {
+        Close();
+        throw;
+    }
+    pos_ = rows_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rows_.empty();
+    notify(Event::State);
+    notify(Event::Data);
+    if (!rows_.empty() && AfterScroll)
+        AfterScroll(*this);
+}
+
+int64_t TAdoQuery::ExecSQL()
+{
+    Close();
+    if (!connection_)
+        fail("The query has no connection");
+    sqlite3 *db = connection_->handle();
+    ado::Statement st(db, ado::sql::normalise(sql_));
+    const int before = sqlite3_total_changes(db);
+    while (st.step()) {
+    }
+    return sqlite3_total_changes(db) - before;
+}
+
+void TAdoQuery::Close()
+{
+    if (!Active())
+        return;
+    state_ = TDataSetState::dsInactive;
+    cursor_.finalize();
+    rows_.clear();
+    rowids_.clear();
+    written_.clear();
+    buffer_.clear();
+    modified_.clear();
+    table_.clear();
+    origins_.clear();
+    pos_ = savedPos_ = -1;
+    eof_ = bof_ = true;
+    fieldCount_ = 0;
+    notify(Event::State);
+    notify(Event::Data);
+}
+
+TAdoQuery::Row TAdoQuery::readRow(sqlite3_stmt *st, int offset) const
+{
+    Row row(static_cast<size_t>(fieldCount_));
+    for (size_t i = 0; i < row.size(); ++i) {
+        const int c = int(i) + offset;
+        TAdoValue &v = row[i];
+        switch (sqlite3_column_type(st, c)) {
+        case SQLITE_INTEGER:
+            v.type = TAdoValue::Integer;
+            v.integer = sqlite3_column_int64(st, c);
+            break;
+        case SQLITE_FLOAT:
+            v.type = TAdoValue::Float;
+            v.real = sqlite3_column_double(st, c);
+            break;
+        case SQLITE_TEXT:
+            v.type = TAdoValue::Text;
+            v.bytes.assign(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                           size_t(sqlite3_column_bytes(st, c)));
+            break;
+        case SQLITE_BLOB: {
+            v.type = TAdoValue::Blob;
+            const void *p = sqlite3_column_blob(st, c);
+            v.bytes.assign(static_cast<const char *>(p), p ? size_t(sqlite3_column_bytes(st, c)) : 0);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return row;
+}
+
+bool TAdoQuery::fetchOne()
+{
+    while (cursor_) {
+        bool more;
+        try {
+            more = cursor_.step();
+        } catch (...) {
+            // A failed step would start over on the next one: stop reading.
+            cursor_.finalize();
+            throw;
+        }
+        if (!more) {
+            cursor_.finalize(); // releases the read lock at once
+            return false;
+        }
+        const int64_t rowid = offset_ ? sqlite3_column_int64(cursor_.get(), 0) : 0;
+        if (offset_ && written_.count(rowid))
+            continue; // already in the result as this query wrote it
+        rows_.push_back(readRow(cursor_.get(), offset_));
+        rowids_.push_back(rowid);
+        return true;
+    }
+    return false;
+}
+
+void TAdoQuery::fetchAll()
+{
+    while (fetchOne()) {
+    }
+}
+
+void TAdoQuery::checkBrowseMode()
+{
+    requireActive();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        if (std::find(modified_.begin(), modified_.end(), true) != modified_.end())
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void TAdoQuery::moveTo(int pos, bool eof, bool bof)
+{
+    const bool moved = pos != pos_;
+    pos_ = pos;
+    eof_ = eof;
+    bof_ = bof;
+    if (moved) {
+        notify(Event::Data);
+        if (AfterScroll)
+            AfterScroll(*this);
+    }
+}
+
+void TAdoQuery::First()
+{
+    checkBrowseMode();
+    moveTo(rows_.empty() ? -1 : 0, rows_.empty(), true);
+}
+
+void TAdoQuery::Next()
+{
+    checkBrowseMode();
+    if (pos_ >= 0 && (size_t(pos_) + 1 < rows_.size() || fetchOne()))
+        moveTo(pos_ + 1, false, false);
+    else
+        moveTo(pos_, true, rows_.empty());
+}
+
+void TAdoQuery::Prior()
+{
+    checkBrowseMode();
+    if (pos_ > 0)
+        moveTo(pos_ - 1, false, false);
+    else
+        moveTo(pos_, rows_.empty(), true);
+}
+
+void TAdoQuery::Last()
+{
+    checkBrowseMode();
+    fetchAll();
+    moveTo(int(rows_.size()) - 1, true, rows_.empty());
+}
+
+bool TAdoQuery::IsEmpty() const
+{
+    // Open reads the first row, so an empty cache means an empty result.
+    return rows_.empty() && state_ != TDataSetState::dsInsert;
+}
+
+int TAdoQuery::RecordCount()
+{
+    requireActive();
+    fetchAll();
+    return int(rows_.size());
+}
+
+int TAdoQuery::RecNo() const
+{
+    if (state_ == TDataSetState::dsInactive || state_ == TDataSetState::dsInsert)
+        return 0;
+    return pos_ + 1;
+}
+
+void TAdoQuery::SetRecNo(int recNo)
+{
+    checkBrowseMode();
+    while (recNo > 0 && size_t(recNo) > rows_.size() && fetchOne()) {
+    }
+    if (recNo >= 1 && size_t(recNo) <= rows_.size())
+        moveTo(recNo - 1, false, false);
+}
+
+TField *TAdoQuery::Fields(int index)
+{
+    requireActive();
+    if (index < 0 || index >= FieldCount())
+        fail("Field index " + std::to_string(index) + " out of range");
+    return fields_[size_t(index)].get();
+}
+
+TField *TAdoQuery::FindField(std::string_view name)
+{
+    if (!Active())
+        return nullptr;
+    for (int i = 0; i < fieldCount_; ++i)
+        if (const TField *f = fields_[size_t(i)].get(); f->FieldName().size() == name.size()
+            && strncasecmp(f->FieldName().data(), name.data(), name.size()) == 0)
+            return fields_[size_t(i)].get();
+    return nullptr;
+}
+
+TField *TAdoQuery::FieldByName(std::string_view name)
+{
+    requireActive();
+    if (TField *f = FindField(name))
+        return f;
+    fail("Field '" + std::string(name) + "' not found");
+}
+
+void TAdoQuery::notify(Event event)
+{
+    // A slot may unlink a source; walk a copy.
+    const std::vector<TDataSource *> sources = sources_;
+    for (TDataSource *s : sources) {
+        switch (event) {
+        case Event::State:
+            emit s->StateChange();
+            break;
+        case Event::Data:
+            emit s->DataChange();
+            break;
+        case Event::Update:
+            emit s->UpdateData();
+            break;
+        }
+    }
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <string>
+#include <string_view>
+
+// Value texts shared by every statement and by the readers of date-times.
+
+// The value between single quotes with every quote inside it doubled: one
+// literal whatever it holds, so that a statement built by concatenation keeps
+// its meaning ("O'Brien" -> "'O''Brien'").
+std::string QuotedStr(std::string_view value);
+
+// A date and time as the desk shows it: the system locale's short date, a
+// blank and its long time (without a time zone); only the date when the time
+// is exactly midnight. "" for date-time zero (a null QDateTime).
+std::string DateTimeToStr(const QDateTime &value);
+
+namespace ado {
+
+// Stored form of a date-time column: ISO-8601 local time to the second,
+// "yyyy-MM-dd HH:mm:ss", so that text order is time order.
+std::string toStoredDateTime(const QDateTime &value);
+
+// Reads the stored form, also with a 'T' between date and time, with
+// milliseconds, or a date alone; then the form DateTimeToStr writes. A text
+// that is none of these yields a null QDateTime and ok false.
+QDateTime parseDateTime(std::string_view text, bool *ok);
+
+} // namespace ado

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "data/DM1.h"
+#include "data/WorkFolder.h"
+#include "support/WorkDir.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+// A fresh work folder made the current directory, with a newly made
+// database, and the data module open on it. probe() counts and reads rows on
+// a query of its own, so that checks never disturb the query under test.
+class DataFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        workfolder::create(dir.path());
+        dm = std::make_unique<TDataModule1>();
+        probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+    }
+    void TearDown() override
+    {
+        probeQuery.reset();
+        dm.reset();
+    }
+
+    // Appends one row through q the way the dialogs do.
+    static void add(TAdoQuery &q, const std::string &table, const Values &values)
+    {
+        q.Close();
+        q.SetSQL("select * from " + table);
+        q.Open();
+        q.Append();
+        for (const auto &[name, value] : values)
+            q.FieldByName(name)->SetAsString(value);
+        q.Post();
+        q.Close();
+    }
+
+    TAdoQuery &probe(const std::string &sql)
+    {
+        probeQuery->SetSQL(sql);
+        probeQuery->Open();
+        return *probeQuery;
+    }
+    int count(const std::string &sql) { return probe(sql).RecordCount(); }
+    // Column values of every row, in the order returned.
+    std::vector<std::string> column(const std::string &sql, const char *field)
+    {
+        std::vector<std::string> out;
+        TAdoQuery &q = probe(sql);
+        for (; !q.Eof(); q.Next())
+            out.push_back(q.FieldByName(field)->AsString());
+        return out;
+    }
+
+    WorkDir dir;
+    std::unique_ptr<TDataModule1> dm;
+    std::unique_ptr<TAdoQuery> probeQuery;
+};
