@@ -2,15 +2,10 @@
 // ioctls and a driver thread that sleeps in poll() on the device and a wake-up
 // eventfd. Every termios, ioctl and poll call of the project sits in this file.
 
-#include "platform/CommObjects.h"
+#include "platform/CommQueues.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <optional>
 #include <utility>
 #include <thread>
 
@@ -42,9 +37,6 @@ namespace comm {
 namespace detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kNever = Clock::time_point::max();
-
 // Owns a file descriptor.
 class Fd {
 public:
@@ -65,25 +57,6 @@ private:
     int fd_;
 };
 
-// One overlapped read or write queued on a port.
-struct Transfer {
-    OVERLAPPED *ov = nullptr;
-    std::shared_ptr<Event> event;
-    BYTE *in = nullptr;
-    const BYTE *out = nullptr;
-    DWORD want = 0;
-    DWORD done = 0;
-    bool started = false;            // its clock runs once it heads the queue
-    Clock::time_point deadline = kNever;
-    Clock::time_point lastByte;      // for the read interval limit
-};
-
-struct EventWait {
-    OVERLAPPED *ov;
-    std::shared_ptr<Event> event;
-    DWORD *mask;
-};
-
 void makeRaw(termios2 &t)
 {
     t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
@@ -95,70 +68,32 @@ void makeRaw(termios2 &t)
     t.c_cc[VTIME] = 0;
 }
 
-Clock::time_point after(Clock::time_point from, unsigned long long ms)
-{
-    return from + std::chrono::milliseconds(ms);
-}
-
-class Port : public KernelObject {
+// A serial device: its termios, modem lines, and the driver thread that moves
+// bytes between the device and the queues.
+class Port : public PortQueues {
 public:
     static std::shared_ptr<Port> open(const std::string &path);
+    Port(int fd, int wake) : fd_(fd), wake_(wake) {}
     ~Port() override { shutdown(); }
     void closed() override { shutdown(); }
 
     bool getState(DCB *dcb);
     bool setState(const DCB &dcb);
-    bool setup(DWORD inQueue, DWORD outQueue);
     bool purge(DWORD flags);
-    bool getTimeouts(COMMTIMEOUTS *t);
-    bool setTimeouts(const COMMTIMEOUTS &t);
-    bool properties(COMMPROP *prop);
     bool clearError(DWORD *errors, COMSTAT *stat);
-    bool read(BYTE *buffer, DWORD count, DWORD *got, OVERLAPPED *ov, std::shared_ptr<Event> event);
     bool write(const BYTE *buffer, DWORD count, DWORD *put, OVERLAPPED *ov, std::shared_ptr<Event> event);
-    bool setMask(DWORD mask);
-    bool waitEvent(DWORD *mask, OVERLAPPED *ov, std::shared_ptr<Event> event);
-
-    Port(int fd, int wake) : fd_(fd), wake_(wake) {}
 
 private:
+    void wakeDriver() override;
     void run();
     void shutdown();
-    void wakeDriver();
-    int pollTimeout(Clock::time_point now) const;
     void receive();
     void transmit();
-    void expire(Clock::time_point now);
-    void serveReads(Clock::time_point now);
-    void startRead(Transfer &r, Clock::time_point now);
-    void startWrite(Transfer &w, Clock::time_point now);
-    void raise(DWORD events);
-    void markGone(DWORD error);
-    void abortReads();
-    void abortWrites();
-    bool immediateReads() const;
-    bool anyByteReads() const;
     bool setLine(int line, bool on);
-    bool finishNow(OVERLAPPED *ov, Event &event, DWORD error, DWORD count, DWORD *out);
 
     Fd fd_;
     Fd wake_;
     std::thread driver_;
-    std::mutex m_;
-    bool shut_ = false;      // handle closed: every call fails
-    bool closing_ = false;   // the driver thread is to end
-    bool gone_ = false;      // the device hung up
-    DWORD goneError_ = ERROR_DEVICE_NOT_CONNECTED;
-    DCB dcb_{};
-    COMMTIMEOUTS timeouts_{};
-    DWORD inSize_ = 4096;
-    DWORD outSize_ = 4096;
-    std::deque<BYTE> in_;
-    DWORD mask_ = 0;
-    DWORD history_ = 0;      // events seen while no wait was pending
-    std::deque<Transfer> reads_;
-    std::deque<Transfer> writes_;
-    std::optional<EventWait> wait_;
 };
 
 std::shared_ptr<Port> Port::open(const std::string &path)
@@ -279,26 +214,6 @@ void Port::run()
     }
 }
 
-int Port::pollTimeout(Clock::time_point now) const
-{
-    Clock::time_point next = kNever;
-    if (!reads_.empty() && reads_.front().started) {
-        const Transfer &r = reads_.front();
-        next = std::min(next, r.deadline);
-        DWORD interval = timeouts_.ReadIntervalTimeout;
-        if (interval != 0 && interval != MAXDWORD && r.done > 0)
-            next = std::min(next, after(r.lastByte, interval));
-    }
-    if (!writes_.empty() && writes_.front().started)
-        next = std::min(next, writes_.front().deadline);
-    if (next == kNever)
-        return -1;
-    if (next <= now)
-        return 0;
-    auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
-    return static_cast<int>(std::min<long long>(ms, 1 << 30));
-}
-
 void Port::receive()
 {
     const std::size_t before = in_.size();
@@ -308,10 +223,7 @@ void Port::receive()
         std::size_t room = std::min<std::size_t>(inSize_ - in_.size(), sizeof chunk);
         ssize_t n = ::read(fd_.get(), chunk, room);
         if (n > 0) {
-            in_.insert(in_.end(), chunk, chunk + n);
-            events |= EV_RXCHAR;
-            if (std::memchr(chunk, static_cast<BYTE>(dcb_.EvtChar), static_cast<std::size_t>(n)))
-                events |= EV_RXFLAG;
+            events |= accept(chunk, static_cast<std::size_t>(n));
             if (static_cast<std::size_t>(n) < room)
                 break;
             continue;
@@ -324,11 +236,7 @@ void Port::receive()
         markGone(n == 0 ? ERROR_DEVICE_NOT_CONNECTED : errorFromErrno(errno));
         break;
     }
-    const std::size_t mark = inSize_ * 8 / 10;
-    if (before < mark && in_.size() >= mark)
-        events |= EV_RX80FULL;
-    serveReads(Clock::now());
-    raise(events);
+    received(before, events);
 }
 
 void Port::transmit()
@@ -358,143 +266,6 @@ void Port::transmit()
         completeOverlapped(w.ov, *w.event, error, 0);
         writes_.pop_front();
     }
-}
-
-void Port::expire(Clock::time_point now)
-{
-    while (!reads_.empty() && reads_.front().started) {
-        Transfer &r = reads_.front();
-        DWORD interval = timeouts_.ReadIntervalTimeout;
-        bool gap = interval != 0 && interval != MAXDWORD && r.done > 0 && now >= after(r.lastByte, interval);
-        if (now < r.deadline && !gap)
-            break;
-        completeOverlapped(r.ov, *r.event, ERROR_SUCCESS, r.done);
-        reads_.pop_front();
-        serveReads(now);
-    }
-    while (!writes_.empty() && writes_.front().started && now >= writes_.front().deadline) {
-        Transfer &w = writes_.front();
-        // A write time-out is a success with the bytes sent so far.
-        completeOverlapped(w.ov, *w.event, ERROR_SUCCESS, w.done);
-        writes_.pop_front();
-        if (!writes_.empty())
-            startWrite(writes_.front(), now);
-    }
-}
-
-bool Port::immediateReads() const
-{
-    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == 0
-        && timeouts_.ReadTotalTimeoutConstant == 0;
-}
-
-bool Port::anyByteReads() const
-{
-    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == MAXDWORD
-        && timeouts_.ReadTotalTimeoutConstant != 0 && timeouts_.ReadTotalTimeoutConstant != MAXDWORD;
-}
-
-void Port::startRead(Transfer &r, Clock::time_point now)
-{
-    if (r.started)
-        return;
-    r.started = true;
-    r.lastByte = now;
-    if (anyByteReads()) {
-        r.deadline = after(now, timeouts_.ReadTotalTimeoutConstant);
-        return;
-    }
-    unsigned long long total = static_cast<unsigned long long>(timeouts_.ReadTotalTimeoutMultiplier) * r.want
-                             + timeouts_.ReadTotalTimeoutConstant;
-    r.deadline = total == 0 ? kNever : after(now, total);
-}
-
-void Port::startWrite(Transfer &w, Clock::time_point now)
-{
-    if (w.started)
-        return;
-    w.started = true;
-    unsigned long long total = static_cast<unsigned long long>(timeouts_.WriteTotalTimeoutMultiplier) * w.want
-                             + timeouts_.WriteTotalTimeoutConstant;
-    w.deadline = total == 0 ? kNever : after(now, total);
-}
-
-void Port::serveReads(Clock::time_point now)
-{
-    const bool wasFull = in_.size() >= inSize_;
-    while (!reads_.empty()) {
-        Transfer &r = reads_.front();
-        startRead(r, now);
-        DWORD take = static_cast<DWORD>(std::min<std::size_t>(r.want - r.done, in_.size()));
-        if (take > 0) {
-            std::copy_n(in_.begin(), take, r.in + r.done);
-            in_.erase(in_.begin(), in_.begin() + take);
-            r.done += take;
-            r.lastByte = now;
-        }
-        if (r.done == r.want || (anyByteReads() && r.done > 0)) {
-            completeOverlapped(r.ov, *r.event, ERROR_SUCCESS, r.done);
-        } else if (gone_) {
-            completeOverlapped(r.ov, *r.event, r.done > 0 ? ERROR_SUCCESS : goneError_, r.done);
-        } else {
-            break;
-        }
-        reads_.pop_front();
-    }
-    if (wasFull && in_.size() < inSize_)
-        wakeDriver();
-}
-
-void Port::raise(DWORD events)
-{
-    events &= mask_;
-    if (events == 0)
-        return;
-    if (wait_) {
-        *wait_->mask = events;
-        completeOverlapped(wait_->ov, *wait_->event, ERROR_SUCCESS, 0);
-        wait_.reset();
-    } else {
-        history_ |= events;
-    }
-}
-
-void Port::markGone(DWORD error)
-{
-    if (gone_)
-        return;
-    gone_ = true;
-    goneError_ = error;
-    if (wait_) {
-        completeOverlapped(wait_->ov, *wait_->event, error, 0);
-        wait_.reset();
-    }
-    for (Transfer &w : writes_)
-        completeOverlapped(w.ov, *w.event, error, 0);
-    writes_.clear();
-    serveReads(Clock::now());
-}
-
-void Port::abortReads()
-{
-    for (Transfer &r : reads_)
-        completeOverlapped(r.ov, *r.event, ERROR_OPERATION_ABORTED, 0);
-    reads_.clear();
-}
-
-void Port::abortWrites()
-{
-    for (Transfer &w : writes_)
-        completeOverlapped(w.ov, *w.event, ERROR_OPERATION_ABORTED, 0);
-    writes_.clear();
-}
-
-bool Port::finishNow(OVERLAPPED *ov, Event &event, DWORD error, DWORD count, DWORD *out)
-{
-    completeOverlapped(ov, event, error, count);
-    if (out)
-        *out = count;
-    return error == ERROR_SUCCESS ? true : fail(error);
 }
 
 bool Port::setLine(int line, bool on)
@@ -585,20 +356,6 @@ bool Port::setState(const DCB &d)
     return true;
 }
 
-bool Port::setup(DWORD inQueue, DWORD outQueue)
-{
-    if (inQueue == 0)
-        return fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    // A smaller queue keeps bytes already in it; reading drains them.
-    inSize_ = inQueue;
-    outSize_ = outQueue;
-    wakeDriver();
-    return true;
-}
-
 bool Port::purge(DWORD flags)
 {
     std::lock_guard lock(m_);
@@ -618,39 +375,6 @@ bool Port::purge(DWORD flags)
     return true;
 }
 
-bool Port::getTimeouts(COMMTIMEOUTS *t)
-{
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    *t = timeouts_;
-    return true;
-}
-
-bool Port::setTimeouts(const COMMTIMEOUTS &t)
-{
-    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD
-        && t.ReadTotalTimeoutConstant == MAXDWORD)
-        return fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    timeouts_ = t;  // for transfers that start from now on
-    return true;
-}
-
-bool Port::properties(COMMPROP *prop)
-{
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    prop->dwMaxTxQueue = 0;
-    prop->dwMaxRxQueue = 0;
-    prop->dwCurrentTxQueue = outSize_;
-    prop->dwCurrentRxQueue = inSize_;
-    return true;
-}
-
 bool Port::clearError(DWORD *errors, COMSTAT *stat)
 {
     std::lock_guard lock(m_);
@@ -662,44 +386,11 @@ bool Port::clearError(DWORD *errors, COMSTAT *stat)
         int pending = 0;
         if (gone_ || ::ioctl(fd_.get(), TIOCOUTQ, &pending) != 0 || pending < 0)
             pending = 0;
-        DWORD unsent = 0;
-        for (const Transfer &w : writes_)
-            unsent += w.want - w.done;
         stat->Flags = 0;
         stat->cbInQue = static_cast<DWORD>(in_.size());
-        stat->cbOutQue = unsent + static_cast<DWORD>(pending);
+        stat->cbOutQue = unsent() + static_cast<DWORD>(pending);
     }
     return true;
-}
-
-bool Port::read(BYTE *buffer, DWORD count, DWORD *got, OVERLAPPED *ov, std::shared_ptr<Event> event)
-{
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    beginOverlapped(ov, *event);
-    if (reads_.empty()) {
-        DWORD available = static_cast<DWORD>(std::min<std::size_t>(count, in_.size()));
-        if (available == count || immediateReads() || (anyByteReads() && available > 0) || gone_) {
-            if (available == 0 && count > 0 && gone_)
-                return finishNow(ov, *event, goneError_, 0, got);
-            const bool wasFull = in_.size() >= inSize_;
-            std::copy_n(in_.begin(), available, buffer);
-            in_.erase(in_.begin(), in_.begin() + available);
-            if (wasFull && in_.size() < inSize_)
-                wakeDriver();
-            return finishNow(ov, *event, ERROR_SUCCESS, available, got);
-        }
-    }
-    Transfer r;
-    r.ov = ov;
-    r.event = std::move(event);
-    r.in = buffer;
-    r.want = count;
-    reads_.push_back(std::move(r));
-    serveReads(Clock::now());
-    wakeDriver();  // a new time limit to watch
-    return fail(ERROR_IO_PENDING);
 }
 
 bool Port::write(const BYTE *buffer, DWORD count, DWORD *put, OVERLAPPED *ov, std::shared_ptr<Event> event)
@@ -730,52 +421,7 @@ bool Port::write(const BYTE *buffer, DWORD count, DWORD *put, OVERLAPPED *ov, st
         if (done == count)
             return finishNow(ov, *event, ERROR_SUCCESS, count, put);
     }
-    Transfer w;
-    w.ov = ov;
-    w.event = std::move(event);
-    w.out = buffer;
-    w.want = count;
-    w.done = done;
-    writes_.push_back(std::move(w));
-    if (writes_.size() == 1)
-        startWrite(writes_.front(), Clock::now());
-    wakeDriver();
-    return fail(ERROR_IO_PENDING);
-}
-
-bool Port::setMask(DWORD mask)
-{
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    mask_ = mask;
-    history_ = 0;
-    if (wait_) {
-        *wait_->mask = 0;
-        completeOverlapped(wait_->ov, *wait_->event, ERROR_SUCCESS, 0);
-        wait_.reset();
-    }
-    return true;
-}
-
-bool Port::waitEvent(DWORD *mask, OVERLAPPED *ov, std::shared_ptr<Event> event)
-{
-    std::lock_guard lock(m_);
-    if (shut_)
-        return fail(ERROR_INVALID_HANDLE);
-    if (wait_)
-        return fail(ERROR_INVALID_PARAMETER);
-    beginOverlapped(ov, *event);
-    if (gone_)
-        return finishNow(ov, *event, goneError_, 0, nullptr);
-    if (mask_ == 0)
-        return finishNow(ov, *event, ERROR_INVALID_PARAMETER, 0, nullptr);
-    if (DWORD ready = history_ & mask_) {
-        history_ = 0;
-        *mask = ready;
-        return finishNow(ov, *event, ERROR_SUCCESS, 0, nullptr);
-    }
-    wait_ = EventWait{ov, std::move(event), mask};
+    queueWrite(buffer, count, done, ov, std::move(event));
     return fail(ERROR_IO_PENDING);
 }
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 namespace commsync {
 namespace {
@@ -41,7 +42,7 @@ void serveWaiting()
         }
         {
             std::lock_guard lock(g_mutex);
-            request->error = error;
+            request->error = std::move(error);  // the waiting thread alone frees it
             request->done = true;  // the waiter may free the request from here on
         }
         g_cv.notify_all();
