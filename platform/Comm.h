@@ -150,7 +150,7 @@ struct COMSTAT {
     DWORD cbOutQue;  // bytes not yet sent: pending writes plus the driver's output buffer
 };
 
-// The queue sizes of GetCommProperties (the part of the Win32 record in use).
+// The queue sizes of GetCommProperties (the fields of the Win32 record in use).
 struct COMMPROP {
     DWORD dwMaxTxQueue;      // 0: no maximum
     DWORD dwMaxRxQueue;

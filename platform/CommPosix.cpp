@@ -322,6 +322,9 @@ bool Port::setState(const DCB &d)
     static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD);
     t.c_cflag |= sizes[d.ByteSize - 5] | BOTHER;
+#ifdef CIBAUD
+    t.c_cflag &= ~CIBAUD;  // input speed follows the output speed
+#endif
     switch (d.Parity) {
     case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
     case EVENPARITY: t.c_cflag |= PARENB; break;

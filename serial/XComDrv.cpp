@@ -73,7 +73,13 @@ void TCustomComm::OpenDevice()
     if (h == INVALID_HANDLE_VALUE)
         DeviceError(FormatOne(sCannotOpenDevice, FDeviceName), DeviceErrorCode::CannotOpen);
     FHandle.store(h);
-    FEventThread = std::make_unique<TCommEventThread>(this);
+    try {
+        FEventThread = std::make_unique<TCommEventThread>(this);
+    } catch (...) {
+        CloseHandle(h);
+        FHandle.store(INVALID_HANDLE_VALUE);
+        throw;
+    }
     ApplyDCB();
     ApplyBuffers();
     ApplyTimeouts();
