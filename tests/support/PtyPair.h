@@ -15,6 +15,8 @@ public:
     PtyPair &operator=(const PtyPair &) = delete;
 
     const std::string &slavePath() const { return path_; }
+    // The device side's descriptor (non-blocking), for a simulator's own poll loop; -1 once closed.
+    int masterFd() const { return master_; }
 
     // Writes every byte to the master; throws when the pty takes nothing for 10 s.
     void write(const std::string &bytes);
