@@ -1,0 +1,105 @@
+#include "platform/CommSync.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <utility>
+
+namespace commsync {
+namespace {
+
+struct Request {
+    const std::function<void()> *call;
+    std::exception_ptr error;
+    bool done = false;
+};
+
+std::mutex g_mutex;
+std::condition_variable g_cv;
+std::deque<Request *> g_queue;
+
+// Runs every waiting call, oldest first; main thread only.
+void serveWaiting()
+{
+    for (;;) {
+        Request *request;
+        {
+            std::lock_guard lock(g_mutex);
+            if (g_queue.empty())
+                return;
+            request = g_queue.front();
+            g_queue.pop_front();
+        }
+        std::exception_ptr error;
+        try {
+            (*request->call)();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(g_mutex);
+            request->error = std::move(error);  // the waiting thread alone frees it
+            request->done = true;  // the waiter may free the request from here on
+        }
+        g_cv.notify_all();
+    }
+}
+
+} // namespace
+
+bool isMainThread()
+{
+    auto *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void synchronize(const std::function<void()> &call)
+{
+    auto *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        call();
+        return;
+    }
+    Request request{&call, nullptr, false};
+    {
+        std::lock_guard lock(g_mutex);
+        g_queue.push_back(&request);
+    }
+    g_cv.notify_all();  // a main thread in serveUntil
+    QMetaObject::invokeMethod(app, [] { serveWaiting(); }, Qt::QueuedConnection);
+    std::unique_lock lock(g_mutex);
+    g_cv.wait(lock, [&] { return request.done; });
+    if (request.error)
+        std::rethrow_exception(request.error);
+}
+
+void serveUntil(const std::function<bool()> &done)
+{
+    for (;;) {
+        serveWaiting();
+        std::unique_lock lock(g_mutex);
+        if (done())
+            return;
+        g_cv.wait(lock, [&] { return !g_queue.empty() || done(); });
+        if (g_queue.empty())
+            return;
+    }
+}
+
+void wake()
+{
+    std::lock_guard lock(g_mutex);
+    g_cv.notify_all();
+}
+
+int pending()
+{
+    std::lock_guard lock(g_mutex);
+    return static_cast<int>(g_queue.size());
+}
+
+} // namespace commsync

@@ -1,0 +1,254 @@
+// Setting rules, read-back from the open port and the device control block.
+
+#include "SerialFixture.h"
+
+#include <cstring>
+
+TEST(SerialSettings, QueueSizesAreClampedToTheirBounds)
+{
+    TXComm comm;
+    const std::uint16_t bound = IsWinNT4() ? 4096 : 8192;
+    TCommBuffers &b = *comm.Buffers();
+    b.setInputSize(100);
+    EXPECT_EQ(b.InputSize(), 128);
+    b.setInputSize(10000);
+    EXPECT_EQ(b.InputSize(), bound);
+    b.setInputSize(128);
+    EXPECT_EQ(b.InputSize(), 128);
+    b.setOutputSize(bound);
+    EXPECT_EQ(b.OutputSize(), bound);
+    b.setOutputSize(0);
+    EXPECT_EQ(b.OutputSize(), 128);
+}
+
+TEST_F(SerialTest, QueueSizesApplyToTheOpenPortAndReadBackLive)
+{
+    comm.OpenDevice();
+    comm.Buffers()->setInputSize(60000);
+    comm.Buffers()->setOutputSize(300);
+    comm::COMMPROP prop{};
+    ASSERT_TRUE(comm::GetCommProperties(comm.Handle(), &prop));
+    EXPECT_EQ(prop.dwCurrentRxQueue, IsWinNT4() ? 4096u : 8192u);
+    EXPECT_EQ(prop.dwCurrentTxQueue, 300u);
+    EXPECT_EQ(comm.Buffers()->OutputSize(), 300);
+}
+
+TEST(SerialSettings, BaudRateSetsBaudValueWhichOnlyCustomAccepts)
+{
+    TXComm comm;
+    comm.setBaudRate(br57600);
+    EXPECT_EQ(comm.BaudValue(), 57600u);
+    comm.setBaudValue(1234);
+    EXPECT_EQ(comm.BaudValue(), 57600u);
+    comm.setBaudRate(brCustom);
+    EXPECT_EQ(comm.BaudValue(), 57600u);
+    comm.setBaudValue(250000);
+    EXPECT_EQ(comm.BaudValue(), 250000u);
+    EXPECT_EQ(comm.BaudRate(), brCustom);
+}
+
+TEST_F(SerialTest, BaudRatesReachTheDeviceAndAreReadBackFromIt)
+{
+    comm.setBaudRate(brCustom);
+    comm.setBaudValue(250000);
+    comm.OpenDevice();
+    EXPECT_EQ(pty.lineSettings().baud, 250000u);
+    comm.setBaudRate(br57600);
+    EXPECT_EQ(pty.lineSettings().baud, 57600u);
+    EXPECT_EQ(comm.BaudRate(), br57600);
+
+    // The line changes behind the component's back to a rate off the table.
+    pty.setBaud(230400);
+    EXPECT_EQ(comm.BaudRate(), brCustom);
+    EXPECT_EQ(comm.BaudValue(), 230400u);
+    pty.setBaud(57600);
+    EXPECT_EQ(comm.BaudRate(), brCustom);
+    EXPECT_EQ(comm.BaudValue(), 57600u);
+}
+
+TEST(SerialSettings, FlowControlDerivesTheLineSets)
+{
+    TXComm comm;
+    comm.setFlowControl(fcRtsCts);
+    EXPECT_EQ(comm.RTSSettings(), (TRTSSettings{fsCTSOut, fsRTSHandshake}));
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    EXPECT_TRUE(comm.XOnXOffSettings().Empty());
+
+    comm.setFlowControl(fcDtrDsr);
+    EXPECT_EQ(comm.DTRSettings(), (TDTRSettings{fsDSROut, fsDTREnabled}));
+    EXPECT_EQ(comm.RTSSettings(), TRTSSettings{fsRTSEnabled});
+
+    comm.setFlowControl(fcSoftware);
+    EXPECT_EQ(comm.XOnXOffSettings(), (TXOnXOffSettings{fsInX, fsOutX}));
+    EXPECT_TRUE(comm.RTSSettings().Empty());
+
+    // Line sets are ignored unless the flow control is custom.
+    comm.setDTRSettings({fsDTRHandshake});
+    comm.setRTSSettings({fsRTSEnabled});
+    comm.setXOnXOffSettings({});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    EXPECT_TRUE(comm.RTSSettings().Empty());
+    EXPECT_EQ(comm.XOnXOffSettings(), (TXOnXOffSettings{fsInX, fsOutX}));
+
+    comm.setFlowControl(fcNone);
+    EXPECT_TRUE(comm.DTRSettings().Empty());
+    EXPECT_TRUE(comm.XOnXOffSettings().Empty());
+
+    // Custom keeps the sets as they are.
+    comm.setFlowControl(fcRtsCts);
+    comm.setFlowControl(fcCustom);
+    EXPECT_EQ(comm.RTSSettings(), (TRTSSettings{fsCTSOut, fsRTSHandshake}));
+}
+
+TEST(SerialSettings, DtrEnabledAndHandshakeAreNeverBothKept)
+{
+    TXComm comm;
+    comm.setFlowControl(fcCustom);
+    comm.setDTRSettings({fsDTREnabled, fsDTRHandshake});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTRHandshake});
+    comm.setDTRSettings({fsDTREnabled, fsDTRHandshake, fsDSROut});
+    EXPECT_EQ(comm.DTRSettings(), (TDTRSettings{fsDTREnabled, fsDSROut}));
+
+    comm.setOptions({coLeaveDTROpen});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    comm.setDTRSettings({fsDTRHandshake});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    comm.setDTRSettings({fsDTREnabled, fsDTRHandshake, fsDSROut});
+    EXPECT_EQ(comm.DTRSettings(), (TDTRSettings{fsDTREnabled, fsDSROut}));
+}
+
+TEST(SerialSettings, OptionsOnAClosedPortResetTheCustomLineSets)
+{
+    TXComm comm;
+    comm.setFlowControl(fcCustom);
+    comm.setDTRSettings({fsDTRHandshake});
+    comm.setRTSSettings({fsCTSOut});
+    comm.setXOnXOffSettings({fsInX});
+    comm.setOptions({coParityCheck});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    EXPECT_TRUE(comm.RTSSettings().Empty());
+    EXPECT_TRUE(comm.XOnXOffSettings().Empty());
+}
+
+TEST_F(SerialTest, EngineSettingsGiveTheExpectedControlBlock)
+{
+    comm.setBaudRate(br57600);
+    comm.setFlowControl(fcCustom);
+    comm.setDTRSettings({fsDTREnabled});
+    comm.Timeouts()->setWriteConstant(20);
+    comm.Timeouts()->setWriteMultiplier(20);
+    comm.Timeouts()->setReadInterval(100);
+    comm.Timeouts()->setReadConstant(20);
+    comm.Timeouts()->setReadMultiplier(20);
+    comm.OpenDevice();
+
+    comm::DCB dcb;
+    ASSERT_TRUE(GetDCB(comm.Handle(), dcb));
+    EXPECT_EQ(dcb.DCBlength, 28u);
+    EXPECT_EQ(dcb.BaudRate, 57600u);
+    std::uint32_t flags;
+    std::memcpy(&flags, reinterpret_cast<const char *>(&dcb) + 8, 4);
+    EXPECT_EQ(flags, 0x11u) << "fBinary and DTR_CONTROL_ENABLE only";
+    EXPECT_EQ(dcb.XonLim, 512);
+    EXPECT_EQ(dcb.XoffLim, 512);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, 0);
+    EXPECT_EQ(dcb.StopBits, 0);
+    EXPECT_EQ(std::string({dcb.XonChar, dcb.XoffChar, dcb.ErrorChar, dcb.EofChar, dcb.EvtChar}),
+              std::string({17, 19, 0, 0, 10}));
+
+    comm::COMMTIMEOUTS t{};
+    ASSERT_TRUE(comm::GetCommTimeouts(comm.Handle(), &t));
+    EXPECT_EQ((std::vector<comm::DWORD>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                                        t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                                        t.WriteTotalTimeoutConstant}),
+              (std::vector<comm::DWORD>{100, 20, 20, 20, 20}));
+
+    const PtyPair::LineSettings line = pty.lineSettings();
+    EXPECT_EQ(line.baud, 57600u);
+    EXPECT_EQ(line.dataBits, 8);
+    EXPECT_EQ(line.parity, 'N');
+    EXPECT_EQ(line.stopBits, 1);
+    EXPECT_FALSE(line.rtsCts);
+    EXPECT_FALSE(line.xonOut || line.xonIn);
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+    EXPECT_TRUE(comm.RTSSettings().Empty());
+}
+
+TEST_F(SerialTest, ChangesWhileOpenReachTheDeviceAtOnce)
+{
+    comm.OpenDevice();
+    comm.setFlowControl(fcRtsCts);
+    EXPECT_TRUE(pty.lineSettings().rtsCts);
+    EXPECT_EQ(comm.RTSSettings(), (TRTSSettings{fsCTSOut, fsRTSHandshake}));
+    comm.setFlowControl(fcSoftware);
+    EXPECT_FALSE(pty.lineSettings().rtsCts);
+    EXPECT_TRUE(pty.lineSettings().xonOut && pty.lineSettings().xonIn);
+
+    // A pty keeps 8 bits without parity whatever it is told; stop bits it takes.
+    comm.DataControl()->setStopBits(sb2);
+    EXPECT_EQ(pty.lineSettings().stopBits, 2);
+    EXPECT_EQ(comm.DataControl()->StopBits(), sb2);
+
+    // Options: coLeaveDTROpen is frozen while open, the rest applies and reads back.
+    comm.setOptions({coLeaveDTROpen, coParityCheck});
+    EXPECT_EQ(comm.Options(), TCommOptions{coParityCheck});
+    comm.CloseDevice();
+    comm.setOptions({coLeaveDTROpen});
+    comm.OpenDevice();
+    comm.setOptions({});
+    EXPECT_EQ(comm.Options(), TCommOptions{coLeaveDTROpen});
+    EXPECT_EQ(comm.DTRSettings(), TDTRSettings{fsDTREnabled});
+}
+
+TEST_F(SerialTest, RefusedBlocksRaiseTheirCodesAndKeepTheNewValue)
+{
+    comm.OpenDevice();
+    std::string message;
+    EXPECT_EQ(errorCodeOf([&] { comm.DataControl()->setDataBits(db4); }, &message), 3);
+    EXPECT_EQ(message, "Unable to update device control block.");
+    EXPECT_EQ(pty.lineSettings().dataBits, 8);
+    EXPECT_EQ(comm.DataControl()->DataBits(), db8);  // live
+
+    comm.Timeouts()->setReadInterval(comm::MAXDWORD);
+    comm.Timeouts()->setReadMultiplier(comm::MAXDWORD);
+    EXPECT_EQ(errorCodeOf([&] { comm.Timeouts()->setReadConstant(comm::MAXDWORD); }, &message), 7);
+    EXPECT_EQ(message, "Unable to update Timeouts.");
+    EXPECT_EQ(comm.Timeouts()->ReadConstant(), 1u);  // live
+
+    comm.CloseDevice();
+    EXPECT_EQ(comm.DataControl()->DataBits(), db4);
+    EXPECT_EQ(comm.Timeouts()->ReadConstant(), comm::MAXDWORD);
+
+    // Opening applies the refused block first: the port stays open, the rest unapplied.
+    EXPECT_EQ(errorCodeOf([&] { comm.OpenDevice(); }), 3);
+    EXPECT_TRUE(comm.Opened());
+    EXPECT_NE(comm.EventThread(), nullptr);
+    comm.CloseDevice();
+}
+
+TEST_F(SerialTest, AssigningASettingsObjectCopiesItsValuesAndApplies)
+{
+    TCommTimeoutsEx timeouts(nullptr);
+    timeouts.setReadInterval(100);
+    timeouts.setWriteConstant(20);
+    TCommBuffers buffers(nullptr);
+    buffers.setInputSize(100);
+    buffers.setOutputTimeout(50);
+    TCommEventChars chars(nullptr);
+    chars.setEventChar('>');
+
+    comm.OpenDevice();
+    comm.setTimeouts(timeouts);
+    comm.setBuffers(buffers);
+    comm.setEventChars(chars);
+    EXPECT_NE(comm.Timeouts(), &timeouts);
+    EXPECT_EQ(comm.Timeouts()->ReadInterval(), 100u);
+    EXPECT_EQ(comm.Timeouts()->WriteConstant(), 20u);
+    EXPECT_EQ(comm.Buffers()->InputSize(), 128);
+    EXPECT_EQ(comm.Buffers()->OutputTimeout(), 50);
+    comm::DCB dcb;
+    ASSERT_TRUE(GetDCB(comm.Handle(), dcb));
+    EXPECT_EQ(dcb.EvtChar, '>');
+    EXPECT_EQ(dcb.XonLim, 32);
+}
