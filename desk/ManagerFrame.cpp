@@ -35,7 +35,6 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     TreeView1->setObjectName("TreeView1");
     TreeView1->setHeaderHidden(true);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setAutoExpandDelay(500);
     TreeView1->setMinimumWidth(40);
     QPalette keep = TreeView1->palette(); // the selection stays visible without the focus
     keep.setColor(QPalette::Inactive, QPalette::Highlight, keep.color(QPalette::Active, QPalette::Highlight));
@@ -267,8 +266,10 @@ void TManagerFrame::SpeedButton11Click()
     // Timers run during the question and may have reloaded the list: remove
     // the row that still carries the key.
     int row = CurrentList->Selected();
-    if (row < 0 || CurrentList->Caption(row) != key)
-        for (row = 0; row < CurrentList->Count() && CurrentList->Caption(row) != key; ++row) {
-        }
+    if (row < 0 || CurrentList->Caption(row) != key) {
+        row = 0;
+        while (row < CurrentList->Count() && CurrentList->Caption(row) != key)
+            ++row;
+    }
     CurrentList->RemoveItem(row);
 }

@@ -35,11 +35,11 @@ QList<QWidget *> textBoxes(QWidget *dialog)
     return out;
 }
 
-void fixAndCentre(QDialog *dialog)
+void fixAndCentre(QDialog *dialog, bool centred = true)
 {
     if (dialog->layout())
         dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    if (QScreen *s = dialog->screen())
+    if (QScreen *s = dialog->screen(); s && centred)
         dialog->move(s->availableGeometry().center() - dialog->rect().center());
 }
 
@@ -149,7 +149,7 @@ TEditRecordDialog::TEditRecordDialog(Settings settings, TManagerFrame *manager, 
 
 void TEditRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndCentre(this);
+    fixAndCentre(this, settings_.centred);
     QDialog::showEvent(event);
 }
 

@@ -95,6 +95,7 @@ public:
         bool numericKey = false; // the key stands unquoted in statements
         QString okName = QStringLiteral("Button3");
         QString cancelName = QStringLiteral("Button4");
+        bool centred = true;     // false: opens at its design position
     };
 
     void OkClick();

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <exception>
 
 TMainFrm *MainFrm = nullptr;
 
@@ -41,9 +42,9 @@ TMainFrm::TMainFrm()
         timer->setObjectName(QStringLiteral("Timer%1").arg(n++));
         timer->setInterval(interval);
     }
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
-    connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunPass(&TMainFrm::Timer1Timer); });
+    connect(Timer2, &QTimer::timeout, this, [this] { RunPass(&TMainFrm::Timer2Timer); });
+    connect(Timer3, &QTimer::timeout, this, [this] { RunPass(&TMainFrm::Timer3Timer); });
 
     auto *menu = new QMenuBar(this);
     menu->setObjectName("MainMenu1");
@@ -97,6 +98,15 @@ QSize TMainFrm::ClientSize() const
     return {width(), height() - (menuWidget() ? menuWidget()->height() : 0)};
 }
 
+void TMainFrm::RunPass(void (TMainFrm::*pass)())
+{
+    try {
+        (this->*pass)();
+    } catch (const std::exception &e) {
+        boxes::showError(QString::fromUtf8(e.what()));
+    }
+}
+
 void TMainFrm::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
@@ -138,7 +148,7 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
 {
     QMdiSubWindow *sub = MDIClient->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(window->windowIcon());
+    sub->setWindowIcon(pictures::RecordImage(3));
     sub->showMaximized();
     MDIClient->setActiveSubWindow(sub);
     return sub;

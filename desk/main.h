@@ -126,6 +126,10 @@ protected:
 
 private:
     void FormCreate();
+    // Runs one dispatch pass from its timer; an error ends the pass in the
+    // error box and the timer runs on (a timer does not fire again while
+    // its own box is up).
+    void RunPass(void (TMainFrm::*pass)());
     bool FirstActivate = true;
     bool loggedIn_ = false;
     bool closing_ = false;

@@ -3,6 +3,7 @@
 #include "desk/StatusBar.h"
 
 #include <QDateTime>
+#include <QTest>
 #include <stdexcept>
 
 namespace {
@@ -90,6 +91,24 @@ TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
     // Without a gateway window nothing is handed over or marked.
     main->Engine.SendToGateway = nullptr;
     main->Timer1Timer();
+    EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+}
+
+TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
+{
+    pending("13800000001", "hello");
+    int attempts = 0;
+    main->Engine.SendToGateway = [&](const QString &, const QString &) {
+        ++attempts;
+        throw std::runtime_error("gateway down");
+    };
+    main->Timer1->setInterval(0);
+    main->Timer1->start();
+    QTRY_VERIFY(attempts >= 2);
+    main->Timer1->stop();
+    ASSERT_GE(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
+    EXPECT_EQ(boxes.seen()[0].text, "gateway down");
     EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
 }
 
