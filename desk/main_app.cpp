@@ -1,7 +1,14 @@
-#include <cstdio>
+#include "desk/Startup.h"
+#include "platform/Application.h"
 
-int main()
+// smsdesk: the messaging desk. Takes no arguments; its files live in the
+// current directory.
+int main(int argc, char **argv)
 {
-    std::puts("The desk is not built yet.");
-    return 0;
+    Application app(argc, argv);
+    if (!desk::StartDesk())
+        return 0;
+    const int rc = app.exec();
+    desk::ShutDesk();
+    return rc;
 }

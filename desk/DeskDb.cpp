@@ -1,0 +1,45 @@
+#include "desk/DeskDb.h"
+
+#include "data/DM1.h"
+#include "desk/main.h"
+#include "platform/Ado.h"
+
+#include <QDateTime>
+
+namespace desk {
+
+TDataModule1 &Db()
+{
+    if (!DataModule1)
+        throw EDatabaseError(0, "DataModule1: no data module (nobody has logged in)");
+    return *DataModule1;
+}
+
+std::string Quoted(const QString &value) { return QuotedStr(value.toStdString()); }
+
+std::string_view Trimmed(std::string_view text)
+{
+    auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (!text.empty() && low(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && low(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+QString WorkCode() { return MainFrm ? MainFrm->WorkCode : QString(); }
+
+void AppendOperLog(TAdoQuery &q, const QString &action)
+{
+    q.Close();
+    q.SetSQL("select * from operlog");
+    q.Open();
+    q.Append();
+    q.FieldByName("WORKCODE")->SetAsString(WorkCode().toStdString());
+    q.FieldByName("Action")->SetAsString(action.toStdString());
+    q.FieldByName("OperTime")->SetAsDateTime(QDateTime::currentDateTime());
+    q.Post();
+    q.Close();
+}
+
+} // namespace desk

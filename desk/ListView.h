@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QIcon>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+class QListView;
+class QStackedLayout;
+class QStandardItemModel;
+class QTableView;
+
+// A list of rows in four view styles: a report with columns and grid lines,
+// a list, large icons and small icons. A row has a caption (column 0),
+// sub-items and an image index. Both views share one model and one
+// selection, so switching the style keeps the selection. Rows are addressed
+// by index from 0.
+class TListView : public QWidget {
+    Q_OBJECT
+public:
+    enum class ViewStyle { Report, List, Icon, SmallIcon };
+
+    explicit TListView(QWidget *parent = nullptr);
+
+    void AddColumn(const QString &caption, int width);
+    int ColumnCount() const { return int(columns_.size()); }
+    // Pictures for the image indices of rows (large and small sizes are taken
+    // from each icon).
+    void SetImages(std::vector<QIcon> images) { images_ = std::move(images); }
+    void SetMultiSelect(bool multi);
+
+    // Appends a row; sub-items beyond the columns are kept but not shown.
+    int AddItem(const QString &caption, const QStringList &subItems = {}, int image = -1);
+    void Clear();
+    void RemoveItem(int row);
+    int Count() const;
+    QString Caption(int row) const;
+    void SetCaption(int row, const QString &caption);
+    // Sub-item i (0 is the first after the caption); "" when missing.
+    QString SubItem(int row, int i) const;
+
+    // The first selected row in row order; -1 when none is selected.
+    int Selected() const;
+    int SelCount() const;
+    bool IsSelected(int row) const;
+    // Selects a row (adds it to the selection of a multi-select list) or
+    // clears it; the SelectItem signal reports the change.
+    void SetSelected(int row, bool selected);
+    void ClearSelection();
+    void MakeVisible(int row);
+
+    ViewStyle Style() const { return style_; }
+    void SetStyle(ViewStyle style);
+
+    QTableView *ReportView() const { return report_; }
+    QListView *IconView() const { return icons_; }
+    // The view shown in the current style.
+    QWidget *ActiveView() const;
+
+signals:
+    // A row became selected (true) or lost its selection (false); losses are
+    // reported before gains.
+    void SelectItem(int row, bool selected);
+    // A double click anywhere on the list, rows or empty space.
+    void DblClick();
+    // A key pressed in the list, before the list handles it (Qt key code).
+    void KeyDown(int key);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Column { QString caption; int width; };
+    void updateColumns();
+
+    std::vector<Column> columns_;
+    std::vector<QIcon> images_;
+    QStandardItemModel *model_;
+    QTableView *report_;
+    QListView *icons_;
+    QStackedLayout *stack_;
+    ViewStyle style_ = ViewStyle::Report;
+};

@@ -1,0 +1,118 @@
+#include "desk/Login.h"
+
+#include "data/DM1.h"
+#include "desk/DeskDb.h"
+#include "desk/Pictures.h"
+#include "desk/main.h"
+#include "platform/Ado.h"
+#include "platform/Boxes.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <memory>
+
+TfrmLogin *frmLogin = nullptr;
+
+const QString TfrmLogin::WebAddress = QStringLiteral("https://lanxing.example.com/");
+
+TfrmLogin::TfrmLogin(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      Image1(new QLabel(this)), Label1(new QLabel(QStringLiteral("账号"), this)),
+      Label2(new QLabel(QStringLiteral("密码"), this)), Edit1(new QLineEdit(QStringLiteral("kelvo"), this)),
+      Edit2(new QLineEdit(QStringLiteral("tobrun"), this)), Button1(new QPushButton(QStringLiteral("确认"), this)),
+      Button2(new QPushButton(QStringLiteral("取消"), this))
+{
+    setObjectName("frmLogin");
+    setWindowTitle(QStringLiteral("登录窗口                    ") + WebAddress);
+    Image1->setObjectName("Image1");
+    Label1->setObjectName("Label1");
+    Label2->setObjectName("Label2");
+    Edit1->setObjectName("Edit1");
+    Edit2->setObjectName("Edit2");
+    Button1->setObjectName("Button1");
+    Button2->setObjectName("Button2");
+
+    Image1->setPixmap(pictures::Banner().scaled(360, 97));
+    Image1->setFixedHeight(97);
+    for (QLabel *l : {Label1, Label2})
+        l->setStyleSheet(QStringLiteral("color: blue; font-weight: bold; font-size: 16px;"));
+    Edit2->setEchoMode(QLineEdit::Password);
+    for (QPushButton *b : {Button1, Button2})
+        b->setAutoDefault(false); // Enter acts only in the password box
+
+    auto *fields = new QGridLayout;
+    fields->setContentsMargins(40, 8, 40, 8);
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(Edit1, 0, 1);
+    fields->addWidget(Label2, 1, 0);
+    fields->addWidget(Edit2, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    buttons->addStretch(1);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 8);
+    column->addWidget(Image1);
+    column->addLayout(fields);
+    column->addLayout(buttons);
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, Button1);
+    setTabOrder(Button1, Button2);
+    setFixedSize(360, std::max(187, sizeHint().height()));
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Edit2, &QLineEdit::returnPressed, this, [this] { Button1Click(); });
+}
+
+void TfrmLogin::keyPressEvent(QKeyEvent *event)
+{
+    // No button of the dialog answers Escape.
+    if (event->key() == Qt::Key_Escape)
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmLogin::Button1Click()
+{
+    auto module = std::make_unique<TDataModule1>(); // opens the database; may throw
+    TAdoQuery &q = module->Query1;
+    q.Close();
+    q.SetSQL("select * from operater where WORKCODE=" + desk::Quoted(Edit1->text()));
+    q.Open();
+    if (q.IsEmpty()) {
+        Edit1->clear();
+        module.reset();
+        boxes::inform(this, QStringLiteral("工号错误，请重新输入工号"), QStringLiteral("登录失败！"));
+        return;
+    }
+    if (QString::fromStdString(q.FieldByName("PASSWORD")->AsString()) != Edit2->text()) {
+        Edit2->clear();
+        module.reset();
+        boxes::inform(this, QStringLiteral("密码错误，请重新输入密码"), QStringLiteral("登录失败！"));
+        return;
+    }
+    q.Close();
+    DataModule1 = module.release(); // stays for the life of the process
+    MainFrm->WorkCode = Edit1->text();
+    MainFrm->Timer1->start();
+    MainFrm->Timer3->start();
+    accept();
+}
+
+void TfrmLogin::Button2Click()
+{
+    Edit1->clear();
+    Edit2->clear();
+    reject();
+}

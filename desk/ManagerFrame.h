@@ -1,0 +1,115 @@
+#pragma once
+
+#include "desk/ListView.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QDialog;
+class QMenu;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TCoolBar;
+class TStatusBar;
+
+// One category of a management window: a node of the category tree, the
+// list it shows (ListView1 for the first category, ListView2 for the next,
+// ...) and the category's commands.
+struct TManagerCategory {
+    QString node;                                  // the tree node's text
+    std::vector<std::pair<QString, int>> columns;  // list columns: caption, width
+    bool multiSelect = false;
+    // Create the category's New and Edit dialogs (no owner); the frame shows
+    // them modally and frees them afterwards. Empty: the command does nothing.
+    std::function<QDialog *()> newDialog;
+    std::function<QDialog *()> editDialog;
+    // The DELETE statement for a key (text keys quoted, numeric keys not).
+    // Empty: Delete does nothing in this category.
+    std::function<std::string(const QString &key)> deleteStatement;
+};
+
+// What else differs between the windows built on the frame.
+struct TManagerLook {
+    QString caption;
+    int popupOffset = 75;                            // D of the popup position
+    QString operateCaption = QStringLiteral("操作(&A)"); // SpeedButton1
+    QString viewCaption = QStringLiteral("查看(&V)");    // SpeedButton2
+    QString newCaption = QStringLiteral("增加");         // PopupMenu1's first item
+    bool smallIconsAsList = false;  // "小图标" sets the list style instead
+    bool dblClickEmptyNew = false;  // a double click without a selection opens New
+};
+
+// The frame shared by the management windows: the category tree TreeView1
+// on the left, one list per category filling the rest, the tool strip
+// CoolBar1, the menus PopupMenu1 ("增加", "编辑  ", "-", "删除") and
+// PopupMenu2 ("列表", "小图标", "大图标") and StatusBar1 (300, 100, 50).
+// A window is a subclass that gives its look and categories, implements
+// Refresh and calls FormCreate at the end of its constructor. Main thread.
+class TManagerFrame : public QWidget {
+    Q_OBJECT
+public:
+    ~TManagerFrame() override;
+
+    // Empties every list and reloads all of them from the database.
+    virtual void Refresh() = 0;
+
+    // The list now shown; every list command acts on it.
+    TListView *CurrentList = nullptr;
+    // Cleared before an Edit dialog is shown; the dialog sets it when it saves.
+    bool Changed = false;
+
+    TListView *ListView(int number) const; // 1 for ListView1, ...
+    const std::vector<TManagerCategory> &Categories() const { return categories_; }
+    // The category whose list is list; null when none.
+    const TManagerCategory *CategoryOf(const TListView *list) const;
+    // The selected tree node; null when none.
+    QTreeWidgetItem *SelectedNode() const;
+
+    // Handlers, bound to their controls by the frame.
+    virtual void TreeView1Change(QTreeWidgetItem *node);
+    virtual void ListSelectItem(TListView *list, int row, bool selected);
+    virtual void ListDblClick(TListView *list);
+    virtual void ListKeyDown(TListView *list, int key);
+    void SpeedButton1Click(QWidget *sender);
+    void SpeedButton2Click(QWidget *sender);
+    void SpeedButton3Click();
+    void SpeedButton4Click() { Refresh(); }
+    void SetViewStyle(TListView::ViewStyle style); // of CurrentList
+    void N2Click();
+    void N3Click();
+    void N4Click();
+    virtual void SpeedButton12Click(); // New
+    virtual void SpeedButton10Click(); // Edit
+    virtual void SpeedButton11Click(); // Delete
+    // Where the popups open for a button pressed on ToolBar1 (screen point).
+    QPoint PopupPoint(const QWidget *sender) const;
+
+    QTreeWidget *TreeView1;
+    QSplitter *Splitter1;
+    QWidget *ListArea;  // holds the lists, one shown at a time
+    TCoolBar *CoolBar1;
+    TStatusBar *StatusBar1;
+    QMenu *PopupMenu1;
+    QMenu *PopupMenu2;
+
+protected:
+    TManagerFrame(TManagerLook look, std::vector<TManagerCategory> categories, QWidget *parent = nullptr);
+    // Loads the lists (Refresh) and shows the first category's list.
+    void FormCreate();
+    // A window's own refusal of Delete, asked before the confirmation; true
+    // when refused (the window has told the operator).
+    virtual bool RefuseDelete(const QString &category, const QString &key);
+    void ShowList(TListView *list);
+
+private:
+    void bind(TListView *list);
+
+    TManagerLook look_;
+    std::vector<TManagerCategory> categories_;
+    std::vector<TListView *> lists_;
+};

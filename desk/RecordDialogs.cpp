@@ -1,0 +1,287 @@
+#include "desk/RecordDialogs.h"
+
+#include "data/DM1.h"
+#include "desk/DeskDb.h"
+#include "desk/ListView.h"
+#include "desk/ManagerFrame.h"
+#include "platform/Ado.h"
+#include "platform/Boxes.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <stdexcept>
+
+namespace {
+
+// The dialog's own text boxes, not the editors inside pickers and combo boxes.
+QList<QWidget *> textBoxes(QWidget *dialog)
+{
+    QList<QWidget *> out;
+    for (QLineEdit *e : dialog->findChildren<QLineEdit *>())
+        if (!qobject_cast<QAbstractSpinBox *>(e->parentWidget()) && !qobject_cast<QComboBox *>(e->parentWidget()))
+            out << e;
+    for (QPlainTextEdit *e : dialog->findChildren<QPlainTextEdit *>())
+        out << e;
+    for (QTextEdit *e : dialog->findChildren<QTextEdit *>())
+        out << e;
+    return out;
+}
+
+void fixAndCentre(QDialog *dialog, bool centred = true)
+{
+    if (dialog->layout())
+        dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    if (QScreen *s = dialog->screen(); s && centred)
+        dialog->move(s->availableGeometry().center() - dialog->rect().center());
+}
+
+} // namespace
+
+// --- New ---------------------------------------------------------------
+
+TNewRecordDialog::TNewRecordDialog(Settings settings, QWidget *parent)
+    : QDialog(parent), Edit1(new QLineEdit(this)), Button1(new QPushButton(QStringLiteral("创建"), this)),
+      Button2(new QPushButton(QStringLiteral("关闭"), this)), settings_(std::move(settings))
+{
+    setWindowTitle(settings_.caption);
+    Edit1->setObjectName("Edit1");
+    Button1->setObjectName("Button1");
+    Button2->setObjectName("Button2");
+    for (QPushButton *b : {Button1, Button2})
+        b->setAutoDefault(false);
+    Button1->setEnabled(!settings_.typedKey);
+    if (settings_.typedKey)
+        connect(Edit1, &QLineEdit::textChanged, this, [this] { Button1->setEnabled(!Edit1->text().isEmpty()); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TNewRecordDialog::showEvent(QShowEvent *event)
+{
+    fixAndCentre(this);
+    QDialog::showEvent(event);
+}
+
+bool TNewRecordDialog::OwnCheck() { return true; }
+
+void TNewRecordDialog::AssignFields(TAdoQuery &) {}
+
+void TNewRecordDialog::Created() {}
+
+void TNewRecordDialog::InsertRow()
+{
+    TAdoQuery &q = desk::Db().Query1;
+    q.Close();
+    q.SetSQL("select * from " + settings_.table);
+    q.Open();
+    q.Append();
+    q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+    AssignFields(q);
+    q.Post();
+    q.Close();
+}
+
+void TNewRecordDialog::WriteOperLog() { desk::AppendOperLog(desk::Db().Query1, settings_.logPrefix + Edit1->text()); }
+
+void TNewRecordDialog::Insert()
+{
+    InsertRow();
+    WriteOperLog();
+}
+
+void TNewRecordDialog::ClearFields()
+{
+    for (QWidget *w : textBoxes(this)) {
+        if (auto *e = qobject_cast<QLineEdit *>(w))
+            e->clear();
+        else if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+            p->clear();
+        else if (auto *t = qobject_cast<QTextEdit *>(w))
+            t->clear();
+    }
+}
+
+void TNewRecordDialog::Button1Click()
+{
+    if (!OwnCheck())
+        return;
+    bool ok = true;
+    try {
+        Insert();
+    } catch (const std::exception &) {
+        ok = false;
+        boxes::showMessage(settings_.failure);
+    }
+    if (ok)
+        Created();
+    if (ok || settings_.countFailures)
+        ++CreatedCount;
+    ClearFields();
+    Button1->setEnabled(false);
+}
+
+void TNewRecordDialog::Button2Click() { done(CreatedCount >= 1 ? Accepted : Rejected); }
+
+// --- Edit --------------------------------------------------------------
+
+TEditRecordDialog::TEditRecordDialog(Settings settings, TManagerFrame *manager, TListView *source, QWidget *parent)
+    : QDialog(parent), Edit1(new QLineEdit(this)), OkButton(new QPushButton(QStringLiteral("确定"), this)),
+      CancelButton(new QPushButton(QStringLiteral("取消"), this)), manager_(manager), source_(source),
+      settings_(std::move(settings))
+{
+    setWindowTitle(settings_.caption);
+    Edit1->setObjectName("Edit1");
+    OkButton->setObjectName(settings_.okName);
+    CancelButton->setObjectName(settings_.cancelName);
+    for (QPushButton *b : {OkButton, CancelButton})
+        b->setAutoDefault(false);
+    connect(OkButton, &QPushButton::clicked, this, [this] { OkClick(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelClick(); });
+}
+
+void TEditRecordDialog::showEvent(QShowEvent *event)
+{
+    fixAndCentre(this, settings_.centred);
+    QDialog::showEvent(event);
+}
+
+void TEditRecordDialog::LoadFields(TAdoQuery &) {}
+
+void TEditRecordDialog::SaveFields(TAdoQuery &) {}
+
+bool TEditRecordDialog::OwnCheck() { return true; }
+
+std::string TEditRecordDialog::KeyLiteral(const QString &key) const
+{
+    if (!settings_.numericKey)
+        return desk::Quoted(key);
+    bool ok = false;
+    const qlonglong n = key.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw std::runtime_error("'" + key.toStdString() + "' is not a valid integer value");
+    return std::to_string(n);
+}
+
+void TEditRecordDialog::FormCreate()
+{
+    if (source_ && source_->Selected() >= 0)
+        Edit1->setText(source_->Caption(source_->Selected()));
+    const QString key = Edit1->text();
+    const std::string literal = KeyLiteral(key);
+
+    TAdoQuery &q = desk::Db().Query1;
+    q.Close();
+    q.SetSQL("select * from " + settings_.table + " where " + settings_.keyColumn + "=" + literal);
+    q.Open();
+    LoadFields(q);
+    q.Close();
+    LoadLinks(key);
+
+    OriginalKey = settings_.numericKey ? QString::fromStdString(literal) : key;
+    Modified = false;
+    for (QWidget *w : textBoxes(this))
+        w->installEventFilter(this);
+    for (const TLinkList &l : Links)
+        connect(l.list, &QListWidget::itemChanged, this, [this] { Modified = true; });
+}
+
+void TEditRecordDialog::LoadLinks(const QString &key)
+{
+    TAdoQuery &q = desk::Db().Query1;
+    TAdoQuery &probe = desk::Db().Query2;
+    for (const TLinkList &l : Links) {
+        l.list->clear();
+        q.Close();
+        q.SetSQL(l.relatedSql);
+        q.Open();
+        for (; !q.Eof(); q.Next()) {
+            const QString item = QString::fromStdString(q.FieldByName(l.relatedColumn)->AsString());
+            auto *entry = new QListWidgetItem(item, l.list);
+            probe.Close();
+            probe.SetSQL("select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::Quoted(item) +
+                         " and " + l.keyColumn + "=" + desk::Quoted(key));
+            probe.Open();
+            entry->setCheckState(probe.IsEmpty() ? Qt::Unchecked : Qt::Checked);
+            probe.Close();
+        }
+        q.Close();
+    }
+}
+
+void TEditRecordDialog::SaveLinks()
+{
+    const QString key = Edit1->text();
+    TAdoQuery &q = desk::Db().Query1;
+    for (const TLinkList &l : Links) {
+        q.Close();
+        q.SetSQL("delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::Quoted(key));
+        q.ExecSQL();
+    }
+    for (const TLinkList &l : Links) {
+        q.Close();
+        q.SetSQL("select * from " + l.linkTable);
+        q.Open();
+        for (int i = 0; i < l.list->count(); ++i) {
+            if (l.list->item(i)->checkState() != Qt::Checked)
+                continue;
+            q.Append();
+            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
+            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
+            q.Post();
+        }
+        q.Close();
+    }
+}
+
+void TEditRecordDialog::OkClick()
+{
+    // Without a change the dialog closes with OK when the handler ends,
+    // whatever the steps below make of it.
+    struct CloseAtEnd {
+        QDialog *dialog;
+        bool armed;
+        ~CloseAtEnd()
+        {
+            if (armed)
+                dialog->done(QDialog::Accepted);
+        }
+    } close{this, !Modified};
+
+    if (!OwnCheck())
+        return;
+    try {
+        TAdoQuery &q = desk::Db().Query1;
+        q.Close();
+        q.SetSQL("select * from " + settings_.table + " where " + settings_.keyColumn + "=" + KeyLiteral(OriginalKey));
+        q.Open();
+        q.First();
+        q.Edit();
+        q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+        SaveFields(q);
+        q.Post();
+        q.Close();
+    } catch (const std::exception &) {
+        boxes::showMessage(settings_.failure);
+        return;
+    }
+    SaveLinks();
+    if (manager_)
+        manager_->Changed = Modified;
+    close.armed = false;
+    done(Accepted);
+}
+
+bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress)
+        Modified = true;
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class TAdoQuery;
+class TListView;
+class TManagerFrame;
+
+// The two halves of the record-dialog pattern of the management windows. A
+// dialog of a window subclasses one of them, builds its own fields (placing
+// the key edit Edit1 and the two buttons made here in its layout), gives
+// its columns, statements and texts, and overrides only what it does
+// differently. Dialogs are modal, fixed in size, centred on the screen and
+// work through the data module's Query1 (Query2 for the check-list probes).
+
+// New: creates records one after another and stays open. "创建" (Button1)
+// is enabled exactly while Edit1 holds a character; "关闭" (Button2) closes
+// with Accepted when at least one record was attempted, else Rejected.
+class TNewRecordDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Settings {
+        QString caption;
+        std::string table;      // the table appended to, e.g. "operater"
+        std::string keyColumn;  // filled from Edit1 as typed, e.g. "WORKCODE"
+        QString logPrefix;      // operlog action: the prefix + Edit1's text
+        QString failure;        // shown when the insert fails
+        bool countFailures = true; // false: only records created count
+        bool typedKey = true;   // false: the key is generated, "创建" enabled at opening
+    };
+
+    // One attempt: own check (stop on failure), then the protected insert;
+    // a failure is reported with the failure message and goes no further;
+    // then the count, the fields cleared and "创建" disabled.
+    void Button1Click();
+    void Button2Click();
+    int Count() const { return CreatedCount; }
+
+    QLineEdit *Edit1;
+    QPushButton *Button1;
+    QPushButton *Button2;
+
+protected:
+    explicit TNewRecordDialog(Settings settings, QWidget *parent = nullptr);
+    void showEvent(QShowEvent *event) override;
+
+    // The dialog's own check before anything is written; on failure it has
+    // told the operator and returns false.
+    virtual bool OwnCheck();
+    // Assigns the new row's columns other than the key.
+    virtual void AssignFields(TAdoQuery &row);
+    // The protected block: the record's row, then the operlog row. Dialogs
+    // with link rows override it and call the two steps in their order.
+    virtual void Insert();
+    void InsertRow();
+    void WriteOperLog();
+    // After a successful insert (before the fields are cleared).
+    virtual void Created();
+    // Empties every edit and memo of the dialog.
+    virtual void ClearFields();
+
+    int CreatedCount = 0;
+    const Settings settings_;
+};
+
+// A check list of related rows in an Edit dialog and the link table behind
+// it: item I is ticked when the link table holds (I, edited key).
+struct TLinkList {
+    QListWidget *list;
+    std::string relatedSql;    // the rows offered, e.g. "select * from client"
+    std::string relatedColumn; // the column listed, e.g. "CLIENTID"
+    std::string linkTable;     // e.g. "task_client"
+    std::string itemColumn;    // the link table's column for an item
+    std::string keyColumn;     // the link table's column for the edited key
+};
+
+// Edit: changes the record whose key is the caption of the manager's
+// selected row, and the link rows of its check lists. OK saves (or just
+// closes with Accepted when nothing was pressed or ticked), Cancel writes
+// nothing. A save sets the manager's Changed from Modified.
+class TEditRecordDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Settings {
+        QString caption;
+        std::string table;
+        std::string keyColumn;
+        QString failure;         // shown when the update fails
+        bool numericKey = false; // the key stands unquoted in statements
+        QString okName = QStringLiteral("Button3");
+        QString cancelName = QStringLiteral("Button4");
+        bool centred = true;     // false: opens at its design position
+    };
+
+    void OkClick();
+    void CancelClick() { reject(); }
+
+    // The key as loaded (a numeric key in its decimal form).
+    QString OriginalKey;
+    // Set by any key pressed in an edit and by a tick in a check list.
+    bool Modified = false;
+
+    QLineEdit *Edit1;
+    QPushButton *OkButton;
+    QPushButton *CancelButton;
+
+protected:
+    // manager and source: the window whose Changed is set and the list whose
+    // selected caption is the key (either may be null).
+    TEditRecordDialog(Settings settings, TManagerFrame *manager, TListView *source, QWidget *parent = nullptr);
+    // Loads the record and the check lists, then watches the edits; call at
+    // the end of the subclass constructor. Throws EDatabaseError.
+    void FormCreate();
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    virtual void LoadFields(TAdoQuery &row);
+    // Assigns every column but the key (the frame assigns it from Edit1).
+    virtual void SaveFields(TAdoQuery &row);
+    virtual bool OwnCheck();
+    // Fills each check list with the probes; rewrites the link rows under
+    // the key as now typed: every delete first, then the ticked items.
+    virtual void LoadLinks(const QString &key);
+    virtual void SaveLinks();
+    // key as it stands in a statement: quoted, or checked to be a number.
+    std::string KeyLiteral(const QString &key) const;
+
+    std::vector<TLinkList> Links; // in the order their rows are written
+    TManagerFrame *const manager_;
+    TListView *const source_;
+    const Settings settings_;
+};

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+class QAction;
+class QMdiSubWindow;
+class QTimer;
+class TMdiClient;
+class TStatusBar;
+
+// What the main window needs of the gateway engine. Installed once the
+// gateway window exists; until then an empty hook means "no engine": no
+// dial request to drop, nothing handed over (pending rows stay "未发"), no
+// closing flag to set and nothing to wait for. Main thread.
+struct TEngineLink {
+    // Drops the engine's pending dial request (DialNumber).
+    std::function<void()> ClearDialNumber;
+    // Hands one message to the gateway window: the number into FMain's
+    // MaskEdit1, the text into its Edit2, then its Button3Click.
+    std::function<void(const QString &phone, const QString &text)> SendToGateway;
+    // Sets the gateway's closing flag (Gateway->Closing).
+    std::function<void()> SetClosing;
+    // True when every channel slot 1 to 8 of the gateway is empty or idle.
+    std::function<bool()> AllIdle;
+};
+
+// The desk's main window: an MDI frame with the main menu, the status bar,
+// the tiled background and the dispatch timers. Creating it runs the modal
+// login; LoggedIn() then tells whether an operator logged in or the
+// operator cancelled (the program then ends). Sets the global MainFrm.
+class TMainFrm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainFrm();
+    ~TMainFrm() override;
+
+    bool LoggedIn() const { return loggedIn_; }
+
+    // The work code as typed at the successful login: the WORKCODE of every
+    // operlog row and the value of the rights test.
+    QString WorkCode;
+    TEngineLink Engine;
+    // Reloads the open task window; set by that window while it is open.
+    std::function<void()> TaskWindowRefresh;
+    // The shut-down wait: one step, and the time after which the operator
+    // is asked whether to quit without waiting any longer.
+    int ShutdownStepMs = 500;
+    int ShutdownLimitMs = 60000;
+
+    TMdiClient *MDIClient;
+    TStatusBar *StatusBar1; // panel 1: the dispatch and LAN-message reports
+    QTimer *Timer1;         // pending-SMS sender, 1000 ms
+    QTimer *Timer2;         // the task runner's contact step; never started
+    QTimer *Timer3;         // task runner, 5000 ms
+    QAction *N1_old_old;    // "操作员管理" (hidden)
+    QAction *N2_old_old;    // "联系人管理"
+    QAction *N5_old_old;    // "任务管理"
+    QAction *N4_old_old;    // "短消息定制管理" (hidden)
+    QAction *N2;            // "签名设置"
+    QAction *N3_old_old;    // "操作日志"
+    QAction *N1;            // "关于"
+
+    // Dispatch (main thread; no handler runs a message loop).
+    // One pass of the pending-SMS sender: hands the first "未发" row of
+    // sms_tosend, with the signature appended, to the gateway and marks that
+    // row "已发". Throws EDatabaseError; a failure before the mark leaves it
+    // "未发".
+    void Timer1Timer();
+    // The contact step of the task runner: the earliest due "未执行" task's
+    // named contacts become "未发" rows. Does not mark the task.
+    void Timer2Timer();
+    // One pass of the task runner: the contact step, then the task is
+    // marked "已执行" (and the task window refreshed), then its groups'
+    // members become rows. At most one task per pass.
+    void Timer3Timer();
+    // The signature the sender appends: "" without the "QM" row; paramval in
+    // square brackets when it holds more than blanks, unchanged otherwise.
+    static QString Signature(bool rowFound, const QString &paramval);
+
+    // Menu handlers.
+    void N2Click();          // the signature dialog
+    void N3_old_oldClick();  // the operation-log window
+    void N1Click();          // the about box, not modal
+    // The rights test before the operator manager opens: passes for the
+    // supervisor's work code in any letter case, else tells the operator.
+    bool RightsTest();
+    static bool IsSupervisor(const QString &workCode);
+
+    // Opening a management window, one per class: the open window of T's
+    // exact class is brought to the front, else a new one is created into
+    // global and shown maximised. The window is freed when it closes.
+    template <class T>
+    T *OpenManager(T *&global)
+    {
+        if (QMdiSubWindow *open = FindManager(T::staticMetaObject)) {
+            BringToFront(open);
+            return global;
+        }
+        global = new T;
+        AddManager(global);
+        return global;
+    }
+    QMdiSubWindow *FindManager(const QMetaObject &cls) const;
+    void BringToFront(QMdiSubWindow *window);
+    QMdiSubWindow *AddManager(QWidget *window);
+
+    // The area that the background is tiled over.
+    QSize ClientSize() const;
+
+    // Window events.
+    void FormActivate();
+    // The exit question and the wait for the engine; true: the close goes on.
+    bool FormCloseQuery();
+    // Closes every MDI child, the least recently active first.
+    void FormClose();
+
+signals:
+    // The window has closed after the shut-down: the program ends.
+    void Closed();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    // Runs one dispatch pass from its timer; an error ends the pass in the
+    // error box and the timer runs on (a timer does not fire again while
+    // its own box is up).
+    void RunPass(void (TMainFrm::*pass)());
+    bool FirstActivate = true;
+    bool loggedIn_ = false;
+    bool closing_ = false;
+};
+
+extern TMainFrm *MainFrm;

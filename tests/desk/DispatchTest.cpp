@@ -1,0 +1,235 @@
+#include "DeskFixture.h"
+
+#include "desk/StatusBar.h"
+
+#include <QDateTime>
+#include <QTest>
+#include <stdexcept>
+
+namespace {
+
+class Dispatch : public DeskTest {
+protected:
+    void SetUp() override
+    {
+        DeskTest::SetUp();
+        main = login();
+        main->Engine.SendToGateway = [this](const QString &phone, const QString &text) {
+            handed.push_back({phone.toStdString(), text.toStdString()});
+        };
+    }
+    void setSignature(const char *value) { exec(std::string("update param set paramval=") + QuotedStr(value)); }
+    static void pending(const std::string &phone, const std::string &message)
+    {
+        add("sms_tosend", {{"TASKID", ""}, {"PHONE", phone}, {"MESSAGE", message}, {"SENDFLAG", "未发"}});
+    }
+    static std::vector<std::string> flags() { return column("select * from sms_tosend order by rowid", "SENDFLAG"); }
+
+    TMainFrm *main = nullptr;
+    std::vector<std::pair<std::string, std::string>> handed;
+};
+
+TEST_F(Dispatch, WithoutPendingRowsAPassChangesNothing)
+{
+    add("sms_tosend", {{"PHONE", "13800000001"}, {"MESSAGE", "done"}, {"SENDFLAG", "已发"}});
+    main->StatusBar1->SetPanelText(1, "before");
+    main->Timer1Timer();
+    EXPECT_TRUE(handed.empty());
+    EXPECT_EQ(main->StatusBar1->PanelText(1), "before");
+}
+
+TEST_F(Dispatch, SignatureRules)
+{
+    struct Case { const char *paramval; bool row; const char *text; };
+    const Case cases[] = {
+        {"", false, "hello"},          // no "QM" row
+        {"", true, "hello"},           // empty
+        {"  ", true, "hello  "},       // blanks only: unchanged, no brackets
+        {" word ", true, "hello[ word ]"},
+        {"\t", true, "hello\t"},       // a control character trims away too
+    };
+    for (const Case &c : cases) {
+        exec("delete from param");
+        if (c.row)
+            add("param", {{"paramid", "QM"}, {"paramval", c.paramval}});
+        pending("13800000001", "hello");
+        handed.clear();
+        main->Timer1Timer();
+        ASSERT_EQ(handed.size(), 1u) << c.paramval;
+        EXPECT_EQ(handed[0].second, c.text) << "'" << c.paramval << "'";
+        EXPECT_EQ(main->StatusBar1->PanelText(1).toStdString(), std::string("发送手机短信到13800000001:") + c.text);
+    }
+    EXPECT_EQ(count("select * from sms_tosend where SENDFLAG='未发'"), 0);
+}
+
+TEST_F(Dispatch, OneRowPerPassAndExactlyTheRowHandedOverIsMarked)
+{
+    setSignature("Sig");
+    pending("13800000001", "same");
+    pending("13800000001", "same"); // two messages, not one
+    pending("13900000002", "other");
+    main->Timer1Timer();
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(count("select * from sms_tosend where SENDFLAG='已发'"), 1);
+    EXPECT_EQ(count("select * from sms_tosend where SENDFLAG='已发' and PHONE=" + QuotedStr(handed[0].first) +
+                    " and MESSAGE || '[Sig]'=" + QuotedStr(handed[0].second)),
+              1);
+    main->Timer1Timer();
+    main->Timer1Timer();
+    main->Timer1Timer(); // nothing left
+    ASSERT_EQ(handed.size(), 3u);
+    EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发", "已发"}));
+    EXPECT_EQ(std::count(handed.begin(), handed.end(), std::pair<std::string, std::string>{"13800000001", "same[Sig]"}), 2);
+}
+
+TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
+{
+    pending("13800000001", "hello");
+    main->Engine.SendToGateway = [](const QString &, const QString &) { throw std::runtime_error("gateway"); };
+    EXPECT_THROW(main->Timer1Timer(), std::runtime_error);
+    EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+    // Without a gateway window nothing is handed over or marked.
+    main->Engine.SendToGateway = nullptr;
+    main->Timer1Timer();
+    EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+}
+
+TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
+{
+    pending("13800000001", "hello");
+    int attempts = 0;
+    main->Engine.SendToGateway = [&](const QString &, const QString &) {
+        ++attempts;
+        throw std::runtime_error("gateway down");
+    };
+    main->Timer1->setInterval(0);
+    main->Timer1->start();
+    QTRY_VERIFY(attempts >= 2);
+    main->Timer1->stop();
+    ASSERT_GE(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
+    EXPECT_EQ(boxes.seen()[0].text, "gateway down");
+    EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+}
+
+// --- the task runner ---------------------------------------------------
+
+class TaskRunner : public Dispatch {
+protected:
+    static std::string stamp(const QDateTime &t) { return t.toString("yyyy-MM-dd HH:mm:ss").toStdString(); }
+    static void task(const std::string &id, const QDateTime &due, const std::string &message = "msg")
+    {
+        add("task", {{"TASKID", id}, {"MESSAGE", message}, {"EXETIME", stamp(due)}, {"STATE", "未执行"}});
+    }
+    static void client(const std::string &id, const std::string &contact)
+    {
+        add("client", {{"CLIENTID", id}, {"CONTACT", contact}});
+    }
+    static std::string state(const std::string &id)
+    {
+        auto s = column("select * from task where taskid=" + QuotedStr(id), "STATE");
+        return s.empty() ? "" : s[0];
+    }
+    // "PHONE" of every row appended, in order.
+    static std::vector<std::string> phones() { return column("select * from sms_tosend order by rowid", "PHONE"); }
+
+    QDateTime now = QDateTime::currentDateTime();
+};
+
+TEST_F(TaskRunner, ATaskIsDueFromTheVerySecondOfItsTime)
+{
+    client("甲", "13800000001");
+    add("task_client", {{"TASKID", "later"}, {"CLIENTID", "甲"}});
+    task("later", now.addSecs(3600));
+    main->Timer3Timer();
+    EXPECT_EQ(state("later"), "未执行");
+    EXPECT_TRUE(phones().empty());
+
+    add("task_client", {{"TASKID", "now"}, {"CLIENTID", "甲"}});
+    task("now", QDateTime::currentDateTime()); // stored to the second: exactly now
+    main->Timer3Timer();
+    EXPECT_EQ(state("now"), "已执行");
+    EXPECT_EQ(state("later"), "未执行"); // a future task blocks nothing
+    EXPECT_EQ(column("select * from sms_tosend", "TASKID"), std::vector<std::string>{"now"});
+    EXPECT_EQ(column("select * from sms_tosend", "MESSAGE"), std::vector<std::string>{"msg"});
+    EXPECT_EQ(column("select * from sms_tosend", "SENDFLAG"), std::vector<std::string>{"未发"});
+}
+
+TEST_F(TaskRunner, ATaskWithoutRecipientsIsMarkedAndAddsNothing)
+{
+    task("empty", now.addSecs(-60));
+    main->Timer3Timer();
+    EXPECT_EQ(state("empty"), "已执行");
+    EXPECT_TRUE(phones().empty());
+}
+
+TEST_F(TaskRunner, NamedContactsComeFirstThenGroupsAndNumbersAreNotMerged)
+{
+    client("甲", "13800000001");
+    client("乙", "13800000002");
+    client("丙", "13800000003");
+    add("task_client", {{"TASKID", "t1"}, {"CLIENTID", "乙"}});
+    add("task_client", {{"TASKID", "t1"}, {"CLIENTID", "甲"}});
+    add("task_cgroup", {{"TASKID", "t1"}, {"GROUPNAME", "G1"}});
+    add("task_cgroup", {{"TASKID", "t1"}, {"GROUPNAME", "G2"}});
+    add("client_cgroup", {{"CLIENTID", "甲"}, {"GROUPNAME", "G1"}}); // named and a member
+    add("client_cgroup", {{"CLIENTID", "丙"}, {"GROUPNAME", "G1"}});
+    add("client_cgroup", {{"CLIENTID", "丙"}, {"GROUPNAME", "G2"}}); // in both groups
+    task("t1", now.addSecs(-1));
+
+    size_t rowsAtRefresh = 99;
+    main->TaskWindowRefresh = [&] {
+        rowsAtRefresh = phones().size();
+        EXPECT_EQ(state("t1"), "已执行");
+    };
+    main->Timer3Timer();
+    EXPECT_EQ(phones(), (std::vector<std::string>{"13800000002", "13800000001", "13800000001", "13800000003",
+                                                  "13800000003"}));
+    EXPECT_EQ(rowsAtRefresh, 2u); // marked and refreshed before the groups
+}
+
+TEST_F(TaskRunner, ContactsWithoutANumberOrARowGetNoRowAndNumbersStayUntrimmed)
+{
+    client("blank", " ");
+    client("padded", " 13800000009 ");
+    add("task_client", {{"TASKID", "t"}, {"CLIENTID", "blank"}});
+    add("task_client", {{"TASKID", "t"}, {"CLIENTID", "missing"}});
+    add("task_client", {{"TASKID", "t"}, {"CLIENTID", "padded"}});
+    add("task_cgroup", {{"TASKID", "t"}, {"GROUPNAME", "G"}});
+    add("client_cgroup", {{"CLIENTID", "gone"}, {"GROUPNAME", "G"}});
+    add("client_cgroup", {{"CLIENTID", "blank"}, {"GROUPNAME", "G"}});
+    task("t", now.addSecs(-5));
+    main->Timer3Timer();
+    EXPECT_EQ(phones(), std::vector<std::string>{" 13800000009 "});
+    EXPECT_EQ(state("t"), "已执行");
+}
+
+TEST_F(TaskRunner, OverdueTasksRunOnePerPassEarliestFirst)
+{
+    client("甲", "13800000001");
+    for (const char *id : {"B", "A", "C"})
+        add("task_client", {{"TASKID", id}, {"CLIENTID", "甲"}});
+    task("B", now.addDays(-2));
+    task("A", now.addDays(-3));
+    task("C", now.addDays(-1));
+    main->Timer3Timer();
+    EXPECT_EQ(column("select * from task where state='已执行'", "TASKID"), std::vector<std::string>{"A"});
+    main->Timer3Timer();
+    main->Timer3Timer();
+    main->Timer3Timer(); // nothing left
+    EXPECT_EQ(column("select * from sms_tosend order by rowid", "TASKID"), (std::vector<std::string>{"A", "B", "C"}));
+}
+
+TEST_F(TaskRunner, AQuoteInAKeyKeepsItsMeaning)
+{
+    client("O'Brien", "13800000001");
+    add("task_client", {{"TASKID", "it's"}, {"CLIENTID", "O'Brien"}});
+    add("task_cgroup", {{"TASKID", "it's"}, {"GROUPNAME", "Bob's"}});
+    add("client_cgroup", {{"CLIENTID", "O'Brien"}, {"GROUPNAME", "Bob's"}});
+    task("it's", now.addSecs(-1));
+    main->Timer3Timer();
+    EXPECT_EQ(state("it's"), "已执行");
+    EXPECT_EQ(phones().size(), 2u);
+}
+
+} // namespace
