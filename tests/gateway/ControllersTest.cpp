@@ -118,15 +118,6 @@ TEST_F(ControllersTest, MessageWhosePduLineWasTooLongStaysInTheModem)
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息过长未能读取"); }));
 }
 
-TEST_F(ControllersTest, DialEndsOnItsFirstLine)
-{
-    DialNumber.set("13912345678");
-    channel.Drive();
-    EXPECT_EQ(written(17), "ATDT13912345678;\r");
-    feed("ATDT13912345678;\r\r\n");
-    EXPECT_TRUE(channel.IsIdle());
-}
-
 TEST(PhoneBookEntry, NumberAndNameFromTheCollectedReply)
 {
     auto parse = [](const std::string &entry) {
