@@ -1,5 +1,14 @@
 #pragma once
 
-// The gateway engine's classes: the PDU codec so far; the channel, the
-// AT-command controllers and the gateway join it here.
+// The gateway engine's classes: the PDU codec, the channel with its
+// scheduler and line builder, the AT-command controllers, the gateway, the
+// drive thread and the engine's clock, lock, reports and log file.
+#include "gateway/Channel.h"
+#include "gateway/Controllers.h"
+#include "gateway/DriveThread.h"
+#include "gateway/EngineClock.h"
+#include "gateway/EngineGlobals.h"
+#include "gateway/EngineReports.h"
+#include "gateway/GateWay.h"
 #include "gateway/PDUs.h"
+#include "gateway/SmsLog.h"

@@ -1,0 +1,212 @@
+// The channel: port set-up, the monitor controls and the port access rules
+// shared by both threads.
+
+#include "gateway/Channel.h"
+
+#include "gateway/Controllers.h"
+#include "gateway/EngineClock.h"
+#include "gateway/EngineGlobals.h"
+#include "gateway/EngineReports.h"
+#include "gateway/GateWay.h"
+#include "platform/Profile.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QWidget>
+
+namespace {
+
+constexpr int kMonitorLines = 2000;  // the hidden memo keeps the latest lines
+
+// Hands the command edit's key presses to the scheduler as key codes, Enter
+// as 13.
+class TCmdEditFilter : public QObject {
+public:
+    explicit TCmdEditFilter(TChannelCtr *ctr) : Ctr(ctr) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            int code = key->key();
+            if (code == Qt::Key_Return || code == Qt::Key_Enter)
+                code = 13;
+            Ctr->EditKeyDown(watched, code, key->modifiers());
+        }
+        return false;
+    }
+
+private:
+    TChannelCtr *Ctr;
+};
+
+} // namespace
+
+TSMSChannel::TSMSChannel() = default;
+
+TSMSChannel::~TSMSChannel()
+{
+    // The port goes first: closing it may still deliver, and a delivery
+    // must not reach a half-destroyed channel.
+    if (Comm) {
+        Comm->setOnData({});
+        Comm.reset();
+    }
+    if (CmdEdit && EditFilter)
+        CmdEdit->removeEventFilter(EditFilter.get());
+}
+
+void TSMSChannel::Open()
+{
+    EngineLock lock;
+    RecvList.clear();
+    SendQueue.clear();
+    ChannelCtr = std::make_unique<TChannelCtr>();
+    ChannelCtr->Channel = this;
+    ChannelCtr->Init();
+
+    Comm = std::make_unique<TXComm>();
+    TChannelCtr *ctr = ChannelCtr.get();
+    Comm->setOnData([ctr](TCustomComm *sender, std::uint32_t received) { ctr->CommData(sender, received); });
+    Comm->setBaudRate(br57600);
+    const std::string n = std::to_string(Number);
+    PortName = profile::getString("CH" + n, "COMPORT", "COM" + n, "smsset.ini");
+    Comm->setDeviceName(PortName);
+    Comm->setFlowControl(fcCustom);
+    Comm->setDTRSettings({fsDTREnabled});
+    TCommTimeoutsEx *t = Comm->Timeouts();
+    t->setWriteConstant(20);
+    t->setWriteMultiplier(20);
+    t->setReadInterval(100);
+    t->setReadConstant(20);
+    t->setReadMultiplier(20);
+    try {
+        if (Comm->Opened())
+            Comm->CloseDevice();
+        Comm->OpenDevice();
+    } catch (const EDeviceError &) {
+        // The state panel says it; the operator sets another port.
+    }
+    engine::portState(PortName + (Comm->Opened() ? "打开成功" : "打开失败,请重新设置串口"));
+    MakeMonitor();
+}
+
+void TSMSChannel::MakeMonitor()
+{
+    IEngineReports *target = engine::reports();
+    QWidget *parent = target ? target->MonitorParent() : nullptr;
+    if (!parent) {
+        Holder = std::make_unique<QWidget>();
+        parent = Holder.get();
+    }
+    const int left = (Number - 1) * 250 + 10;
+    CmdEdit = new QLineEdit(parent);
+    CmdEdit->setObjectName("CmdEdit" + QString::number(Number));
+    CmdEdit->setGeometry(left, 10, 230, 25);
+    MonitorMemo = new QPlainTextEdit(parent);
+    MonitorMemo->setObjectName("MonitorMemo" + QString::number(Number));
+    MonitorMemo->setGeometry(left, 50, 230, 150);
+    MonitorMemo->setReadOnly(true);
+    MonitorMemo->setMaximumBlockCount(kMonitorLines);
+    EditFilter = std::make_unique<TCmdEditFilter>(ChannelCtr.get());
+    CmdEdit->installEventFilter(EditFilter.get());
+}
+
+void TSMSChannel::Drive() { ChannelCtr->Drive(); }
+
+bool TSMSChannel::IsIdle() const
+{
+    EngineLock lock;
+    return !ChannelCtr || ChannelCtr->Current == nullptr;
+}
+
+void TSMSChannel::QueueSend(std::unique_ptr<TPDUSend> pdu)
+{
+    EngineLock lock;
+    SendQueue.push_back(std::move(pdu));
+}
+
+void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
+{
+    EngineLock lock;
+    RecvList.push_back(std::move(pdu));
+}
+
+std::string TSMSChannel::DeviceName() const
+{
+    EngineLock lock;
+    return PortName;
+}
+
+void TSMSChannel::SetDeviceName(const std::string &name)
+{
+    EngineLock lock;
+    PortName = name;
+    // While the search reopens the port it applies PortName itself.
+    if (Comm && !PortBusy)
+        Comm->setDeviceName(name);
+}
+
+bool TSMSChannel::IsClosing() const { return Owner && Owner->Closing.load(); }
+
+bool TSMSChannel::WritePort(const std::string &bytes)
+{
+    if (PortBusy || !Comm)
+        return false;
+    try {
+        Comm->SendString(bytes);
+        return true;
+    } catch (const EDeviceError &) {
+        return false;
+    }
+}
+
+void TSMSChannel::Monitor(const std::string &text)
+{
+    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    shown.replace(QChar('\r'), QChar('\n'));
+    QPointer<QPlainTextEdit> memo = MonitorMemo;
+    engine::onMainThread([memo, shown] {
+        if (!memo)
+            return;
+        QTextCursor end(memo->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(shown);
+    });
+}
+
+void TSMSChannel::TryRate(TBaudRate rate)
+{
+    PortBusy = true;
+    const std::string name = PortName;
+    {
+        EngineUnlock unlock;
+        try {
+            if (Comm->Opened())
+                Comm->CloseDevice();
+        } catch (const EDeviceError &) {
+        }
+        engineclock::sleep(400);
+        Comm->setDTRSettings({fsDTREnabled});
+        Comm->setBaudRate(rate);
+        Comm->setDeviceName(name);
+        try {
+            Comm->OpenDevice();
+        } catch (const EDeviceError &) {
+            // Tried again with the next rate; a device that went away is
+            // picked up when it comes back.
+        }
+    }
+    PortBusy = false;
+    {
+        EngineUnlock unlock;
+        engineclock::sleep(1000);
+    }
+    WritePort("AT\r");
+    EngineUnlock unlock;
+    engineclock::sleep(500);
+}

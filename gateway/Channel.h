@@ -1,0 +1,183 @@
+#pragma once
+
+#include "gateway/PDUs.h"
+#include "serial/XComDrv.h"
+
+#include <QPointer>
+#include <Qt>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+class QLineEdit;
+class QObject;
+class QPlainTextEdit;
+class QWidget;
+class TGateWay;
+class TChannelCtr;
+class TSMSCtr;
+class TSMSCmtictr;
+class TClccCtr;
+class TDialCtr;
+class TCpbrCtr;
+class TSMSInitCtr;
+class TSMSDelCtr;
+class TSMSRecvCtr;
+class TSMSSendCtr;
+
+// Commands and reply lines are bytes as the modem writes them (ASCII in PDU
+// mode); a "character" of the line limit is one byte.
+constexpr std::size_t kMaxLine = 338;  // longest reply line handed on
+constexpr int kReplyWaitTicks = 30;    // ticks for the first byte after a write
+constexpr int kBusyLimitTicks = 30;    // the 31st busy tick ends the exchange
+constexpr int kKeepAliveTicks = 10;    // the 11th idle tick writes "AT"
+constexpr int kLastPhoneBookIndex = 50;
+
+// One modem channel: a serial port, its send queue and received list, and
+// its scheduler. Created on the main thread, opened once, never closed while
+// the engine runs. All fields are shared with the drive thread: touch them
+// only under an EngineLock (EngineGlobals.h).
+class TSMSChannel {
+public:
+    TSMSChannel();
+    // Closes the port (main thread; the drive thread must have stopped).
+    ~TSMSChannel();
+    TSMSChannel(const TSMSChannel &) = delete;
+    TSMSChannel &operator=(const TSMSChannel &) = delete;
+
+    std::unique_ptr<TChannelCtr> ChannelCtr;
+    int Number = 0;  // from 1; set before Open
+    std::unique_ptr<TXComm> Comm;
+    // Command edit and monitor memo on the window's Panel2 (or on a hidden
+    // holder of the channel's own when there is no window); null once the
+    // window has destroyed them.
+    QPointer<QLineEdit> CmdEdit;
+    QPointer<QPlainTextEdit> MonitorMemo;
+    // Owned PDUs, head first. SendQueue: appended by the send path, head
+    // taken or dropped by the scheduler, removed by the send controller on
+    // success. RecvList: oldest first; appended by the read controller and
+    // the queue-file reload, taken by the TCP "READ" command; changed only
+    // on the main thread, so a main-thread reader may keep its head across
+    // a socket write without the lock.
+    std::deque<std::unique_ptr<TPDUSend>> SendQueue;
+    std::deque<std::unique_ptr<TPDUGet>> RecvList;
+    // The gateway whose Closing flag the scheduler obeys; null: never closing.
+    TGateWay *Owner = nullptr;
+
+    // Main thread, once, after Number is set: lists, scheduler, port (name
+    // from "smsset.ini" [CH<n>] COMPORT, default "COM<n>"), opened at
+    // 57600 bit/s (a failure is ignored), the port state reported, and the
+    // command edit and monitor memo made.
+    void Open();
+    // Drive thread: one scheduler tick (TChannelCtr::Drive).
+    void Drive();
+    // True when no exchange runs; any thread.
+    bool IsIdle() const;
+
+    // Appends a message at the tail of SendQueue; any thread.
+    void QueueSend(std::unique_ptr<TPDUSend> pdu);
+    // Appends a message at the end of RecvList; main thread.
+    void AddReceived(std::unique_ptr<TPDUGet> pdu);
+    // The port name; setting it takes effect at the next opening (the next
+    // device search) and is not written to the ini file. Any thread.
+    std::string DeviceName() const;
+    void SetDeviceName(const std::string &name);
+
+    // Engine internals, under the engine lock.
+    bool IsClosing() const;
+    // Writes bytes to the port; false when the port is closed, being
+    // reopened by the device search, or the write raised a port error.
+    bool WritePort(const std::string &bytes);
+    // Appends text to the monitor memo, on the main thread (queued from the
+    // drive thread); CR starts a new line.
+    void Monitor(const std::string &text);
+    // Drive thread: one attempt of the device search at rate: close the
+    // port when open, wait 400 ms, set DTR, the rate and the port name,
+    // open (a failure is ignored: a closed port is tried again on the next
+    // attempt, so a device that went away is found when it comes back),
+    // wait 1000 ms, write "AT", wait 500 ms. The engine lock is released
+    // around the close and open and around the waits; while the port is
+    // being reopened PortBusy is set and the main thread neither reads nor
+    // writes it.
+    void TryRate(TBaudRate rate);
+
+    bool PortBusy = false;
+
+private:
+    void MakeMonitor();
+
+    std::string PortName;
+    std::unique_ptr<QWidget> Holder;       // parent of the two controls without a window
+    std::unique_ptr<QObject> EditFilter;   // routes the command edit's keys
+};
+
+// The line builder: bytes from the port (main thread) to reply lines.
+class TLineGet {
+public:
+    std::string Line;
+    TChannelCtr *Owner = nullptr;
+
+    // LF ends the line; ">" becomes a line of its own at once (after a
+    // 200 ms wait; a partial line before it is discarded); CR is dropped;
+    // any other byte is appended.
+    void PutChar(char c);
+    // Dispatches Line when it has at most 338 bytes (and clears ReplyWait);
+    // a longer line is dropped and counted in the owner's DroppedLines.
+    void LineDone();
+};
+
+// The scheduler of one channel.
+class TChannelCtr {
+public:
+    TChannelCtr();
+    ~TChannelCtr();
+    TChannelCtr(const TChannelCtr &) = delete;
+    TChannelCtr &operator=(const TChannelCtr &) = delete;
+
+    int Ready = 0;      // 0: search and initialise on the next tick
+    int IdleTicks = 0;  // idle ticks since the last keep-alive
+    std::deque<std::string> ReadQueue;  // storage indices to read, head first
+    TSMSChannel *Channel = nullptr;
+    TSMSCtr *Current = nullptr;  // the running exchange; null: idle
+    std::unique_ptr<TSMSRecvCtr> RecvCtr;
+    std::unique_ptr<TSMSSendCtr> SendCtr;
+    std::unique_ptr<TSMSDelCtr> DelCtr;
+    std::unique_ptr<TSMSInitCtr> InitCtr;
+    std::unique_ptr<TSMSCmtictr> CmtiCtr;
+    std::unique_ptr<TClccCtr> ClccCtr;
+    std::unique_ptr<TDialCtr> DialCtr;
+    std::unique_ptr<TCpbrCtr> CpbrCtr;
+    std::unique_ptr<TLineGet> LineGet;
+    int ReplyWait = 0;  // ticks left for the first byte after a write
+    int BusyTicks = 0;  // ticks of a running exchange since its last write
+    // Reply lines dropped for their length so far; the read controller
+    // keeps a message whose PDU line was lost.
+    int DroppedLines = 0;
+
+    // Creates the controllers, the line builder and the read queue "1".."5".
+    void Init();
+    // Drive thread: the tick. The first that applies: a search and
+    // initialisation when not Ready; when idle and not closing, the next
+    // exchange by priority (read, dial, phone-book entry, send or drop of a
+    // message tried four times); else the timeouts and the keep-alive.
+    void Drive();
+    // Main thread (the new-message controller).
+    void AddReadIndex(int index);
+    // A "+CMTI:" line makes the new-message controller current and goes to
+    // it; any other line goes to the current controller, or is dropped.
+    void DispatchLine(const std::string &line);
+    // The port's OnData, main thread: clears ReplyWait and reads exactly
+    // Received bytes into the line builder (nothing when fewer are waiting
+    // or the device search is reopening the port).
+    void CommData(TCustomComm *Sender, std::uint32_t Received);
+    // The command edit's key handler, main thread: on Enter (13) the typed
+    // line goes to the monitor memo and through the line builder as if the
+    // modem had sent it; nothing is written to the port.
+    void EditKeyDown(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift);
+
+private:
+    bool StartNext();
+    void CountTimeouts();
+    void DropHead();
+};

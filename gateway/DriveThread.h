@@ -1,0 +1,37 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+class TGateWay;
+
+// Runs the scheduler: one tick of channel 1 (and of channel 2 when it
+// exists), then a 300 ms sleep, for ever. The program never stops it; a
+// test or the program's very end may ask it to (RequestStop) and wait for
+// it (Join).
+class TDriveThread {
+public:
+    // gateway may be null: the thread then only sleeps.
+    explicit TDriveThread(TGateWay *gateway);
+    // Stops and joins a thread still running (main thread, see Join).
+    ~TDriveThread();
+    TDriveThread(const TDriveThread &) = delete;
+    TDriveThread &operator=(const TDriveThread &) = delete;
+
+    void Start();
+    // Any thread: the loop ends after the current tick; its sleeps and the
+    // device search's waits end at once.
+    void RequestStop();
+    // Waits for the thread's end. On the main thread it serves the port
+    // deliveries that a closing port of the drive thread waits for. The
+    // caller must not hold the engine lock.
+    void Join();
+
+private:
+    void Execute();
+
+    TGateWay *Gateway;
+    std::atomic<bool> StopFlag{false};
+    std::atomic<bool> Finished{false};
+    std::thread Thread;
+};

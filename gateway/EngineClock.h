@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+
+// Every wait of the engine and the drive thread's tick go through here, so
+// that one setting scales the engine's time: the code keeps the real values
+// (milliseconds) and tests run the engine faster by setting the scale.
+namespace engineclock {
+
+// The scheduler's tick, in real milliseconds.
+constexpr int kTickMs = 300;
+
+// Factor applied to every engine wait: 1.0 (real time) unless changed. Set it
+// before the engine starts; values not above 0 count as 1.0.
+void setScale(double factor);
+double scale();
+// ms of engine time as real time on the current scale.
+std::chrono::microseconds scaled(int ms);
+
+// Sleeps ms (scaled) on the calling thread. On a thread that runs under a
+// StopScope it returns at once when that scope's stop has been requested.
+void sleep(int ms);
+
+// True on a thread under a StopScope whose stop has been requested.
+bool stopRequested();
+
+// Makes the calling thread's engine sleeps wakeable through flag; the
+// thread keeps it for its whole run (scopes do not nest across threads).
+class StopScope {
+public:
+    explicit StopScope(std::atomic<bool> &flag);
+    ~StopScope();
+    StopScope(const StopScope &) = delete;
+    StopScope &operator=(const StopScope &) = delete;
+
+private:
+    std::atomic<bool> *previous_;
+};
+
+// Sets flag and wakes every sleep of a thread under a StopScope of it.
+void requestStop(std::atomic<bool> &flag);
+
+} // namespace engineclock

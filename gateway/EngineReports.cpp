@@ -1,0 +1,116 @@
+#include "gateway/EngineReports.h"
+
+#include "gateway/EngineGlobals.h"
+#include "platform/CommSync.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QtGlobal>
+#include <atomic>
+#include <deque>
+#include <exception>
+#include <mutex>
+
+namespace engine {
+namespace {
+
+std::atomic<IEngineReports *> g_target{nullptr};
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+bool g_flushing = false; // main thread only
+
+void runGuarded(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::exception &e) {
+        qWarning("Engine report failed: %s", e.what());
+    } catch (...) {
+        qWarning("Engine report failed");
+    }
+}
+
+// Queues a call of one operation of the target, read when the call runs.
+void report(std::function<void(IEngineReports &)> op)
+{
+    onMainThread([op = std::move(op)] {
+        if (IEngineReports *target = g_target.load())
+            op(*target);
+    });
+}
+
+} // namespace
+
+void setReports(IEngineReports *target)
+{
+    EngineLock lock;
+    g_target.store(target);
+}
+
+IEngineReports *reports() { return g_target.load(); }
+
+void logLine(const std::string &line)
+{
+    report([line](IEngineReports &r) { r.LogLine(line); });
+}
+
+void deviceState(const std::string &text)
+{
+    report([text](IEngineReports &r) { r.DeviceState(text); });
+}
+
+void portState(const std::string &text)
+{
+    report([text](IEngineReports &r) { r.PortState(text); });
+}
+
+void receivedRow(const std::string &caption, const std::string &text, const std::string &time)
+{
+    report([caption, text, time](IEngineReports &r) { r.ReceivedRow(caption, text, time); });
+}
+
+std::string serviceCentre()
+{
+    EngineLock lock;
+    IEngineReports *target = g_target.load();
+    return target ? target->ServiceCentre() : std::string();
+}
+
+void onMainThread(std::function<void()> call)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        runGuarded(call);
+        return;
+    }
+    {
+        std::lock_guard lock(g_queueMutex);
+        g_queue.push_back(std::move(call));
+    }
+    if (commsync::isMainThread())
+        flushReports();
+    else
+        QMetaObject::invokeMethod(app, [] { flushReports(); }, Qt::QueuedConnection);
+}
+
+void flushReports()
+{
+    // A report that reports again only queues; the outer loop runs it next.
+    if (g_flushing)
+        return;
+    g_flushing = true;
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(g_queueMutex);
+            if (g_queue.empty())
+                break;
+            call = std::move(g_queue.front());
+            g_queue.pop_front();
+        }
+        runGuarded(call);
+    }
+    g_flushing = false;
+}
+
+} // namespace engine

@@ -1,0 +1,15 @@
+#include "gateway/GateWay.h"
+
+TGateWay::TGateWay() = default;
+TGateWay::~TGateWay() = default;
+
+void TGateWay::Init(const std::string &name)
+{
+    Closing.store(false);
+    Name = name;
+    auto channel = std::make_unique<TSMSChannel>();
+    channel->Number = 1;
+    channel->Owner = this;
+    Channels[1] = std::move(channel);
+    Channels[1]->Open();
+}

@@ -1,0 +1,115 @@
+// The controller base and the init controller (device search and set-up).
+
+#include "gateway/Controllers.h"
+
+#include "gateway/Channel.h"
+#include "gateway/EngineClock.h"
+#include "gateway/EngineGlobals.h"
+#include "gateway/EngineReports.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<TBaudRate, 8> kSearchRates = {br115200, br57600, br38400, br19200,
+                                                   br9600,   br4800,  br2400,  br1200};
+
+} // namespace
+
+void TSMSCtr::SendCmd()
+{
+    TSMSChannel *channel = Owner->Channel;
+    channel->Monitor(Cmd);
+    if (channel->WritePort(Cmd)) {
+        Owner->ReplyWait = kReplyWaitTicks;
+        Owner->BusyTicks = 0;
+    }
+}
+
+void TSMSCtr::Start()
+{
+    State = 0;
+    GetCmd();
+    State = 1;
+    SendCmd();
+    State = 2;
+}
+
+bool TSMSCtr::IsOK(const std::string &line) { return line == "OK"; }
+
+bool TSMSCtr::IsError(const std::string &line) { return line.find("ERROR") != std::string::npos; }
+
+void TSMSCtr::Wait(int ms) { engineclock::sleep(ms); }
+
+std::string TSMSInitCtr::GetCmd()
+{
+    Cmd = "AT+CNMI=1,1\r";
+    return Cmd;
+}
+
+void TSMSInitCtr::WaitUnlocked(int ms)
+{
+    EngineUnlock unlock;
+    engineclock::sleep(ms);
+}
+
+void TSMSInitCtr::Run()
+{
+    TSMSChannel *channel = Owner->Channel;
+    PhoneBookIndex.set(-1);
+    WaitUnlocked(1000);
+    engine::deviceState("正在查找短信设备...");
+    SearchingDevice.set(true);
+    std::size_t position = 0;
+    while (SearchingDevice.get()) {
+        if (channel->IsClosing()) {
+            Owner->Current = nullptr;
+            break;
+        }
+        if (engineclock::stopRequested())
+            return;
+        channel->TryRate(kSearchRates[position]);
+        position = (position + 1) % kSearchRates.size();
+    }
+    LineSeen = -1;
+    State = 0;
+    GetCmd();
+    State = 1;
+    SendCmd();
+    WaitUnlocked(300);
+    Cmd = "AT+CMGF=0\r";
+    SendCmd();
+    WaitUnlocked(300);
+    Cmd = "AT+GSN\r";
+    SendCmd();
+    State = 2;
+    // The main thread takes the replies meanwhile.
+    WaitUnlocked(500);
+}
+
+void TSMSInitCtr::ProcessLine(const std::string &line)
+{
+    const bool ok = IsOK(line);
+    if (ok && SearchingDevice.get())
+        SearchingDevice.set(false);
+    if (State != 2)
+        return;
+    engine::deviceState("短信设备已经连接");
+    // The first "OK" only proves the modem talks; the one after the
+    // serial number completes the set-up.
+    if (ok && LineSeen == 0) {
+        engine::logLine("GSM模块初始化成功!");
+        State = 3;
+        Owner->Current = nullptr;
+        Wait(1000);
+    }
+    if (IsError(line)) {
+        State = 0;
+        Owner->Current = nullptr;
+        Owner->Ready = 0;
+        engine::logLine("GSM模块初始化失败!");
+        Wait(4000);
+    }
+    if (!line.empty())
+        LineSeen = 0;
+}
