@@ -86,9 +86,6 @@ public:
     void ListView1Click();
     void ListView2Click();
 
-    // True once the engine start has run (whatever part of it failed).
-    bool Started() const { return !FirstActivate; }
-
     // IEngineReports, main thread (ServiceCentre any thread).
     void LogLine(const std::string &line) override;
     void DeviceState(const std::string &text) override;
