@@ -126,17 +126,4 @@ TEST_F(CmppSendTest, SendSmsSplitsLongTextsIntoMessagesOfSeventyUnits)
     EXPECT_TRUE(reports.sent.empty());  // the send path itself shows nothing
 }
 
-TEST_F(CmppSendTest, EveryQueuedMessageIsReportedAsAQueueChange)
-{
-    gateway->CMPPSet->EasyLinkCtr->SendSMS("", "13912345678", repeat("字", 150));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return reports.queueChanges > 0; }, 5000));
-    // Three appends, one coalesced call.
-    EXPECT_EQ(reports.queueChanges, 1);
-    receive(kFirstDeliver);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return reports.queueChanges == 2; }, 5000));
-    TcpClient client(port());
-    client.ask("DavoRodu:READ", 10);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return reports.queueChanges == 3; }, 5000));
-}
-
 } // namespace

@@ -120,23 +120,28 @@ void CmppTest::TearDown()
     gateway.reset();
 }
 
-void CmppTest::receive(const std::string &hex)
+void receive(TSMSChannel &channel, const std::string &hex)
 {
     auto pdu = std::make_unique<TPDUGet>();
     pdu->Decode(hex);
-    channel->AddReceived(std::move(pdu));
+    channel.AddReceived(std::move(pdu));
 }
 
-std::vector<std::string> CmppTest::queued()
+std::vector<std::string> queuedHex(TSMSChannel &channel)
 {
-    return underLock([&] {
-        std::vector<std::string> out;
-        for (const auto &pdu : channel->SendQueue) {
-            pdu->Encode();
-            out.push_back(pdu->Text);
-        }
-        return out;
-    });
+    EngineLock lock;
+    std::vector<std::string> out;
+    for (const auto &pdu : channel.SendQueue) {
+        pdu->Encode();
+        out.push_back(pdu->Text);
+    }
+    return out;
+}
+
+int receivedCount(TSMSChannel &channel)
+{
+    EngineLock lock;
+    return static_cast<int>(channel.RecvList.size());
 }
 
 std::vector<std::string> CmppTest::queuedTexts()
@@ -149,8 +154,6 @@ std::vector<std::string> CmppTest::queuedTexts()
 
 void CmppTest::clearQueue()
 {
-    underLock([&] {
-        channel->SendQueue.clear();
-        return 0;
-    });
+    EngineLock lock;
+    channel->SendQueue.clear();
 }

@@ -107,6 +107,11 @@ template <typename F> auto underLock(F f)
     return f();
 }
 
+// Channel 1 as the tests see it; each takes the engine lock.
+void receive(TSMSChannel &channel, const std::string &hex);  // decoded into RecvList
+std::vector<std::string> queuedHex(TSMSChannel &channel);    // SendQueue encoded, head first
+int receivedCount(TSMSChannel &channel);
+
 // A gateway built in a fresh work folder whose port does not exist, with a
 // recording report target; no drive thread, so queued messages stay queued.
 class CmppTest : public ::testing::Test {
@@ -115,12 +120,11 @@ protected:
     void TearDown() override;
 
     quint16 port() const { return gateway->CMPPSet->Port(); }
-    void receive(const std::string &hex);
-    // The hex of each queued message, head first.
-    std::vector<std::string> queued();
-    std::vector<std::string> queuedTexts();
+    void receive(const std::string &hex) { ::receive(*channel, hex); }
+    std::vector<std::string> queued() { return queuedHex(*channel); }
+    std::vector<std::string> queuedTexts();  // each queued message's text
     void clearQueue();
-    int received() { return underLock([&] { return static_cast<int>(channel->RecvList.size()); }); }
+    int received() { return receivedCount(*channel); }
 
     WorkDir dir;
     CmppReports reports;

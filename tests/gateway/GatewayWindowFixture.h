@@ -43,18 +43,8 @@ protected:
     }
     quint16 port() const { return Gateway->CMPPSet->Port(); }
     TSMSChannel *channel() const { return Gateway->Channels[1].get(); }
-    int received() const { return underLock([&] { return static_cast<int>(channel()->RecvList.size()); }); }
-    std::vector<std::string> queued() const
-    {
-        return underLock([&] {
-            std::vector<std::string> out;
-            for (const auto &pdu : channel()->SendQueue) {
-                pdu->Encode();
-                out.push_back(pdu->Text);
-            }
-            return out;
-        });
-    }
+    int received() const { return receivedCount(*channel()); }
+    std::vector<std::string> queued() const { return queuedHex(*channel()); }
     // Runs f inside an event loop; 0 when f ended the application's event
     // loops, 7 when the loop went on after it.
     static int runInLoop(const std::function<void()> &f)

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace {
 
@@ -21,9 +20,7 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
     link.SendSMS("", "13912345678", "二");
     underLock([&] { return channel()->SendQueue.front()->Tries = 3; });
     window->ReceivedRow("x", "y", "z");
-    auto pdu = std::make_unique<TPDUGet>();
-    pdu->Decode(kFirstDeliver);
-    channel()->AddReceived(std::move(pdu));
+    receive(*channel(), kFirstDeliver);
 
     EngineEnd();  // the program end: the window goes, the files are written
     EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n" + kSecondSubmit + "\r\n");
@@ -93,30 +90,13 @@ TEST_F(QueueFilesTest, EveryChangeOfAQueueRewritesItsFile)
     window->Button3Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dir.read("SendBuf.TXT") == kHelloPdu + "\r\n"; }, 5000));
 
-    auto pdu = std::make_unique<TPDUGet>();
-    pdu->Decode(kFirstDeliver);
-    channel()->AddReceived(std::move(pdu));
+    receive(*channel(), kFirstDeliver);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n"; }, 5000));
 
     TcpClient client(port());
     client.ask("DavoRodu:READ", 10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dir.read("ReadBuf.TXT").empty(); }, 5000));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.file("ReadBuf.TXT"))));
-}
-
-TEST_F(QueueFilesTest, AFileThatCannotBeWrittenIsSaidOnceInTheLogPane)
-{
-    TFMain *window = open();
-    ASSERT_TRUE(QDir(QString::fromStdString(dir.path())).mkdir("SendBuf.TXT"));
-    TEasyLinkCtr &link = *Gateway->CMPPSet->EasyLinkCtr;
-    link.SendSMS("", "13912345678", "1");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->FXMemo->toPlainText().contains("队列文件写入失败"); }, 5000));
-    link.SendSMS("", "13912345678", "2");
-    auto pdu = std::make_unique<TPDUGet>();
-    pdu->Decode(kFirstDeliver);
-    channel()->AddReceived(std::move(pdu));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n"; }, 5000));
-    EXPECT_EQ(window->FXMemo->toPlainText().count("队列文件写入失败"), 1);
 }
 
 } // namespace
