@@ -67,7 +67,8 @@ public:
     explicit TcpClient(quint16 port);
     bool connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
 
-    // Writes bytes as one write and waits until the kernel has them.
+    // Writes bytes as one write and waits, running events, until the
+    // kernel has them.
     void send(const std::string &bytes);
     // Sends cmd and returns the next `length` bytes that come back ("" when
     // they do not come within 5 s).
