@@ -94,10 +94,13 @@ public:
     // drive thread); CR starts a new line.
     void Monitor(const std::string &text);
     // Drive thread: one attempt of the device search at rate: close the
-    // port, wait 400 ms, set DTR and the rate, open, wait 1000 ms, write
-    // "AT", wait 500 ms. The engine lock is released around the port's
-    // close and open and around the waits; meanwhile PortBusy is set and
-    // the main thread neither reads nor writes the port.
+    // port when open, wait 400 ms, set DTR, the rate and the port name,
+    // open (a failure is ignored: a closed port is tried again on the next
+    // attempt, so a device that went away is found when it comes back),
+    // wait 1000 ms, write "AT", wait 500 ms. The engine lock is released
+    // around the close and open and around the waits; while the port is
+    // being reopened PortBusy is set and the main thread neither reads nor
+    // writes it.
     void TryRate(TBaudRate rate);
 
     bool PortBusy = false;

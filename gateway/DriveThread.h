@@ -23,7 +23,8 @@ public:
     // device search's waits end at once.
     void RequestStop();
     // Waits for the thread's end. On the main thread it serves the port
-    // deliveries that a closing port of the drive thread waits for.
+    // deliveries that a closing port of the drive thread waits for. The
+    // caller must not hold the engine lock.
     void Join();
 
 private:

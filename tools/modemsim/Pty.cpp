@@ -5,9 +5,25 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+// Linux's termios2 (declared here: glibc's <termios.h> and the kernel's
+// <asm/termbits.h> clash). It carries the line speed in bit/s however the
+// program set it, also through the "other" rate (BOTHER), which the
+// classic speed codes of cfgetospeed cannot show.
+struct termios2 {
+    tcflag_t c_iflag;
+    tcflag_t c_oflag;
+    tcflag_t c_cflag;
+    tcflag_t c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed;
+    speed_t c_ospeed;
+};
 
 namespace {
 
@@ -100,6 +116,9 @@ unsigned Pty::speed() const
     for (const auto &e : kSpeeds)
         if (e.code == code)
             return e.bps;
+    termios2 t2{};
+    if (ioctl(master_, TCGETS2, &t2) == 0)
+        return t2.c_ospeed;
     return 0;
 }
 

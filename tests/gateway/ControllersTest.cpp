@@ -1,0 +1,161 @@
+// Reply handling of the controllers, driven line by line on a pty channel:
+// notices, the init handshake, reads that must not lose a message, and the
+// phone-book entry and sender texts.
+
+#include "EngineSupport.h"
+
+#include <filesystem>
+
+namespace {
+
+const std::string kUcs2Pdu = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
+
+class ControllersTest : public ChannelTest {
+protected:
+    void startRead(int index)
+    {
+        ctr->AddReadIndex(index);
+        channel.Drive();
+        written(std::string("AT+CMGR=").size() + std::to_string(index).size() + 1);
+    }
+};
+
+TEST_F(ControllersTest, NoticeSelectsTheNamedStorageAndQueuesItsIndex)
+{
+    feed("+CMTI: \"SM\",3\r\n");
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->CmtiCtr.get());
+
+    feed("+CMTI: \"SM\"/\"ME\",123\r\n");  // "ME" wins; three digits read as two
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
+    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), (std::deque<std::string>{"3", "12"}));
+    feed("OK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+}
+
+TEST_F(ControllersTest, NoticeWithAnotherStorageOrABadIndex)
+{
+    // No storage command, so no "OK" will come: the exchange ends at once.
+    feed("+CMTI: \"MT\",4\r\n");
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"4"});
+
+    feed("+CMTI: \"SM\",x1\r\n+CMTI: \"SM\"\r\n");
+    EXPECT_EQ(written(26), "AT+CPMS=\"SM\"\rAT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"4"});
+}
+
+TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
+{
+    locked([&] {
+        ctr->Current = ctr->InitCtr.get();
+        ctr->InitCtr->State = 2;
+        ctr->InitCtr->LineSeen = -1;
+        return 0;
+    });
+    feed("OK\r\n");
+    EXPECT_EQ(ctr->InitCtr->State, 2);
+    feed("\r\n351234567890125\r\n\r\nOK\r\n");
+    EXPECT_EQ(ctr->InitCtr->State, 3);
+    EXPECT_TRUE(channel.IsIdle());
+    ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 1; }));
+    EXPECT_EQ(reports.device.back(), "短信设备已经连接");
+
+    locked([&] {
+        ctr->Current = ctr->InitCtr.get();
+        ctr->InitCtr->State = 2;
+        return 0;
+    });
+    feed("+CME ERROR: 10\r\n");
+    EXPECT_EQ(ctr->Ready, 0);
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(reports.count("GSM模块初始化失败!"), 1);
+}
+
+TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSame)
+{
+    startRead(2);
+    feed("AT+CMGR=2\r\r\nOK\r\n");
+    EXPECT_EQ(written(10), "AT+CMGD=2\r");
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
+    feed("AT+CMGD=2\r\r\n+CMS ERROR: 321\r\n");  // passed over
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
+    feed("OK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
+}
+
+TEST_F(ControllersTest, ReadErrorEndsTheReadWithoutADelete)
+{
+    startRead(40);
+    feed("+CMS ERROR: 321\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(writtenNow(), "");
+}
+
+TEST_F(ControllersTest, MessageThatCannotBeStoredStaysInTheModem)
+{
+    ASSERT_EQ(DataModule1, nullptr);
+    startRead(1);
+    feed("+CMGR: 0,,24\r\n" + kUcs2Pdu + "\r\n\r\nOK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(writtenNow(), "");  // no AT+CMGD
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败，未从短信模块中删除(序号1)"); }));
+    // Still shown, listed and logged.
+    EXPECT_EQ(reports.rows.size(), 1u);
+    EXPECT_EQ(locked([&] { return channel.RecvList.size(); }), 1u);
+    EXPECT_NE(dir.read("SMSLog.TXT").find(gbk::fromUtf8("内容:你好 时间:12-5-3 14:7:9:32\r\n")), std::string::npos);
+}
+
+TEST_F(ControllersTest, MessageWhosePduLineWasTooLongStaysInTheModem)
+{
+    startRead(1);
+    feed("+CMGR: 0,,170\r\n" + std::string(340, '0') + "\r\n\r\nOK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息过长未能读取"); }));
+}
+
+TEST(PhoneBookEntry, NumberAndNameFromTheCollectedReply)
+{
+    auto parse = [](const std::string &entry) {
+        std::string number, name;
+        TCpbrCtr::ParseEntry("AT+CPBR=1\rAT+CPBR=1" + entry, number, name);
+        return std::make_pair(number, name);
+    };
+    EXPECT_EQ(parse("+CPBR: 1,\"+8613800138000\",145,\"5F204E09\""), std::make_pair(std::string("+8613800138000"), std::string("张三")));
+    // Eight characters: the first seven.
+    EXPECT_EQ(parse("+CPBR: 2,\"10086\",129,\"00410042004300440045004600470048\"").second, "ABCDEFG");
+    EXPECT_EQ(parse("+CPBR: 3,\"10086\",129,\"\"").second, "");
+    EXPECT_EQ(parse("+CPBR: 4,\"10086\",129,\"0041004\"").second, "A");  // odd last octet dropped
+    EXPECT_EQ(parse("+CPBR: 5,\"10086\",129,\"0041").second, "");  // no closing quote
+    // A name that is not hex is taken as the text it is.
+    EXPECT_EQ(parse("+CPBR: 6,\"13912345678\",129,\"Li Lei Han\"").second, "Li Lei ");
+}
+
+TEST(ReceivedPhone, SenderWithoutTheCountryCode)
+{
+    EXPECT_EQ(TSMSRecvCtr::PhoneOf("+8613912345678"), "13912345678");
+    EXPECT_EQ(TSMSRecvCtr::PhoneOf("+86139123456789999"), "139123456789");  // at most twelve
+    EXPECT_EQ(TSMSRecvCtr::PhoneOf("10086"), "10086");
+    EXPECT_EQ(TSMSRecvCtr::PhoneOf("8613912345678"), "8613912345678");
+}
+
+TEST(SmsLogFile, CreatedWhenMissingAppendedInGbkWithCrLf)
+{
+    WorkDir dir;
+    ASSERT_TRUE(smslog::append("收信：内容:你好"));
+    ASSERT_TRUE(smslog::append("second"));
+    EXPECT_EQ(dir.read("SMSLog.TXT"), gbk::fromUtf8("收信：内容:你好") + "\r\nsecond\r\n");
+}
+
+TEST(SmsLogFile, UnwritableLogIsReportedNotThrown)
+{
+    WorkDir dir;
+    std::filesystem::create_directory(dir.file("SMSLog.TXT"));
+    EXPECT_FALSE(smslog::append("lost"));
+}
+
+} // namespace

@@ -1,0 +1,58 @@
+// Faults of the modem and the line: silence, an over-long line, the device
+// going away and coming back.
+
+#include "EngineSupport.h"
+
+namespace {
+
+const std::string kUcs2Deliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
+
+class EngineFaultTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        waitSettled();
+    }
+    // The engine still takes a message in.
+    void stillReceives(std::size_t rows)
+    {
+        ASSERT_EQ(sim.control("sms " + kUcs2Deliver).rfind("OK", 0), 0u);
+        ASSERT_TRUE(waitUntil([&] { return column("select * from sms_toread", "PHONE").size() == rows; }, 30000))
+            << sim.log();
+    }
+};
+
+TEST_F(EngineFaultTest, SilentModemIsSearchedAgainAfterThirtyTicks)
+{
+    ASSERT_EQ(sim.control("mute 1"), "OK");  // the next keep-alive gets nothing
+    ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 2; }, 30000)) << sim.log();
+    EXPECT_EQ(std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备..."), 2);
+    stillReceives(1);
+}
+
+TEST_F(EngineFaultTest, LineOf339CharactersIsDroppedAndOf338Kept)
+{
+    ASSERT_EQ(sim.control("longline 339"), "OK");
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->DroppedLines; }) == 1; })) << sim.log();
+    ASSERT_EQ(sim.control("longline 338"), "OK");
+    ASSERT_EQ(sim.control("longline 340"), "OK");
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->DroppedLines; }) == 2; })) << sim.log();
+    stillReceives(1);
+}
+
+TEST_F(EngineFaultTest, DeviceDroppedAndBackIsFoundAgain)
+{
+    ASSERT_EQ(sim.control("drop"), "OK");
+    // The search starts and finds nothing while the device is away.
+    ASSERT_TRUE(waitUntil([&] {
+        return std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备...") == 2;
+    }, 30000)) << sim.log();
+    QTest::qWait(500);
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1);
+    ASSERT_EQ(sim.control("back"), "OK");
+    ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 2; }, 30000)) << sim.log();
+    stillReceives(1);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// SIM phone-book import into the client tables, and dialling.
+
+#include "EngineSupport.h"
+
+namespace {
+
+const char kBookScenario[] = R"(capacity PB 60
+contact 1 +8613800138000 张三
+contact 2 10086
+contact-raw 3 13912345678 NOT HEX
+contact 4 13700000000 一二三四五六七八九
+contact 5 111 ABCDEFGH
+contact 6 222 ABCDEFGX
+contact 8 333 after the gap
+)";
+
+std::string manyContacts()
+{
+    std::string s = "capacity PB 60\n";
+    for (int i = 1; i <= 55; ++i)
+        s += "contact " + std::to_string(i) + " 1390000" + std::to_string(1000 + i) + " C" + std::to_string(i) + "\n";
+    return s;
+}
+
+class PhoneBookTest : public EngineTest {
+protected:
+    explicit PhoneBookTest(std::string scenario = kBookScenario) : EngineTest(ModemSim::Options{std::move(scenario), 0}) {}
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        waitSettled();
+    }
+    void import()
+    {
+        PhoneBookIndex.set(1);
+        ASSERT_TRUE(waitUntil([&] { return PhoneBookIndex.get() == -1 && channel->IsIdle(); }, 30000)) << sim.log();
+    }
+    std::string contactOf(const std::string &key)
+    {
+        const auto v = column("select * from client where CLIENTID=" + QuotedStr(key), "CONTACT");
+        return v.size() == 1 ? v[0] : "<" + std::to_string(v.size()) + " rows>";
+    }
+};
+
+TEST_F(PhoneBookTest, EntriesBecomeContactsInThePhoneBookGroupUpToTheFirstEmptyIndex)
+{
+    {
+        TAdoQuery q(dm->Database1, "setup");
+        q.SetSQL("select * from client");
+        q.Open();
+        q.Append();
+        q.FieldByName("CLIENTID")->SetAsString("MB_张三");
+        q.FieldByName("NAME")->SetAsString("老张");
+        q.FieldByName("CONTACT")->SetAsString("old");
+        q.Post();
+    }
+    import();
+    EXPECT_EQ(commandsStarting("AT+CPBR="),
+              (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3", "AT+CPBR=4", "AT+CPBR=5",
+                                        "AT+CPBR=6", "AT+CPBR=7"}));
+    // An existing key only gets its number.
+    EXPECT_EQ(contactOf("MB_张三"), "+8613800138000");
+    EXPECT_EQ(column("select * from client where CLIENTID='MB_张三'", "NAME"), std::vector<std::string>{"老张"});
+    EXPECT_EQ(contactOf("MB_"), "10086");
+    EXPECT_EQ(contactOf("MB_NOT HEX"), "13912345678");
+    EXPECT_EQ(contactOf("MB_一二三四五六七"), "13700000000");
+    EXPECT_EQ(contactOf("MB_ABCDEFG"), "222");  // the second of the same seven updates the first
+    EXPECT_EQ(column("select * from client_cgroup where GROUPNAME='手机电话本' order by CLIENTID", "CLIENTID"),
+              (std::vector<std::string>{"MB_", "MB_ABCDEFG", "MB_NOT HEX", "MB_一二三四五六七"}));
+}
+
+class PhoneBookLimitTest : public PhoneBookTest {
+protected:
+    PhoneBookLimitTest() : PhoneBookTest(manyContacts()) {}
+};
+
+TEST_F(PhoneBookLimitTest, ImportStopsAfterIndex50)
+{
+    import();
+    const auto reads = commandsStarting("AT+CPBR=");
+    ASSERT_EQ(reads.size(), 50u);
+    EXPECT_EQ(reads.back(), "AT+CPBR=50");
+    EXPECT_EQ(column("select * from client_cgroup", "CLIENTID").size(), 50u);
+    EXPECT_EQ(contactOf("MB_C50"), "13900001050");
+}
+
+class PhoneBookErrorTest : public PhoneBookTest {
+protected:
+    PhoneBookErrorTest() : PhoneBookTest("capacity PB 2\ncontact 1 10086 A\ncontact 2 10010 B\n") {}
+};
+
+TEST_F(PhoneBookErrorTest, ImportStopsOnError)
+{
+    import();
+    EXPECT_EQ(commandsStarting("AT+CPBR="), (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3"}));
+    EXPECT_EQ(contactOf("MB_B"), "10010");
+}
+
+TEST_F(PhoneBookTest, DialWritesAtdtAndItsFirstLineEndsTheExchange)
+{
+    DialNumber.set("13912345678");
+    ASSERT_TRUE(waitUntil([&] { return !commandsStarting("ATDT").empty(); })) << sim.log();
+    EXPECT_EQ(commandsStarting("ATDT"), std::vector<std::string>{"ATDT13912345678;"});
+    EXPECT_EQ(DialNumber.get(), "");
+    ASSERT_TRUE(waitUntil([&] { return channel->IsIdle(); }));
+    EXPECT_NE(sim.log().find("dial"), std::string::npos);
+}
+
+} // namespace

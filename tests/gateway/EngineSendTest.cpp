@@ -1,0 +1,103 @@
+// Sends through the simulated modem: the PDU on the wire, retries after
+// "ERROR", the end of a message that fails four times, and a notice that
+// comes in the middle of a send.
+
+#include "EngineSupport.h"
+
+namespace {
+
+// "你好" to 13912345678 through the centre 13800210500, written out by hand.
+const std::string kPdu = "0891683108200105F011000D91683119325476F80008A8044F60597D";
+const std::string kSendLine = "发送消息，中心号:13800210500 手机号:+8613912345678 内容:你好";
+
+class EngineSendTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        waitSettled();
+    }
+    bool queueEmpties() { return waitUntil([&] { return sendQueueSize() == 0 && channel->IsIdle(); }, 30000); }
+};
+
+TEST_F(EngineSendTest, PduOnTheWireCarriesTheNumberWith86AndTheText)
+{
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(queueEmpties()) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 1u);
+    EXPECT_EQ(pdus[0].outcome, "sent");
+    EXPECT_EQ(pdus[0].length, 19);
+    EXPECT_EQ(pdus[0].text, kPdu);
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
+    EXPECT_EQ(reports.count(kSendLine), 1);
+    EXPECT_EQ(smsLog(), gbk::fromUtf8(kSendLine) + "\r\n");
+}
+
+TEST_F(EngineSendTest, ErrorAfterThePduRetriesThroughTheWindowsCurrentCentre)
+{
+    ASSERT_EQ(sim.control("fail pdu 1"), "OK");
+    queueSend("13912345678", "你好");
+    reports.setServiceCentre("13900000000");
+    ASSERT_TRUE(queueEmpties()) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 2u);
+    EXPECT_EQ(pdus[0].outcome, "failed");
+    EXPECT_EQ(pdus[0].text, kPdu);
+    EXPECT_EQ(pdus[1].outcome, "sent");
+    EXPECT_EQ(pdus[1].text.substr(0, 18), "0891683109000000F0");
+    EXPECT_EQ(pdus[1].text.substr(18), kPdu.substr(18));
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
+    EXPECT_EQ(reports.count("消息发送失败"), 1);
+}
+
+TEST_F(EngineSendTest, FourFailuresDropTheMessageWithALogLine)
+{
+    ASSERT_EQ(sim.control("fail pdu 9"), "OK");
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(queueEmpties()) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 4u);
+    for (const auto &p : pdus)
+        EXPECT_EQ(p.outcome, "failed");
+    const std::string dropped = "消息四次发送失败，已放弃，手机号:+8613912345678 内容:你好";
+    ASSERT_TRUE(waitUntil([&] { return reports.count(dropped) == 1; }));
+    EXPECT_EQ(reports.count("消息发送失败"), 4);
+    const std::string attempt = gbk::fromUtf8(kSendLine) + "\r\n";
+    EXPECT_EQ(smsLog(), attempt + attempt + attempt + attempt + gbk::fromUtf8(dropped) + "\r\n");
+}
+
+TEST_F(EngineSendTest, ErrorToTheLengthCommandWaitsForTheBusyLimitAndTheSearch)
+{
+    ASSERT_EQ(sim.control("fail cmgs 1"), "OK");
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(queueEmpties()) << sim.log();
+    EXPECT_EQ(reports.count("消息发送失败，请检查SIM卡是否插好"), 1);
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 2);  // searched again after the busy limit
+    ASSERT_EQ(sim.pdus().size(), 1u);
+    EXPECT_EQ(sim.pdus()[0].outcome, "sent");
+}
+
+TEST_F(EngineSendTest, NoticeDuringASendTakesOverAndTheMessageIsSentAgain)
+{
+    ASSERT_EQ(sim.control("hold"), "OK");
+    queueSend("13912345678", "你好");
+    // (The simulator's own waits would block the deliveries of the main thread.)
+    ASSERT_TRUE(waitUntil([&] { return sim.log().find("result held") != std::string::npos; })) << sim.log();
+    ASSERT_EQ(sim.control("raw 0D0A2B434D54493A2022534D222C370D0A"), "OK");  // +CMTI: "SM",7
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->Current == ctr->CmtiCtr.get(); }); }));
+    ASSERT_EQ(sim.control("release"), "OK");
+    ASSERT_TRUE(queueEmpties()) << sim.log();
+    // The send's "OK" went to the notice, so the message went out twice;
+    // the notice's index was read in between.
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 2u);
+    EXPECT_EQ(pdus[1].outcome, "sent");
+    std::vector<std::string> after;
+    for (const std::string &c : sim.commands())
+        if (c.rfind("AT+CMGS", 0) == 0 || c == "AT+CMGR=7")
+            after.push_back(c);
+    EXPECT_EQ(after, (std::vector<std::string>{"AT+CMGS=19", "AT+CMGR=7", "AT+CMGS=19"}));
+}
+
+} // namespace

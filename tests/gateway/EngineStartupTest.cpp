@@ -1,0 +1,50 @@
+// Start-up against the simulated modem: the line-speed search, the set-up
+// commands and the reads of storage indices 1 to 5 before anything else.
+
+#include "EngineSupport.h"
+
+namespace {
+
+const char kStartupScenario[] = R"(capacity SM 10
+message SM 1 0 0891683108200105F0040D91683115234576F8000821503041709023044F60597D
+message SM 3 0 07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37
+)";
+
+class EngineStartupTest : public EngineTest {
+protected:
+    EngineStartupTest() : EngineTest(ModemSim::Options{kStartupScenario, 9600}) {}
+};
+
+TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFiveFirst)
+{
+    // Requests placed before the modem is ready wait for the start-up reads.
+    queueSend("13912345678", "你好");
+    DialNumber.set("13700000000");
+    ASSERT_TRUE(waitUntil([&] { return sendQueueSize() == 0; }, 30000)) << sim.log();
+
+    EXPECT_EQ(channel->Comm->BaudRate(), br9600);
+    EXPECT_EQ(reports.port.front(), sim.port() + "打开成功");
+    EXPECT_EQ(reports.device.front(), "正在查找短信设备...");
+    EXPECT_EQ(reports.device.back(), "短信设备已经连接");
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1);
+
+    std::vector<std::string> order;
+    for (const std::string &c : sim.commands())
+        if (c != "AT")
+            order.push_back(c);
+    const std::vector<std::string> expected = {
+        "AT+CNMI=1,1", "AT+CMGF=0", "AT+GSN",
+        "AT+CMGR=1",   "AT+CMGD=1", "AT+CMGR=2", "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3",
+        "AT+CMGR=4",   "AT+CMGD=4", "AT+CMGR=5", "AT+CMGD=5",
+        "ATDT13700000000;", "AT+CMGS=19"};
+    EXPECT_EQ(order, expected) << sim.log();
+
+    EXPECT_EQ(column("select * from sms_toread order by MESSAGE", "PHONE"),
+              (std::vector<std::string>{"27838890001", "13513254678"}));
+    EXPECT_EQ(column("select * from sms_toread order by MESSAGE", "MESSAGE"),
+              (std::vector<std::string>{"hellohello ", "你好 "}));
+    EXPECT_EQ(column("select * from sms_toread", "READFLAG"), (std::vector<std::string>{"未读", "未读"}));
+    EXPECT_EQ(sim.control("show SM"), "OK 0 10");
+}
+
+} // namespace

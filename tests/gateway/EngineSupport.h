@@ -1,0 +1,241 @@
+#pragma once
+
+#include "data/DM1.h"
+#include "data/WorkFolder.h"
+#include "gateway/smsclasses.h"
+#include "platform/Gbk.h"
+#include "platform/Profile.h"
+#include "support/ModemSim.h"
+#include "support/PtyPair.h"
+#include "support/WorkDir.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Records the engine's reports as the gateway window would show them.
+class RecordingReports : public IEngineReports {
+public:
+    struct Row {
+        std::string caption, text, time;
+    };
+
+    void LogLine(const std::string &line) override { log.push_back(line); }
+    void DeviceState(const std::string &text) override { device.push_back(text); }
+    void PortState(const std::string &text) override { port.push_back(text); }
+    void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) override
+    {
+        rows.push_back({caption, text, time});
+    }
+    std::string ServiceCentre() const override
+    {
+        std::lock_guard lock(scaMutex);
+        return sca;
+    }
+    QWidget *MonitorParent() override { return &panel; }
+
+    void setServiceCentre(const std::string &value)
+    {
+        std::lock_guard lock(scaMutex);
+        sca = value;
+    }
+    int count(const std::string &line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
+    bool logHas(const std::string &part) const
+    {
+        return std::any_of(log.begin(), log.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; });
+    }
+
+    std::vector<std::string> log, device, port;
+    std::vector<Row> rows;
+    QWidget panel;
+
+private:
+    mutable std::mutex scaMutex;
+    std::string sca = "13800210500";
+};
+
+// Waits for a condition while the main thread's events run (port
+// deliveries, queued reports); false after timeoutMs.
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// Runs f under the engine lock and returns its value.
+template <typename F> auto locked(F f)
+{
+    EngineLock lock;
+    return f();
+}
+
+// Resets what one test may leave in the process-wide engine state.
+inline void resetEngineGlobals()
+{
+    DialNumber.set(std::string());
+    PhoneBookIndex.set(0);
+    SearchingDevice.set(false);
+}
+
+// One channel opened on a pty in a fresh work folder, initialised by hand
+// (Ready 1, no reads queued), for driving ticks and lines directly; the test
+// plays the modem on the pty's device side. Time runs at 1/100.
+class ChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engineclock::setScale(0.01);
+        resetEngineGlobals();
+        ASSERT_TRUE(profile::writeString("CH1", "COMPORT", pty.slavePath(), "smsset.ini"));
+        engine::setReports(&reports);
+        channel.Number = 1;
+        channel.Owner = &gateway;
+        channel.Open();
+        ctr = channel.ChannelCtr.get();
+        // As the first initialisation leaves it.
+        ctr->Ready = 1;
+        ctr->ReadQueue.clear();
+        PhoneBookIndex.set(-1);
+        ASSERT_TRUE(channel.Comm->Opened());
+    }
+    void TearDown() override
+    {
+        engine::flushReports();
+        engine::setReports(nullptr);
+        resetEngineGlobals();
+        engineclock::setScale(1.0);
+    }
+
+    // The bytes the engine wrote, once count of them have come.
+    std::string written(std::size_t count) { return pty.read(count, 2000); }
+    std::string writtenNow()
+    {
+        QTest::qWait(20);
+        return pty.readAvailable();
+    }
+    // Hands bytes straight to the line builder, as a delivery would.
+    void feed(const std::string &bytes)
+    {
+        EngineLock lock;
+        for (char c : bytes)
+            ctr->LineGet->PutChar(c);
+    }
+    std::string monitorText() const { return channel.MonitorMemo->toPlainText().toStdString(); }
+
+    WorkDir dir;
+    PtyPair pty;
+    RecordingReports reports;
+    TGateWay gateway;
+    TSMSChannel channel;
+    TChannelCtr *ctr = nullptr;
+};
+
+// A controller that records the lines it gets.
+class ProbeCtr : public TSMSCtr {
+public:
+    using TSMSCtr::TSMSCtr;
+    std::string GetCmd() override { return Cmd; }
+    void ProcessLine(const std::string &line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+// The whole engine against the modem simulator: a work folder with a new
+// database, the data module, the gateway with channel 1 on the simulator's
+// port and the drive thread running. Time runs at 1/10.
+class EngineTest : public ::testing::Test {
+protected:
+    explicit EngineTest(ModemSim::Options options = {}) : sim(options) {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.started()) << sim.errorOutput();
+        workfolder::create(dir.path());
+        ASSERT_TRUE(profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini"));
+        dm = std::make_unique<TDataModule1>();
+        DataModule1 = dm.get();
+        engineclock::setScale(0.1);
+        resetEngineGlobals();
+        engine::setReports(&reports);
+        gateway = std::make_unique<TGateWay>();
+        gateway->Init("GW01");
+        channel = gateway->Channels[1].get();
+        ctr = channel->ChannelCtr.get();
+        drive = std::make_unique<TDriveThread>(gateway.get());
+        drive->Start();
+    }
+    void TearDown() override
+    {
+        if (drive) {
+            drive->RequestStop();
+            drive->Join();
+        }
+        engine::flushReports();
+        engine::setReports(nullptr);
+        gateway.reset();
+        DataModule1 = nullptr;
+        dm.reset();
+        resetEngineGlobals();
+        engineclock::setScale(1.0);
+    }
+
+    // Initialised, the start-up reads done and nothing running.
+    bool settled()
+    {
+        return locked([&] { return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr; });
+    }
+    void waitSettled() { ASSERT_TRUE(waitUntil([&] { return settled(); })) << sim.log(); }
+
+    // Queues a message as the send path does.
+    void queueSend(const std::string &da, const std::string &text, const std::string &sca = "13800210500")
+    {
+        auto pdu = std::make_unique<TPDUSend>();
+        pdu->SetSCA(sca);
+        pdu->FirstOctet = 0x11;
+        pdu->MR = 0;
+        pdu->SetDA(da);
+        pdu->PID = 0;
+        pdu->DCS = 8;
+        pdu->VP = 0xA8;
+        pdu->SetUD(text);
+        channel->QueueSend(std::move(pdu));
+    }
+    int sendQueueSize() { return locked([&] { return static_cast<int>(channel->SendQueue.size()); }); }
+
+    // Rows of a query on a query object of the test's own.
+    std::vector<std::string> column(const std::string &sql, const char *field)
+    {
+        TAdoQuery q(dm->Database1, "probe");
+        q.SetSQL(sql);
+        q.Open();
+        std::vector<std::string> out;
+        for (; !q.Eof(); q.Next())
+            out.push_back(q.FieldByName(field)->AsString());
+        return out;
+    }
+    // Commands the modem carried out that start with prefix, in order.
+    std::vector<std::string> commandsStarting(const std::string &prefix) const
+    {
+        std::vector<std::string> out;
+        for (const std::string &c : sim.commands())
+            if (c.rfind(prefix, 0) == 0)
+                out.push_back(c);
+        return out;
+    }
+    std::string smsLog() const { return dir.read(smslog::kFileName); }
+
+    ModemSim sim;
+    WorkDir dir;
+    std::unique_ptr<TDataModule1> dm;
+    RecordingReports reports;
+    std::unique_ptr<TGateWay> gateway;
+    TSMSChannel *channel = nullptr;
+    TChannelCtr *ctr = nullptr;
+    std::unique_ptr<TDriveThread> drive;
+};

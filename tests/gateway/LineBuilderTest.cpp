@@ -1,0 +1,123 @@
+// Reply lines from port bytes: framing, the send prompt, the length limit,
+// the routing of notices and lines typed into the command edit.
+
+#include "EngineSupport.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace {
+
+class LineBuilderTest : public ChannelTest {
+protected:
+    void SetUp() override
+    {
+        ChannelTest::SetUp();
+        EngineLock lock;
+        ctr->Current = &probe;
+    }
+    std::vector<std::string> lines() { return locked([&] { return probe.lines; }); }
+    bool linesReach(std::size_t n)
+    {
+        return waitUntil([&] { return lines().size() >= n; }, 5000);
+    }
+
+    ProbeCtr probe{nullptr};
+};
+
+const std::string kReadReply = "AT+CMGR=1\r\r\n+CMGR: 0,,24\r\n"
+                               "0891683108200105F0040D91683115234576F8000821503041709023044F60597D\r\n\r\nOK\r\n";
+const std::vector<std::string> kReadLines = {
+    "AT+CMGR=1", "+CMGR: 0,,24",
+    "0891683108200105F0040D91683115234576F8000821503041709023044F60597D", "", "OK"};
+
+TEST_F(LineBuilderTest, ReplyInOneChunkAndByteByByteGiveTheSameLines)
+{
+    pty.write(kReadReply);
+    ASSERT_TRUE(linesReach(kReadLines.size()));
+    EXPECT_EQ(lines(), kReadLines);
+
+    locked([&] { probe.lines.clear(); return 0; });
+    for (char c : kReadReply) {
+        pty.write(std::string(1, c));
+        QTest::qWait(1);
+    }
+    ASSERT_TRUE(linesReach(kReadLines.size()));
+    EXPECT_EQ(lines(), kReadLines);
+}
+
+TEST_F(LineBuilderTest, AnyByteClearsTheReplyWaitBeforeALineIsComplete)
+{
+    locked([&] { return ctr->ReplyWait = 30; });
+    pty.write("AT");
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->ReplyWait; }) == 0; }, 5000));
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(LineBuilderTest, PromptIsALineAtOnceAndTheBlankStartsTheNext)
+{
+    pty.write("\r\n> ");
+    ASSERT_TRUE(linesReach(2));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"", ">"}));
+    EXPECT_EQ(locked([&] { return ctr->LineGet->Line; }), " ");
+
+    // A partial line before the prompt is thrown away.
+    feed("\nabc> x\n");
+    EXPECT_EQ(lines(), (std::vector<std::string>{"", ">", " ", ">", " x"}));
+}
+
+TEST_F(LineBuilderTest, LinesLongerThan338AreDropped)
+{
+    const std::string longest(338, 'A');
+    const std::string tooLong(339, 'B');
+    locked([&] { return ctr->ReplyWait = 7; });
+    feed(tooLong + "\r\n");
+    EXPECT_TRUE(lines().empty());
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 7);
+    EXPECT_EQ(locked([&] { return ctr->DroppedLines; }), 1);
+
+    feed(longest + "\r\n");
+    EXPECT_EQ(lines(), std::vector<std::string>{longest});
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 0);
+}
+
+TEST_F(LineBuilderTest, NoticeTakesOverTheRunningExchangeAndItsLaterReplies)
+{
+    feed("\r\n+CMTI: \"SM\",3\r\n");
+    EXPECT_EQ(lines(), std::vector<std::string>{""});
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"3"});
+
+    // The storage command's reply ends the notice; the probe hears nothing more.
+    feed("AT+CPMS=\"SM\"\r\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
+    EXPECT_EQ(lines(), std::vector<std::string>{""});
+    EXPECT_TRUE(channel.IsIdle());
+}
+
+TEST_F(LineBuilderTest, WithNothingRunningLinesAreDropped)
+{
+    locked([&] { ctr->Current = nullptr; return 0; });
+    feed("OK\r\nERROR\r\n");
+    EXPECT_TRUE(lines().empty());
+    EXPECT_TRUE(channel.IsIdle());
+}
+
+TEST_F(LineBuilderTest, TypedLineIsHandledAsAModemLineAndNotWritten)
+{
+    ASSERT_TRUE(channel.CmdEdit);
+    QTest::keyClicks(channel.CmdEdit, "+CMTI: \"ME\",12");
+    QTest::keyClick(channel.CmdEdit, Qt::Key_Return);
+
+    EXPECT_EQ(writtenNow(), "AT+CPMS=\"ME\"\r");  // the notice's command, not the typed line
+    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"12"});
+    EXPECT_TRUE(channel.CmdEdit->text().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return monitorText().find("AT+CPMS") != std::string::npos; }, 2000));
+    EXPECT_EQ(monitorText(), "+CMTI: \"ME\",12\nAT+CPMS=\"ME\"\n");
+
+    // Other keys do nothing.
+    QTest::keyClicks(channel.CmdEdit, "OK");
+    EXPECT_EQ(channel.CmdEdit->text(), "OK");
+    EXPECT_EQ(writtenNow(), "");
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// The tick: which exchange starts first, the reply and busy timeouts, the
+// keep-alive, the shut-down and the end of a message tried four times.
+
+#include "EngineSupport.h"
+
+namespace {
+
+class SchedulerTest : public ChannelTest {
+protected:
+    void tick(int n = 1)
+    {
+        for (int i = 0; i < n; ++i)
+            channel.Drive();
+    }
+    TSMSCtr *current() { return locked([&] { return ctr->Current; }); }
+    void endExchange() { locked([&] { ctr->Current = nullptr; return 0; }); }
+    void queueSend(const std::string &da, const std::string &text)
+    {
+        auto pdu = std::make_unique<TPDUSend>();
+        pdu->SetSCA("13800210500");
+        pdu->FirstOctet = 0x11;
+        pdu->SetDA(da);
+        pdu->DCS = 8;
+        pdu->VP = 0xA8;
+        pdu->SetUD(text);
+        channel.QueueSend(std::move(pdu));
+    }
+};
+
+TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
+{
+    queueSend("13912345678", "hi");
+    PhoneBookIndex.set(50);
+    DialNumber.set("10086");
+    ctr->AddReadIndex(7);
+
+    tick();
+    EXPECT_EQ(current(), ctr->RecvCtr.get());
+    EXPECT_EQ(written(10), "AT+CMGR=7\r");
+    tick(); // busy: nothing new starts
+    EXPECT_EQ(writtenNow(), "");
+    endExchange();
+
+    tick();
+    EXPECT_EQ(current(), ctr->DialCtr.get());
+    EXPECT_EQ(written(11), "ATDT10086;\r");
+    EXPECT_EQ(DialNumber.get(), "");
+    endExchange();
+
+    tick();
+    EXPECT_EQ(current(), ctr->CpbrCtr.get());
+    EXPECT_EQ(written(11), "AT+CPBR=50\r");
+    EXPECT_EQ(PhoneBookIndex.get(), -1);  // passed 50: the import ends
+    endExchange();
+
+    tick();
+    EXPECT_EQ(current(), ctr->SendCtr.get());
+    EXPECT_EQ(written(11), "AT+CMGS=19\r");
+    EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 1);
+    EXPECT_EQ(locked([&] { return ctr->SendCtr->State; }), 2);
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("发送消息，中心号:13800210500 手机号:+8613912345678 内容:hi"); }));
+    EXPECT_NE(dir.read("SMSLog.TXT").find("\r\n"), std::string::npos);
+}
+
+TEST_F(SchedulerTest, NoByteWithinThirtyTicksOfAWriteSearchesTheModemAgain)
+{
+    ctr->AddReadIndex(1);
+    tick();
+    ASSERT_EQ(written(10), "AT+CMGR=1\r");
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 30);
+    tick(29);
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
+    EXPECT_EQ(current(), ctr->RecvCtr.get());
+    tick();
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
+    EXPECT_EQ(current(), nullptr);
+}
+
+TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
+{
+    ctr->AddReadIndex(1);
+    tick();
+    written(10);
+    feed("AT+CMGR=1\r\n");  // replies began
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 0);
+    tick(30);
+    EXPECT_EQ(current(), ctr->RecvCtr.get());
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
+    tick();
+    EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
+    EXPECT_EQ(locked([&] { return ctr->BusyTicks; }), 0);
+}
+
+TEST_F(SchedulerTest, EleventhIdleTickWritesTheKeepAliveWithoutAMemoRecord)
+{
+    tick(10);
+    EXPECT_EQ(writtenNow(), "");
+    tick();
+    EXPECT_EQ(written(3), "AT\r");
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 30);
+    EXPECT_EQ(locked([&] { return ctr->IdleTicks; }), 0);
+    QTest::qWait(20);
+    EXPECT_EQ(monitorText(), "");
+
+    // The answer's bytes clear the wait; its lines go nowhere.
+    pty.write("AT\r\r\nOK\r\n");
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->ReplyWait; }) == 0; }, 5000));
+    EXPECT_TRUE(channel.IsIdle());
+}
+
+TEST_F(SchedulerTest, KeepAliveOnAPortThatFailsStillAwaitsAnAnswer)
+{
+    channel.Comm->CloseDevice();
+    tick(11);
+    EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 30);
+    tick(30);
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
+}
+
+TEST_F(SchedulerTest, ClosingStartsNothingAndWritesNoKeepAliveButEndsARunningExchange)
+{
+    ctr->AddReadIndex(4);
+    DialNumber.set("10086");
+    gateway.Closing = true;
+    tick(20);
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(locked([&] { return ctr->IdleTicks; }), 0);
+
+    locked([&] { ctr->Current = ctr->DelCtr.get(); return 0; });
+    tick(31);
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
+}
+
+TEST_F(SchedulerTest, MessageTriedFourTimesIsDroppedWithALogLine)
+{
+    queueSend("13912345678", "你好");
+    for (int attempt = 1; attempt <= 4; ++attempt) {
+        tick();
+        ASSERT_EQ(current(), ctr->SendCtr.get());
+        written(11);
+        feed("ERROR\r\n");  // to the length command: only the busy limit ends it
+        EXPECT_EQ(current(), ctr->SendCtr.get());
+        endExchange();
+    }
+    tick();
+    EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
+    EXPECT_EQ(locked([&] { return int(ctr->SendCtr->PDU->Tries); }), 0);  // back on its own PDU
+    tick();
+    EXPECT_EQ(writtenNow(), "");  // no fifth attempt
+
+    const std::string dropped = "消息四次发送失败，已放弃，手机号:+8613912345678 内容:你好";
+    ASSERT_TRUE(waitUntil([&] { return reports.count(dropped) == 1; }));
+    EXPECT_EQ(reports.count("消息发送失败，请检查SIM卡是否插好"), 4);
+    const std::string log = dir.read("SMSLog.TXT");
+    EXPECT_NE(log.find(gbk::fromUtf8(dropped) + "\r\n"), std::string::npos);
+}
+
+} // namespace
