@@ -128,12 +128,14 @@ void TSMSChannel::QueueSend(std::unique_ptr<TPDUSend> pdu)
 {
     EngineLock lock;
     SendQueue.push_back(std::move(pdu));
+    engine::queuesChanged();
 }
 
 void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
 {
     EngineLock lock;
     RecvList.push_back(std::move(pdu));
+    engine::queuesChanged();
 }
 
 std::string TSMSChannel::DeviceName() const

@@ -59,7 +59,8 @@ public:
     // success. RecvList: oldest first; appended by the read controller and
     // the queue-file reload, taken by the TCP "READ" command; changed only
     // on the main thread, so a main-thread reader may keep its head across
-    // a socket write without the lock.
+    // a socket write without the lock. Whoever changes either list calls
+    // engine::queuesChanged(), so that the queue files follow.
     std::deque<std::unique_ptr<TPDUSend>> SendQueue;
     std::deque<std::unique_ptr<TPDUGet>> RecvList;
     // The gateway whose Closing flag the scheduler obeys; null: never closing.

@@ -18,6 +18,7 @@ std::atomic<IEngineReports *> g_target{nullptr};
 std::mutex g_queueMutex;
 std::deque<std::function<void()>> g_queue;
 bool g_flushing = false; // main thread only
+std::atomic<bool> g_queuesPending{false};
 
 void runGuarded(const std::function<void()> &call)
 {
@@ -67,6 +68,38 @@ void portState(const std::string &text)
 void receivedRow(const std::string &caption, const std::string &text, const std::string &time)
 {
     report([caption, text, time](IEngineReports &r) { r.ReceivedRow(caption, text, time); });
+}
+
+void sentRow(const std::string &number, const std::string &text, const std::string &time)
+{
+    report([number, text, time](IEngineReports &r) { r.SentRow(number, text, time); });
+}
+
+void hideWindow()
+{
+    report([](IEngineReports &r) { r.HideWindow(); });
+}
+
+void showWindow()
+{
+    report([](IEngineReports &r) { r.ShowWindow(); });
+}
+
+void queuesChanged()
+{
+    if (g_queuesPending.exchange(true))
+        return;
+    auto deliver = [] {
+        g_queuesPending.store(false);
+        if (IEngineReports *target = g_target.load())
+            runGuarded([target] { target->QueuesChanged(); });
+    };
+    // Always through the event loop, also on the main thread: a burst of
+    // changes (a reload, a split message) then costs one call.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, deliver, Qt::QueuedConnection);
+    else
+        deliver();
 }
 
 std::string serviceCentre()

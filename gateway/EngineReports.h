@@ -37,6 +37,16 @@ public:
     // The hidden panel Panel2 that holds each channel's command edit and
     // monitor memo; main thread, asked once per channel at its set-up.
     virtual QWidget *MonitorParent() = 0;
+
+    // The command server's reports; a target without a window ignores them.
+    // Adds a row at the end of the sent list ListView1: number, text, time.
+    virtual void SentRow(const std::string &, const std::string &, const std::string &) {}
+    // Hides the window; shows it and brings it to the front.
+    virtual void HideWindow() {}
+    virtual void ShowWindow() {}
+    // Channel 1's SendQueue or RecvList has changed. Coalesced: one call,
+    // from the event loop, for all the changes made since the last one.
+    virtual void QueuesChanged() {}
 };
 
 namespace engine {
@@ -53,6 +63,13 @@ void logLine(const std::string &line);
 void deviceState(const std::string &text);
 void portState(const std::string &text);
 void receivedRow(const std::string &caption, const std::string &text, const std::string &time);
+void sentRow(const std::string &number, const std::string &text, const std::string &time);
+void hideWindow();
+void showWindow();
+// Any thread, cheap: asks for one QueuesChanged call from the main thread's
+// event loop, unless one is asked for already. Call it after every change
+// of a SendQueue or RecvList (with or without the engine lock).
+void queuesChanged();
 // Any thread, under the engine lock; "" without a target.
 std::string serviceCentre();
 

@@ -12,4 +12,7 @@ void TGateWay::Init(const std::string &name)
     channel->Owner = this;
     Channels[1] = std::move(channel);
     Channels[1]->Open();
+    CMPPSet = std::make_unique<TCMPPSet>();
+    CMPPSet->Owner = this;
+    CMPPSet->Init();
 }

@@ -147,7 +147,7 @@ bool TSMSRecvCtr::TakeIn()
     DecodePDU();
     auto received = std::make_unique<TPDUGet>();
     received->Decode(Cmd);
-    Owner->Channel->RecvList.push_back(std::move(received));
+    Owner->Channel->AddReceived(std::move(received));
     const std::string logText = enginetext::receiveLine(*PDU);
     engine::logLine("收到一条消息");
     engine::logLine(logText);
@@ -213,6 +213,7 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
         Owner->Current = nullptr;
         // The next attempt goes through the centre now set in the window.
         PDU->SetSCA(engine::serviceCentre());
+        engine::queuesChanged();
         engine::logLine("消息发送失败");
     }
 }
@@ -222,8 +223,10 @@ void TSMSSendCtr::RemoveSent()
     auto &queue = Owner->Channel->SendQueue;
     const auto it = std::find_if(queue.begin(), queue.end(), [this](const auto &p) { return p.get() == PDU; });
     PDU = OwnPDU.get();
-    if (it != queue.end())
+    if (it != queue.end()) {
         queue.erase(it);
+        engine::queuesChanged();
+    }
 }
 
 void TSMSSendCtr::Forget(const TPDUSend *pdu)

@@ -106,6 +106,7 @@ void TChannelCtr::DropHead()
     smslog::append(line);
     SendCtr->Forget(head.get());
     Channel->SendQueue.pop_front();
+    engine::queuesChanged();
 }
 
 void TChannelCtr::CountTimeouts()

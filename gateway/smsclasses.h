@@ -1,9 +1,11 @@
 #pragma once
 
 // The gateway engine's classes: the PDU codec, the channel with its
-// scheduler and line builder, the AT-command controllers, the gateway, the
-// drive thread and the engine's clock, lock, reports and log file.
+// scheduler and line builder, the AT-command controllers, the gateway with
+// its TCP command server, the drive thread, the queue files and the
+// engine's clock, lock, reports and log file.
 #include "gateway/Channel.h"
+#include "gateway/CmppServer.h"
 #include "gateway/Controllers.h"
 #include "gateway/DriveThread.h"
 #include "gateway/EngineClock.h"
@@ -11,4 +13,5 @@
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
 #include "gateway/PDUs.h"
+#include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"

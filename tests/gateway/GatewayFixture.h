@@ -1,0 +1,134 @@
+#pragma once
+
+// Helpers of the command-server and gateway-window tests: a report target
+// without a window, a loopback TCP client, and the hex of the PDUs the send
+// path builds, read back without the engine's codec.
+
+#include "gateway/smsclasses.h"
+#include "platform/Gbk.h"
+#include "platform/Profile.h"
+#include "support/WorkDir.h"
+
+#include <QTcpSocket>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Records the reports a window would show.
+class CmppReports : public IEngineReports {
+public:
+    struct Row {
+        std::string number, text, time;
+    };
+
+    void LogLine(const std::string &line) override { log.push_back(line); }
+    void DeviceState(const std::string &) override {}
+    void PortState(const std::string &text) override { port.push_back(text); }
+    void ReceivedRow(const std::string &, const std::string &, const std::string &) override {}
+    void SentRow(const std::string &number, const std::string &text, const std::string &time) override
+    {
+        sent.push_back({number, text, time});
+    }
+    void HideWindow() override { ++hides; }
+    void ShowWindow() override { ++shows; }
+    void QueuesChanged() override { ++queueChanges; }
+    std::string ServiceCentre() const override
+    {
+        std::lock_guard lock(scaMutex);
+        return sca;
+    }
+    QWidget *MonitorParent() override { return &panel; }
+
+    void setServiceCentre(const std::string &value)
+    {
+        std::lock_guard lock(scaMutex);
+        sca = value;
+    }
+    bool logHas(const std::string &part) const;
+
+    std::vector<std::string> log, port;
+    std::vector<Row> sent;
+    int hides = 0, shows = 0, queueChanges = 0;
+    QWidget panel;
+
+private:
+    mutable std::mutex scaMutex;
+    std::string sca = "13800100500";
+};
+
+// One connection to the command port on loopback, driven from the main
+// thread (the server runs in the same event loop: every wait runs events).
+class TcpClient {
+public:
+    explicit TcpClient(quint16 port);
+    bool connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+
+    // Writes bytes as one write and waits, running events, until the
+    // kernel has them.
+    void send(const std::string &bytes);
+    // Sends cmd and returns the next `length` bytes that come back ("" when
+    // they do not come within 5 s).
+    std::string ask(const std::string &cmd, std::size_t length);
+    // Bytes received and not yet taken by ask.
+    std::string pending();
+    void close() { socket_.abort(); }
+
+private:
+    void pull();
+    QTcpSocket socket_;
+    std::string got_;
+};
+
+// Makes sure the server has taken every chunk sent before the call: two
+// QUERY round trips on a connection of its own.
+void settle(quint16 port);
+
+// The fields of an SMS-SUBMIT as the send path writes it, read from its hex
+// by the layout alone.
+struct SubmitFields {
+    std::string sca;   // digits, "86" first
+    std::string da;    // digits
+    std::string text;  // the UCS-2 user data as UTF-8
+    int udl = -1;
+};
+SubmitFields readSubmit(const std::string &hex);
+
+// A deliver from +8613513254678, "你好", and one from +8613912345678, "第二条".
+extern const std::string kFirstDeliver;
+extern const std::string kSecondDeliver;
+
+// Runs f under the engine lock.
+template <typename F> auto underLock(F f)
+{
+    EngineLock lock;
+    return f();
+}
+
+// Channel 1 as the tests see it; each takes the engine lock.
+void receive(TSMSChannel &channel, const std::string &hex);  // decoded into RecvList
+std::vector<std::string> queuedHex(TSMSChannel &channel);    // SendQueue encoded, head first
+int receivedCount(TSMSChannel &channel);
+
+// A gateway built in a fresh work folder whose port does not exist, with a
+// recording report target; no drive thread, so queued messages stay queued.
+class CmppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    quint16 port() const { return gateway->CMPPSet->Port(); }
+    void receive(const std::string &hex) { ::receive(*channel, hex); }
+    std::vector<std::string> queued() { return queuedHex(*channel); }
+    std::vector<std::string> queuedTexts();  // each queued message's text
+    void clearQueue();
+    int received() { return receivedCount(*channel); }
+
+    WorkDir dir;
+    CmppReports reports;
+    std::unique_ptr<TGateWay> gateway;
+    TSMSChannel *channel = nullptr;
+};

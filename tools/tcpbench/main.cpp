@@ -1,0 +1,194 @@
+// Load on the TCP command port: N clients on loopback, each sending
+// "DavoRodu:QUERY" and waiting for its answer before the next, for a number
+// of seconds, while the engine (gateway, channel 1 on the modem simulator,
+// drive thread, real-time clock) runs. Prints requests per second and the
+// latency percentiles of one request as a client sees it.
+// Usage: tcpbench [clients, default 100] [seconds, default 5]
+
+#include "gateway/smsclasses.h"
+#include "platform/Application.h"
+#include "platform/Profile.h"
+#include "support/ModemSim.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct ClientResult {
+    std::vector<double> latencyUs;
+    long wrongAnswers = 0;
+    bool failed = false;
+};
+
+int connectTo(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+// One client: waits for the start, then asks until the deadline.
+void runClient(int fd, const std::atomic<bool> &go, Clock::time_point &deadline, const std::string &expected,
+               ClientResult &result)
+{
+    static const std::string query = "DavoRodu:QUERY";
+    while (!go.load())
+        std::this_thread::yield();
+    char buf[64];
+    while (Clock::now() < deadline) {
+        const auto start = Clock::now();
+        if (::send(fd, query.data(), query.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(query.size())) {
+            result.failed = true;
+            return;
+        }
+        // The answer has no terminator: it is complete once it has as many
+        // bytes as expected.
+        std::string answer;
+        while (answer.size() < expected.size()) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) {
+                result.failed = true;
+                return;
+            }
+            answer.append(buf, static_cast<std::size_t>(n));
+        }
+        result.latencyUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        if (answer != expected)
+            ++result.wrongAnswers;
+    }
+}
+
+double percentile(std::vector<double> &sorted, double p)
+{
+    if (sorted.empty())
+        return 0;
+    const auto i = static_cast<std::size_t>(p / 100.0 * (sorted.size() - 1));
+    return sorted[i];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Application app(argc, argv);
+    const int clients = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    ModemSim sim;
+    if (!sim.started()) {
+        std::fprintf(stderr, "modem simulator did not start: %s\n", sim.errorOutput().c_str());
+        return 1;
+    }
+    profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
+    TCMPPSet::ListenOn = {QHostAddress(QHostAddress::LocalHost), 0};
+
+    TGateWay gateway;
+    gateway.Init("GW01");
+    const quint16 port = gateway.CMPPSet->Port();
+    if (port == 0) {
+        std::fprintf(stderr, "command port could not be opened\n");
+        return 1;
+    }
+    TSMSChannel *channel = gateway.Channels[1].get();
+    TDriveThread drive(&gateway);
+    drive.Start();
+    std::printf("waiting for the engine to initialise the simulated modem...\n");
+    const bool ready = QTest::qWaitFor(
+        [&] {
+            EngineLock lock;
+            return channel->ChannelCtr->Ready == 1 && channel->ChannelCtr->ReadQueue.empty();
+        },
+        60000);
+    std::printf("engine %s\n", ready ? "ready" : "not ready after 60 s; measuring anyway");
+    for (int i = 0; i < 3; ++i) {
+        auto pdu = std::make_unique<TPDUGet>();
+        pdu->Decode("0891683108200105F0040D91683115234576F8000821503041709023044F60597D");
+        channel->AddReceived(std::move(pdu));
+    }
+
+    std::vector<int> fds;
+    for (int i = 0; i < clients; ++i) {
+        const int fd = connectTo(port);
+        if (fd < 0) {
+            std::fprintf(stderr, "client %d could not connect\n", i);
+            return 1;
+        }
+        fds.push_back(fd);
+        QCoreApplication::processEvents();  // let the server accept as they come
+    }
+    std::atomic<bool> go{false};
+    Clock::time_point deadline;
+    std::vector<ClientResult> results(static_cast<std::size_t>(clients));
+    std::vector<std::thread> threads;
+    std::atomic<int> finished{0};
+    for (int i = 0; i < clients; ++i)
+        threads.emplace_back([&, i] {
+            runClient(fds[i], go, deadline, "3", results[i]);
+            ++finished;
+        });
+    QTest::qWait(200);  // every connection accepted
+    deadline = Clock::now() + std::chrono::seconds(seconds);
+    QElapsedTimer wall;
+    wall.start();
+    go.store(true);
+    while (finished.load() < clients)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const double elapsed = wall.nsecsElapsed() / 1e9;
+    for (auto &t : threads)
+        t.join();
+    for (int fd : fds)
+        ::close(fd);
+
+    std::vector<double> all;
+    long wrong = 0;
+    int failed = 0;
+    for (auto &r : results) {
+        all.insert(all.end(), r.latencyUs.begin(), r.latencyUs.end());
+        wrong += r.wrongAnswers;
+        failed += r.failed ? 1 : 0;
+    }
+    std::sort(all.begin(), all.end());
+    std::printf("%d clients, %.2f s: %zu requests, %.0f requests/s\n", clients, elapsed, all.size(),
+                all.size() / elapsed);
+    std::printf("latency: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", percentile(all, 50) / 1000,
+                percentile(all, 99) / 1000, all.empty() ? 0.0 : all.back() / 1000);
+    std::printf("wrong answers %ld, failed clients %d\n", wrong, failed);
+    drive.RequestStop();
+    drive.Join();
+    return wrong == 0 && failed == 0 ? 0 : 1;
+}
