@@ -58,8 +58,8 @@ QString TMainFrm::Signature(bool rowFound, const QString &paramval)
 
 void TMainFrm::Timer1Timer()
 {
-    // ENGINE HOOK (b): without the gateway window nothing can be handed
-    // over, so the pending rows stay "未发".
+    // Without the gateway window nothing can be handed over, so the
+    // pending rows stay "未发".
     if (!Engine.SendToGateway)
         return;
     TAdoQuery &q = desk::Db().Query1;

@@ -5,9 +5,37 @@
 #include "desk/about.h"
 #include "desk/main.h"
 
+#include "gateway/SMSMain.h"
+#include "gateway/smsclasses.h"
+
 #include <QApplication>
+#include <QLineEdit>
 
 namespace desk {
+
+void ConnectEngine(TEngineLink &link)
+{
+    link.ClearDialNumber = [] { DialNumber.set(std::string()); };
+    link.SendToGateway = [](const QString &phone, const QString &text) {
+        FMain->MaskEdit1->setText(phone);
+        FMain->Edit2->setText(text);
+        FMain->Button3Click();
+    };
+    link.SetClosing = [] {
+        if (Gateway)
+            Gateway->Closing = true;
+    };
+    link.AllIdle = [] {
+        if (!Gateway)
+            return true;
+        for (int i = 1; i <= 8; ++i) {
+            const auto &channel = Gateway->Channels[i];
+            if (channel && !channel->IsIdle())
+                return false;
+        }
+        return true;
+    };
+}
 
 bool StartDesk()
 {
@@ -25,14 +53,14 @@ bool StartDesk()
 
     frmLogin = new TfrmLogin; // hidden: the owner of the rights-test box
 
-    // GATEWAY INTEGRATION: create the gateway window FMain here and show it
-    // (its first activation starts the engine), then fill MainFrm->Engine:
-    //   ClearDialNumber: DialNumber cleared;
-    //   SendToGateway:   FMain->MaskEdit1 / FMain->Edit2 set, FMain->Button3Click();
-    //   SetClosing:      Gateway->Closing set;
-    //   AllIdle:         every Gateway->Channels[1..8] empty or IsIdle().
-    // The read/reply dialog frmReadSMS is created here, hidden, once the desk
-    // has it.
+    // The gateway window starts the engine on its first activation.
+    new TFMain;
+    ConnectEngine(main->Engine);
+    FMain->show();
+    FMain->activateWindow();
+    // Without a window manager the window may never be activated; a second
+    // activation does nothing, so this is safe either way.
+    FMain->FormActivate();
 
     frmAbout = new TfrmAbout; // hidden until "关于"
     main->show();
@@ -41,8 +69,10 @@ bool StartDesk()
 
 void ShutDesk()
 {
+    // The drive thread stops first: while it is joined, port deliveries are
+    // still served and a message taken in still needs the data module.
+    EngineEnd();
     delete MainFrm;
-    // GATEWAY INTEGRATION: free FMain here; it writes the queue files.
     delete frmAbout;
     frmAbout = nullptr;
     delete frmLogin;

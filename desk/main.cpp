@@ -116,8 +116,8 @@ void TMainFrm::changeEvent(QEvent *event)
 
 void TMainFrm::FormActivate()
 {
-    // ENGINE HOOK (a): a number the contacts window asked to dial and the
-    // engine has not dialled yet is dropped.
+    // A number the contacts window asked to dial and the engine has not
+    // dialled yet is dropped.
     if (Engine.ClearDialNumber)
         Engine.ClearDialNumber();
     if (FirstActivate) {
@@ -228,7 +228,7 @@ bool TMainFrm::FormCloseQuery()
     if (!boxes::confirm(this, QStringLiteral("您确定要退出澜星信使吗？"), QStringLiteral("退出程序")))
         return false;
     closing_ = true;
-    // ENGINE HOOK (c): the engine starts no new exchange from now on; its
+    // The engine starts no new exchange from now on; its
     // drive thread keeps ticking so that the exchange in progress ends.
     if (Engine.SetClosing)
         Engine.SetClosing();

@@ -19,13 +19,13 @@ sim_link=$top/work/modem-sim
 
 # COMPORT of [CH1], as the desk reads it (CR LF lines).
 comport() {
-  awk 'BEGIN{IGNORECASE=1} /^\[/{s=tolower($0)} s ~ /^\[ch1\]/ && /^comport *=/{
+  awk '/^\[/{s=tolower($0)} s ~ /^\[ch1\]/ && tolower($0) ~ /^comport *=/{
        sub(/^[^=]*= */, ""); sub(/\r$/, ""); print; exit}' "$ini"
 }
 set_comport() {
-  awk -v port="$1" 'BEGIN{IGNORECASE=1} /^\[/{s=tolower($0)}
-       s ~ /^\[ch1\]/ && /^comport *=/{print "COMPORT=" port "\r"; next} {print}' \
-       "$ini" > "$ini.tmp" && mv "$ini.tmp" "$ini"
+  awk -v port="$1" '/^\[/{s=tolower($0)}
+       s ~ /^\[ch1\]/ && tolower($0) ~ /^comport *=/{print "COMPORT=" port "\r"; next}
+       {print}' "$ini" > "$ini.tmp" && mv "$ini.tmp" "$ini"
 }
 
 case "${1:-}" in

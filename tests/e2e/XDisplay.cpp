@@ -1,0 +1,167 @@
+#include "XDisplay.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+bool pollUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Title of a window: the UTF-8 _NET_WM_NAME that Qt sets, else WM_NAME.
+std::string titleOf(Display *d, Window w)
+{
+    Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char *data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after,
+                           &data) == Success && data) {
+        title.assign(reinterpret_cast<char *>(data), count);
+        XFree(data);
+        return title;
+    }
+    char *name = nullptr;
+    if (XFetchName(d, w, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+Window search(Display *d, Window w, const std::string &prefix)
+{
+    if (titleOf(d, w).rfind(prefix, 0) == 0) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && !found; ++i)
+        found = search(d, children[i], prefix);
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+XDisplay::XDisplay()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24",
+               "-nolisten", "tcp", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid_ < 0) {
+        close(fds[0]);
+        return;
+    }
+    // Xvfb writes its display number once it accepts clients.
+    char buf[32] = {};
+    ssize_t got = 0;
+    while (got < static_cast<ssize_t>(sizeof buf - 1)) {
+        ssize_t r = read(fds[0], buf + got, sizeof buf - 1 - got);
+        if (r <= 0 || std::memchr(buf, '\n', got + r))
+            break;
+        got += r;
+    }
+    close(fds[0]);
+    if (buf[0] >= '0' && buf[0] <= '9')
+        name_ = ":" + std::to_string(std::atoi(buf));
+}
+
+XDisplay::~XDisplay()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+unsigned long XDisplay::findWindow(const std::string &title) const
+{
+    Display *d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return 0;
+    Window w = search(d, DefaultRootWindow(d), title);
+    XCloseDisplay(d);
+    return w;
+}
+
+bool XDisplay::waitForWindow(const std::string &title, int timeoutMs) const
+{
+    return pollUntil([&] { return findWindow(title) != 0; }, timeoutMs);
+}
+
+bool XDisplay::keys(const std::string &title, const std::string &keys, int timeoutMs) const
+{
+    unsigned long w = 0;
+    if (!pollUntil([&] { return (w = findWindow(title)) != 0; }, timeoutMs))
+        return false;
+    QProcess xdotool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(name_));
+    xdotool.setProcessEnvironment(env);
+    QStringList args{"windowfocus", "--sync", QString::number(w), "key", "--delay", "50"};
+    args += QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts);
+    xdotool.start("xdotool", args);
+    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
+bool XDisplay::requestClose(const std::string &title) const
+{
+    Display *d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return false;
+    Window w = search(d, DefaultRootWindow(d), title);
+    if (w) {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        e.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, w, False, NoEventMask, &e);
+        XFlush(d);
+    }
+    XCloseDisplay(d);
+    return w != 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+// A private virtual X display (Xvfb) for running the real desk program in a
+// test, and the two things a test does to its windows: type keys into one
+// (through xdotool) and ask one to close, as a window manager's close button
+// does (WM_DELETE_WINDOW).
+class XDisplay {
+public:
+    XDisplay();
+    ~XDisplay();
+    XDisplay(const XDisplay &) = delete;
+    XDisplay &operator=(const XDisplay &) = delete;
+
+    // False when Xvfb is not installed or did not come up.
+    bool started() const { return !name_.empty(); }
+    // ":<n>", the value for DISPLAY.
+    const std::string &name() const { return name_; }
+
+    // Waits (up to timeoutMs) for a window whose title starts with title,
+    // gives it the keyboard focus and types the keys (xdotool key names,
+    // blank-separated). False when no such window appeared.
+    bool keys(const std::string &title, const std::string &keys, int timeoutMs = 20000) const;
+    // Waits for a window whose title starts with title; true when it exists.
+    bool waitForWindow(const std::string &title, int timeoutMs = 20000) const;
+    // Sends WM_DELETE_WINDOW to the window whose title starts with title.
+    bool requestClose(const std::string &title) const;
+
+private:
+    unsigned long findWindow(const std::string &title) const;
+
+    pid_t pid_ = -1;
+    std::string name_;
+};
