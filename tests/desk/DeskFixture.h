@@ -5,10 +5,13 @@
 #include "desk/Login.h"
 #include "desk/Startup.h"
 #include "desk/main.h"
+#include "gateway/CmppServer.h"
+#include "platform/Profile.h"
 #include "support/BoxScript.h"
 #include "support/WorkDir.h"
 
 #include <QApplication>
+#include <QHostAddress>
 #include <QPointer>
 #include <QTimer>
 #include <deque>
@@ -68,10 +71,17 @@ private:
 using Values = std::vector<std::pair<std::string, std::string>>;
 
 // A fresh work folder with a new database, made the current directory; the
-// desk's windows and the data module are freed after each test.
+// desk's windows and the data module are freed after each test. A started
+// engine finds no modem (never the machine's own serial port) and listens on
+// a free loopback port.
 class DeskTest : public ::testing::Test {
 protected:
-    void SetUp() override { workfolder::create(dir.path()); }
+    void SetUp() override
+    {
+        workfolder::create(dir.path());
+        profile::writeString("CH1", "COMPORT", dir.file("no-modem"), "smsset.ini");
+        TCMPPSet::ListenOn = {QHostAddress(QHostAddress::LocalHost), 0};
+    }
     void TearDown() override
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,4 +1,5 @@
 #include "DeskFixture.h"
+#include "gateway/SMSMain.h"
 
 #include "desk/MdiClient.h"
 #include "desk/about.h"
@@ -89,6 +90,7 @@ TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)
     EXPECT_EQ(MainFrm, nullptr);
     EXPECT_EQ(DataModule1, nullptr);
     EXPECT_EQ(frmAbout, nullptr);
+    EXPECT_EQ(FMain, nullptr);
     for (QWidget *w : QApplication::topLevelWidgets())
         EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
 }
@@ -105,6 +107,11 @@ TEST_F(Login, StartingShowsTheMainWindowAndKeepsTheOthersHidden)
     EXPECT_FALSE(frmLogin->isVisible());
     ASSERT_NE(frmAbout, nullptr);
     EXPECT_FALSE(frmAbout->isVisible());
+    // The gateway window is shown and has started the engine.
+    ASSERT_NE(FMain, nullptr);
+    EXPECT_TRUE(FMain->isVisible());
+    EXPECT_NE(Gateway, nullptr);
+    EXPECT_TRUE(FMain->Button3->isEnabled());
     EXPECT_TRUE(MainFrm->MDIClient->subWindowList().isEmpty());
 }
 
