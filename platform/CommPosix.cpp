@@ -436,6 +436,15 @@ template <typename F> bool withPort(HANDLE h, F &&f)
     return f(*port);
 }
 
+// The same for a call whose argument must be given: a null one fails with
+// ERROR_INVALID_PARAMETER before the handle is looked at.
+template <typename F> bool withPort(HANDLE h, const void *required, F &&f)
+{
+    if (!required)
+        return fail(ERROR_INVALID_PARAMETER);
+    return withPort(h, std::forward<F>(f));
+}
+
 // The event of an overlapped call; the layer needs one to signal completion.
 std::shared_ptr<Event> eventOf(OVERLAPPED *ov)
 {
@@ -459,16 +468,12 @@ HANDLE CreateFile(const std::string &name, DWORD access, DWORD, void *, DWORD di
 
 bool GetCommState(HANDLE port, DCB *dcb)
 {
-    if (!dcb)
-        return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) { return p.getState(dcb); });
+    return withPort(port, dcb, [&](Port &p) { return p.getState(dcb); });
 }
 
 bool SetCommState(HANDLE port, const DCB *dcb)
 {
-    if (!dcb)
-        return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) { return p.setState(*dcb); });
+    return withPort(port, dcb, [&](Port &p) { return p.setState(*dcb); });
 }
 
 bool SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue)
@@ -483,23 +488,17 @@ bool PurgeComm(HANDLE port, DWORD flags)
 
 bool GetCommTimeouts(HANDLE port, COMMTIMEOUTS *timeouts)
 {
-    if (!timeouts)
-        return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) { return p.getTimeouts(timeouts); });
+    return withPort(port, timeouts, [&](Port &p) { return p.getTimeouts(timeouts); });
 }
 
 bool SetCommTimeouts(HANDLE port, const COMMTIMEOUTS *timeouts)
 {
-    if (!timeouts)
-        return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) { return p.setTimeouts(*timeouts); });
+    return withPort(port, timeouts, [&](Port &p) { return p.setTimeouts(*timeouts); });
 }
 
 bool GetCommProperties(HANDLE port, COMMPROP *prop)
 {
-    if (!prop)
-        return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) { return p.properties(prop); });
+    return withPort(port, prop, [&](Port &p) { return p.properties(prop); });
 }
 
 bool ClearCommError(HANDLE port, DWORD *errors, COMSTAT *stat)
