@@ -81,19 +81,24 @@ void TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const 
     if (!channel)
         return;
     const std::string centre = sca.empty() ? engine::serviceCentre() : sca;
-    for (const std::string &piece : textPieces(text)) {
-        auto pdu = std::make_unique<TPDUSend>();
-        pdu->Tries = 0;
-        pdu->SetSCA(centre);
-        pdu->FirstOctet = 0x11;
-        pdu->MR = 0;
-        pdu->SetDA(da);
-        pdu->PID = 0;
-        pdu->DCS = 8;
-        pdu->VP = 0xA8;
-        pdu->SetUD(piece);
-        channel->QueueSend(std::move(pdu));
-    }
+    for (const std::string &piece : textPieces(text))
+        channel->QueueSend(MakeSendPdu(centre, da, piece));
+}
+
+std::unique_ptr<TPDUSend> TEasyLinkCtr::MakeSendPdu(const std::string &sca, const std::string &da,
+                                                    const std::string &text)
+{
+    auto pdu = std::make_unique<TPDUSend>();
+    pdu->Tries = 0;
+    pdu->SetSCA(sca);
+    pdu->FirstOctet = 0x11;
+    pdu->MR = 0;
+    pdu->SetDA(da);
+    pdu->PID = 0;
+    pdu->DCS = 8;
+    pdu->VP = 0xA8;
+    pdu->SetUD(text);
+    return pdu;
 }
 
 void TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)

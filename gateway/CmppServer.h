@@ -10,6 +10,7 @@ class QTcpServer;
 class QTcpSocket;
 class TCMPPSet;
 class TGateWay;
+class TPDUSend;
 class TSMSChannel;
 
 // The TCP command protocol. Other programs connect, write one command per
@@ -34,6 +35,12 @@ public:
     // cutting a surrogate pair; an empty text is one empty message. Nothing
     // is checked or reported; without channel 1 nothing is queued.
     void SendSMS(const std::string &sca, const std::string &da, const std::string &text);
+
+    // One message as SendSMS queues it: an SMS-SUBMIT (first octet 0x11,
+    // relative validity 0xA8, not tried yet) of UCS-2 text for da through
+    // the centre sca, both taken as they are; text beyond one message is cut.
+    static std::unique_ptr<TPDUSend> MakeSendPdu(const std::string &sca, const std::string &da,
+                                                 const std::string &text);
 
     // Runs one command chunk (GBK bytes) and writes its reply to client.
     // Anything that is not a well-formed command is ignored without a word,

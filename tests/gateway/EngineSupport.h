@@ -195,16 +195,7 @@ protected:
     // Queues a message as the send path does.
     void queueSend(const std::string &da, const std::string &text, const std::string &sca = "13800210500")
     {
-        auto pdu = std::make_unique<TPDUSend>();
-        pdu->SetSCA(sca);
-        pdu->FirstOctet = 0x11;
-        pdu->MR = 0;
-        pdu->SetDA(da);
-        pdu->PID = 0;
-        pdu->DCS = 8;
-        pdu->VP = 0xA8;
-        pdu->SetUD(text);
-        channel->QueueSend(std::move(pdu));
+        channel->QueueSend(TEasyLinkCtr::MakeSendPdu(sca, da, text));
     }
     int sendQueueSize() { return locked([&] { return static_cast<int>(channel->SendQueue.size()); }); }
 

@@ -16,14 +16,7 @@ protected:
     void endExchange() { locked([&] { ctr->Current = nullptr; return 0; }); }
     void queueSend(const std::string &da, const std::string &text)
     {
-        auto pdu = std::make_unique<TPDUSend>();
-        pdu->SetSCA("13800210500");
-        pdu->FirstOctet = 0x11;
-        pdu->SetDA(da);
-        pdu->DCS = 8;
-        pdu->VP = 0xA8;
-        pdu->SetUD(text);
-        channel.QueueSend(std::move(pdu));
+        channel.QueueSend(TEasyLinkCtr::MakeSendPdu("13800210500", da, text));
     }
 };
 
