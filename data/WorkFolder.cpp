@@ -72,26 +72,15 @@ std::string gbkLines(const std::vector<std::string> &lines)
     return out;
 }
 
-void append(TAdoQuery &q, const char *table, const std::vector<std::pair<const char *, const char *>> &values)
-{
-    q.Close();
-    q.SetSQL(std::string("select * from ") + table);
-    q.Open();
-    q.Append();
-    for (const auto &[name, value] : values)
-        q.FieldByName(name)->SetAsString(value);
-    q.Post();
-    q.Close();
-}
-
 void fillDatabase(const std::string &path)
 {
     TAdoConnection db("Data Source=" + QuotedStr(path) + ";Jet OLEDB:Database Password=" + DatabasePassword);
     db.Open();
     TAdoQuery q(db, "dbcreate");
-    append(q, "operater", {{"WORKCODE", "Kelvo"}, {"NAME", "超级用户"}, {"DISCRIBE", "系统管理员"}, {"PASSWORD", "tobrun"}});
-    append(q, "param", {{"paramid", "QM"}, {"paramval", ""}});
-    append(q, "cgroup", {{"GROUPNAME", "手机电话本"}, {"DISCRIBE", "手机电话本"}});
+    ado::appendRow(q, "operater",
+                   {{"WORKCODE", "Kelvo"}, {"NAME", "超级用户"}, {"DISCRIBE", "系统管理员"}, {"PASSWORD", "tobrun"}});
+    ado::appendRow(q, "param", {{"paramid", "QM"}, {"paramval", ""}});
+    ado::appendRow(q, "cgroup", {{"GROUPNAME", "手机电话本"}, {"DISCRIBE", "手机电话本"}});
 }
 
 // Built under a temporary name and renamed at the end, so that a failure

@@ -134,7 +134,7 @@ class Encryption : public DataFixture {};
 
 TEST_F(Encryption, TheFileShowsNoTableNameOrValue)
 {
-    add(dm->Query1, "client", {{"CLIENTID", "PlainTextMarker"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "PlainTextMarker"}});
     dm.reset();
     probeQuery.reset();
     const std::string bytes = dir.read("dbvord.mdb");

@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-using Values = std::vector<std::pair<std::string, std::string>>;
-
 // A fresh work folder made the current directory, with a newly made
 // database, and the data module open on it. probe() counts and reads rows on
 // a query of its own, so that checks never disturb the query under test.
@@ -27,19 +25,6 @@ protected:
     {
         probeQuery.reset();
         dm.reset();
-    }
-
-    // Appends one row through q the way the dialogs do.
-    static void add(TAdoQuery &q, const std::string &table, const Values &values)
-    {
-        q.Close();
-        q.SetSQL("select * from " + table);
-        q.Open();
-        q.Append();
-        for (const auto &[name, value] : values)
-            q.FieldByName(name)->SetAsString(value);
-        q.Post();
-        q.Close();
     }
 
     TAdoQuery &probe(const std::string &sql)

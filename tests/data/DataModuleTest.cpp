@@ -12,11 +12,11 @@ using DataModule = DataFixture;
 
 TEST_F(DataModule, DeletingAContactLeavesTheRowsThatNameIt)
 {
-    add(dm->Query1, "client", {{"CLIENTID", "张三"}, {"CONTACT", " "}});
-    add(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "手机电话本"}});
-    add(dm->Query1, "clientphotos", {{"CLIENTID", "张三"}});
-    add(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"session", "note"}});
-    add(dm->Query1, "task_client", {{"TASKID", "1"}, {"CLIENTID", "张三"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "张三"}, {"CONTACT", " "}});
+    ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "手机电话本"}});
+    ado::appendRow(dm->Query1, "clientphotos", {{"CLIENTID", "张三"}});
+    ado::appendRow(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"session", "note"}});
+    ado::appendRow(dm->Query1, "task_client", {{"TASKID", "1"}, {"CLIENTID", "张三"}});
     // A contact saved without a number keeps its single blank.
     EXPECT_EQ(column("select * from  client where contact=' '", "CONTACT"), std::vector<std::string>{" "});
     dm->Query1.SetSQL("Delete from Client where CLIENTID='张三'");
@@ -43,8 +43,8 @@ TEST_F(DataModule, DataSourcesFollowTheirQuery)
 {
     TDataSource &ds = dm->DataSource3;
     TAdoQuery &q = dm->Query3;
-    add(dm->Query1, "client", {{"CLIENTID", "张三"}});
-    add(dm->Query1, "client", {{"CLIENTID", "李四"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "张三"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "李四"}});
     QSignalSpy state(&ds, &TDataSource::StateChange);
     QSignalSpy data(&ds, &TDataSource::DataChange);
     int scrolls = 0;

@@ -10,7 +10,7 @@ protected:
     {
         DataFixture::SetUp();
         for (const char *id : {"张三", "李四", "王五"})
-            add(dm->Query1, "client", {{"CLIENTID", id}, {"CONTACT", "13800000000"}});
+            ado::appendRow(dm->Query1, "client", {{"CLIENTID", id}, {"CONTACT", "13800000000"}});
     }
 };
 
@@ -80,7 +80,7 @@ TEST_F(QueryCursor, RowsAppendedWhileTheResultIsOpenAppearOnce)
 TEST_F(QueryCursor, EditAndPostChangeExactlyTheCurrentRowAmongEqualRows)
 {
     for (int i = 0; i < 2; ++i)
-        add(dm->Query6, "sms_tosend",
+        ado::appendRow(dm->Query6, "sms_tosend",
             {{"TASKID", "t"}, {"PHONE", "13900000000"}, {"MESSAGE", "同一条"}, {"SENDFLAG", "未发"}});
     for (int pass = 0; pass < 2; ++pass) {
         TAdoQuery &q = dm->Query1;

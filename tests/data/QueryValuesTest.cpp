@@ -8,7 +8,7 @@ using QueryValues = DataFixture;
 
 TEST_F(QueryValues, NullReadsAsEmptyTextZeroDateAndZero)
 {
-    add(dm->Query1, "client", {{"CLIENTID", "张三"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "张三"}});
     TAdoQuery &q = probe("select * from client");
     EXPECT_TRUE(q.FieldByName("birthday")->IsNull());
     EXPECT_TRUE(q.FieldByName("birthday")->AsDateTime().isNull());
@@ -109,7 +109,7 @@ TEST_F(QueryValues, PicturesKeepEveryByte)
 
 TEST_F(QueryValues, TextComparesInPinyinOrderIgnoringCase)
 {
-    add(dm->Query1, "operater", {{"WORKCODE", "Admin"}, {"PASSWORD", "x"}});
+    ado::appendRow(dm->Query1, "operater", {{"WORKCODE", "Admin"}, {"PASSWORD", "x"}});
     // Found in another letter case; the password is compared by the caller.
     EXPECT_EQ(column("select * from operater where WORKCODE='kelvo'", "PASSWORD"),
               std::vector<std::string>{"tobrun"});
@@ -130,17 +130,17 @@ TEST_F(QueryValues, TextComparesInPinyinOrderIgnoringCase)
     EXPECT_EQ(count("select * from operater where WORKCODE='KELVO'"), 1);
 
     for (const char *g : {"张三组", "阿里组", "李四组", "bob", "Alice", "王五组", "a"})
-        add(dm->Query1, "cgroup", {{"GROUPNAME", g}, {"DISCRIBE", g}});
+        ado::appendRow(dm->Query1, "cgroup", {{"GROUPNAME", g}, {"DISCRIBE", g}});
     EXPECT_EQ(column("select * from  cgroup order by discribe", "GROUPNAME"),
               (std::vector<std::string>{"a", "Alice", "bob", "阿里组", "李四组", "手机电话本", "王五组", "张三组"}));
 }
 
 TEST_F(QueryValues, StatementTextsAsTheDeskWritesThem)
 {
-    add(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "同事"}});
-    add(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "朋友"}});
-    add(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-02 03:04:05"}, {"session", "早"}});
-    add(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-03 03:04:05"}, {"session", "晚"}});
+    ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "同事"}});
+    ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "朋友"}});
+    ado::appendRow(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-02 03:04:05"}, {"session", "早"}});
+    ado::appendRow(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-03 03:04:05"}, {"session", "晚"}});
     // No blank between the closing quote and "order".
     EXPECT_EQ(column("select * from clientsession where clientid='张三'order by datetime desc", "session"),
               (std::vector<std::string>{"晚", "早"}));
@@ -157,8 +157,8 @@ class QuotedValues : public DataFixture, public ::testing::WithParamInterface<st
 TEST_P(QuotedValues, AreStoredFoundEditedAndDeletedAsTyped)
 {
     const std::string v = GetParam();
-    add(dm->Query1, "client", {{"CLIENTID", "bystander"}, {"NAME", v}});
-    add(dm->Query1, "client", {{"CLIENTID", v}, {"CONTACT", " "}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "bystander"}, {"NAME", v}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", v}, {"CONTACT", " "}});
 
     TAdoQuery &q = dm->Query1;
     q.SetSQL("select * from client where clientid=" + QuotedStr(v));
@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Hostile, QuotedValues,
 
 TEST_F(QueryValues, AnUnquotedValueCannotSmuggleASecondStatement)
 {
-    add(dm->Query1, "client", {{"CLIENTID", "张三"}});
+    ado::appendRow(dm->Query1, "client", {{"CLIENTID", "张三"}});
     TAdoQuery &q = dm->Query1;
     q.SetSQL("select * from client where clientid='" + std::string("'; delete from client; --") + "'");
     EXPECT_THROW(q.Open(), EDatabaseError);

@@ -68,8 +68,6 @@ private:
     QPointer<QWidget> last_;
 };
 
-using Values = std::vector<std::pair<std::string, std::string>>;
-
 // A fresh work folder with a new database, made the current directory; the
 // desk's windows and the data module are freed after each test. A started
 // engine finds no modem (never the machine's own serial port) and listens on
@@ -102,15 +100,10 @@ protected:
     }
 
     // Appends one row.
-    static void add(const std::string &table, const Values &values)
+    static void add(const std::string &table, const ado::FieldTexts &fields)
     {
         TAdoQuery q(DataModule1->Database1);
-        q.SetSQL("select * from " + table);
-        q.Open();
-        q.Append();
-        for (const auto &[name, value] : values)
-            q.FieldByName(name)->SetAsString(value);
-        q.Post();
+        ado::appendRow(q, table, fields);
     }
     static void exec(const std::string &sql)
     {

@@ -29,17 +29,7 @@ struct Db {
     TAdoQuery q{conn, "test"};
     Db() { conn.Open(); }
 
-    void append(const std::string &table,
-                std::initializer_list<std::pair<const char *, std::string>> values)
-    {
-        q.SetSQL("select * from " + table);
-        q.Open();
-        q.Append();
-        for (const auto &[column, value] : values)
-            q.FieldByName(column)->SetAsString(value);
-        q.Post();
-        q.Close();
-    }
+    void append(const std::string &table, const ado::FieldTexts &fields) { ado::appendRow(q, table, fields); }
     // Column values of every row of a statement, in the order delivered.
     std::vector<std::string> column(const std::string &sql, const char *name)
     {

@@ -46,13 +46,7 @@ TEST_F(PhoneBookTest, EntriesBecomeContactsInThePhoneBookGroupUpToTheFirstEmptyI
 {
     {
         TAdoQuery q(dm->Database1, "setup");
-        q.SetSQL("select * from client");
-        q.Open();
-        q.Append();
-        q.FieldByName("CLIENTID")->SetAsString("MB_张三");
-        q.FieldByName("NAME")->SetAsString("老张");
-        q.FieldByName("CONTACT")->SetAsString("old");
-        q.Post();
+        ado::appendRow(q, "client", {{"CLIENTID", "MB_张三"}, {"NAME", "老张"}, {"CONTACT", "old"}});
     }
     import();
     EXPECT_EQ(commandsStarting("AT+CPBR="),
