@@ -2,6 +2,7 @@
 
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
+#include "support/ColumnValues.h"
 #include "support/WorkDir.h"
 
 #include <gtest/gtest.h>
@@ -37,11 +38,7 @@ protected:
     // Column values of every row, in the order returned.
     std::vector<std::string> column(const std::string &sql, const char *field)
     {
-        std::vector<std::string> out;
-        TAdoQuery &q = probe(sql);
-        for (; !q.Eof(); q.Next())
-            out.push_back(q.FieldByName(field)->AsString());
-        return out;
+        return columnValues(*probeQuery, sql, field);
     }
 
     WorkDir dir;

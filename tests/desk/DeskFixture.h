@@ -8,6 +8,7 @@
 #include "gateway/CmppServer.h"
 #include "platform/Profile.h"
 #include "support/BoxScript.h"
+#include "support/ColumnValues.h"
 #include "support/WorkDir.h"
 
 #include <QApplication>
@@ -122,12 +123,7 @@ protected:
     static std::vector<std::string> column(const std::string &sql, const char *field)
     {
         TAdoQuery q(DataModule1->Database1);
-        q.SetSQL(sql);
-        q.Open();
-        std::vector<std::string> out;
-        for (; !q.Eof(); q.Next())
-            out.push_back(q.FieldByName(field)->AsString());
-        return out;
+        return columnValues(q, sql, field);
     }
 
     WorkDir dir;

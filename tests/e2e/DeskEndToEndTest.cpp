@@ -9,6 +9,7 @@
 #include "gateway/PDUs.h"
 #include "platform/Gbk.h"
 #include "platform/Profile.h"
+#include "support/ColumnValues.h"
 #include "support/ModemSim.h"
 #include "support/WorkDir.h"
 
@@ -30,17 +31,6 @@ struct Db {
     Db() { conn.Open(); }
 
     void append(const std::string &table, const ado::FieldTexts &fields) { ado::appendRow(q, table, fields); }
-    // Column values of every row of a statement, in the order delivered.
-    std::vector<std::string> column(const std::string &sql, const char *name)
-    {
-        std::vector<std::string> out;
-        q.SetSQL(sql);
-        q.Open();
-        for (; !q.Eof(); q.Next())
-            out.push_back(q.FieldByName(name)->AsString());
-        q.Close();
-        return out;
-    }
 };
 
 // The program writes through its own connection at the same time; a read
@@ -50,7 +40,7 @@ std::vector<std::string> column(const std::string &sql, const char *name)
     for (int attempt = 0;; ++attempt) {
         try {
             Db db;
-            return db.column(sql, name);
+            return columnValues(db.q, sql, name);
         } catch (const EDatabaseError &e) {
             if (attempt == 20 || std::string(e.what()).find("locked") == std::string::npos)
                 throw;

@@ -5,6 +5,7 @@
 #include "gateway/smsclasses.h"
 #include "platform/Gbk.h"
 #include "platform/Profile.h"
+#include "support/ColumnValues.h"
 #include "support/ModemSim.h"
 #include "support/PtyPair.h"
 #include "support/WorkDir.h"
@@ -203,12 +204,7 @@ protected:
     std::vector<std::string> column(const std::string &sql, const char *field)
     {
         TAdoQuery q(dm->Database1, "probe");
-        q.SetSQL(sql);
-        q.Open();
-        std::vector<std::string> out;
-        for (; !q.Eof(); q.Next())
-            out.push_back(q.FieldByName(field)->AsString());
-        return out;
+        return columnValues(q, sql, field);
     }
     // Commands the modem carried out that start with prefix, in order.
     std::vector<std::string> commandsStarting(const std::string &prefix) const
