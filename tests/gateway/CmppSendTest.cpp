@@ -2,19 +2,12 @@
 // cut into messages, and SEND chunks that are not well formed.
 
 #include "GatewayFixture.h"
+#include "support/Repeat.h"
 
 namespace {
 
 // "你好" to 13912345678 through the centre 13800100500, written out by hand.
 const std::string kHelloPdu = "0891683108100005F011000D91683119325476F80008A8044F60597D";
-
-std::string repeat(const std::string &s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
 
 std::string sendChunk(const std::string &utf8Text)
 {

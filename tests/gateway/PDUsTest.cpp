@@ -1,24 +1,12 @@
 #include "gateway/smsclasses.h"
+#include "support/PduPieces.h"
+#include "support/Repeat.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-std::string repeat(const std::string &s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
-
-// Centre +86 13800100500 and sender/destination +86 13912345678 as they
-// appear on the wire.
-const std::string kCentre = "0891683108100005F0";
-const std::string kNumber = "0D91683119325476F8";
-const std::string kStamp = "21503041709023"; // 2012-05-03 14:07:09, zone +32
 
 TPDUGet received(const std::string &hex)
 {

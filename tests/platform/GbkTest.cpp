@@ -1,18 +1,11 @@
 #include "platform/Gbk.h"
+#include "support/Repeat.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-std::string repeat(const std::string &s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
 
 std::string join(const std::vector<std::string> &pieces)
 {

@@ -1,24 +1,14 @@
 // Encode and decode speed of the PDU codec: one send per queued message and
 // one decode per received message, plus the queue files reloaded at start.
 #include "gateway/PDUs.h"
+#include "tests/support/PduPieces.h"
+#include "tests/support/Repeat.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 namespace {
-
-std::string repeat(const std::string &s, int n)
-{
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
-
-const std::string kCentre = "0891683108100005F0";
-const std::string kNumber = "0D91683119325476F8";
-const std::string kStamp = "21503041709023";
 
 void BM_EncodeChineseSend(benchmark::State &state)
 {
