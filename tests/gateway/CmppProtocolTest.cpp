@@ -174,7 +174,7 @@ TEST_F(CmppProtocolTest, ATakenPortLeavesTheSendPathWorking)
     EXPECT_EQ(second.CMPPSet->Port(), 0);
     EXPECT_TRUE(reports.logHas("命令端口" + std::to_string(other.serverPort()) + "打开失败"));
     second.CMPPSet->EasyLinkCtr->SendSMS("", "13912345678", "hi");
-    EXPECT_EQ(underLock([&] { return second.Channels[1]->SendQueue.size(); }), 1u);
+    EXPECT_EQ(locked([&] { return second.Channels[1]->SendQueue.size(); }), 1u);
 }
 
 } // namespace

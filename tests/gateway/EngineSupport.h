@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GatewayCommon.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
 #include "gateway/smsclasses.h"
@@ -13,68 +14,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <QWidget>
-#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
-
-// Records the engine's reports as the gateway window would show them.
-class RecordingReports : public IEngineReports {
-public:
-    struct Row {
-        std::string caption, text, time;
-    };
-
-    void LogLine(const std::string &line) override { log.push_back(line); }
-    void DeviceState(const std::string &text) override { device.push_back(text); }
-    void PortState(const std::string &text) override { port.push_back(text); }
-    void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) override
-    {
-        rows.push_back({caption, text, time});
-    }
-    std::string ServiceCentre() const override
-    {
-        std::lock_guard lock(scaMutex);
-        return sca;
-    }
-    QWidget *MonitorParent() override { return &panel; }
-
-    void setServiceCentre(const std::string &value)
-    {
-        std::lock_guard lock(scaMutex);
-        sca = value;
-    }
-    int count(const std::string &line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
-    bool logHas(const std::string &part) const
-    {
-        return std::any_of(log.begin(), log.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; });
-    }
-
-    std::vector<std::string> log, device, port;
-    std::vector<Row> rows;
-    QWidget panel;
-
-private:
-    mutable std::mutex scaMutex;
-    std::string sca = "13800210500";
-};
 
 // Waits for a condition while the main thread's events run (port
 // deliveries, queued reports); false after timeoutMs.
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000)
 {
     return QTest::qWaitFor(condition, timeoutMs);
-}
-
-// Runs f under the engine lock and returns its value.
-template <typename F> auto locked(F f)
-{
-    EngineLock lock;
-    return f();
 }
 
 // Resets what one test may leave in the process-wide engine state.

@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QString>
 #include <QCoreApplication>
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -22,11 +21,6 @@ public:
 
 const std::string kFirstDeliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
 const std::string kSecondDeliver = "0891683108200105F0040D91683119325476F8000821503041800023067B2C4E8C6761";
-
-bool CmppReports::logHas(const std::string &part) const
-{
-    return std::any_of(log.begin(), log.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; });
-}
 
 TcpClient::TcpClient(quint16 port)
 {

@@ -1,9 +1,10 @@
 #pragma once
 
-// Helpers of the command-server and gateway-window tests: a report target
-// without a window, a loopback TCP client, and the hex of the PDUs the send
-// path builds, read back without the engine's codec.
+// Helpers of the command-server and gateway-window tests: a loopback TCP
+// client, and the hex of the PDUs the send path builds, read back without
+// the engine's codec.
 
+#include "GatewayCommon.h"
 #include "gateway/smsclasses.h"
 #include "platform/Gbk.h"
 #include "platform/Profile.h"
@@ -11,54 +12,10 @@
 
 #include <QTcpSocket>
 #include <QTest>
-#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
-
-// Records the reports a window would show.
-class CmppReports : public IEngineReports {
-public:
-    struct Row {
-        std::string number, text, time;
-    };
-
-    void LogLine(const std::string &line) override { log.push_back(line); }
-    void DeviceState(const std::string &) override {}
-    void PortState(const std::string &text) override { port.push_back(text); }
-    void ReceivedRow(const std::string &, const std::string &, const std::string &) override {}
-    void SentRow(const std::string &number, const std::string &text, const std::string &time) override
-    {
-        sent.push_back({number, text, time});
-    }
-    void HideWindow() override { ++hides; }
-    void ShowWindow() override { ++shows; }
-    void QueuesChanged() override { ++queueChanges; }
-    std::string ServiceCentre() const override
-    {
-        std::lock_guard lock(scaMutex);
-        return sca;
-    }
-    QWidget *MonitorParent() override { return &panel; }
-
-    void setServiceCentre(const std::string &value)
-    {
-        std::lock_guard lock(scaMutex);
-        sca = value;
-    }
-    bool logHas(const std::string &part) const;
-
-    std::vector<std::string> log, port;
-    std::vector<Row> sent;
-    int hides = 0, shows = 0, queueChanges = 0;
-    QWidget panel;
-
-private:
-    mutable std::mutex scaMutex;
-    std::string sca = "13800100500";
-};
 
 // One connection to the command port on loopback, driven from the main
 // thread (the server runs in the same event loop: every wait runs events).
@@ -101,13 +58,6 @@ SubmitFields readSubmit(const std::string &hex);
 extern const std::string kFirstDeliver;
 extern const std::string kSecondDeliver;
 
-// Runs f under the engine lock.
-template <typename F> auto underLock(F f)
-{
-    EngineLock lock;
-    return f();
-}
-
 // Channel 1 as the tests see it; each takes the engine lock.
 void receive(TSMSChannel &channel, const std::string &hex);  // decoded into RecvList
 std::vector<std::string> queuedHex(TSMSChannel &channel);    // SendQueue encoded, head first
@@ -128,7 +78,7 @@ protected:
     int received() { return receivedCount(*channel); }
 
     WorkDir dir;
-    CmppReports reports;
+    RecordingReports reports{"13800100500"};
     std::unique_ptr<TGateWay> gateway;
     TSMSChannel *channel = nullptr;
 };

@@ -18,7 +18,7 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
     TEasyLinkCtr &link = *Gateway->CMPPSet->EasyLinkCtr;
     link.SendSMS("", "13912345678", "你好");
     link.SendSMS("", "13912345678", "二");
-    underLock([&] { return channel()->SendQueue.front()->Tries = 3; });
+    locked([&] { return channel()->SendQueue.front()->Tries = 3; });
     window->ReceivedRow("x", "y", "z");
     receive(*channel(), kFirstDeliver);
 
@@ -28,13 +28,13 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
 
     open();
     EXPECT_EQ(queued(), (std::vector<std::string>{kHelloPdu, kSecondSubmit}));
-    underLock([&] {
+    locked([&] {
         for (const auto &p : channel()->SendQueue)
             EXPECT_EQ(p->Tries, 0);
         return 0;
     });
     ASSERT_EQ(received(), 1);
-    EXPECT_EQ(underLock([&] { return channel()->RecvList.front()->GetOA(); }), "+8613513254678");
+    EXPECT_EQ(locked([&] { return channel()->RecvList.front()->GetOA(); }), "+8613513254678");
 }
 
 TEST_F(QueueFilesTest, ABlankLineInReadBufIsAnEmptyMessageThatReadReturns)

@@ -26,7 +26,7 @@ protected:
         // Initialised, the start-up reads done, nothing running.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return underLock([&] {
+                return locked([&] {
                     TChannelCtr *ctr = channel()->ChannelCtr.get();
                     return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr;
                 });

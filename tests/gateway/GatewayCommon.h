@@ -1,0 +1,79 @@
+#pragma once
+
+// What every gateway test shares: a report target that records, and a call
+// under the engine lock.
+
+#include "gateway/EngineGlobals.h"
+#include "gateway/EngineReports.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Records every report of the engine and the command server as the gateway
+// window would show it; answers centre as the service centre until
+// setServiceCentre.
+class RecordingReports : public IEngineReports {
+public:
+    struct Received {
+        std::string caption, text, time;
+    };
+    struct Sent {
+        std::string number, text, time;
+    };
+
+    explicit RecordingReports(std::string centre = "13800210500") : sca(std::move(centre)) {}
+
+    void LogLine(const std::string &line) override { log.push_back(line); }
+    void DeviceState(const std::string &text) override { device.push_back(text); }
+    void PortState(const std::string &text) override { port.push_back(text); }
+    void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) override
+    {
+        rows.push_back({caption, text, time});
+    }
+    void SentRow(const std::string &number, const std::string &text, const std::string &time) override
+    {
+        sent.push_back({number, text, time});
+    }
+    void HideWindow() override { ++hides; }
+    void ShowWindow() override { ++shows; }
+    void QueuesChanged() override { ++queueChanges; }
+    std::string ServiceCentre() const override
+    {
+        std::lock_guard lock(scaMutex);
+        return sca;
+    }
+    QWidget *MonitorParent() override { return &panel; }
+
+    void setServiceCentre(const std::string &value)
+    {
+        std::lock_guard lock(scaMutex);
+        sca = value;
+    }
+    // Log lines equal to line; whether any log line holds part.
+    int count(const std::string &line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
+    bool logHas(const std::string &part) const
+    {
+        return std::any_of(log.begin(), log.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; });
+    }
+
+    std::vector<std::string> log, device, port;
+    std::vector<Received> rows;
+    std::vector<Sent> sent;
+    int hides = 0, shows = 0, queueChanges = 0;
+    QWidget panel;
+
+private:
+    mutable std::mutex scaMutex;
+    std::string sca;
+};
+
+// Runs f under the engine lock and returns its value.
+template <typename F> auto locked(F f)
+{
+    EngineLock lock;
+    return f();
+}
