@@ -8,8 +8,6 @@
 
 namespace {
 
-const std::string kUcs2Pdu = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
-
 class ControllersTest : public ChannelTest {
 protected:
     void startRead(int index)
@@ -98,7 +96,7 @@ TEST_F(ControllersTest, MessageThatCannotBeStoredStaysInTheModem)
 {
     ASSERT_EQ(DataModule1, nullptr);
     startRead(1);
-    feed("+CMGR: 0,,24\r\n" + kUcs2Pdu + "\r\n\r\nOK\r\n");
+    feed("+CMGR: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_EQ(writtenNow(), "");  // no AT+CMGD
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败，未从短信模块中删除(序号1)"); }));

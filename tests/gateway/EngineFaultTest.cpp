@@ -5,8 +5,6 @@
 
 namespace {
 
-const std::string kUcs2Deliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
-
 class EngineFaultTest : public EngineTest {
 protected:
     void SetUp() override
@@ -17,7 +15,7 @@ protected:
     // The engine still takes a message in.
     void stillReceives(std::size_t rows)
     {
-        ASSERT_EQ(sim.control("sms " + kUcs2Deliver).rfind("OK", 0), 0u);
+        ASSERT_EQ(sim.control("sms " + kFirstDeliver).rfind("OK", 0), 0u);
         ASSERT_TRUE(waitUntil([&] { return column("select * from sms_toread", "PHONE").size() == rows; }, 30000))
             << sim.log();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-// What every gateway test shares: a report target that records, and a call
-// under the engine lock.
+// What every gateway test shares: sample delivers, a report target that
+// records, and a call under the engine lock.
 
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
@@ -12,6 +12,11 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// Delivers as the modem hands them over (centre +8613800210500, UCS-2): one
+// from +8613513254678, "你好", and one from +8613912345678, "第二条".
+inline const std::string kFirstDeliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
+inline const std::string kSecondDeliver = "0891683108200105F0040D91683119325476F8000821503041800023067B2C4E8C6761";
 
 // Records every report of the engine and the command server as the gateway
 // window would show it; answers centre as the service centre until

@@ -19,9 +19,6 @@ public:
 
 } // namespace
 
-const std::string kFirstDeliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
-const std::string kSecondDeliver = "0891683108200105F0040D91683119325476F8000821503041800023067B2C4E8C6761";
-
 TcpClient::TcpClient(quint16 port)
 {
     socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);

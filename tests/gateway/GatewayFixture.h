@@ -54,10 +54,6 @@ struct SubmitFields {
 };
 SubmitFields readSubmit(const std::string &hex);
 
-// A deliver from +8613513254678, "你好", and one from +8613912345678, "第二条".
-extern const std::string kFirstDeliver;
-extern const std::string kSecondDeliver;
-
 // Channel 1 as the tests see it; each takes the engine lock.
 void receive(TSMSChannel &channel, const std::string &hex);  // decoded into RecvList
 std::vector<std::string> queuedHex(TSMSChannel &channel);    // SendQueue encoded, head first
