@@ -245,6 +245,12 @@ void Port::transmit()
     while (!writes_.empty()) {
         Transfer &w = writes_.front();
         startWrite(w, now);
+        // Nothing (left) to write: done, or it would hold up the writes behind it.
+        if (w.done == w.want) {
+            completeOverlapped(w.ov, *w.event, ERROR_SUCCESS, w.done);
+            writes_.pop_front();
+            continue;
+        }
         ssize_t n = ::write(fd_.get(), w.out + w.done, w.want - w.done);
         if (n > 0) {
             w.done += static_cast<DWORD>(n);

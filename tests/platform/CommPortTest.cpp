@@ -56,6 +56,20 @@ std::string readBlocking(HANDLE port, DWORD count, DWORD *error = nullptr)
     return buf;
 }
 
+// Starts an overlapped write and waits for its result; the count written.
+DWORD writeBlocking(HANDLE port, const std::string &bytes)
+{
+    UniqueHandle event(CreateEvent(nullptr, true, true, nullptr));
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    DWORD done = 0;
+    bool ok = WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &done, &ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING)
+        ok = GetOverlappedResult(port, &ov, &done, true);
+    EXPECT_TRUE(ok);
+    return done;
+}
+
 } // namespace
 
 TEST(CommLayer, DeviceNamesMapToPaths)
@@ -220,4 +234,33 @@ TEST(CommLayer, WaitingForSeveralEventsReportsTheFirstSignalled)
     a.reset();
     EXPECT_EQ(WaitForSingleObject(stale, 0), WAIT_FAILED);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(CommLayer, AnEmptyWriteBehindAPendingOneHoldsNothingUp)
+{
+    PtyPair pty;
+    UniqueHandle port = openPort(pty.slavePath());
+    ASSERT_TRUE(port.valid());
+    EXPECT_EQ(writeBlocking(port.get(), ""), 0u);
+
+    // More than the terminal buffers, so the writes queue up behind it.
+    const std::string big(100000, 'x');
+    UniqueHandle e1(CreateEvent(nullptr, true, false, nullptr)), e2(CreateEvent(nullptr, true, false, nullptr)),
+        e3(CreateEvent(nullptr, true, false, nullptr));
+    OVERLAPPED o1{}, o2{}, o3{};
+    o1.hEvent = e1.get();
+    o2.hEvent = e2.get();
+    o3.hEvent = e3.get();
+    DWORD n = 0;
+    WriteFile(port.get(), big.data(), static_cast<DWORD>(big.size()), &n, &o1);
+    WriteFile(port.get(), "", 0, &n, &o2);
+    WriteFile(port.get(), "AT\r", 3, &n, &o3);
+    const std::string got = pty.read(big.size() + 3, 10000);
+    ASSERT_EQ(got.size(), big.size() + 3);
+    EXPECT_EQ(got.substr(big.size()), "AT\r");
+    DWORD done = 0;
+    EXPECT_TRUE(GetOverlappedResult(port.get(), &o2, &done, true));
+    EXPECT_EQ(done, 0u);
+    EXPECT_TRUE(GetOverlappedResult(port.get(), &o3, &done, true));
+    EXPECT_EQ(done, 3u);
 }
