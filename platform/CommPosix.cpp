@@ -245,31 +245,29 @@ void Port::transmit()
     while (!writes_.empty()) {
         Transfer &w = writes_.front();
         startWrite(w, now);
-        // Nothing (left) to write: done, or it would hold up the writes behind it.
-        if (w.done == w.want) {
-            completeOverlapped(w.ov, *w.event, ERROR_SUCCESS, w.done);
-            writes_.pop_front();
-            continue;
-        }
-        ssize_t n = ::write(fd_.get(), w.out + w.done, w.want - w.done);
-        if (n > 0) {
-            w.done += static_cast<DWORD>(n);
-            if (w.done == w.want) {
-                completeOverlapped(w.ov, *w.event, ERROR_SUCCESS, w.done);
+        // An empty write has nothing to wait for: it must not hold up the
+        // writes behind it.
+        if (w.done < w.want) {
+            ssize_t n = ::write(fd_.get(), w.out + w.done, w.want - w.done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0 || (n < 0 && errno == EAGAIN))
+                break;
+            if (n < 0) {
+                DWORD error = errorFromErrno(errno);
+                if (error == ERROR_DEVICE_NOT_CONNECTED) {
+                    markGone(error);
+                    break;
+                }
+                completeOverlapped(w.ov, *w.event, error, 0);
                 writes_.pop_front();
+                continue;
             }
-            continue;
+            w.done += static_cast<DWORD>(n);
+            if (w.done < w.want)
+                continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0 || errno == EAGAIN)
-            break;
-        DWORD error = errorFromErrno(errno);
-        if (error == ERROR_DEVICE_NOT_CONNECTED) {
-            markGone(error);
-            break;
-        }
-        completeOverlapped(w.ov, *w.event, error, 0);
+        completeOverlapped(w.ov, *w.event, ERROR_SUCCESS, w.done);
         writes_.pop_front();
     }
 }
