@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Schema.h"
-#include "platform/Ado.h"
+#include "platform/ado/Ado.h"
 
 // The data module: the one connection to "dbvord.mdb" in the current
 // directory and the shared query objects, each with a fixed role:

@@ -1,6 +1,6 @@
 #include "data/Schema.h"
 
-#include "platform/AdoCollation.h"
+#include "platform/ado/AdoCollation.h"
 
 namespace schema {
 

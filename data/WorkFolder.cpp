@@ -1,8 +1,8 @@
 #include "data/WorkFolder.h"
 
 #include "data/Schema.h"
-#include "platform/Ado.h"
-#include "platform/Gbk.h"
+#include "platform/ado/Ado.h"
+#include "codec/Gbk.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "data/DM1.h"
 #include "desk/main.h"
-#include "platform/Ado.h"
+#include "platform/ado/Ado.h"
 
 #include <QDateTime>
 

@@ -4,7 +4,7 @@
 #include "desk/DeskDb.h"
 #include "desk/StatusBar.h"
 #include "desk/main.h"
-#include "platform/Ado.h"
+#include "platform/ado/Ado.h"
 
 #include <QDateTime>
 

@@ -4,8 +4,8 @@
 #include "desk/DeskDb.h"
 #include "desk/Pictures.h"
 #include "desk/main.h"
-#include "platform/Ado.h"
-#include "platform/Boxes.h"
+#include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

@@ -6,8 +6,8 @@
 #include "desk/Pictures.h"
 #include "desk/StatusBar.h"
 #include "desk/main.h"
-#include "platform/Ado.h"
-#include "platform/Boxes.h"
+#include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QDialog>
 #include <QGridLayout>

@@ -5,7 +5,7 @@
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
 #include "desk/Pictures.h"
-#include "platform/Ado.h"
+#include "platform/ado/Ado.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>

@@ -1,5 +1,5 @@
 #include "desk/Startup.h"
-#include "platform/Application.h"
+#include "platform/ui/Application.h"
 
 // smsdesk: the messaging desk. Takes no arguments; its files live in the
 // current directory.

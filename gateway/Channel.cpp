@@ -8,7 +8,7 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
-#include "platform/Profile.h"
+#include "platform/text/Profile.h"
 
 #include <QEvent>
 #include <QKeyEvent>

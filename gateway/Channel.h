@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 #include "serial/XComDrv.h"
 
 #include <QPointer>

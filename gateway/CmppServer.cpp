@@ -3,8 +3,8 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
-#include "platform/AdoText.h"
-#include "platform/Gbk.h"
+#include "platform/ado/AdoText.h"
+#include "codec/Gbk.h"
 
 #include <QAbstractSocket>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 
 #include <memory>
 #include <string>

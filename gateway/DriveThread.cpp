@@ -2,7 +2,7 @@
 
 #include "gateway/EngineClock.h"
 #include "gateway/GateWay.h"
-#include "platform/CommSync.h"
+#include "platform/comm/CommSync.h"
 
 #include <QtGlobal>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "gateway/EngineReports.h"
 
 #include "gateway/EngineGlobals.h"
-#include "platform/CommSync.h"
+#include "platform/comm/CommSync.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -7,7 +7,7 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/SmsLog.h"
-#include "platform/Gbk.h"
+#include "codec/Gbk.h"
 
 #include <QDateTime>
 #include <algorithm>

@@ -3,9 +3,9 @@
 #include "gateway/DriveThread.h"
 #include "gateway/GateWay.h"
 #include "gateway/QueueFiles.h"
-#include "platform/AdoText.h"
-#include "platform/Boxes.h"
-#include "platform/Profile.h"
+#include "platform/ado/AdoText.h"
+#include "platform/ui/Boxes.h"
+#include "platform/text/Profile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "gateway/SmsLog.h"
 
-#include "platform/Gbk.h"
+#include "codec/Gbk.h"
 
 #include <cstdio>
 #include <mutex>

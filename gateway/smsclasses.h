@@ -12,6 +12,6 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 #include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"

@@ -3,7 +3,7 @@
 // The serial port component: TXComm on TCustomComm, its four settings
 // objects and the event thread that hands port events to it.
 
-#include "platform/Comm.h"
+#include "platform/comm/Comm.h"
 #include "serial/XComErr.h"
 
 #include <QObject>

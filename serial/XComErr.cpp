@@ -1,6 +1,6 @@
 #include "serial/XComErr.h"
 
-#include "platform/Comm.h"
+#include "platform/comm/Comm.h"
 
 EDeviceError::EDeviceError(const std::string &Msg, int Code) : std::runtime_error(Msg), FErrorCode(Code) {}
 

@@ -2,7 +2,7 @@
 
 #include "serial/XComDrv.h"
 
-#include "platform/CommSync.h"
+#include "platform/comm/CommSync.h"
 
 #include <QtGlobal>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "DataFixture.h"
 
 #include "data/Schema.h"
-#include "platform/Gbk.h"
+#include "codec/Gbk.h"
 
 #include <QDir>
 #include <QSignalSpy>

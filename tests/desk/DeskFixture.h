@@ -6,7 +6,7 @@
 #include "desk/Startup.h"
 #include "desk/main.h"
 #include "gateway/CmppServer.h"
-#include "platform/Profile.h"
+#include "platform/text/Profile.h"
 #include "support/BoxScript.h"
 #include "support/ColumnValues.h"
 #include "support/WorkDir.h"

@@ -6,8 +6,8 @@
 #include "desk/DeskDb.h"
 #include "desk/ManagerFrame.h"
 #include "desk/RecordDialogs.h"
-#include "platform/Ado.h"
-#include "platform/Boxes.h"
+#include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QFormLayout>
 #include <QLineEdit>

@@ -6,9 +6,9 @@
 
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
-#include "gateway/PDUs.h"
-#include "platform/Gbk.h"
-#include "platform/Profile.h"
+#include "codec/PDUs.h"
+#include "codec/Gbk.h"
+#include "platform/text/Profile.h"
 #include "support/ColumnValues.h"
 #include "support/ModemSim.h"
 #include "support/WorkDir.h"

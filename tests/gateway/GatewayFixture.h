@@ -6,8 +6,8 @@
 
 #include "GatewayCommon.h"
 #include "gateway/smsclasses.h"
-#include "platform/Gbk.h"
-#include "platform/Profile.h"
+#include "codec/Gbk.h"
+#include "platform/text/Profile.h"
 #include "support/WorkDir.h"
 
 #include <QTcpSocket>

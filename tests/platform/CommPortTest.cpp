@@ -1,7 +1,7 @@
 // The comm layer itself, on pseudo-terminals: names, queues, time limits,
 // event waits and aborts.
 
-#include "platform/Comm.h"
+#include "platform/comm/Comm.h"
 #include "support/PtyPair.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/Profile.h"
+#include "platform/text/Profile.h"
 
 #include "support/WorkDir.h"
 

@@ -3,7 +3,7 @@
 
 #include "SerialFixture.h"
 
-#include "platform/CommSync.h"
+#include "platform/comm/CommSync.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Boxes.h"
+#include "platform/ui/Boxes.h"
 
 #include <deque>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "support/ColumnValues.h"
 
-#include "platform/AdoQuery.h"
+#include "platform/ado/AdoQuery.h"
 
 std::vector<std::string> columnValues(TAdoQuery &q, const std::string &sql, std::string_view field)
 {

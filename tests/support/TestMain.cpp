@@ -1,5 +1,5 @@
-#include "platform/Application.h"
-#include "platform/Boxes.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Boxes.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Encode and decode speed of the PDU codec: one send per queued message and
 // one decode per received message, plus the queue files reloaded at start.
 #include "gateway/CmppServer.h"
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 #include "tests/support/PduPieces.h"
 #include "tests/support/Repeat.h"
 

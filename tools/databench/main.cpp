@@ -7,7 +7,7 @@
 // whether the largest table stays within 1.5 times the smallest's times.
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
-#include "platform/Ado.h"
+#include "platform/ado/Ado.h"
 
 #include <QCoreApplication>
 #include <QDir>

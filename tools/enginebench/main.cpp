@@ -9,8 +9,8 @@
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
 #include "gateway/smsclasses.h"
-#include "platform/Application.h"
-#include "platform/Profile.h"
+#include "platform/ui/Application.h"
+#include "platform/text/Profile.h"
 #include "support/ModemSim.h"
 #include "support/WorkDir.h"
 

@@ -1,6 +1,6 @@
 // Received PDU texts: whatever the modem or a queue file holds, decoding and
 // every read-out stay inside the fields and hand out valid UTF-8.
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 #include "tools/fuzz/FuzzCommon.h"
 
 #include <cstdint>

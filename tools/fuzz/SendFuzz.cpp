@@ -1,7 +1,7 @@
 // Send-queue lines ("SendBuf.TXT") are decoded and encoded again before each
 // attempt: whatever a line holds, the fields stay bounded and the encoded
 // text is a fixed point of decode + encode.
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 #include "tools/fuzz/FuzzCommon.h"
 
 #include <cstdint>

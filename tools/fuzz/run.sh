@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the PDU decoder fuzz targets with clang (libFuzzer + ASan + UBSan)
-# into build-fuzz/, apart from the main build, and runs each one for
+# Builds the fuzz targets with clang (libFuzzer + ASan + UBSan) into
+# build-fuzz/, apart from the main build, and runs each one for
 # FUZZ_SECONDS seconds (30 by default). Fails on the first crash or broken
 # invariant; the input that did it is left in build-fuzz/.
 set -euo pipefail
@@ -10,22 +10,20 @@ seconds=${FUZZ_SECONDS:-30}
 out=build-fuzz
 mkdir -p "$out"
 
-flags=(-std=c++20 -g -O1 -Wall -Wextra -I.
-       -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
-codec=(gateway/PDUs.cpp gateway/PduText.cpp platform/Gbk.cpp)
+targets=(Get Send)
 
-for target in Get Send; do
-  echo "== building ${target}Fuzz"
-  clang++ "${flags[@]}" "tools/fuzz/${target}Fuzz.cpp" "${codec[@]}" -o "$out/${target}Fuzz"
-done
+echo "== building the fuzz targets"
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSMS_FUZZ=ON >/dev/null
+cmake --build "$out" --target "${targets[@]/%/Fuzz}"
 
-for target in Get Send; do
+for target in "${targets[@]}"; do
   echo "== running ${target}Fuzz for ${seconds} s"
   corpus="$out/corpus-$target"
   mkdir -p "$corpus"
   log="$out/${target}.log"
   # The first folder gathers new inputs; the seeds are only read.
-  if "$out/${target}Fuzz" "$corpus" tools/fuzz/seeds -dict=tools/fuzz/pdu.dict \
+  if "$out/tools/fuzz/${target}Fuzz" "$corpus" tools/fuzz/seeds -dict=tools/fuzz/pdu.dict \
        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1024 \
        -artifact_prefix="$out/${target}-" -print_final_stats=1 >"$log" 2>&1; then
     grep -E '^(Done|stat::(number_of_executed_units|new_units_added|peak_rss_mb))' "$log"

@@ -6,8 +6,8 @@
 // Usage: tcpbench [clients, default 100] [seconds, default 5]
 
 #include "gateway/smsclasses.h"
-#include "platform/Application.h"
-#include "platform/Profile.h"
+#include "platform/ui/Application.h"
+#include "platform/text/Profile.h"
 #include "support/ModemSim.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Handle table, events, waits and the small process-wide services of the comm
 // layer. No device code here: that is CommPosix.cpp.
 
-#include "platform/CommObjects.h"
+#include "platform/comm/CommObjects.h"
 
 #include <atomic>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/Gbk.h"
+#include "codec/Gbk.h"
 #include "support/Repeat.h"
 
 #include <gtest/gtest.h>

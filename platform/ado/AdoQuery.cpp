@@ -1,9 +1,9 @@
-#include "platform/AdoQuery.h"
+#include "platform/ado/AdoQuery.h"
 
-#include "platform/AdoConnection.h"
-#include "platform/AdoDataSource.h"
-#include "platform/AdoError.h"
-#include "platform/AdoSql.h"
+#include "platform/ado/AdoConnection.h"
+#include "platform/ado/AdoDataSource.h"
+#include "platform/ado/AdoError.h"
+#include "platform/ado/AdoSql.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // Internals shared by the two sources of the comm layer: the handle table,
 // events and the completion of overlapped operations. Not for other callers.
 
-#include "platform/Comm.h"
+#include "platform/comm/Comm.h"
 
 #include <memory>
 

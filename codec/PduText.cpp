@@ -1,8 +1,8 @@
 // Text conversions of the PDU codec: 7-bit packing and the GSM default
 // alphabet, UCS-2, and the DCS coding groups.
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 
-#include "gateway/PduText.h"
+#include "codec/PduText.h"
 
 namespace {
 

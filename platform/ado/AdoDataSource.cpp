@@ -1,6 +1,6 @@
-#include "platform/AdoDataSource.h"
+#include "platform/ado/AdoDataSource.h"
 
-#include "platform/AdoQuery.h"
+#include "platform/ado/AdoQuery.h"
 
 #include <algorithm>
 

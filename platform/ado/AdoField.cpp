@@ -1,8 +1,8 @@
-#include "platform/AdoField.h"
+#include "platform/ado/AdoField.h"
 
-#include "platform/AdoError.h"
-#include "platform/AdoQuery.h"
-#include "platform/AdoText.h"
+#include "platform/ado/AdoError.h"
+#include "platform/ado/AdoQuery.h"
+#include "platform/ado/AdoText.h"
 
 #include <charconv>
 #include <cmath>

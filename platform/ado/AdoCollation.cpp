@@ -1,6 +1,6 @@
-#include "platform/AdoCollation.h"
+#include "platform/ado/AdoCollation.h"
 
-#include "platform/AdoError.h"
+#include "platform/ado/AdoError.h"
 
 #include <algorithm>
 #include <cstring>

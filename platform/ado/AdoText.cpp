@@ -1,4 +1,4 @@
-#include "platform/AdoText.h"
+#include "platform/ado/AdoText.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "gateway/smsclasses.h"
+#include "codec/PDUs.h"
 #include "support/PduPieces.h"
 #include "support/Repeat.h"
 

@@ -1,4 +1,4 @@
-#include "platform/Boxes.h"
+#include "platform/ui/Boxes.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,8 +1,8 @@
-#include "platform/AdoQuery.h"
+#include "platform/ado/AdoQuery.h"
 
-#include "platform/AdoConnection.h"
-#include "platform/AdoError.h"
-#include "platform/AdoSql.h"
+#include "platform/ado/AdoConnection.h"
+#include "platform/ado/AdoError.h"
+#include "platform/ado/AdoSql.h"
 
 #include <algorithm>
 #include <sqlite3.h>

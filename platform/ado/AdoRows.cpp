@@ -1,6 +1,6 @@
-#include "platform/AdoRows.h"
+#include "platform/ado/AdoRows.h"
 
-#include "platform/AdoQuery.h"
+#include "platform/ado/AdoQuery.h"
 
 namespace ado {
 

@@ -1,6 +1,6 @@
-#include "platform/Application.h"
+#include "platform/ui/Application.h"
 
-#include "platform/Boxes.h"
+#include "platform/ui/Boxes.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
-#include "platform/AdoStatement.h"
+#include "platform/ado/AdoStatement.h"
 
-#include "platform/AdoError.h"
+#include "platform/ado/AdoError.h"
 
 #include <sqlite3.h>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "platform/AdoSql.h"
+#include "platform/ado/AdoSql.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,11 @@
-#include "platform/AdoConnection.h"
+#include "platform/ado/AdoConnection.h"
 
-#include "platform/AdoCollation.h"
-#include "platform/AdoError.h"
-#include "platform/AdoQuery.h"
-#include "platform/AdoSql.h"
-#include "platform/AdoStatement.h"
-#include "platform/AdoText.h"
+#include "platform/ado/AdoCollation.h"
+#include "platform/ado/AdoError.h"
+#include "platform/ado/AdoQuery.h"
+#include "platform/ado/AdoSql.h"
+#include "platform/ado/AdoStatement.h"
+#include "platform/ado/AdoText.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 // device half (CommPosix.cpp) feeds it received bytes and drains its writes.
 // Every member runs with m_ held unless it takes m_ itself (the public calls).
 
-#include "platform/CommObjects.h"
+#include "platform/comm/CommObjects.h"
 
 #include <chrono>
 #include <deque>

@@ -1,7 +1,7 @@
-#include "gateway/PDUs.h"
+#include "codec/PDUs.h"
 
-#include "gateway/PduText.h"
-#include "platform/Gbk.h"
+#include "codec/PduText.h"
+#include "codec/Gbk.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Queues, time limits and event waits of a comm-layer port; no device calls here.
 
-#include "platform/CommQueues.h"
+#include "platform/comm/CommQueues.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AdoField.h"
-#include "platform/AdoStatement.h"
+#include "platform/ado/AdoField.h"
+#include "platform/ado/AdoStatement.h"
 
 #include <cstdint>
 #include <functional>

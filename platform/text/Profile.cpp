@@ -1,6 +1,6 @@
-#include "platform/Profile.h"
+#include "platform/text/Profile.h"
 
-#include "platform/Gbk.h"
+#include "codec/Gbk.h"
 
 #include <cstdio>
 #include <fstream>

@@ -2,7 +2,7 @@
 // ioctls and a driver thread that sleeps in poll() on the device and a wake-up
 // eventfd. Every termios, ioctl and poll call of the project sits in this file.
 
-#include "platform/CommQueues.h"
+#include "platform/comm/CommQueues.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/CommSync.h"
+#include "platform/comm/CommSync.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
