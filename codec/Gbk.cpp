@@ -31,9 +31,12 @@ std::string convert(const char *to, const char *from, std::string_view in, bool 
         size_t skip = 1;
         if (fromUtf8) {
             unsigned char c = static_cast<unsigned char>(*src);
-            if (c >= 0xF0) skip = 4;
-            else if (c >= 0xE0) skip = 3;
-            else if (c >= 0xC0) skip = 2;
+            if (c >= 0xF0)
+                skip = 4;
+            else if (c >= 0xE0)
+                skip = 3;
+            else if (c >= 0xC0)
+                skip = 2;
             // never skip a valid-looking lead's missing continuation bytes
             for (size_t i = 1; i < skip; ++i) {
                 if (i >= srcLeft || (static_cast<unsigned char>(src[i]) & 0xC0) != 0x80) {
@@ -57,20 +60,11 @@ std::string convert(const char *to, const char *from, std::string_view in, bool 
 
 namespace gbk {
 
-std::string fromUtf8(std::string_view utf8)
-{
-    return convert("GBK", "UTF-8", utf8, true);
-}
+std::string fromUtf8(std::string_view utf8) { return convert("GBK", "UTF-8", utf8, true); }
 
-std::string toUtf8(std::string_view gbkBytes)
-{
-    return convert("UTF-8", "GBK", gbkBytes, false);
-}
+std::string toUtf8(std::string_view gbkBytes) { return convert("UTF-8", "GBK", gbkBytes, false); }
 
-std::size_t byteLength(std::string_view utf8)
-{
-    return fromUtf8(utf8).size();
-}
+std::size_t byteLength(std::string_view utf8) { return fromUtf8(utf8).size(); }
 
 std::string_view headBytes(std::string_view gbkBytes, std::size_t maxBytes)
 {

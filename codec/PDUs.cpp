@@ -1,7 +1,7 @@
 #include "codec/PDUs.h"
 
-#include "codec/PduText.h"
 #include "codec/Gbk.h"
+#include "codec/PduText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,9 +12,12 @@ const char kDigits[] = "0123456789ABCDEF";
 
 unsigned nibble(char c)
 {
-    if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+    if (c >= '0' && c <= '9')
+        return static_cast<unsigned>(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return static_cast<unsigned>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return static_cast<unsigned>(c - 'a' + 10);
     return 0;
 }
 
@@ -42,8 +45,7 @@ public:
     }
 
     // Reads `claimed` octets and keeps the first that fit into `field`.
-    template <std::size_t N>
-    void into(std::array<std::uint8_t, N> &field, std::size_t claimed)
+    template <std::size_t N> void into(std::array<std::uint8_t, N> &field, std::size_t claimed)
     {
         for (std::size_t i = 0; i < claimed; ++i) {
             std::uint8_t v = next();
@@ -87,10 +89,7 @@ std::size_t scaOctets(std::uint8_t scaLen)
     return std::min<std::size_t>(scaLen > 0 ? scaLen - 1u : 0u, kAddressOctets);
 }
 
-std::size_t numberOctets(std::uint8_t digits)
-{
-    return std::min<std::size_t>((digits + 1u) / 2, kAddressOctets);
-}
+std::size_t numberOctets(std::uint8_t digits) { return std::min<std::size_t>((digits + 1u) / 2, kAddressOctets); }
 
 // SCALen, SCAType and SCA as both kinds read them. A length of 0 means the
 // modem left the centre out: no type octet follows.
@@ -106,10 +105,7 @@ void readCentre(HexReader &in, TPDUs &pdu)
 
 } // namespace
 
-std::string ByteToHex(std::uint8_t value)
-{
-    return {kDigits[value >> 4], kDigits[value & 0xF]};
-}
+std::string ByteToHex(std::uint8_t value) { return {kDigits[value >> 4], kDigits[value & 0xF]}; }
 
 std::uint8_t HexToByte(std::string_view hex)
 {
@@ -125,8 +121,7 @@ std::string SwapPair(std::string_view s)
     return {s[1], s[0]};
 }
 
-std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets,
-                        std::size_t digits)
+std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits)
 {
     if ((type & 0x70) == 0x50)
         return Gsm7ToUtf8(Decode7Bit(octets, digits * 4 / 7));
@@ -170,8 +165,7 @@ void TPDUs::SetUD(std::string_view utf8)
 std::size_t TPDUs::userDataOctets(TextCoding coding) const
 {
     if (coding == TextCoding::Gsm7)
-        return std::min<std::size_t>((std::min<std::size_t>(UDL, kMaxSeptets) * 7 + 7) / 8,
-                                     kUserDataOctets);
+        return std::min<std::size_t>((std::min<std::size_t>(UDL, kMaxSeptets) * 7 + 7) / 8, kUserDataOctets);
     return std::min<std::size_t>(UDL, kUserDataOctets);
 }
 
@@ -198,16 +192,14 @@ std::string TPDUs::GetUD() const
 {
     const TextCoding coding = CodingOf(DCS);
     switch (coding) {
-    case TextCoding::Ucs2:
-        return ucs2Text();
+    case TextCoding::Ucs2: return ucs2Text();
     case TextCoding::Octets: {
         const std::size_t present = userDataOctets(coding);
         const std::size_t header = headerOctets(present);
         if (header == std::string::npos)
             return {};
         // 8-bit text is in the system's code page, as in the queue files.
-        return gbk::toUtf8(std::string_view(reinterpret_cast<const char *>(UD.data()) + header,
-                                            present - header));
+        return gbk::toUtf8(std::string_view(reinterpret_cast<const char *>(UD.data()) + header, present - header));
     }
     case TextCoding::Gsm7: {
         const std::size_t septets = std::min<std::size_t>(UDL, kMaxSeptets);
@@ -218,16 +210,12 @@ std::string TPDUs::GetUD() const
         const std::size_t skip = std::min(septets, (header * 8 + 6) / 7);
         return Gsm7ToUtf8(Decode7Bit(UD, septets).substr(skip));
     }
-    case TextCoding::Unknown:
-        break;
+    case TextCoding::Unknown: break;
     }
     return {};
 }
 
-std::string TPDUs::GetWideUD() const
-{
-    return ucs2Text();
-}
+std::string TPDUs::GetWideUD() const { return ucs2Text(); }
 
 // --- TPDUSend ------------------------------------------------------------
 
@@ -237,10 +225,7 @@ void TPDUSend::SetDA(std::string_view number)
     DAType = 0x91;
 }
 
-std::string TPDUSend::GetDA() const
-{
-    return AddressText(DAType, std::span(DA).first(numberOctets(DALen)), DALen);
-}
+std::string TPDUSend::GetDA() const { return AddressText(DAType, std::span(DA).first(numberOctets(DALen)), DALen); }
 
 void TPDUSend::Encode()
 {
@@ -292,16 +277,13 @@ int TPDUSend::TPDULength() const
 
 // --- TPDUGet -------------------------------------------------------------
 
-std::string TPDUGet::GetOA() const
-{
-    return AddressText(OAType, std::span(OA).first(numberOctets(OALen)), OALen);
-}
+std::string TPDUGet::GetOA() const { return AddressText(OAType, std::span(OA).first(numberOctets(OALen)), OALen); }
 
 std::string TPDUGet::GetSCTS() const
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d:%d:%d", SCTS[0], SCTS[1], SCTS[2],
-                  SCTS[3], SCTS[4], SCTS[5], SCTS[6]);
+    std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d:%d:%d", SCTS[0], SCTS[1], SCTS[2], SCTS[3], SCTS[4], SCTS[5],
+                  SCTS[6]);
     return buf;
 }
 

@@ -86,7 +86,7 @@ public:
     std::string GetWideUD() const;
 
     std::string Text;
-    std::uint8_t SCALen = 0;  // octets of SCAType and SCA; 0: no centre part
+    std::uint8_t SCALen = 0; // octets of SCAType and SCA; 0: no centre part
     std::uint8_t SCAType = 0;
     std::array<std::uint8_t, kAddressOctets> SCA{};
     std::uint8_t FirstOctet = 0;
@@ -112,8 +112,7 @@ protected:
 // low and high nibble, each below 15 written in decimal (10 to 14 as two
 // digits), the filler 15 left out. An alphanumeric address (type of number
 // 5) is read as 7-bit text of digits * 4 / 7 characters instead.
-std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets,
-                        std::size_t digits);
+std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits);
 
 // A message to send (SMS-SUBMIT).
 class TPDUSend final : public TPDUs {

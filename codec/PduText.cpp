@@ -7,6 +7,7 @@
 namespace {
 
 // GSM 03.38 default alphabet; 0x1B is the escape to the table below.
+// clang-format off
 const char *const kGsm7[128] = {
     "@", "£", "$", "¥", "è", "é", "ù", "ì", "ò", "Ç", "\n", "Ø", "ø", "\r", "Å", "å",
     "Δ", "_", "Φ", "Γ", "Λ", "Ω", "Π", "Ψ", "Σ", "Θ", "Ξ", " ", "Æ", "æ", "ß", "É",
@@ -17,6 +18,7 @@ const char *const kGsm7[128] = {
     "¿", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o",
     "p", "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", "ä", "ö", "ñ", "ü", "à",
 };
+// clang-format on
 
 const char *escaped(unsigned char code)
 {
@@ -69,8 +71,7 @@ std::u16string utf8ToUtf16(std::string_view utf8)
         std::size_t used = 1;
         bool ok = need != 9 && lead < 0xF8;
         for (; ok && used <= need; ++used) {
-            if (i + used >= utf8.size()
-                || (static_cast<unsigned char>(utf8[i + used]) & 0xC0) != 0x80) {
+            if (i + used >= utf8.size() || (static_cast<unsigned char>(utf8[i + used]) & 0xC0) != 0x80) {
                 ok = false;
                 break;
             }

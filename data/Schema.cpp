@@ -17,19 +17,13 @@ std::string columnDefinition(const Column &c)
 {
     std::string out = quoted(c.name);
     switch (c.kind) {
-    case Kind::Text:
-        out += std::string(" TEXT COLLATE ") + ado::CollationName;
-        break;
-    case Kind::DateTime:
-        out += " DATETIME";
-        break;
+    case Kind::Text: out += std::string(" TEXT COLLATE ") + ado::CollationName; break;
+    case Kind::DateTime: out += " DATETIME"; break;
     case Kind::Integer:
         // Text that is not a number is refused instead of kept as text.
         out += " INTEGER CHECK (typeof(" + quoted(c.name) + ") IN ('integer','null'))";
         break;
-    case Kind::Picture:
-        out += " BLOB";
-        break;
+    case Kind::Picture: out += " BLOB"; break;
     }
     if (c.unique)
         out += " NOT NULL UNIQUE";
@@ -47,21 +41,27 @@ const std::vector<Table> &tables()
         {"module", {{"MODULEID", T, true}, {"NAME", T, false}, {"DISCRIBE", T, false}}},
         {"group_module", {{"GROUPNAME", T, false}, {"MODULEID", T, false}}},
         {"operlog", {{"WORKCODE", T, false}, {"Action", T, false}, {"OperTime", D, false}}},
-        {"client",
-         {{"CLIENTID", T, true}, {"NAME", T, false}, {"CONTACT", T, false}, {"PERSONID", T, false},
-          {"PHONE", T, false}, {"COMPANY", T, false}, {"HEADSHIP", T, false}, {"EMAIL", T, false},
-          {"FAX", T, false}, {"ADDR", T, false}, {"POSTCODE", T, false}, {"HOMEPAGE", T, false},
-          {"OICQ", T, false}, {"Sex", T, false}, {"LanID", T, false}, {"birthday", D, false},
-          {"nickname", T, false}, {"netname", T, false}, {"like", T, false}, {"orighome", T, false},
-          {"homephone", T, false}, {"homeaddr", T, false}, {"family", T, false}, {"recent", T, false},
-          {"CHATTOOL", T, false}, {"nation", T, false}}},
+        {"client", {{"CLIENTID", T, true},   {"NAME", T, false},     {"CONTACT", T, false},  {"PERSONID", T, false},
+                    {"PHONE", T, false},     {"COMPANY", T, false},  {"HEADSHIP", T, false}, {"EMAIL", T, false},
+                    {"FAX", T, false},       {"ADDR", T, false},     {"POSTCODE", T, false}, {"HOMEPAGE", T, false},
+                    {"OICQ", T, false},      {"Sex", T, false},      {"LanID", T, false},    {"birthday", D, false},
+                    {"nickname", T, false},  {"netname", T, false},  {"like", T, false},     {"orighome", T, false},
+                    {"homephone", T, false}, {"homeaddr", T, false}, {"family", T, false},   {"recent", T, false},
+                    {"CHATTOOL", T, false},  {"nation", T, false}}},
         {"client_cgroup", {{"CLIENTID", T, false}, {"GROUPNAME", T, false}}},
         {"cgroup", {{"GROUPNAME", T, true}, {"DISCRIBE", T, false}, {"parent", T, false}}},
         {"clientphotos",
-         {{"CLIENTID", T, false}, {"photo1", P, false}, {"photo2", P, false}, {"photo3", P, false},
-          {"photo4", P, false}, {"photo5", P, false}}},
+         {{"CLIENTID", T, false},
+          {"photo1", P, false},
+          {"photo2", P, false},
+          {"photo3", P, false},
+          {"photo4", P, false},
+          {"photo5", P, false}}},
         {"clientsession",
-         {{"CLIENTID", T, false}, {"datetime", D, false}, {"session", T, false}, {"Status", T, false},
+         {{"CLIENTID", T, false},
+          {"datetime", D, false},
+          {"session", T, false},
+          {"Status", T, false},
           {"Level", T, false}}},
         {"terminate", {{"CLIENTID", T, false}}},
         {"sms_tosend", {{"TASKID", T, false}, {"PHONE", T, false}, {"MESSAGE", T, false}, {"SENDFLAG", T, false}}},
@@ -69,7 +69,10 @@ const std::vector<Table> &tables()
         {"smstype", {{"TYPEID", T, true}, {"NAME", T, false}}},
         {"smsdata", {{"SMSID", I, true}, {"TYPEID", T, false}, {"TITLE", T, false}, {"CONTENT", T, false}}},
         {"task",
-         {{"TASKID", T, true}, {"TASKNAME", T, false}, {"MESSAGE", T, false}, {"EXETIME", D, false},
+         {{"TASKID", T, true},
+          {"TASKNAME", T, false},
+          {"MESSAGE", T, false},
+          {"EXETIME", D, false},
           {"STATE", T, false}}},
         {"task_client", {{"TASKID", T, false}, {"CLIENTID", T, false}}},
         {"task_cgroup", {{"TASKID", T, false}, {"GROUPNAME", T, false}}},

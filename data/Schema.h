@@ -12,7 +12,7 @@ enum class Kind {
     Text,     // compared and sorted in Chinese (pinyin) order, case ignored
     DateTime, // ISO-8601 text to the second; NULL is date-time zero
     Integer,
-    Picture,  // the bytes of a bitmap
+    Picture, // the bytes of a bitmap
 };
 
 struct Column {

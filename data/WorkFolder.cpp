@@ -1,8 +1,8 @@
 #include "data/WorkFolder.h"
 
+#include "codec/Gbk.h"
 #include "data/Schema.h"
 #include "platform/ado/Ado.h"
-#include "codec/Gbk.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,20 +30,20 @@ const std::vector<PhraseFile> &phraseFiles()
          {"别回头，你身后有一只会说话的熊猫，它说想和你合影。", "今天是愚人节吗？不是？那你为什么笑得这么开心？",
           "你的快递到了，是一箱空气，请签收！", "听说你最近很忙，忙着数头发吗？"}},
         {"俏皮幽默",
-         {"我不是胖，只是对地球的吸引力比较大。", "早睡早起身体好，晚睡晚起心情好。",
-          "钱不是问题，问题是没钱。", "今天的我比昨天更帅了一点点，你发现了吗？"}},
+         {"我不是胖，只是对地球的吸引力比较大。", "早睡早起身体好，晚睡晚起心情好。", "钱不是问题，问题是没钱。",
+          "今天的我比昨天更帅了一点点，你发现了吗？"}},
         {"日常祝福",
          {"愿你每天都有好心情，工作顺利，身体健康！", "天冷了，记得多穿衣服，照顾好自己。",
           "周末愉快！好好休息，养足精神。", "祝你生日快乐，心想事成，万事如意！"}},
         {"商务联络",
-         {"您好，会议改在明天上午九点，请准时参加。", "货物已经发出，请注意查收。",
-          "感谢您的支持，期待与您继续合作！", "报价单已发到您的邮箱，请查阅。"}},
+         {"您好，会议改在明天上午九点，请准时参加。", "货物已经发出，请注意查收。", "感谢您的支持，期待与您继续合作！",
+          "报价单已发到您的邮箱，请查阅。"}},
         {"甜蜜情人",
-         {"想你的时候，连风都是甜的。", "有你在身边，每一天都是情人节。",
-          "今晚的月亮很美，可惜你不在我身边。", "遇见你，是我最美的意外。"}},
+         {"想你的时候，连风都是甜的。", "有你在身边，每一天都是情人节。", "今晚的月亮很美，可惜你不在我身边。",
+          "遇见你，是我最美的意外。"}},
         {"喜庆新春",
-         {"新春快乐，龙马精神，阖家欢乐！", "恭喜发财，红包拿来！",
-          "爆竹声声辞旧岁，祝你新年万事如意！", "新的一年，愿你步步高升，心想事成。"}},
+         {"新春快乐，龙马精神，阖家欢乐！", "恭喜发财，红包拿来！", "爆竹声声辞旧岁，祝你新年万事如意！",
+          "新的一年，愿你步步高升，心想事成。"}},
     };
     return files;
 }
@@ -128,9 +128,7 @@ Result create(const std::string &folder)
         throw std::runtime_error(folder + ": cannot make the folder");
     const std::string base = dir.absolutePath().toStdString() + "/";
     Result result;
-    auto note = [&](const std::string &name, bool made) {
-        (made ? result.created : result.kept).push_back(name);
-    };
+    auto note = [&](const std::string &name, bool made) { (made ? result.created : result.kept).push_back(name); };
 
     note(DatabaseName, createDatabase(base + DatabaseName));
     note("TreeView.Txt", writeNew(base + "TreeView.Txt", gbkLines({"联系人", "组", "\t手机电话本"})));
@@ -139,8 +137,8 @@ Result create(const std::string &folder)
         note(name, writeNew(base + name, gbkLines({f.phrases.begin(), f.phrases.end()})));
     }
     note("SMSLog.TXT", writeNew(base + "SMSLog.TXT", {}));
-    note("smsset.ini", writeNew(base + "smsset.ini",
-                                gbkLines({"[COMMON]", "SCA=+8613800100500", "", "[CH1]", "COMPORT=COM1"})));
+    note("smsset.ini",
+         writeNew(base + "smsset.ini", gbkLines({"[COMMON]", "SCA=+8613800100500", "", "[CH1]", "COMPORT=COM1"})));
     return result;
 }
 

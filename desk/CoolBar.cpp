@@ -6,8 +6,8 @@
 #include <QToolButton>
 
 TCoolBar::TCoolBar(QWidget *parent)
-    : QFrame(parent), ToolBar1(new QToolBar(this)), ToolBar3(new QToolBar(this)),
-      ToolBar2(new QToolBar(this)), ToolButton2(nullptr)
+    : QFrame(parent), ToolBar1(new QToolBar(this)), ToolBar3(new QToolBar(this)), ToolBar2(new QToolBar(this)),
+      ToolButton2(nullptr)
 {
     setObjectName("CoolBar1");
     setFrameShape(QFrame::StyledPanel);
@@ -46,8 +46,8 @@ QToolButton *TCoolBar::SpeedButton(int number) const
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &caption,
-                                 QStyle::StandardPixmap glyph, const QString &hint)
+QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &caption, QStyle::StandardPixmap glyph,
+                                 const QString &hint)
 {
     auto *b = new QToolButton(bar);
     b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
@@ -56,8 +56,7 @@ QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &capti
         b->setIcon(QApplication::style()->standardIcon(glyph));
     if (!caption.isEmpty()) {
         b->setText(caption);
-        b->setToolButtonStyle(glyph == QStyle::SP_CustomBase ? Qt::ToolButtonTextOnly
-                                                             : Qt::ToolButtonTextBesideIcon);
+        b->setToolButtonStyle(glyph == QStyle::SP_CustomBase ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
     } else {
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     }

@@ -23,8 +23,8 @@ public:
 
     QToolButton *SpeedButton(int number) const;
     // Adds one more flat button to a tool bar (a window's own extra buttons).
-    QToolButton *AddButton(QToolBar *bar, int number, const QString &caption,
-                           QStyle::StandardPixmap glyph, const QString &hint = {});
+    QToolButton *AddButton(QToolBar *bar, int number, const QString &caption, QStyle::StandardPixmap glyph,
+                           const QString &hint = {});
 
     QToolBar *ToolBar1;
     QToolBar *ToolBar3;

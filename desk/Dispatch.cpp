@@ -21,10 +21,7 @@ TAdoQuery &run(TAdoQuery &q, const std::string &sql)
     return q;
 }
 
-bool isDue(TAdoQuery &task)
-{
-    return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime();
-}
+bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
 
 // The contact as stored, when it holds more than blanks; "" otherwise and
 // for a key that names no contact.
@@ -65,7 +62,8 @@ void TMainFrm::Timer1Timer()
     TAdoQuery &q = desk::Db().Query1;
     run(q, "select * from  param where paramid='QM'");
     const bool found = !q.IsEmpty();
-    const QString signature = Signature(found, found ? QString::fromStdString(q.FieldByName("paramval")->AsString()) : QString());
+    const QString signature =
+        Signature(found, found ? QString::fromStdString(q.FieldByName("paramval")->AsString()) : QString());
 
     run(q, "select * from  sms_tosend where SENDFLAG='未发'");
     if (q.IsEmpty())
@@ -127,8 +125,8 @@ void TMainFrm::Timer3Timer()
 
     run(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
     for (; !q.Eof(); q.Next()) {
-        TAdoQuery &members =
-            run(dm.Query3, "select * from  client_cgroup where groupname=" + QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
+        TAdoQuery &members = run(dm.Query3, "select * from  client_cgroup where groupname=" +
+                                                QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
         for (; !members.Eof(); members.Next()) {
             const std::string phone = mobileOf(dm.Query5, members.FieldByName("CLIENTID")->AsString());
             TAdoQuery &table = run(dm.Query6, "select * from  sms_tosend");

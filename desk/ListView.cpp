@@ -10,8 +10,8 @@
 #include <set>
 
 TListView::TListView(QWidget *parent)
-    : QWidget(parent), model_(new QStandardItemModel(this)), report_(new QTableView(this)),
-      icons_(new QListView(this)), stack_(new QStackedLayout(this))
+    : QWidget(parent), model_(new QStandardItemModel(this)), report_(new QTableView(this)), icons_(new QListView(this)),
+      stack_(new QStackedLayout(this))
 {
     stack_->setContentsMargins(0, 0, 0, 0);
     report_->setModel(model_);
@@ -137,10 +137,7 @@ int TListView::Selected() const
 
 int TListView::SelCount() const { return int(report_->selectionModel()->selectedRows().size()); }
 
-bool TListView::IsSelected(int row) const
-{
-    return report_->selectionModel()->isRowSelected(row, QModelIndex());
-}
+bool TListView::IsSelected(int row) const { return report_->selectionModel()->isRowSelected(row, QModelIndex()); }
 
 void TListView::SetSelected(int row, bool selected)
 {
@@ -169,9 +166,7 @@ void TListView::SetStyle(ViewStyle style)
 {
     style_ = style;
     switch (style) {
-    case ViewStyle::Report:
-        stack_->setCurrentWidget(report_);
-        return;
+    case ViewStyle::Report: stack_->setCurrentWidget(report_); return;
     case ViewStyle::List: // small icons in columns, top to bottom
         icons_->setViewMode(QListView::ListMode);
         icons_->setFlow(QListView::TopToBottom);

@@ -70,7 +70,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Column { QString caption; int width; };
+    struct Column {
+        QString caption;
+        int width;
+    };
     void updateColumns();
 
     std::vector<Column> columns_;

@@ -23,11 +23,10 @@ TfrmLogin *frmLogin = nullptr;
 const QString TfrmLogin::WebAddress = QStringLiteral("https://lanxing.example.com/");
 
 TfrmLogin::TfrmLogin(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      Image1(new QLabel(this)), Label1(new QLabel(QStringLiteral("账号"), this)),
-      Label2(new QLabel(QStringLiteral("密码"), this)), Edit1(new QLineEdit(QStringLiteral("kelvo"), this)),
-      Edit2(new QLineEdit(QStringLiteral("tobrun"), this)), Button1(new QPushButton(QStringLiteral("确认"), this)),
-      Button2(new QPushButton(QStringLiteral("取消"), this))
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), Image1(new QLabel(this)),
+      Label1(new QLabel(QStringLiteral("账号"), this)), Label2(new QLabel(QStringLiteral("密码"), this)),
+      Edit1(new QLineEdit(QStringLiteral("kelvo"), this)), Edit2(new QLineEdit(QStringLiteral("tobrun"), this)),
+      Button1(new QPushButton(QStringLiteral("确认"), this)), Button2(new QPushButton(QStringLiteral("取消"), this))
 {
     setObjectName("frmLogin");
     setWindowTitle(QStringLiteral("登录窗口                    ") + WebAddress);

@@ -21,10 +21,9 @@
 #include <memory>
 
 TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> categories, QWidget *parent)
-    : QWidget(parent), TreeView1(new QTreeWidget(this)), Splitter1(new QSplitter(this)),
-      ListArea(new QWidget(this)), CoolBar1(new TCoolBar(this)), StatusBar1(new TStatusBar({300, 100, 50}, this)),
-      PopupMenu1(new QMenu(this)), PopupMenu2(new QMenu(this)), look_(std::move(look)),
-      categories_(std::move(categories))
+    : QWidget(parent), TreeView1(new QTreeWidget(this)), Splitter1(new QSplitter(this)), ListArea(new QWidget(this)),
+      CoolBar1(new TCoolBar(this)), StatusBar1(new TStatusBar({300, 100, 50}, this)), PopupMenu1(new QMenu(this)),
+      PopupMenu2(new QMenu(this)), look_(std::move(look)), categories_(std::move(categories))
 {
     setWindowTitle(look_.caption);
     StatusBar1->setObjectName("StatusBar1");
@@ -91,10 +90,14 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     connect(b2, &QToolButton::clicked, this, [this, b2] { SpeedButton2Click(b2); });
     connect(CoolBar1->SpeedButton(3), &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
     connect(CoolBar1->SpeedButton(4), &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
-    connect(CoolBar1->SpeedButton(5), &QToolButton::clicked, this, [this] { SetViewStyle(TListView::ViewStyle::Report); });
-    connect(CoolBar1->SpeedButton(6), &QToolButton::clicked, this, [this] { SetViewStyle(TListView::ViewStyle::List); });
-    connect(CoolBar1->SpeedButton(7), &QToolButton::clicked, this, [this] { SetViewStyle(TListView::ViewStyle::Icon); });
-    connect(CoolBar1->SpeedButton(8), &QToolButton::clicked, this, [this] { SetViewStyle(TListView::ViewStyle::SmallIcon); });
+    connect(CoolBar1->SpeedButton(5), &QToolButton::clicked, this,
+            [this] { SetViewStyle(TListView::ViewStyle::Report); });
+    connect(CoolBar1->SpeedButton(6), &QToolButton::clicked, this,
+            [this] { SetViewStyle(TListView::ViewStyle::List); });
+    connect(CoolBar1->SpeedButton(7), &QToolButton::clicked, this,
+            [this] { SetViewStyle(TListView::ViewStyle::Icon); });
+    connect(CoolBar1->SpeedButton(8), &QToolButton::clicked, this,
+            [this] { SetViewStyle(TListView::ViewStyle::SmallIcon); });
     connect(CoolBar1->SpeedButton(12), &QToolButton::clicked, this, [this] { SpeedButton12Click(); });
     connect(CoolBar1->SpeedButton(10), &QToolButton::clicked, this, [this] { SpeedButton10Click(); });
     connect(CoolBar1->SpeedButton(11), &QToolButton::clicked, this, [this] { SpeedButton11Click(); });
@@ -109,7 +112,8 @@ TManagerFrame::~TManagerFrame() = default;
 
 void TManagerFrame::bind(TListView *list)
 {
-    connect(list, &TListView::SelectItem, this, [this, list](int row, bool selected) { ListSelectItem(list, row, selected); });
+    connect(list, &TListView::SelectItem, this,
+            [this, list](int row, bool selected) { ListSelectItem(list, row, selected); });
     connect(list, &TListView::DblClick, this, [this, list] { ListDblClick(list); });
     connect(list, &TListView::KeyDown, this, [this, list](int key) { ListKeyDown(list, key); });
 }
@@ -253,8 +257,9 @@ void TManagerFrame::SpeedButton11Click()
             c = &each;
     if (!c || !c->deleteStatement)
         return;
-    if (!boxes::confirm(this, category + QStringLiteral("删除后不能恢复，您确定要删除") + category + " " + key +
-                                  QStringLiteral(" 吗？"),
+    if (!boxes::confirm(this,
+                        category + QStringLiteral("删除后不能恢复，您确定要删除") + category + " " + key +
+                            QStringLiteral(" 吗？"),
                         QStringLiteral("删除") + category))
         return;
 

@@ -21,8 +21,8 @@ class TStatusBar;
 // list it shows (ListView1 for the first category, ListView2 for the next,
 // ...) and the category's commands.
 struct TManagerCategory {
-    QString node;                                  // the tree node's text
-    std::vector<std::pair<QString, int>> columns;  // list columns: caption, width
+    QString node;                                 // the tree node's text
+    std::vector<std::pair<QString, int>> columns; // list columns: caption, width
     bool multiSelect = false;
     // Create the category's New and Edit dialogs (no owner); the frame shows
     // them modally and frees them afterwards. Empty: the command does nothing.
@@ -36,12 +36,12 @@ struct TManagerCategory {
 // What else differs between the windows built on the frame.
 struct TManagerLook {
     QString caption;
-    int popupOffset = 75;                            // D of the popup position
+    int popupOffset = 75;                                // D of the popup position
     QString operateCaption = QStringLiteral("操作(&A)"); // SpeedButton1
     QString viewCaption = QStringLiteral("查看(&V)");    // SpeedButton2
     QString newCaption = QStringLiteral("增加");         // PopupMenu1's first item
-    bool smallIconsAsList = false;  // "小图标" sets the list style instead
-    bool dblClickEmptyNew = false;  // a double click without a selection opens New
+    bool smallIconsAsList = false;                       // "小图标" sets the list style instead
+    bool dblClickEmptyNew = false;                       // a double click without a selection opens New
 };
 
 // The frame shared by the management windows: the category tree TreeView1
@@ -91,7 +91,7 @@ public:
 
     QTreeWidget *TreeView1;
     QSplitter *Splitter1;
-    QWidget *ListArea;  // holds the lists, one shown at a time
+    QWidget *ListArea; // holds the lists, one shown at a time
     TCoolBar *CoolBar1;
     TStatusBar *StatusBar1;
     QMenu *PopupMenu1;

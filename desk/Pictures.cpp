@@ -112,7 +112,8 @@ const QPixmap &Banner()
         for (int y = 66; y <= 76; y += 5) {
             QPainterPath wave(QPointF(10, y));
             for (int x = 10; x < 408; x += 24)
-                wave.quadTo(QPointF(x + 6, y - 4), QPointF(x + 12, y)), wave.quadTo(QPointF(x + 18, y + 4), QPointF(x + 24, y));
+                wave.quadTo(QPointF(x + 6, y - 4), QPointF(x + 12, y)),
+                    wave.quadTo(QPointF(x + 18, y + 4), QPointF(x + 24, y));
             p.setBrush(Qt::NoBrush);
             p.drawPath(wave);
         }

@@ -27,12 +27,12 @@ class TNewRecordDialog : public QDialog {
 public:
     struct Settings {
         QString caption;
-        std::string table;      // the table appended to, e.g. "operater"
-        std::string keyColumn;  // filled from Edit1 as typed, e.g. "WORKCODE"
-        QString logPrefix;      // operlog action: the prefix + Edit1's text
-        QString failure;        // shown when the insert fails
+        std::string table;         // the table appended to, e.g. "operater"
+        std::string keyColumn;     // filled from Edit1 as typed, e.g. "WORKCODE"
+        QString logPrefix;         // operlog action: the prefix + Edit1's text
+        QString failure;           // shown when the insert fails
         bool countFailures = true; // false: only records created count
-        bool typedKey = true;   // false: the key is generated, "创建" enabled at opening
+        bool typedKey = true;      // false: the key is generated, "创建" enabled at opening
     };
 
     // One attempt: own check (stop on failure), then the protected insert;
@@ -95,7 +95,7 @@ public:
         bool numericKey = false; // the key stands unquoted in statements
         QString okName = QStringLiteral("Button3");
         QString cancelName = QStringLiteral("Button4");
-        bool centred = true;     // false: opens at its design position
+        bool centred = true; // false: opens at its design position
     };
 
     void OkClick();

@@ -24,7 +24,8 @@
 TMainFrm *MainFrm = nullptr;
 
 TMainFrm::TMainFrm()
-    : MDIClient(new TMdiClient(pictures::BackgroundTile(), [this] { return ClientSize(); }, this)),
+    : MDIClient(new TMdiClient(
+          pictures::BackgroundTile(), [this] { return ClientSize(); }, this)),
       StatusBar1(new TStatusBar({50, 50}, this)), Timer1(new QTimer(this)), Timer2(new QTimer(this)),
       Timer3(new QTimer(this))
 {
@@ -93,10 +94,7 @@ void TMainFrm::FormCreate()
     delete login;
 }
 
-QSize TMainFrm::ClientSize() const
-{
-    return {width(), height() - (menuWidget() ? menuWidget()->height() : 0)};
-}
+QSize TMainFrm::ClientSize() const { return {width(), height() - (menuWidget() ? menuWidget()->height() : 0)}; }
 
 void TMainFrm::RunPass(void (TMainFrm::*pass)())
 {

@@ -80,9 +80,9 @@ public:
     static QString Signature(bool rowFound, const QString &paramval);
 
     // Menu handlers.
-    void N2Click();          // the signature dialog
-    void N3_old_oldClick();  // the operation-log window
-    void N1Click();          // the about box, not modal
+    void N2Click();         // the signature dialog
+    void N3_old_oldClick(); // the operation-log window
+    void N1Click();         // the about box, not modal
     // The rights test before the operator manager opens: passes for the
     // supervisor's work code in any letter case, else tells the operator.
     bool RightsTest();
@@ -91,8 +91,7 @@ public:
     // Opening a management window, one per class: the open window of T's
     // exact class is brought to the front, else a new one is created into
     // global and shown maximised. The window is freed when it closes.
-    template <class T>
-    T *OpenManager(T *&global)
+    template <class T> T *OpenManager(T *&global)
     {
         if (QMdiSubWindow *open = FindManager(T::staticMetaObject)) {
             BringToFront(open);

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kMonitorLines = 2000;  // the hidden memo keeps the latest lines
+constexpr int kMonitorLines = 2000; // the hidden memo keeps the latest lines
 
 // Hands the command edit's key presses to the scheduler as key codes, Enter
 // as 13.

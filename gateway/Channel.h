@@ -28,10 +28,10 @@ class TSMSSendCtr;
 
 // Commands and reply lines are bytes as the modem writes them (ASCII in PDU
 // mode); a "character" of the line limit is one byte.
-constexpr std::size_t kMaxLine = 338;  // longest reply line handed on
-constexpr int kReplyWaitTicks = 30;    // ticks for the first byte after a write
-constexpr int kBusyLimitTicks = 30;    // the 31st busy tick ends the exchange
-constexpr int kKeepAliveTicks = 10;    // the 11th idle tick writes "AT"
+constexpr std::size_t kMaxLine = 338; // longest reply line handed on
+constexpr int kReplyWaitTicks = 30;   // ticks for the first byte after a write
+constexpr int kBusyLimitTicks = 30;   // the 31st busy tick ends the exchange
+constexpr int kKeepAliveTicks = 10;   // the 11th idle tick writes "AT"
 constexpr int kLastPhoneBookIndex = 50;
 
 // One modem channel: a serial port, its send queue and received list, and
@@ -47,7 +47,7 @@ public:
     TSMSChannel &operator=(const TSMSChannel &) = delete;
 
     std::unique_ptr<TChannelCtr> ChannelCtr;
-    int Number = 0;  // from 1; set before Open
+    int Number = 0; // from 1; set before Open
     std::unique_ptr<TXComm> Comm;
     // Command edit and monitor memo on the window's Panel2 (or on a hidden
     // holder of the channel's own when there is no window); null once the
@@ -109,8 +109,8 @@ private:
     void MakeMonitor();
 
     std::string PortName;
-    std::unique_ptr<QWidget> Holder;       // parent of the two controls without a window
-    std::unique_ptr<QObject> EditFilter;   // routes the command edit's keys
+    std::unique_ptr<QWidget> Holder;     // parent of the two controls without a window
+    std::unique_ptr<QObject> EditFilter; // routes the command edit's keys
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.
@@ -136,11 +136,11 @@ public:
     TChannelCtr(const TChannelCtr &) = delete;
     TChannelCtr &operator=(const TChannelCtr &) = delete;
 
-    int Ready = 0;      // 0: search and initialise on the next tick
-    int IdleTicks = 0;  // idle ticks since the last keep-alive
-    std::deque<std::string> ReadQueue;  // storage indices to read, head first
+    int Ready = 0;                     // 0: search and initialise on the next tick
+    int IdleTicks = 0;                 // idle ticks since the last keep-alive
+    std::deque<std::string> ReadQueue; // storage indices to read, head first
     TSMSChannel *Channel = nullptr;
-    TSMSCtr *Current = nullptr;  // the running exchange; null: idle
+    TSMSCtr *Current = nullptr; // the running exchange; null: idle
     std::unique_ptr<TSMSRecvCtr> RecvCtr;
     std::unique_ptr<TSMSSendCtr> SendCtr;
     std::unique_ptr<TSMSDelCtr> DelCtr;
@@ -150,8 +150,8 @@ public:
     std::unique_ptr<TDialCtr> DialCtr;
     std::unique_ptr<TCpbrCtr> CpbrCtr;
     std::unique_ptr<TLineGet> LineGet;
-    int ReplyWait = 0;  // ticks left for the first byte after a write
-    int BusyTicks = 0;  // ticks of a running exchange since its last write
+    int ReplyWait = 0; // ticks left for the first byte after a write
+    int BusyTicks = 0; // ticks of a running exchange since its last write
     // Reply lines dropped for their length so far; the read controller
     // keeps a message whose PDU line was lost.
     int DroppedLines = 0;

@@ -1,10 +1,10 @@
 #include "gateway/CmppServer.h"
 
+#include "codec/Gbk.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
 #include "platform/ado/AdoText.h"
-#include "codec/Gbk.h"
 
 #include <QAbstractSocket>
 #include <QDateTime>
@@ -21,8 +21,8 @@ namespace {
 
 constexpr std::string_view kPrefix = "DavoRodu:";
 constexpr qsizetype kUnitsPerMessage = 70;
-constexpr std::size_t kSendTextBytes = 160;  // taken after "UD:"
-constexpr std::size_t kPieceBytes = 140;     // one SendSMS call each
+constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
+constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 
 // Blanks and control characters off both ends. GBK trail bytes are never
 // below 0x40, so no character is cut.
@@ -209,8 +209,7 @@ bool TCMPPSet::Init()
     });
     if (server->listen(ListenOn.Address, ListenOn.Port))
         return true;
-    engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" +
-                    server->errorString().toStdString());
+    engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
     return false;
 }
 

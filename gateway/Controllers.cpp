@@ -108,7 +108,7 @@ void TCpbrCtr::ProcessLine(const std::string &line)
         if (Cmd.find("+CPBR:") != std::string::npos)
             StoreEntry();
         else
-            PhoneBookIndex.set(-1);  // an empty index ends the import
+            PhoneBookIndex.set(-1); // an empty index ends the import
         Owner->Current = nullptr;
         return;
     }
@@ -141,8 +141,8 @@ void TCpbrCtr::ParseEntry(const std::string &cmd, std::string &number, std::stri
         // octet is dropped.
         const std::size_t octets = field.size() / 2 > 160 ? 0 : field.size() / 2;
         for (std::size_t i = 0; i + 1 < octets; i += 2) {
-            const char16_t unit = static_cast<char16_t>(HexToByte(field.substr(2 * i, 2)) << 8 |
-                                                        HexToByte(field.substr(2 * i + 2, 2)));
+            const char16_t unit =
+                static_cast<char16_t>(HexToByte(field.substr(2 * i, 2)) << 8 | HexToByte(field.substr(2 * i + 2, 2)));
             text += QChar(unit);
         }
     } else {

@@ -19,8 +19,8 @@ public:
     TSMSCtr(const TSMSCtr &) = delete;
     TSMSCtr &operator=(const TSMSCtr &) = delete;
 
-    std::string Cmd;  // the command, ending in CR; some collect replies in it
-    int State = 0;    // 0 idle or ended, 1 writing, 2 awaiting replies, 3 second phase
+    std::string Cmd; // the command, ending in CR; some collect replies in it
+    int State = 0;   // 0 idle or ended, 1 writing, 2 awaiting replies, 3 second phase
     TChannelCtr *Owner;
 
     // Builds the command into Cmd and returns it.
@@ -33,8 +33,8 @@ public:
     void SendCmd();
     // State 0, GetCmd, State 1, SendCmd, State 2.
     void Start();
-    static bool IsOK(const std::string &line);     // exactly "OK"
-    static bool IsError(const std::string &line);  // holds "ERROR"
+    static bool IsOK(const std::string &line);    // exactly "OK"
+    static bool IsError(const std::string &line); // holds "ERROR"
 
 protected:
     // A wait inside reply handling (main thread): a plain sleep, the engine
@@ -46,9 +46,9 @@ protected:
 class TSMSInitCtr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
-    int LineSeen = -1;  // -1 from the set-up writes to the first non-empty line
+    int LineSeen = -1; // -1 from the set-up writes to the first non-empty line
 
-    std::string GetCmd() override;  // "AT+CNMI=1,1" CR
+    std::string GetCmd() override; // "AT+CNMI=1,1" CR
     // Drive thread, for seconds: ends a phone-book import, searches the
     // rate (until a reply "OK", the gateway closes or the thread is asked
     // to stop), then writes the three set-up commands. Succeeded when State
@@ -74,7 +74,7 @@ public:
 class TClccCtr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
-    std::string GetCmd() override;  // "AT+CLCC" CR
+    std::string GetCmd() override; // "AT+CLCC" CR
     void ProcessLine(const std::string &) override {}
 };
 
@@ -82,7 +82,7 @@ class TDialCtr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
     std::string Number;
-    std::string GetCmd() override;  // "ATDT" Number ";" CR
+    std::string GetCmd() override; // "ATDT" Number ";" CR
     // Any line ends the exchange.
     void ProcessLine(const std::string &line) override;
 };
@@ -92,7 +92,7 @@ class TCpbrCtr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
     int Index = 0;
-    std::string GetCmd() override;  // "AT+CPBR=" Index CR
+    std::string GetCmd() override; // "AT+CPBR=" Index CR
     // Collects lines into Cmd; "OK" stores the entry (or, without one,
     // ends the import); "ERROR" ends the import.
     void ProcessLine(const std::string &line) override;
@@ -110,7 +110,7 @@ class TSMSDelCtr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
     int Index = 0;
-    std::string GetCmd() override;  // "AT+CMGD=" Index CR
+    std::string GetCmd() override; // "AT+CMGD=" Index CR
     // "OK" ends the exchange; every other line is passed over.
     void ProcessLine(const std::string &line) override;
 };
@@ -122,8 +122,8 @@ public:
     int Index = 0;
     std::unique_ptr<TPDUGet> PDU;
 
-    void Init();  // makes PDU
-    std::string GetCmd() override;  // "AT+CMGR=" Index CR
+    void Init();                   // makes PDU
+    std::string GetCmd() override; // "AT+CMGR=" Index CR
     // As TSMSCtr::Start, with Cmd emptied after the write.
     void Start();
     void ProcessLine(const std::string &line) override;
@@ -142,13 +142,13 @@ private:
 class TSMSSendCtr : public TSMSCtr {
 public:
     explicit TSMSSendCtr(TChannelCtr *owner);
-    TPDUSend *PDU = nullptr;  // the queue head being sent, or OwnPDU
+    TPDUSend *PDU = nullptr; // the queue head being sent, or OwnPDU
 
-    void Init();  // makes OwnPDU (Tries 0, never sent) and points PDU at it
-    std::string GetCmd() override;  // encodes PDU; "AT+CMGS=" length CR
+    void Init();                   // makes OwnPDU (Tries 0, never sent) and points PDU at it
+    std::string GetCmd() override; // encodes PDU; "AT+CMGS=" length CR
     // Drive thread: TSMSCtr::Start, then the attempt's log line.
     void Start();
-    static bool IsPrompt(const std::string &line);  // exactly ">"
+    static bool IsPrompt(const std::string &line); // exactly ">"
     void ProcessLine(const std::string &line) override;
     // The message PDU points at leaves the engine: PDU falls back to OwnPDU.
     void Forget(const TPDUSend *pdu);

@@ -19,10 +19,7 @@ void setScale(double factor) { g_scale.store(factor > 0 ? factor : 1.0); }
 
 double scale() { return g_scale.load(); }
 
-std::chrono::microseconds scaled(int ms)
-{
-    return std::chrono::microseconds(std::llround(ms * 1000.0 * scale()));
-}
+std::chrono::microseconds scaled(int ms) { return std::chrono::microseconds(std::llround(ms * 1000.0 * scale())); }
 
 void sleep(int ms)
 {

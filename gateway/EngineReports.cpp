@@ -123,7 +123,8 @@ void onMainThread(std::function<void()> call)
     if (commsync::isMainThread())
         flushReports();
     else
-        QMetaObject::invokeMethod(app, [] { flushReports(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { flushReports(); }, Qt::QueuedConnection);
 }
 
 void flushReports()

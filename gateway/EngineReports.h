@@ -25,8 +25,7 @@ public:
     virtual void PortState(const std::string &text) = 0;
     // Adds a row at the end of the received list ListView2: caption (the
     // sender), then the text and the time-stamp text.
-    virtual void ReceivedRow(const std::string &caption, const std::string &text,
-                             const std::string &time) = 0;
+    virtual void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) = 0;
     // The service-centre number FSCA as it stands. Called on either thread,
     // under the engine lock: it must be safe against the window changing
     // FSCA on the main thread (guard it), must return promptly and must not

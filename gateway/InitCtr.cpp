@@ -11,8 +11,7 @@
 
 namespace {
 
-constexpr std::array<TBaudRate, 8> kSearchRates = {br115200, br57600, br38400, br19200,
-                                                   br9600,   br4800,  br2400,  br1200};
+constexpr std::array<TBaudRate, 8> kSearchRates = {br115200, br57600, br38400, br19200, br9600, br4800, br2400, br1200};
 
 } // namespace
 

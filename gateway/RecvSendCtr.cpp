@@ -2,12 +2,12 @@
 
 #include "gateway/Controllers.h"
 
+#include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/SmsLog.h"
-#include "codec/Gbk.h"
 
 #include <QDateTime>
 #include <algorithm>

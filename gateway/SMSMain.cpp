@@ -4,8 +4,8 @@
 #include "gateway/GateWay.h"
 #include "gateway/QueueFiles.h"
 #include "platform/ado/AdoText.h"
-#include "platform/ui/Boxes.h"
 #include "platform/text/Profile.h"
+#include "platform/ui/Boxes.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

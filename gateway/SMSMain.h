@@ -48,22 +48,22 @@ public:
     void SetFSCA(const std::string &value);
 
     // Components, named as their objectName.
-    QAction *N6;             // "设置中心号码"
-    QAction *N7;             // "设置串口"
-    QLineEdit *MaskEdit1;    // eleven digits
+    QAction *N6;          // "设置中心号码"
+    QAction *N7;          // "设置串口"
+    QLineEdit *MaskEdit1; // eleven digits
     QLineEdit *Edit2;
-    QPushButton *Button3;    // "发送消息"; enabled by the engine start
-    QLabel *Image1;          // the left strip's picture
+    QPushButton *Button3; // "发送消息"; enabled by the engine start
+    QLabel *Image1;       // the left strip's picture
     QFrame *Panel6;
-    TXMemo *FXMemo;          // the engine's log pane
+    TXMemo *FXMemo; // the engine's log pane
     QGroupBox *GroupBox1;
-    QTreeWidget *ListView1;  // sent: 手机号, 内容, 时间
+    QTreeWidget *ListView1; // sent: 手机号, 内容, 时间
     QGroupBox *GroupBox2;
-    QTreeWidget *ListView2;  // received, the same columns
+    QTreeWidget *ListView2; // received, the same columns
     QStatusBar *SBar;
-    QLabel *SBarPanels[4];   // 设备工作状态 | device state | 端口状态 | port state
-    QFrame *Panel2;          // hidden: Memo1 and each channel's monitor controls
-    QPlainTextEdit *Memo1;   // hidden; its font is the log pane's
+    QLabel *SBarPanels[4]; // 设备工作状态 | device state | 端口状态 | port state
+    QFrame *Panel2;        // hidden: Memo1 and each channel's monitor controls
+    QPlainTextEdit *Memo1; // hidden; its font is the log pane's
 
     // Handlers.
     // Every activation; the first one only starts the engine (Button1Click),
@@ -114,7 +114,7 @@ private:
     bool FirstActivate = true;
     bool QueuesLoaded = false;
     bool SaveFailed = false;
-    mutable std::mutex ScaGuard;  // taken after the engine lock, never before
+    mutable std::mutex ScaGuard; // taken after the engine lock, never before
     std::string Sca;
 };
 

@@ -198,10 +198,8 @@ void TLineGet::PutChar(char c)
         LineDone();
         Line.clear();
         break;
-    case '\r':
-        break;
-    default:
-        Line += c;
+    case '\r': break;
+    default: Line += c;
     }
 }
 

@@ -4,6 +4,7 @@
 // scheduler and line builder, the AT-command controllers, the gateway with
 // its TCP command server, the drive thread, the queue files and the
 // engine's clock, lock, reports and log file.
+#include "codec/PDUs.h"
 #include "gateway/Channel.h"
 #include "gateway/CmppServer.h"
 #include "gateway/Controllers.h"
@@ -12,6 +13,5 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
-#include "codec/PDUs.h"
 #include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"

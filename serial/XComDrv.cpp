@@ -24,10 +24,8 @@ std::string FormatOne(const std::string &Format, const std::string &Arg)
 } // namespace
 
 TCustomComm::TCustomComm(QObject *AOwner)
-    : QObject(AOwner),
-      FBuffers(std::make_unique<TCommBuffers>(this)),
-      FDataControl(std::make_unique<TCommDataControl>(this)),
-      FEventChars(std::make_unique<TCommEventChars>(this)),
+    : QObject(AOwner), FBuffers(std::make_unique<TCommBuffers>(this)),
+      FDataControl(std::make_unique<TCommDataControl>(this)), FEventChars(std::make_unique<TCommEventChars>(this)),
       FTimeouts(std::make_unique<TCommTimeoutsEx>(this))
 {
 }
@@ -42,10 +40,7 @@ TCustomComm::~TCustomComm()
     }
 }
 
-bool TCustomComm::Opened() const
-{
-    return FHandle.load() != INVALID_HANDLE_VALUE;
-}
+bool TCustomComm::Opened() const { return FHandle.load() != INVALID_HANDLE_VALUE; }
 
 TCommLocks TCustomComm::GetLocks() const
 {

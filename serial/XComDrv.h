@@ -53,29 +53,35 @@ private:
     std::uint32_t FBits = 0;
 };
 
+// clang-format off
 enum TBaudRate {
     br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
     br56000, br57600, br115200, br128000, br256000, brCustom
 };
+// clang-format on
 // Bits per second of each TBaudRate but brCustom.
 inline constexpr std::uint32_t BaudTable[15] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                                 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
-enum TDataBits { db4, db5, db6, db7, db8 };  // byte size = ordinal + 4
+enum TDataBits { db4, db5, db6, db7, db8 }; // byte size = ordinal + 4
 enum TParity { paNone, paOdd, paEven, paMark, paSpace };
 enum TStopBits { sb1, sb1p5, sb2 };
 enum TFlowControl { fcNone, fcRtsCts, fcDtrDsr, fcSoftware, fcCustom };
 
+// clang-format off
 enum TCommOption {
     coAbortOnError, coDiscardNull, coDSRSensitivity, coErrorChar, coParityCheck, coTXContinueOnXOff, coLeaveDTROpen
 };
+// clang-format on
 using TCommOptions = TSet<TCommOption>;
 
 // Member i is bit i of the comm event mask (EV_RXCHAR = deChar ...).
+// clang-format off
 enum TDeviceEvent {
     deChar, deFlag, deOutEmpty, deCTS, deDSR, deRLSD, deBreak, deError, deRing, dePrintError, deIn80Full,
     deProv1, deProv2
 };
+// clang-format on
 using TDeviceEvents = TSet<TDeviceEvent>;
 
 enum TDTRSetting { fsDSROut, fsDTREnabled, fsDTRHandshake };
@@ -266,14 +272,14 @@ public:
     // bytes written. Codes 1, 4 (inside OnSend), 11 (write failed). Calls
     // ProcessEvents([deOutEmpty]) and OnSend on the calling thread.
     std::uint32_t SendDataEx(const void *Buffer, std::uint32_t Count, std::uint32_t Timeout);
-    std::uint32_t SendData(const void *Buffer, std::uint32_t Count);  // Buffers.OutputTimeout
+    std::uint32_t SendData(const void *Buffer, std::uint32_t Count); // Buffers.OutputTimeout
     // True when every byte of S was written.
     bool SendString(const std::string &S);
     // Reads up to Count bytes as they arrive, giving up once Timeout ms have
     // passed on a pass that found nothing queued; returns the bytes read.
     // Codes 1, 5 (inside OnRead), 10 (read failed).
     std::uint32_t ReadDataEx(void *Buffer, std::uint32_t Count, std::uint32_t Timeout);
-    std::uint32_t ReadData(void *Buffer, std::uint32_t Count);  // Buffers.InputTimeout
+    std::uint32_t ReadData(void *Buffer, std::uint32_t Count); // Buffers.InputTimeout
     // When Count >= 1 bytes are queued: S := Count bytes read, true if all
     // came. Otherwise false and S unchanged.
     bool ReadString(std::string &S, std::uint32_t Count);
@@ -287,7 +293,7 @@ public:
 
     // Apply one block to the open port: codes 3, 6, 7 when refused.
     void ApplyDCB();
-    void ApplyBuffers();  // purges the port first
+    void ApplyBuffers(); // purges the port first
     void ApplyTimeouts();
     // With Flags: decodes them into the four stored line/option sets; with
     // nullptr: derives the three line sets from FlowControl.
@@ -382,39 +388,39 @@ public:
     using TCustomComm::TCustomComm;
 
     using TCustomComm::BaudRate;
-    using TCustomComm::setBaudRate;
     using TCustomComm::BaudValue;
-    using TCustomComm::setBaudValue;
     using TCustomComm::Buffers;
-    using TCustomComm::setBuffers;
-    using TCustomComm::RTSSettings;
-    using TCustomComm::setRTSSettings;
     using TCustomComm::DataControl;
-    using TCustomComm::setDataControl;
     using TCustomComm::DeviceName;
-    using TCustomComm::setDeviceName;
     using TCustomComm::DTRSettings;
-    using TCustomComm::setDTRSettings;
     using TCustomComm::EventChars;
-    using TCustomComm::setEventChars;
-    using TCustomComm::MonitorEvents;
-    using TCustomComm::setMonitorEvents;
     using TCustomComm::FlowControl;
-    using TCustomComm::setFlowControl;
-    using TCustomComm::Options;
-    using TCustomComm::setOptions;
-    using TCustomComm::Synchronize;
-    using TCustomComm::setSynchronize;
-    using TCustomComm::Timeouts;
-    using TCustomComm::setTimeouts;
-    using TCustomComm::XOnXOffSettings;
-    using TCustomComm::setXOnXOffSettings;
+    using TCustomComm::MonitorEvents;
     using TCustomComm::OnCommEvent;
-    using TCustomComm::setOnCommEvent;
     using TCustomComm::OnData;
-    using TCustomComm::setOnData;
     using TCustomComm::OnRead;
-    using TCustomComm::setOnRead;
     using TCustomComm::OnSend;
+    using TCustomComm::Options;
+    using TCustomComm::RTSSettings;
+    using TCustomComm::setBaudRate;
+    using TCustomComm::setBaudValue;
+    using TCustomComm::setBuffers;
+    using TCustomComm::setDataControl;
+    using TCustomComm::setDeviceName;
+    using TCustomComm::setDTRSettings;
+    using TCustomComm::setEventChars;
+    using TCustomComm::setFlowControl;
+    using TCustomComm::setMonitorEvents;
+    using TCustomComm::setOnCommEvent;
+    using TCustomComm::setOnData;
+    using TCustomComm::setOnRead;
     using TCustomComm::setOnSend;
+    using TCustomComm::setOptions;
+    using TCustomComm::setRTSSettings;
+    using TCustomComm::setSynchronize;
+    using TCustomComm::setTimeouts;
+    using TCustomComm::setXOnXOffSettings;
+    using TCustomComm::Synchronize;
+    using TCustomComm::Timeouts;
+    using TCustomComm::XOnXOffSettings;
 };

@@ -4,10 +4,7 @@
 
 EDeviceError::EDeviceError(const std::string &Msg, int Code) : std::runtime_error(Msg), FErrorCode(Code) {}
 
-void DeviceError(const std::string &Msg, int Code)
-{
-    throw EDeviceError(Msg, Code);
-}
+void DeviceError(const std::string &Msg, int Code) { throw EDeviceError(Msg, Code); }
 
 void DeviceWin32Error(const std::string &Msg, int Code)
 {

@@ -17,10 +17,7 @@ std::uint16_t ClampQueueSize(std::uint16_t Value)
     return Value;
 }
 
-bool IsOpen(const TCustomComm *Comm)
-{
-    return Comm && Comm->Opened();
-}
+bool IsOpen(const TCustomComm *Comm) { return Comm && Comm->Opened(); }
 
 } // namespace
 
@@ -265,18 +262,13 @@ void TCustomComm::DeriveFlowSettings()
     FRTSSettings = {};
     FXOnXOffSettings = {};
     switch (FFlowControl) {
-    case fcRtsCts:
-        FRTSSettings = {fsCTSOut, fsRTSHandshake};
-        break;
+    case fcRtsCts: FRTSSettings = {fsCTSOut, fsRTSHandshake}; break;
     case fcDtrDsr:
         FDTRSettings = {fsDSROut};
         FRTSSettings = {fsRTSEnabled};
         break;
-    case fcSoftware:
-        FXOnXOffSettings = {fsInX, fsOutX};
-        break;
-    default:
-        break;
+    case fcSoftware: FXOnXOffSettings = {fsInX, fsOutX}; break;
+    default: break;
     }
     if (FFlowControl != fcNone)
         FDTRSettings += fsDTREnabled;

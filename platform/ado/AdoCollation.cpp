@@ -7,8 +7,8 @@
 #include <sqlite3.h>
 #include <string>
 #include <unicode/ucasemap.h>
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
 #include <unicode/uscript.h>
 
 namespace ado {
@@ -61,8 +61,8 @@ int compare(void *context, int na, const void *a, int nb, const void *b)
         return 0;
     auto *c = static_cast<Collation *>(context);
     UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r = ucol_strcollUTF8(c->collator, static_cast<const char *>(a), na,
-                                          static_cast<const char *>(b), nb, &status);
+    UCollationResult r =
+        ucol_strcollUTF8(c->collator, static_cast<const char *>(a), na, static_cast<const char *>(b), nb, &status);
     if (U_FAILURE(status))
         return compareBytes(a, na, b, nb);
     if (r != UCOL_EQUAL)

@@ -33,10 +33,7 @@ std::string lower(std::string s)
     return s;
 }
 
-[[noreturn]] void badString(const std::string &why)
-{
-    throw EDatabaseError(0, "Invalid connection string: " + why);
-}
+[[noreturn]] void badString(const std::string &why) { throw EDatabaseError(0, "Invalid connection string: " + why); }
 
 // Reads one value from text[i], up to the next ';' outside quotes.
 std::string readValue(std::string_view text, size_t &i)
@@ -78,7 +75,8 @@ bool readOnlyMode(const std::string &mode)
     size_t start = 0;
     while (start <= mode.size()) {
         size_t bar = mode.find('|', start);
-        std::string token = lower(trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start)));
+        std::string token =
+            lower(trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start)));
         if (token == "read")
             read = true;
         else if (token == "write")
@@ -153,10 +151,7 @@ ConnectionSettings parseConnectionString(std::string_view text)
 
 } // namespace ado
 
-TAdoConnection::TAdoConnection(std::string connectionString)
-    : ConnectionString(std::move(connectionString))
-{
-}
+TAdoConnection::TAdoConnection(std::string connectionString) : ConnectionString(std::move(connectionString)) {}
 
 TAdoConnection::~TAdoConnection()
 {
@@ -227,10 +222,7 @@ void TAdoConnection::Close()
     }
 }
 
-int64_t TAdoConnection::Execute(std::string_view sql)
-{
-    return ado::runOne(handle(), ado::sql::normalise(sql));
-}
+int64_t TAdoConnection::Execute(std::string_view sql) { return ado::runOne(handle(), ado::sql::normalise(sql)); }
 
 void TAdoConnection::CreateDatabase(const std::string &path, const std::string &password,
                                     const std::vector<std::string> &statements)

@@ -9,8 +9,7 @@
 // state) code() is 0.
 class EDatabaseError : public std::runtime_error {
 public:
-    EDatabaseError(int code, const std::string &message)
-        : std::runtime_error(message), code_(code) {}
+    EDatabaseError(int code, const std::string &message) : std::runtime_error(message), code_(code) {}
 
     int code() const noexcept { return code_; }
 

@@ -31,10 +31,8 @@ std::string TField::AsString() const
 {
     const TAdoValue &v = value();
     switch (v.type) {
-    case TAdoValue::Null:
-        return {};
-    case TAdoValue::Integer:
-        return std::to_string(v.integer);
+    case TAdoValue::Null: return {};
+    case TAdoValue::Integer: return std::to_string(v.integer);
     case TAdoValue::Float: {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%.15g", v.real);
@@ -48,8 +46,7 @@ std::string TField::AsString() const
                 return DateTimeToStr(dt);
         }
         return v.bytes;
-    case TAdoValue::Blob:
-        return v.bytes;
+    case TAdoValue::Blob: return v.bytes;
     }
     return {};
 }
@@ -71,14 +68,10 @@ int64_t TField::AsInteger() const
 {
     const TAdoValue &v = value();
     switch (v.type) {
-    case TAdoValue::Null:
-        return 0;
-    case TAdoValue::Integer:
-        return v.integer;
-    case TAdoValue::Float:
-        return std::llround(v.real);
-    default:
-        break;
+    case TAdoValue::Null: return 0;
+    case TAdoValue::Integer: return v.integer;
+    case TAdoValue::Float: return std::llround(v.real);
+    default: break;
     }
     const std::string_view s = trimBlanks(v.bytes);
     int64_t out = 0;

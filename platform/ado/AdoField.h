@@ -54,7 +54,9 @@ public:
 private:
     friend class TAdoQuery;
     TField(TAdoQuery *query, int index, std::string name, TFieldKind kind)
-        : query_(query), index_(index), name_(std::move(name)), kind_(kind) {}
+        : query_(query), index_(index), name_(std::move(name)), kind_(kind)
+    {
+    }
     const TAdoValue &value() const;
     void assign(TAdoValue value);
 

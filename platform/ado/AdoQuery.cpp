@@ -39,8 +39,8 @@ std::vector<std::string> singleTableOrigins(sqlite3_stmt *st)
     const std::string table = orEmpty(sqlite3_column_table_name(st, 0));
     std::vector<std::string> origins;
     for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        if (table.empty() || table != orEmpty(sqlite3_column_table_name(st, i))
-            || std::strcmp(orEmpty(sqlite3_column_database_name(st, i)), "main") != 0)
+        if (table.empty() || table != orEmpty(sqlite3_column_table_name(st, i)) ||
+            std::strcmp(orEmpty(sqlite3_column_database_name(st, i)), "main") != 0)
             return {};
         origins.emplace_back(orEmpty(sqlite3_column_origin_name(st, i)));
     }
@@ -55,9 +55,9 @@ int carryRowid(sqlite3 *db, const std::string &text, ado::Statement &st)
         return 0;
     try {
         ado::Statement withRowid(db, ado::sql::withRowid(text));
-        if (sqlite3_column_count(withRowid.get()) != sqlite3_column_count(st.get()) + 1
-            || std::strcmp(orEmpty(sqlite3_column_table_name(withRowid.get(), 0)),
-                           orEmpty(sqlite3_column_table_name(st.get(), 0))) != 0)
+        if (sqlite3_column_count(withRowid.get()) != sqlite3_column_count(st.get()) + 1 ||
+            std::strcmp(orEmpty(sqlite3_column_table_name(withRowid.get(), 0)),
+                        orEmpty(sqlite3_column_table_name(st.get(), 0))) != 0)
             return 0;
         st = std::move(withRowid);
         return 1;
@@ -68,8 +68,7 @@ int carryRowid(sqlite3 *db, const std::string &text, ado::Statement &st)
 
 } // namespace
 
-TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name)
-    : Name(std::move(name)), connection_(&connection)
+TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name) : Name(std::move(name)), connection_(&connection)
 {
     connection.attach(this);
 }
@@ -220,8 +219,7 @@ TAdoQuery::Row TAdoQuery::readRow(sqlite3_stmt *st, int offset) const
             v.bytes.assign(static_cast<const char *>(p), p ? size_t(sqlite3_column_bytes(st, c)) : 0);
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     return row;
@@ -355,8 +353,8 @@ TField *TAdoQuery::FindField(std::string_view name)
     if (!Active())
         return nullptr;
     for (int i = 0; i < fieldCount_; ++i)
-        if (const TField *f = fields_[size_t(i)].get(); f->FieldName().size() == name.size()
-            && strncasecmp(f->FieldName().data(), name.data(), name.size()) == 0)
+        if (const TField *f = fields_[size_t(i)].get();
+            f->FieldName().size() == name.size() && strncasecmp(f->FieldName().data(), name.data(), name.size()) == 0)
             return fields_[size_t(i)].get();
     return nullptr;
 }
@@ -375,15 +373,9 @@ void TAdoQuery::notify(Event event)
     const std::vector<TDataSource *> sources = sources_;
     for (TDataSource *s : sources) {
         switch (event) {
-        case Event::State:
-            emit s->StateChange();
-            break;
-        case Event::Data:
-            emit s->DataChange();
-            break;
-        case Event::Update:
-            emit s->UpdateData();
-            break;
+        case Event::State: emit s->StateChange(); break;
+        case Event::Data: emit s->DataChange(); break;
+        case Event::Update: emit s->UpdateData(); break;
         }
     }
 }

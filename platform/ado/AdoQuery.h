@@ -128,11 +128,11 @@ private:
     TAdoConnection *connection_;
     std::string sql_;
     TDataSetState state_ = TDataSetState::dsInactive;
-    ado::Statement cursor_;          // rows not read yet; empty once all are
+    ado::Statement cursor_;                       // rows not read yet; empty once all are
     std::vector<std::unique_ptr<TField>> fields_; // the first fieldCount_ are this result's
     int fieldCount_ = 0;
-    int offset_ = 0;                 // 1 when column 0 is the rowid
-    std::string table_;              // the table a modifiable result comes from
+    int offset_ = 0;                   // 1 when column 0 is the rowid
+    std::string table_;                // the table a modifiable result comes from
     std::vector<std::string> origins_; // each field's column in table_
     std::vector<Row> rows_;
     std::vector<int64_t> rowids_;
@@ -141,7 +141,7 @@ private:
     int savedPos_ = -1;
     bool eof_ = true;
     bool bof_ = true;
-    Row buffer_;                     // the row in Edit or Insert
+    Row buffer_; // the row in Edit or Insert
     std::vector<bool> modified_;
     Row nullRow_;
     std::vector<TDataSource *> sources_;

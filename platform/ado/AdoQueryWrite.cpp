@@ -109,18 +109,10 @@ void TAdoQuery::bindRow(sqlite3_stmt *st, const Row &row, const std::vector<int>
     for (int c : columns) {
         const TAdoValue &v = row[size_t(c)];
         switch (v.type) {
-        case TAdoValue::Null:
-            sqlite3_bind_null(st, n);
-            break;
-        case TAdoValue::Integer:
-            sqlite3_bind_int64(st, n, v.integer);
-            break;
-        case TAdoValue::Float:
-            sqlite3_bind_double(st, n, v.real);
-            break;
-        case TAdoValue::Text:
-            sqlite3_bind_text(st, n, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT);
-            break;
+        case TAdoValue::Null: sqlite3_bind_null(st, n); break;
+        case TAdoValue::Integer: sqlite3_bind_int64(st, n, v.integer); break;
+        case TAdoValue::Float: sqlite3_bind_double(st, n, v.real); break;
+        case TAdoValue::Text: sqlite3_bind_text(st, n, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT); break;
         case TAdoValue::Blob:
             if (v.bytes.empty())
                 sqlite3_bind_zeroblob(st, n, 0); // an empty picture, not NULL

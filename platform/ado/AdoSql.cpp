@@ -7,14 +7,10 @@ namespace ado::sql {
 
 namespace {
 
-bool isWordChar(unsigned char c)
-{
-    return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
-}
+bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
 
 // Calls f(word, begin, end) for each word outside literals and comments.
-template <typename F>
-void scanWords(std::string_view s, F f)
+template <typename F> void scanWords(std::string_view s, F f)
 {
     size_t i = 0;
     const size_t n = s.size();
@@ -46,8 +42,7 @@ void scanWords(std::string_view s, F f)
             while (i < n && isWordChar(static_cast<unsigned char>(s[i])))
                 ++i;
             std::string w(s.substr(start, i - start));
-            std::transform(w.begin(), w.end(), w.begin(),
-                           [](unsigned char ch) { return char(std::tolower(ch)); });
+            std::transform(w.begin(), w.end(), w.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
             if (!f(w, start, i))
                 return;
         } else {
@@ -95,8 +90,8 @@ bool canCarryRowid(std::string_view sql)
     const std::vector<std::string> w = words(sql);
     if (w.size() < 2 || w[0] != "select" || w[1] == "distinct" || w[1] == "all")
         return false;
-    static const char *const refused[] = {"distinct", "group", "union", "intersect",
-                                          "except", "join", "having", "window"};
+    static const char *const refused[] = {"distinct", "group", "union",  "intersect",
+                                          "except",   "join",  "having", "window"};
     for (const std::string &word : w)
         for (const char *r : refused)
             if (word == r)

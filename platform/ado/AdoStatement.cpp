@@ -7,10 +7,7 @@
 
 namespace ado {
 
-void throwError(sqlite3 *db)
-{
-    throw EDatabaseError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
-}
+void throwError(sqlite3 *db) { throw EDatabaseError(sqlite3_extended_errcode(db), sqlite3_errmsg(db)); }
 
 Statement::Statement(sqlite3 *db, std::string_view sql) : db_(db)
 {
@@ -37,10 +34,7 @@ Statement::Statement(sqlite3 *db, std::string_view sql) : db_(db)
 
 Statement::~Statement() { finalize(); }
 
-Statement::Statement(Statement &&other) noexcept
-    : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr))
-{
-}
+Statement::Statement(Statement &&other) noexcept : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr)) {}
 
 Statement &Statement::operator=(Statement &&other) noexcept
 {

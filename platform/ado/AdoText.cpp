@@ -64,7 +64,7 @@ QDateTime parseDateTime(std::string_view text, bool *ok)
 {
     const QString s = QString::fromUtf8(text.data(), qsizetype(text.size())).trimmed();
     static const char *const stored[] = {
-        "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz",
+        "yyyy-MM-dd HH:mm:ss",     "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz",
         "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm",
     };
     for (const char *format : stored) {

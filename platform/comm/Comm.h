@@ -145,29 +145,29 @@ struct COMMTIMEOUTS {
 };
 
 struct COMSTAT {
-    DWORD Flags;     // hold reasons; always 0 here
-    DWORD cbInQue;   // bytes in the input queue
-    DWORD cbOutQue;  // bytes not yet sent: pending writes plus the driver's output buffer
+    DWORD Flags;    // hold reasons; always 0 here
+    DWORD cbInQue;  // bytes in the input queue
+    DWORD cbOutQue; // bytes not yet sent: pending writes plus the driver's output buffer
 };
 
 // The queue sizes of GetCommProperties (the fields of the Win32 record in use).
 struct COMMPROP {
-    DWORD dwMaxTxQueue;      // 0: no maximum
+    DWORD dwMaxTxQueue; // 0: no maximum
     DWORD dwMaxRxQueue;
-    DWORD dwCurrentTxQueue;  // as last given to SetupComm
+    DWORD dwCurrentTxQueue; // as last given to SetupComm
     DWORD dwCurrentRxQueue;
 };
 
 struct OVERLAPPED {
-    std::uintptr_t Internal;      // completion status: an error number, or pending
-    std::uintptr_t InternalHigh;  // bytes transferred
+    std::uintptr_t Internal;     // completion status: an error number, or pending
+    std::uintptr_t InternalHigh; // bytes transferred
     DWORD Offset;
     DWORD OffsetHigh;
     HANDLE hEvent;
 };
 
 struct OSVERSIONINFO {
-    DWORD dwOSVersionInfoSize;  // must be sizeof(OSVERSIONINFO)
+    DWORD dwOSVersionInfoSize; // must be sizeof(OSVERSIONINFO)
     DWORD dwMajorVersion;
     DWORD dwMinorVersion;
     DWORD dwBuildNumber;
@@ -183,8 +183,8 @@ std::string DevicePath(const std::string &name);
 // same device, from any process, fails with ERROR_ACCESS_DENIED). Only
 // OPEN_EXISTING is supported; share mode, security and template are ignored.
 // Returns INVALID_HANDLE_VALUE on failure.
-HANDLE CreateFile(const std::string &name, DWORD access, DWORD shareMode, void *security,
-                  DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFile(const std::string &name, DWORD access, DWORD shareMode, void *security, DWORD disposition,
+                  DWORD flags, HANDLE templateFile);
 // Closes a port or event handle. A port's pending operations are aborted.
 bool CloseHandle(HANDLE h);
 

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <sys/utsname.h>
 #include <unordered_map>
 #include <vector>
-#include <sys/utsname.h>
 
 namespace comm {
 namespace detail {
@@ -105,29 +105,21 @@ DWORD errorFromErrno(int err)
 {
     switch (err) {
     case ENOENT:
-    case ENOTDIR:
-        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_FILE_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EBUSY:
-        return ERROR_ACCESS_DENIED;
-    case EBADF:
-        return ERROR_INVALID_HANDLE;
+    case EBUSY: return ERROR_ACCESS_DENIED;
+    case EBADF: return ERROR_INVALID_HANDLE;
     case EINVAL:
-    case ERANGE:
-        return ERROR_INVALID_PARAMETER;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
+    case ERANGE: return ERROR_INVALID_PARAMETER;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case ENOTTY:
     case ENOSYS:
-    case EOPNOTSUPP:
-        return ERROR_NOT_SUPPORTED;
+    case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
     case EIO:
     case ENXIO:
-    case ENODEV:
-        return ERROR_DEVICE_NOT_CONNECTED;
-    default:
-        return ERROR_GEN_FAILURE;
+    case ENODEV: return ERROR_DEVICE_NOT_CONNECTED;
+    default: return ERROR_GEN_FAILURE;
     }
 }
 
@@ -146,9 +138,9 @@ std::string DevicePath(const std::string &name)
     std::string n = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
     if (!n.empty() && n[0] == '/')
         return n;
-    if (n.size() > 3 && std::toupper(static_cast<unsigned char>(n[0])) == 'C'
-        && std::toupper(static_cast<unsigned char>(n[1])) == 'O'
-        && std::toupper(static_cast<unsigned char>(n[2])) == 'M') {
+    if (n.size() > 3 && std::toupper(static_cast<unsigned char>(n[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(n[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(n[2])) == 'M') {
         std::string digits = n.substr(3);
         bool allDigits = digits.size() <= 6;
         for (char c : digits)
@@ -194,10 +186,7 @@ bool ResetEvent(HANDLE event)
     return true;
 }
 
-DWORD WaitForSingleObject(HANDLE h, DWORD milliseconds)
-{
-    return WaitForMultipleObjects(1, &h, false, milliseconds);
-}
+DWORD WaitForSingleObject(HANDLE h, DWORD milliseconds) { return WaitForMultipleObjects(1, &h, false, milliseconds); }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE *handles, bool waitAll, DWORD milliseconds)
 {
@@ -274,8 +263,8 @@ bool GetOverlappedResult(HANDLE h, OVERLAPPED *ov, DWORD *transferred, bool wait
 
 DWORD GetTickCount()
 {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<DWORD>(ms.count());
 }
 

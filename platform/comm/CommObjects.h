@@ -35,10 +35,7 @@ HANDLE insertHandle(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> lookupHandle(HANDLE h);
 std::shared_ptr<KernelObject> removeHandle(HANDLE h);
 
-template <typename T> std::shared_ptr<T> lookupAs(HANDLE h)
-{
-    return std::dynamic_pointer_cast<T>(lookupHandle(h));
-}
+template <typename T> std::shared_ptr<T> lookupAs(HANDLE h) { return std::dynamic_pointer_cast<T>(lookupHandle(h)); }
 
 // The OVERLAPPED status while an operation runs.
 constexpr std::uintptr_t kPending = 0x103;

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <utility>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -164,7 +164,7 @@ void Port::shutdown()
     wakeDriver();
     if (driver_.joinable())
         driver_.join();
-    ::ioctl(fd_.get(), TIOCNXCL);  // the flag outlives our descriptor when others hold the tty
+    ::ioctl(fd_.get(), TIOCNXCL); // the flag outlives our descriptor when others hold the tty
     fd_.reset();
     wake_.reset();
 }
@@ -182,7 +182,7 @@ void Port::run()
     std::unique_lock lock(m_);
     while (!closing_) {
         pollfd fds[2] = {};
-        fds[0].fd = gone_ ? -1 : fd_.get();  // a hung-up tty polls ready for ever
+        fds[0].fd = gone_ ? -1 : fd_.get(); // a hung-up tty polls ready for ever
         fds[0].events = static_cast<short>((in_.size() < inSize_ ? POLLIN : 0) | (writes_.empty() ? 0 : POLLOUT));
         fds[1].fd = wake_.get();
         fds[1].events = POLLIN;
@@ -327,7 +327,7 @@ bool Port::setState(const DCB &d)
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD);
     t.c_cflag |= sizes[d.ByteSize - 5] | BOTHER;
 #ifdef CIBAUD
-    t.c_cflag &= ~CIBAUD;  // input speed follows the output speed
+    t.c_cflag &= ~CIBAUD; // input speed follows the output speed
 #endif
     switch (d.Parity) {
     case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
@@ -450,10 +450,7 @@ template <typename F> bool withPort(HANDLE h, const void *required, F &&f)
 }
 
 // The event of an overlapped call; the layer needs one to signal completion.
-std::shared_ptr<Event> eventOf(OVERLAPPED *ov)
-{
-    return ov ? lookupAs<Event>(ov->hEvent) : nullptr;
-}
+std::shared_ptr<Event> eventOf(OVERLAPPED *ov) { return ov ? lookupAs<Event>(ov->hEvent) : nullptr; }
 
 } // namespace
 } // namespace detail
@@ -515,9 +512,8 @@ bool ReadFile(HANDLE port, void *buffer, DWORD count, DWORD *read, OVERLAPPED *o
     auto event = eventOf(ov);
     if (!event || (!buffer && count > 0))
         return fail(ERROR_INVALID_PARAMETER);
-    return withPort(port, [&](Port &p) {
-        return p.read(static_cast<BYTE *>(buffer), count, read, ov, std::move(event));
-    });
+    return withPort(port,
+                    [&](Port &p) { return p.read(static_cast<BYTE *>(buffer), count, read, ov, std::move(event)); });
 }
 
 bool WriteFile(HANDLE port, const void *buffer, DWORD count, DWORD *written, OVERLAPPED *ov)

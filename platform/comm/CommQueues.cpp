@@ -51,14 +51,14 @@ void PortQueues::expire(Clock::time_point now)
 
 bool PortQueues::immediateReads() const
 {
-    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == 0
-        && timeouts_.ReadTotalTimeoutConstant == 0;
+    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == 0 &&
+           timeouts_.ReadTotalTimeoutConstant == 0;
 }
 
 bool PortQueues::anyByteReads() const
 {
-    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == MAXDWORD
-        && timeouts_.ReadTotalTimeoutConstant != 0 && timeouts_.ReadTotalTimeoutConstant != MAXDWORD;
+    return timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == MAXDWORD &&
+           timeouts_.ReadTotalTimeoutConstant != 0 && timeouts_.ReadTotalTimeoutConstant != MAXDWORD;
 }
 
 void PortQueues::startRead(Transfer &r, Clock::time_point now)
@@ -71,8 +71,8 @@ void PortQueues::startRead(Transfer &r, Clock::time_point now)
         r.deadline = after(now, timeouts_.ReadTotalTimeoutConstant);
         return;
     }
-    unsigned long long total = static_cast<unsigned long long>(timeouts_.ReadTotalTimeoutMultiplier) * r.want
-                             + timeouts_.ReadTotalTimeoutConstant;
+    unsigned long long total = static_cast<unsigned long long>(timeouts_.ReadTotalTimeoutMultiplier) * r.want +
+                               timeouts_.ReadTotalTimeoutConstant;
     r.deadline = total == 0 ? kNever : after(now, total);
 }
 
@@ -81,8 +81,8 @@ void PortQueues::startWrite(Transfer &w, Clock::time_point now)
     if (w.started)
         return;
     w.started = true;
-    unsigned long long total = static_cast<unsigned long long>(timeouts_.WriteTotalTimeoutMultiplier) * w.want
-                             + timeouts_.WriteTotalTimeoutConstant;
+    unsigned long long total = static_cast<unsigned long long>(timeouts_.WriteTotalTimeoutMultiplier) * w.want +
+                               timeouts_.WriteTotalTimeoutConstant;
     w.deadline = total == 0 ? kNever : after(now, total);
 }
 
@@ -189,13 +189,13 @@ bool PortQueues::getTimeouts(COMMTIMEOUTS *t)
 
 bool PortQueues::setTimeouts(const COMMTIMEOUTS &t)
 {
-    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD
-        && t.ReadTotalTimeoutConstant == MAXDWORD)
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+        t.ReadTotalTimeoutConstant == MAXDWORD)
         return fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lock(m_);
     if (shut_)
         return fail(ERROR_INVALID_HANDLE);
-    timeouts_ = t;  // for transfers that start from now on
+    timeouts_ = t; // for transfers that start from now on
     return true;
 }
 
@@ -237,7 +237,7 @@ bool PortQueues::read(BYTE *buffer, DWORD count, DWORD *got, OVERLAPPED *ov, std
     r.want = count;
     reads_.push_back(std::move(r));
     serveReads(Clock::now());
-    wakeDriver();  // a new time limit to watch
+    wakeDriver(); // a new time limit to watch
     return fail(ERROR_IO_PENDING);
 }
 
@@ -295,8 +295,7 @@ void PortQueues::received(std::size_t queuedBefore, DWORD events)
     raise(events);
 }
 
-void PortQueues::queueWrite(const BYTE *buffer, DWORD count, DWORD done, OVERLAPPED *ov,
-                            std::shared_ptr<Event> event)
+void PortQueues::queueWrite(const BYTE *buffer, DWORD count, DWORD done, OVERLAPPED *ov, std::shared_ptr<Event> event)
 {
     Transfer w;
     w.ov = ov;

@@ -30,9 +30,9 @@ struct Transfer {
     const BYTE *out = nullptr;
     DWORD want = 0;
     DWORD done = 0;
-    bool started = false;  // its clock runs once it heads the queue
+    bool started = false; // its clock runs once it heads the queue
     Clock::time_point deadline = kNever;
-    Clock::time_point lastByte;  // for the read interval limit
+    Clock::time_point lastByte; // for the read interval limit
 };
 
 struct EventWait {
@@ -78,9 +78,9 @@ protected:
     bool finishNow(OVERLAPPED *ov, Event &event, DWORD error, DWORD count, DWORD *out);
 
     std::mutex m_;
-    bool shut_ = false;     // handle closed: every call fails
-    bool closing_ = false;  // the driver thread is to end
-    bool gone_ = false;     // the device hung up
+    bool shut_ = false;    // handle closed: every call fails
+    bool closing_ = false; // the driver thread is to end
+    bool gone_ = false;    // the device hung up
     DWORD goneError_ = ERROR_DEVICE_NOT_CONNECTED;
     DCB dcb_{};
     COMMTIMEOUTS timeouts_{};
@@ -96,7 +96,7 @@ private:
     void startRead(Transfer &r, Clock::time_point now);
 
     DWORD mask_ = 0;
-    DWORD history_ = 0;  // events seen while no wait was pending
+    DWORD history_ = 0; // events seen while no wait was pending
     std::deque<Transfer> reads_;
 };
 

@@ -42,8 +42,8 @@ void serveWaiting()
         }
         {
             std::lock_guard lock(g_mutex);
-            request->error = std::move(error);  // the waiting thread alone frees it
-            request->done = true;  // the waiter may free the request from here on
+            request->error = std::move(error); // the waiting thread alone frees it
+            request->done = true;              // the waiter may free the request from here on
         }
         g_cv.notify_all();
     }
@@ -69,8 +69,9 @@ void synchronize(const std::function<void()> &call)
         std::lock_guard lock(g_mutex);
         g_queue.push_back(&request);
     }
-    g_cv.notify_all();  // a main thread in serveUntil
-    QMetaObject::invokeMethod(app, [] { serveWaiting(); }, Qt::QueuedConnection);
+    g_cv.notify_all(); // a main thread in serveUntil
+    QMetaObject::invokeMethod(
+        app, [] { serveWaiting(); }, Qt::QueuedConnection);
     std::unique_lock lock(g_mutex);
     g_cv.wait(lock, [&] { return request.done; });
     if (request.error)

@@ -29,18 +29,17 @@ bool sameName(std::string_view a, std::string_view b)
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
         if (x != y)
             return false;
     }
     return true;
 }
 
-std::string_view firstLine(std::string_view s)
-{
-    return s.substr(0, s.find_first_of("\r\n"));
-}
+std::string_view firstLine(std::string_view s) { return s.substr(0, s.find_first_of("\r\n")); }
 
 // One line of the file: its bytes as stored (line end included) and what it
 // says, parsed from its UTF-8 form. GBK trail bytes can equal "[" or "]",
@@ -75,8 +74,7 @@ Line parse(std::string raw)
     line.kind = Line::Key;
     line.name = trim(text.substr(0, eq));
     std::string_view value = trim(text.substr(eq + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
-        && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     line.value = value;
     return line;
@@ -103,8 +101,7 @@ std::optional<std::vector<Line>> load(const std::string &file)
 
 // Index range [begin, end) of the lines that belong to the first matching
 // section, the header excluded; begin is npos when there is none.
-std::pair<std::size_t, std::size_t> findSection(const std::vector<Line> &lines,
-                                                std::string_view section)
+std::pair<std::size_t, std::size_t> findSection(const std::vector<Line> &lines, std::string_view section)
 {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].kind != Line::Section || !sameName(lines[i].name, section))
@@ -117,8 +114,7 @@ std::pair<std::size_t, std::size_t> findSection(const std::vector<Line> &lines,
     return {std::string::npos, 0};
 }
 
-std::size_t findKey(const std::vector<Line> &lines, std::size_t begin,
-                    std::size_t end, std::string_view key)
+std::size_t findKey(const std::vector<Line> &lines, std::size_t begin, std::size_t end, std::string_view key)
 {
     for (std::size_t i = begin; i < end; ++i)
         if (lines[i].kind == Line::Key && sameName(lines[i].name, key))
@@ -126,10 +122,7 @@ std::size_t findKey(const std::vector<Line> &lines, std::size_t begin,
     return std::string::npos;
 }
 
-std::string newLine(std::string_view utf8)
-{
-    return gbk::fromUtf8(utf8) + "\r\n";
-}
+std::string newLine(std::string_view utf8) { return gbk::fromUtf8(utf8) + "\r\n"; }
 
 void endWithNewLine(std::vector<Line> &lines, std::size_t index)
 {
@@ -165,8 +158,7 @@ bool save(const std::vector<Line> &lines, const std::string &file)
 
 namespace profile {
 
-std::string getString(std::string_view section, std::string_view key,
-                      std::string_view def, const std::string &file)
+std::string getString(std::string_view section, std::string_view key, std::string_view def, const std::string &file)
 {
     std::string fallback(def);
     while (!fallback.empty() && isBlank(fallback.back()))
@@ -181,8 +173,7 @@ std::string getString(std::string_view section, std::string_view key,
     return at == std::string::npos ? fallback : (*lines)[at].value;
 }
 
-bool writeString(std::string_view section, std::string_view key,
-                 std::string_view value, const std::string &file)
+bool writeString(std::string_view section, std::string_view key, std::string_view value, const std::string &file)
 {
     section = trim(firstLine(section));
     key = trim(firstLine(key));

@@ -22,8 +22,7 @@ namespace profile {
 
 // The value of key in section, or def (with trailing blanks removed) when
 // the file, the section or the key is missing or the file cannot be read.
-std::string getString(std::string_view section, std::string_view key,
-                      std::string_view def, const std::string &file);
+std::string getString(std::string_view section, std::string_view key, std::string_view def, const std::string &file);
 
 // Sets key in section to value and writes the file. An existing key line is
 // replaced (it keeps the key's spelling); a missing key is added after the
@@ -33,7 +32,6 @@ std::string getString(std::string_view section, std::string_view key,
 // or LF, so no value can add lines. The file is replaced whole through a
 // temporary file beside it, so a failure never leaves half a file. Returns
 // false, leaving the file as it was, when it cannot be written.
-bool writeString(std::string_view section, std::string_view key,
-                 std::string_view value, const std::string &file);
+bool writeString(std::string_view section, std::string_view key, std::string_view value, const std::string &file);
 
 } // namespace profile

@@ -30,17 +30,14 @@ Answer ask(const Request &request)
     if (responder())
         return responder()(request);
 
-    const QString caption =
-        request.caption.isEmpty() ? QApplication::applicationDisplayName() : request.caption;
+    const QString caption = request.caption.isEmpty() ? QApplication::applicationDisplayName() : request.caption;
     if (request.kind == Kind::Input) {
         bool ok = false;
-        QString v = QInputDialog::getText(request.owner, caption, request.text,
-                                          QLineEdit::Normal, request.value, &ok);
+        QString v = QInputDialog::getText(request.owner, caption, request.text, QLineEdit::Normal, request.value, &ok);
         return {ok, ok ? v : request.value};
     }
     QMessageBox box(qtIcon(request.icon), caption, request.text,
-                    request.kind == Kind::Confirm ? QMessageBox::Ok | QMessageBox::Cancel
-                                                  : QMessageBox::Ok,
+                    request.kind == Kind::Confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     request.owner);
     return {box.exec() == QMessageBox::Ok, {}};
 }
@@ -54,10 +51,7 @@ Responder setResponder(Responder r)
     return previous;
 }
 
-void showMessage(const QString &text)
-{
-    ask({Kind::Message, text, {}, {}, Icon::None, nullptr});
-}
+void showMessage(const QString &text) { ask({Kind::Message, text, {}, {}, Icon::None, nullptr}); }
 
 void inform(QWidget *owner, const QString &text, const QString &caption, Icon icon)
 {
@@ -69,10 +63,7 @@ bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon i
     return ask({Kind::Confirm, text, caption, {}, icon, owner}).ok;
 }
 
-void showError(const QString &text)
-{
-    ask({Kind::Error, text, {}, {}, Icon::Error, nullptr});
-}
+void showError(const QString &text) { ask({Kind::Error, text, {}, {}, Icon::Error, nullptr}); }
 
 bool inputQuery(const QString &caption, const QString &prompt, QString &value)
 {

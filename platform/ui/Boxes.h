@@ -11,26 +11,26 @@ class QWidget;
 namespace boxes {
 
 enum class Kind {
-    Message,  // plain box with OK (ShowMessage, failed inserts and updates)
-    Confirm,  // OK / Cancel question
-    Error,    // the application's default error box for an uncaught error
-    Input,    // input box: caption, prompt, value to edit
+    Message, // plain box with OK (ShowMessage, failed inserts and updates)
+    Confirm, // OK / Cancel question
+    Error,   // the application's default error box for an uncaught error
+    Input,   // input box: caption, prompt, value to edit
 };
 
 enum class Icon { None, Information, Warning, Error, Question };
 
 struct Request {
     Kind kind = Kind::Message;
-    QString text;     // message text, or the input box's prompt
-    QString caption;  // window title ("" = the application title)
-    QString value;    // input box: the value offered for editing
+    QString text;    // message text, or the input box's prompt
+    QString caption; // window title ("" = the application title)
+    QString value;   // input box: the value offered for editing
     Icon icon = Icon::None;
     QWidget *owner = nullptr;
 };
 
 struct Answer {
-    bool ok = true;   // OK pressed (false: Cancel or the box was closed)
-    QString value;    // input box: the edited value
+    bool ok = true; // OK pressed (false: Cancel or the box was closed)
+    QString value;  // input box: the edited value
 };
 
 using Responder = std::function<Answer(const Request &)>;
@@ -43,12 +43,10 @@ Responder setResponder(Responder responder);
 void showMessage(const QString &text);
 
 // A box with a caption and OK only.
-void inform(QWidget *owner, const QString &text, const QString &caption,
-            Icon icon = Icon::None);
+void inform(QWidget *owner, const QString &text, const QString &caption, Icon icon = Icon::None);
 
 // OK / Cancel question; true only for OK.
-bool confirm(QWidget *owner, const QString &text, const QString &caption,
-             Icon icon = Icon::None);
+bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon icon = Icon::None);
 
 // The box an error that no handler caught ends in; the program runs on.
 void showError(const QString &text);

@@ -20,7 +20,8 @@ std::string join(const std::vector<std::string> &pieces)
 TEST(Gbk, ConvertsChineseBothWaysWithKnownBytes)
 {
     EXPECT_EQ(gbk::fromUtf8("澜星信使"), "\xC0\xBD\xD0\xC7\xD0\xC5\xCA\xB9");
-    EXPECT_EQ(gbk::fromUtf8("中文A1"), "\xD6\xD0\xCE\xC4" "A1");
+    EXPECT_EQ(gbk::fromUtf8("中文A1"), "\xD6\xD0\xCE\xC4"
+                                       "A1");
     // Code page 936 extras: the euro sign is one byte, the middle dot two.
     EXPECT_EQ(gbk::fromUtf8("€·"), "\x80\xA1\xA4");
 
@@ -40,7 +41,9 @@ TEST(Gbk, EachUnrepresentableCharacterBecomesOneQuestionMark)
     // sequence in the middle and at the end.
     EXPECT_EQ(gbk::fromUtf8("x\x80y"), "x?y");
     EXPECT_EQ(gbk::fromUtf8("\xFF"), "?");
-    EXPECT_EQ(gbk::fromUtf8("\xE4\xB8" "A"), "?A");
+    EXPECT_EQ(gbk::fromUtf8("\xE4\xB8"
+                            "A"),
+              "?A");
     EXPECT_EQ(gbk::fromUtf8("A\xE4\xB8"), "A?");
     // Long runs cross the internal buffer without losing or doubling bytes.
     const std::string many = repeat("中😀", 2000);
@@ -49,8 +52,10 @@ TEST(Gbk, EachUnrepresentableCharacterBecomesOneQuestionMark)
 
 TEST(Gbk, InvalidGbkBytesBecomeQuestionMarks)
 {
-    EXPECT_EQ(gbk::toUtf8("A\xD6"), "A?");      // lead byte cut at the end
-    EXPECT_EQ(gbk::toUtf8("\xFF" "B"), "?B");   // never a GBK byte
+    EXPECT_EQ(gbk::toUtf8("A\xD6"), "A?"); // lead byte cut at the end
+    EXPECT_EQ(gbk::toUtf8("\xFF"
+                          "B"),
+              "?B"); // never a GBK byte
     EXPECT_EQ(gbk::toUtf8("\xD6\xD0\xFF\xCE\xC4"), "中?文");
 }
 

@@ -26,8 +26,8 @@ TEST(PduHex, DigitsPairsAndBadCharacters)
     EXPECT_EQ(HexToByte("a8"), 0xA8);
     EXPECT_EQ(HexToByte("F5XYZ"), 0xF5); // only the first two count
     EXPECT_EQ(HexToByte(""), 0);
-    EXPECT_EQ(HexToByte("7"), 0x70);     // a lone digit is the high nibble
-    EXPECT_EQ(HexToByte("G1"), 0x01);    // not a hex digit: 0
+    EXPECT_EQ(HexToByte("7"), 0x70);  // a lone digit is the high nibble
+    EXPECT_EQ(HexToByte("G1"), 0x01); // not a hex digit: 0
     EXPECT_EQ(HexToByte(" \n"), 0);
     EXPECT_EQ(SwapPair("F5"), "5F");
     EXPECT_EQ(SwapPair("8621"), "68");
@@ -52,10 +52,12 @@ TEST(PduText, GsmAlphabetAndEscapes)
 {
     EXPECT_EQ(Gsm7ToUtf8(std::string("\x00\x01\x02\x11 Hi", 7)), "@£$_ Hi");
     EXPECT_EQ(Gsm7ToUtf8("\x1B\x65\x1B\x28\x1B\x29\x1B\x3C\x1B\x3E"), "€{}[]");
-    EXPECT_EQ(Gsm7ToUtf8("\x1B" "A"), "A");  // unknown escape: the plain character
-    EXPECT_EQ(Gsm7ToUtf8("ab\x1B"), "ab ");  // escape at the end: a blank
+    EXPECT_EQ(Gsm7ToUtf8("\x1B"
+                         "A"),
+              "A");                         // unknown escape: the plain character
+    EXPECT_EQ(Gsm7ToUtf8("ab\x1B"), "ab "); // escape at the end: a blank
     EXPECT_EQ(Gsm7ToUtf8("\x10\x7F"), "Δà");
-    EXPECT_EQ(Gsm7ToUtf8("\xC1"), "A");      // the eighth bit is not part of a septet
+    EXPECT_EQ(Gsm7ToUtf8("\xC1"), "A"); // the eighth bit is not part of a septet
 }
 
 TEST(PduText, Ucs2Units)
@@ -71,10 +73,10 @@ TEST(PduText, CodingGroupsIgnoreClassBits)
     EXPECT_EQ(CodingOf(0x00), TextCoding::Gsm7);
     EXPECT_EQ(CodingOf(0x04), TextCoding::Octets);
     EXPECT_EQ(CodingOf(0x08), TextCoding::Ucs2);
-    EXPECT_EQ(CodingOf(0x18), TextCoding::Ucs2);   // class 0 ("flash")
-    EXPECT_EQ(CodingOf(0x11), TextCoding::Gsm7);   // class 1
-    EXPECT_EQ(CodingOf(0x16), TextCoding::Octets); // class 2
-    EXPECT_EQ(CodingOf(0x48), TextCoding::Ucs2);   // automatic deletion group
+    EXPECT_EQ(CodingOf(0x18), TextCoding::Ucs2);    // class 0 ("flash")
+    EXPECT_EQ(CodingOf(0x11), TextCoding::Gsm7);    // class 1
+    EXPECT_EQ(CodingOf(0x16), TextCoding::Octets);  // class 2
+    EXPECT_EQ(CodingOf(0x48), TextCoding::Ucs2);    // automatic deletion group
     EXPECT_EQ(CodingOf(0x28), TextCoding::Unknown); // compressed
     EXPECT_EQ(CodingOf(0x0C), TextCoding::Unknown); // reserved alphabet
     EXPECT_EQ(CodingOf(0x80), TextCoding::Unknown); // reserved group
@@ -160,7 +162,7 @@ TEST(PduSend, AddressTextRules)
     EXPECT_EQ(pdu.GetSCA(), "8613800100500");
     pdu.SCA[1] = 0xA1; // a semi-octet of 10 is written as two digits
     EXPECT_EQ(pdu.GetSCA(), "86110800100500");
-    pdu.SCALen = 200;  // never read past the field
+    pdu.SCALen = 200; // never read past the field
     EXPECT_EQ(pdu.GetSCA(), "86110800100500000000");
 }
 
@@ -173,13 +175,14 @@ TEST(PduSend, TextIsCutToSeventyUnitsWithoutSplittingPairs)
     EXPECT_EQ(pdu.DCS, 0x55); // left alone
     EXPECT_EQ(pdu.GetWideUD(), repeat("信", 70));
 
-    pdu.SetUD(repeat("中", 69) + "😀");  // the pair would be cut: it goes whole
+    pdu.SetUD(repeat("中", 69) + "😀"); // the pair would be cut: it goes whole
     EXPECT_EQ(pdu.UDL, 138);
     pdu.SetUD(repeat("中", 68) + "😀x");
     EXPECT_EQ(pdu.UDL, 140);
     EXPECT_EQ(pdu.GetWideUD(), repeat("中", 68) + "😀");
 
-    pdu.SetUD("a\xFF" "b\xE4\xB8");       // broken UTF-8 becomes "?"
+    pdu.SetUD("a\xFF"
+              "b\xE4\xB8"); // broken UTF-8 becomes "?"
     EXPECT_EQ(pdu.GetWideUD(), "a?b?");
     pdu.SetUD(repeat("z", 200));
     EXPECT_EQ(pdu.UDL, 140);
@@ -233,7 +236,13 @@ TEST(PduSend, EmptyOrHostileTextDecodesWithinTheFields)
     // is consistent with them and decodes to itself.
     pdu.Decode("FF91" + repeat("31", 300));
     EXPECT_EQ(pdu.SCALen, 11);
-    pdu.Decode("0011" "00" "FF91" + repeat("21", 128) + "0008A8" "FF" + repeat("4E2D", 200));
+    pdu.Decode("0011"
+               "00"
+               "FF91" +
+               repeat("21", 128) +
+               "0008A8"
+               "FF" +
+               repeat("4E2D", 200));
     EXPECT_EQ(pdu.DALen, 20);
     EXPECT_EQ(pdu.UDL, 140);
     EXPECT_EQ(pdu.GetUD(), repeat("中", 70));
@@ -262,10 +271,8 @@ TEST(PduGet, SevenBitDeliverWithEveryField)
     EXPECT_EQ(pdu.Text, kCentre + "04" + kNumber + "0000" + kStamp + "05E8329BFD06");
 
     // Eight septets in seven octets; the GSM alphabet and its escapes.
-    EXPECT_EQ(received(kCentre + "04" + kNumber + "0000" + kStamp + "08E8329BFD4697D9").GetUD(),
-              "hellohel");
-    EXPECT_EQ(received(kCentre + "04" + kNumber + "0000" + kStamp + "050041645306").GetUD(),
-              "@$_€");
+    EXPECT_EQ(received(kCentre + "04" + kNumber + "0000" + kStamp + "08E8329BFD4697D9").GetUD(), "hellohel");
+    EXPECT_EQ(received(kCentre + "04" + kNumber + "0000" + kStamp + "050041645306").GetUD(), "@$_€");
 }
 
 TEST(PduGet, UcsTwoAndEightBitDeliver)
@@ -284,12 +291,25 @@ TEST(PduGet, UcsTwoAndEightBitDeliver)
 TEST(PduGet, SendersOfEveryShape)
 {
     // Service number of odd length, national type: no "+", no filler.
-    EXPECT_EQ(received(kCentre + "04" "05A10180F6" "0008" + kStamp + "00").GetOA(), "10086");
+    EXPECT_EQ(received(kCentre +
+                       "04"
+                       "05A10180F6"
+                       "0008" +
+                       kStamp + "00")
+                  .GetOA(),
+              "10086");
     // Alphanumeric sender "Google" (11 semi-octets of packed 7-bit text).
-    EXPECT_EQ(received(kCentre + "04" "0BD0C7F7FBCC2E03" "0000" + kStamp + "00").GetOA(),
+    EXPECT_EQ(received(kCentre +
+                       "04"
+                       "0BD0C7F7FBCC2E03"
+                       "0000" +
+                       kStamp + "00")
+                  .GetOA(),
               "Google");
     // No service centre in the PDU: the length 00 has no type octet.
-    TPDUGet pdu = received("00" "04" + kNumber + "0000" + kStamp + "05E8329BFD06");
+    TPDUGet pdu = received("00"
+                           "04" +
+                           kNumber + "0000" + kStamp + "05E8329BFD06");
     EXPECT_EQ(pdu.SCALen, 0);
     EXPECT_EQ(pdu.GetSCA(), "");
     EXPECT_EQ(pdu.GetOA(), "+8613912345678");
@@ -303,8 +323,7 @@ TEST(PduGet, ConcatenatedPartsShowTheirTextOnly)
     EXPECT_EQ(pdu.UDL, 10);
     EXPECT_EQ(pdu.GetUD(), "你好");
     // 7-bit: the header and one fill bit take seven septets.
-    EXPECT_EQ(received(kCentre + "40" + kNumber + "0000" + kStamp + "09050003A70201D069").GetUD(),
-              "hi");
+    EXPECT_EQ(received(kCentre + "40" + kNumber + "0000" + kStamp + "09050003A70201D069").GetUD(), "hi");
     // A header longer than the data gives no text at all.
     EXPECT_EQ(received(kCentre + "44" + kNumber + "0008" + kStamp + "0408AAAAAA").GetUD(), "");
     EXPECT_EQ(received(kCentre + "44" + kNumber + "0008" + kStamp + "00").GetUD(), "");
@@ -320,12 +339,24 @@ TEST(PduGet, StoredSubmitReadsItsDestination)
     // First octet 0x51: relative validity and a user-data header. The time
     // stamp is absent, so it reads 0 and not the previous message's.
     pdu = received(kCentre + "04" + kNumber + "0000" + kStamp + "05E8329BFD06");
-    pdu.Decode(kCentre + "5100" + kNumber + "0008A7" "0B" "06080412340201" "4F60597D");
+    pdu.Decode(kCentre + "5100" + kNumber +
+               "0008A7"
+               "0B"
+               "06080412340201"
+               "4F60597D");
     EXPECT_EQ(pdu.GetOA(), "+8613912345678");
     EXPECT_EQ(pdu.GetSCTS(), "0-0-0 0:0:0:0");
     EXPECT_EQ(pdu.GetUD(), "你好");
     // Without a validity period (first octet 0x01) nothing is skipped.
-    EXPECT_EQ(received("00" "0100" "0491" "6821" "0000" "02" "C834").GetUD(), "Hi");
+    EXPECT_EQ(received("00"
+                       "0100"
+                       "0491"
+                       "6821"
+                       "0000"
+                       "02"
+                       "C834")
+                  .GetUD(),
+              "Hi");
 }
 
 TEST(PduGet, LengthAndCodingLimits)
@@ -350,7 +381,11 @@ TEST(PduGet, TimeStampDigitsAreReadAsWritten)
     const std::string head = kCentre + "04" + kNumber + "0000";
     EXPECT_EQ(received(head + "99121332595980" + "00").GetSCTS(), "99-21-31 23:95:95:8");
     // Not digits: the arithmetic of the character codes, modulo 256.
-    EXPECT_EQ(received(head + "FF0000000000" "8A" "00").GetSCTS(), "242-0-0 0:0:0:178");
+    EXPECT_EQ(received(head + "FF0000000000"
+                              "8A"
+                              "00")
+                  .GetSCTS(),
+              "242-0-0 0:0:0:178");
 }
 
 TEST(PduGet, EmptyTextLeavesEverythingAndOtherTextsRefreshEverything)
@@ -388,7 +423,10 @@ TEST(PduGet, MalformedTextsReadAsDefined)
     EXPECT_EQ(pdu.SCALen, 0);
     EXPECT_EQ(pdu.GetUD(), "");
     // An address claiming 255 digits keeps 20 and reads on past its claim.
-    pdu = received(kCentre + "04" "FF91" + repeat("21", 128) + "0008" + kStamp + "024F60");
+    pdu = received(kCentre +
+                   "04"
+                   "FF91" +
+                   repeat("21", 128) + "0008" + kStamp + "024F60");
     EXPECT_EQ(pdu.OALen, 20);
     EXPECT_EQ(pdu.GetOA(), "+12121212121212121212");
     EXPECT_EQ(pdu.GetUD(), "你");

@@ -1,7 +1,7 @@
 #include "DataFixture.h"
 
-#include "data/Schema.h"
 #include "codec/Gbk.h"
+#include "data/Schema.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -34,7 +34,8 @@ TEST_F(DataModule, EveryTableHasItsColumnsUnderTheirNames)
             EXPECT_NE(q.FindField(c.name), nullptr) << t.name << "." << c.name;
         EXPECT_TRUE(q.CanModify()) << t.name;
     }
-    std::vector<std::string> indices = column("select name from sqlite_master where type='index' and sql is not null", "name");
+    std::vector<std::string> indices =
+        column("select name from sqlite_master where type='index' and sql is not null", "name");
     for (const schema::Index &x : schema::indices())
         EXPECT_NE(std::find(indices.begin(), indices.end(), x.name), indices.end()) << x.name;
 }
@@ -85,7 +86,7 @@ TEST(WorkFolder, MakesEveryFileOfAFirstStart)
         const std::string bytes = dir.read("work/smsbook/" + c + ".txt");
         EXPECT_GT(bytes.size(), 20u) << c;
         EXPECT_EQ(gbk::fromUtf8(gbk::toUtf8(bytes)), bytes) << c; // valid GBK
-        EXPECT_EQ(bytes.find('?'), std::string::npos) << c;      // nothing unmapped
+        EXPECT_EQ(bytes.find('?'), std::string::npos) << c;       // nothing unmapped
         EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << c;
     }
     EXPECT_FALSE(QFile::exists("dbvord.mdb.part"));

@@ -81,7 +81,7 @@ TEST_F(QueryCursor, EditAndPostChangeExactlyTheCurrentRowAmongEqualRows)
 {
     for (int i = 0; i < 2; ++i)
         ado::appendRow(dm->Query6, "sms_tosend",
-            {{"TASKID", "t"}, {"PHONE", "13900000000"}, {"MESSAGE", "同一条"}, {"SENDFLAG", "未发"}});
+                       {{"TASKID", "t"}, {"PHONE", "13900000000"}, {"MESSAGE", "同一条"}, {"SENDFLAG", "未发"}});
     for (int pass = 0; pass < 2; ++pass) {
         TAdoQuery &q = dm->Query1;
         q.Close();

@@ -111,8 +111,7 @@ TEST_F(QueryValues, TextComparesInPinyinOrderIgnoringCase)
 {
     ado::appendRow(dm->Query1, "operater", {{"WORKCODE", "Admin"}, {"PASSWORD", "x"}});
     // Found in another letter case; the password is compared by the caller.
-    EXPECT_EQ(column("select * from operater where WORKCODE='kelvo'", "PASSWORD"),
-              std::vector<std::string>{"tobrun"});
+    EXPECT_EQ(column("select * from operater where WORKCODE='kelvo'", "PASSWORD"), std::vector<std::string>{"tobrun"});
     EXPECT_EQ(count("select * from operater where PASSWORD='TOBRUN'"), 1);
 
     TAdoQuery &q = dm->Query1;
@@ -139,8 +138,10 @@ TEST_F(QueryValues, StatementTextsAsTheDeskWritesThem)
 {
     ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "同事"}});
     ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "朋友"}});
-    ado::appendRow(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-02 03:04:05"}, {"session", "早"}});
-    ado::appendRow(dm->Query1, "clientsession", {{"CLIENTID", "张三"}, {"datetime", "2024-01-03 03:04:05"}, {"session", "晚"}});
+    ado::appendRow(dm->Query1, "clientsession",
+                   {{"CLIENTID", "张三"}, {"datetime", "2024-01-02 03:04:05"}, {"session", "早"}});
+    ado::appendRow(dm->Query1, "clientsession",
+                   {{"CLIENTID", "张三"}, {"datetime", "2024-01-03 03:04:05"}, {"session", "晚"}});
     // No blank between the closing quote and "order".
     EXPECT_EQ(column("select * from clientsession where clientid='张三'order by datetime desc", "session"),
               (std::vector<std::string>{"晚", "早"}));
@@ -180,8 +181,8 @@ TEST_P(QuotedValues, AreStoredFoundEditedAndDeletedAsTyped)
 }
 
 INSTANTIATE_TEST_SUITE_P(Hostile, QuotedValues,
-                         ::testing::Values("O'Brien", "'; delete from client; --", "'", "''", "a\\'b",
-                                           "x' or '1'='1", "引号'中文"));
+                         ::testing::Values("O'Brien", "'; delete from client; --", "'", "''", "a\\'b", "x' or '1'='1",
+                                           "引号'中文"));
 
 TEST_F(QueryValues, AnUnquotedValueCannotSmuggleASecondStatement)
 {

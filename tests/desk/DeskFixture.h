@@ -35,8 +35,7 @@ public:
         timer_.start();
     }
 
-    template <class T>
-    void then(std::function<void(T *)> action)
+    template <class T> void then(std::function<void(T *)> action)
     {
         plan_.push_back({[](QWidget *w) { return qobject_cast<T *>(w) != nullptr; },
                          [action](QWidget *w) { action(qobject_cast<T *>(w)); }});

@@ -40,13 +40,17 @@ TEST_F(Dispatch, WithoutPendingRowsAPassChangesNothing)
 
 TEST_F(Dispatch, SignatureRules)
 {
-    struct Case { const char *paramval; bool row; const char *text; };
+    struct Case {
+        const char *paramval;
+        bool row;
+        const char *text;
+    };
     const Case cases[] = {
-        {"", false, "hello"},          // no "QM" row
-        {"", true, "hello"},           // empty
-        {"  ", true, "hello  "},       // blanks only: unchanged, no brackets
+        {"", false, "hello"},    // no "QM" row
+        {"", true, "hello"},     // empty
+        {"  ", true, "hello  "}, // blanks only: unchanged, no brackets
         {" word ", true, "hello[ word ]"},
-        {"\t", true, "hello\t"},       // a control character trims away too
+        {"\t", true, "hello\t"}, // a control character trims away too
     };
     for (const Case &c : cases) {
         exec("delete from param");
@@ -79,7 +83,8 @@ TEST_F(Dispatch, OneRowPerPassAndExactlyTheRowHandedOverIsMarked)
     main->Timer1Timer(); // nothing left
     ASSERT_EQ(handed.size(), 3u);
     EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发", "已发"}));
-    EXPECT_EQ(std::count(handed.begin(), handed.end(), std::pair<std::string, std::string>{"13800000001", "same[Sig]"}), 2);
+    EXPECT_EQ(std::count(handed.begin(), handed.end(), std::pair<std::string, std::string>{"13800000001", "same[Sig]"}),
+              2);
 }
 
 TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
@@ -183,8 +188,8 @@ TEST_F(TaskRunner, NamedContactsComeFirstThenGroupsAndNumbersAreNotMerged)
         EXPECT_EQ(state("t1"), "已执行");
     };
     main->Timer3Timer();
-    EXPECT_EQ(phones(), (std::vector<std::string>{"13800000002", "13800000001", "13800000001", "13800000003",
-                                                  "13800000003"}));
+    EXPECT_EQ(phones(),
+              (std::vector<std::string>{"13800000002", "13800000001", "13800000001", "13800000003", "13800000003"}));
     EXPECT_EQ(rowsAtRefresh, 2u); // marked and refreshed before the groups
 }
 

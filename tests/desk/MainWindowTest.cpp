@@ -29,7 +29,8 @@ TEST_F(MainWindow, MenuHasTheSevenItemsInOrderWithTwoHidden)
             hidden << a->objectName();
     }
     EXPECT_EQ(names, (QStringList{"N1_old_old", "N2_old_old", "N5_old_old", "N4_old_old", "N2", "N3_old_old", "N1"}));
-    EXPECT_EQ(captions, (QStringList{"操作员管理", "联系人管理", "任务管理", "短消息定制管理", "签名设置", "操作日志", "关于"}));
+    EXPECT_EQ(captions,
+              (QStringList{"操作员管理", "联系人管理", "任务管理", "短消息定制管理", "签名设置", "操作日志", "关于"}));
     EXPECT_EQ(hidden, (QStringList{"N1_old_old", "N4_old_old"}));
     EXPECT_EQ(main->menuBar()->objectName(), "MainMenu1");
     EXPECT_EQ(main->Timer1->interval(), 1000);

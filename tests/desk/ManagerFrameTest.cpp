@@ -40,8 +40,8 @@ protected:
     static void doubleClick(TListView *list, int row)
     {
         QTableView *v = list->ReportView();
-        const QPoint at = row >= 0 ? v->visualRect(v->model()->index(row, 0)).center()
-                                   : QPoint(10, v->viewport()->height() - 5);
+        const QPoint at =
+            row >= 0 ? v->visualRect(v->model()->index(row, 0)).center() : QPoint(10, v->viewport()->height() - 5);
         // As the platform delivers it: a click, then a press with the double click.
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, at);
         QTest::mousePress(v->viewport(), Qt::LeftButton, {}, at);
@@ -231,8 +231,10 @@ TEST_F(ManagerFrame, NewStoresTheKeyAsTypedAndLogsIt)
     });
     win->SpeedButton12Click();
     EXPECT_TRUE(boxes.seen().empty());
-    EXPECT_EQ(column("select * from smstype order by rowid", "TYPEID"), (std::vector<std::string>{"T1", "T2", "  ", "T3"}));
-    EXPECT_EQ(column("select * from operlog order by rowid", "Action"), (std::vector<std::string>{"增加类型  ", "增加类型T3"}));
+    EXPECT_EQ(column("select * from smstype order by rowid", "TYPEID"),
+              (std::vector<std::string>{"T1", "T2", "  ", "T3"}));
+    EXPECT_EQ(column("select * from operlog order by rowid", "Action"),
+              (std::vector<std::string>{"增加类型  ", "增加类型T3"}));
     EXPECT_EQ(list1->Count(), 4);
 }
 
@@ -252,7 +254,8 @@ protected:
     }
     static std::vector<std::string> members(const char *group)
     {
-        return column(std::string("select * from oper_group where groupname='") + group + "' order by workcode", "WORKCODE");
+        return column(std::string("select * from oper_group where groupname='") + group + "' order by workcode",
+                      "WORKCODE");
     }
     int refreshes = 0;
 };
@@ -381,7 +384,7 @@ TEST_F(ManagerFrame, OperationLogShowsRowsOfOtherWindowsAfterRefresh)
 
     win->TreeView1->setCurrentItem(node("类型"));
     list1->SetSelected(0, true);
-    win->SpeedButton11Click(); // appends "删除类型 T1"
+    win->SpeedButton11Click();             // appends "删除类型 T1"
     EXPECT_EQ(log->ListView1->Count(), 0); // not before "R"
     QTest::mouseClick(log->CoolBar1->SpeedButton(4), Qt::LeftButton);
     ASSERT_EQ(log->ListView1->Count(), 1);

@@ -65,7 +65,10 @@ public:
     QLineEdit *Edit2 = new QLineEdit(this);
 
 protected:
-    void LoadFields(TAdoQuery &row) override { Edit2->setText(QString::fromStdString(row.FieldByName("NAME")->AsString())); }
+    void LoadFields(TAdoQuery &row) override
+    {
+        Edit2->setText(QString::fromStdString(row.FieldByName("NAME")->AsString()));
+    }
     void SaveFields(TAdoQuery &row) override { row.FieldByName("NAME")->SetAsString(Edit2->text().toStdString()); }
 };
 
@@ -92,7 +95,10 @@ public:
     QListWidget *CheckListBox1 = new QListWidget(this);
 
 protected:
-    void LoadFields(TAdoQuery &row) override { Edit2->setText(QString::fromStdString(row.FieldByName("DISCRIBE")->AsString())); }
+    void LoadFields(TAdoQuery &row) override
+    {
+        Edit2->setText(QString::fromStdString(row.FieldByName("DISCRIBE")->AsString()));
+    }
     void SaveFields(TAdoQuery &row) override { row.FieldByName("DISCRIBE")->SetAsString(Edit2->text().toStdString()); }
 };
 
@@ -101,19 +107,29 @@ class TTestMan : public TManagerFrame {
     Q_OBJECT
 public:
     TTestMan()
-        : TManagerFrame({QStringLiteral("测试管理"), 70},
-                        {{QStringLiteral("类型"),
-                          {{QStringLiteral("类型编号"), 80}, {QStringLiteral("类型名"), 200}},
-                          false,
-                          [] { ++newDialogsMade; return new TTestNewType; },
-                          [this] { ++editDialogsMade; return new TTestEditType(this, ListView(1)); },
-                          [](const QString &key) { return "Delete from SmsType where TYPEID=" + desk::Quoted(key); }},
-                         {QStringLiteral("组"),
-                          {{QStringLiteral("组名"), 100}, {QStringLiteral("描述"), 300}},
-                          false,
-                          {},
-                          [this] { ++editDialogsMade; return new TTestEditGroup(this, ListView(2)); },
-                          [](const QString &key) { return "delete from workgroup where GROUPNAME=" + desk::Quoted(key); }}})
+        : TManagerFrame(
+              {QStringLiteral("测试管理"), 70},
+              {{QStringLiteral("类型"),
+                {{QStringLiteral("类型编号"), 80}, {QStringLiteral("类型名"), 200}},
+                false,
+                [] {
+                    ++newDialogsMade;
+                    return new TTestNewType;
+                },
+                [this] {
+                    ++editDialogsMade;
+                    return new TTestEditType(this, ListView(1));
+                },
+                [](const QString &key) { return "Delete from SmsType where TYPEID=" + desk::Quoted(key); }},
+               {QStringLiteral("组"),
+                {{QStringLiteral("组名"), 100}, {QStringLiteral("描述"), 300}},
+                false,
+                {},
+                [this] {
+                    ++editDialogsMade;
+                    return new TTestEditGroup(this, ListView(2));
+                },
+                [](const QString &key) { return "delete from workgroup where GROUPNAME=" + desk::Quoted(key); }}})
     {
         FormCreate();
     }

@@ -4,10 +4,10 @@
 // send in progress. Real time throughout (the program takes no settings).
 #include "XDisplay.h"
 
+#include "codec/Gbk.h"
+#include "codec/PDUs.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
-#include "codec/PDUs.h"
-#include "codec/Gbk.h"
 #include "platform/text/Profile.h"
 #include "support/ColumnValues.h"
 #include "support/ModemSim.h"
@@ -16,8 +16,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QTcpSocket>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
@@ -102,8 +102,7 @@ TEST(DeskEndToEnd, LoginDispatchTaskReceiveAndCloseDuringASend)
     ASSERT_TRUE(sim.started()) << sim.errorOutput();
     ASSERT_TRUE(profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini"));
 
-    const std::string due =
-        QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
+    const std::string due = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
     {
         Db db;
         db.q.SetSQL("select * from  param where paramid='QM'");
@@ -112,15 +111,15 @@ TEST(DeskEndToEnd, LoginDispatchTaskReceiveAndCloseDuringASend)
         db.q.FieldByName("paramval")->SetAsString("澜星");
         db.q.Post();
         db.q.Close();
-        db.append("sms_tosend", {{"TASKID", "t0"}, {"PHONE", "13912345678"},
-                                 {"MESSAGE", "你好，世界"}, {"SENDFLAG", "未发"}});
+        db.append("sms_tosend",
+                  {{"TASKID", "t0"}, {"PHONE", "13912345678"}, {"MESSAGE", "你好，世界"}, {"SENDFLAG", "未发"}});
         db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
         db.append("client", {{"CLIENTID", "李四"}, {"CONTACT", "13800000002"}});
         db.append("cgroup", {{"GROUPNAME", "同事"}});
         db.append("client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "同事"}});
         db.append("client_cgroup", {{"CLIENTID", "李四"}, {"GROUPNAME", "同事"}});
-        db.append("task", {{"TASKID", "T1"}, {"TASKNAME", "通知"}, {"MESSAGE", "开会"},
-                           {"EXETIME", due}, {"STATE", "未执行"}});
+        db.append("task",
+                  {{"TASKID", "T1"}, {"TASKNAME", "通知"}, {"MESSAGE", "开会"}, {"EXETIME", due}, {"STATE", "未执行"}});
         db.append("task_client", {{"TASKID", "T1"}, {"CLIENTID", "张三"}});
         db.append("task_cgroup", {{"TASKID", "T1"}, {"GROUPNAME", "同事"}});
     }
@@ -153,29 +152,21 @@ TEST(DeskEndToEnd, LoginDispatchTaskReceiveAndCloseDuringASend)
 
     // A queued row reaches the modem with the signature, to "86" + number.
     EXPECT_TRUE(eventually([&] { return wasSent(sim, "+8613912345678", "你好，世界[澜星]"); }));
-    EXPECT_EQ(column("select * from sms_tosend where taskid='t0'", "SENDFLAG"),
-              std::vector<std::string>{"已发"});
+    EXPECT_EQ(column("select * from sms_tosend where taskid='t0'", "SENDFLAG"), std::vector<std::string>{"已发"});
 
     // The due task: its named contact first, then its group's members,
     // duplicates kept; the task is marked.
-    EXPECT_TRUE(eventually([&] {
-        return column("select * from task where taskid='T1'", "STATE") ==
-               std::vector<std::string>{"已执行"};
-    }));
-    EXPECT_TRUE(eventually([&] {
-        return column("select * from sms_tosend where taskid='T1'", "PHONE").size() == 3;
-    }));
+    EXPECT_TRUE(eventually(
+        [&] { return column("select * from task where taskid='T1'", "STATE") == std::vector<std::string>{"已执行"}; }));
+    EXPECT_TRUE(eventually([&] { return column("select * from sms_tosend where taskid='T1'", "PHONE").size() == 3; }));
     EXPECT_EQ(column("select * from sms_tosend where taskid='T1'", "PHONE"),
               (std::vector<std::string>{"13800000001", "13800000001", "13800000002"}));
     EXPECT_TRUE(eventually([&] { return wasSent(sim, "+8613800000002", "开会[澜星]"); }));
 
     // An incoming SMS ("你好" from +8613513254678) lands in sms_toread.
-    ASSERT_EQ(sim.control("sms 0891683108200105F0040D91683115234576F8000821503041709023044F60597D")
-                  .rfind("OK", 0), 0u);
-    EXPECT_TRUE(eventually([&] {
-        return column("select * from sms_toread", "PHONE") ==
-               std::vector<std::string>{"13513254678"};
-    }));
+    ASSERT_EQ(sim.control("sms 0891683108200105F0040D91683115234576F8000821503041709023044F60597D").rfind("OK", 0), 0u);
+    EXPECT_TRUE(eventually(
+        [&] { return column("select * from sms_toread", "PHONE") == std::vector<std::string>{"13513254678"}; }));
     EXPECT_EQ(column("select * from sms_toread", "MESSAGE"), std::vector<std::string>{"你好 "});
     EXPECT_EQ(column("select * from sms_toread", "READFLAG"), std::vector<std::string>{"未读"});
 

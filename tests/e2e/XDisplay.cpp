@@ -37,8 +37,8 @@ std::string titleOf(Display *d, Window w)
     unsigned long count, after;
     unsigned char *data = nullptr;
     std::string title;
-    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after,
-                           &data) == Success && data) {
+    if (XGetWindowProperty(d, w, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+        data) {
         title.assign(reinterpret_cast<char *>(data), count);
         XFree(data);
         return title;
@@ -84,8 +84,8 @@ XDisplay::XDisplay()
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24",
-               "-nolisten", "tcp", static_cast<char *>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp",
+               static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -21,7 +21,7 @@ TEST_F(CmppProtocolTest, QueryWithNothingReceivedIsZeroAndReadIsEmpty)
     EXPECT_EQ(client.ask("DavoRodu:QUERY", 1), "0");
     EXPECT_EQ(client.ask("DavoRodu:READ", 5), "EMPTY");
     settle(port());
-    EXPECT_EQ(client.pending(), "");  // bare replies: no terminator follows
+    EXPECT_EQ(client.pending(), ""); // bare replies: no terminator follows
 }
 
 TEST_F(CmppProtocolTest, ReadTakesTheOldestFirstAndQueryCountsWhatIsLeft)
@@ -56,8 +56,9 @@ TEST_F(CmppProtocolTest, ChunksThatAreNotCommandsGetNoReplyAndChangeNothing)
     BoxScript boxes;
     receive(kFirstDeliver);
     const std::vector<std::string> chunks = {
-        "davorodu:READ", " DavoRodu:READ", "DavoRodu: READ", "DavoRodu:read", "DavoRodu:HELLO",
-        "DavoRodu:", "DavoRodu", "READ", std::string("\0\xff\xfe DavoRodu:READ", 17),
+        "davorodu:READ", " DavoRodu:READ", "DavoRodu: READ",
+        "DavoRodu:read", "DavoRodu:HELLO", "DavoRodu:",
+        "DavoRodu",      "READ",           std::string("\0\xff\xfe DavoRodu:READ", 17),
     };
     for (const std::string &chunk : chunks) {
         SCOPED_TRACE(chunk);
@@ -90,8 +91,8 @@ TEST_F(CmppProtocolTest, CmdHidesOnOneShowsOnTwoAndIsNeverAnswered)
 TEST_F(CmppProtocolTest, CmdWithoutAnIndexDigitIsIgnoredWithoutABox)
 {
     BoxScript boxes;
-    for (const std::string chunk : {"DavoRodu:CMD", "DavoRodu:CMD INDEX:x", "DavoRodu:CMD INDEX:",
-                                    "DavoRodu:CMD INDEX: 1", "DavoRodu:CMDINDEX1"}) {
+    for (const std::string chunk : {"DavoRodu:CMD", "DavoRodu:CMD INDEX:x",
+                                    "DavoRodu:CMD INDEX:", "DavoRodu:CMD INDEX: 1", "DavoRodu:CMDINDEX1"}) {
         SCOPED_TRACE(chunk);
         TcpClient client(port());
         client.send(chunk);

@@ -22,7 +22,7 @@ protected:
         TcpClient client(port());
         client.send(chunk);
         settle(port());
-        EXPECT_EQ(client.pending(), "");  // SEND is never answered
+        EXPECT_EQ(client.pending(), ""); // SEND is never answered
     }
 };
 
@@ -49,7 +49,7 @@ TEST_F(CmppSendTest, FieldsAreTrimmedOfBlanksAndControlCharacters)
 
 TEST_F(CmppSendTest, TextIsCutInto140BytePiecesAfterTheFirst160Bytes)
 {
-    const std::string han = "汉";  // two bytes in GBK
+    const std::string han = "汉"; // two bytes in GBK
     struct Case {
         const char *name;
         std::string text;
@@ -91,9 +91,9 @@ TEST_F(CmppSendTest, AnEmptyTextAddsARowAndQueuesNothing)
 
 TEST_F(CmppSendTest, ASendWithoutAllThreeFieldsInOrderIsIgnored)
 {
-    for (const std::string chunk : {"DavoRodu:SEND DA:13912345678 UD:hi", "DavoRodu:SEND SCA:1 DA:13912345678",
-                                    "DavoRodu:SEND SCA:1 UD:hi", "DavoRodu:SEND UD:hi DA:139 SCA:1",
-                                    "DavoRodu:SEND DA:139 SCA:1 UD:hi", "DavoRodu:SEND"}) {
+    for (const std::string chunk :
+         {"DavoRodu:SEND DA:13912345678 UD:hi", "DavoRodu:SEND SCA:1 DA:13912345678", "DavoRodu:SEND SCA:1 UD:hi",
+          "DavoRodu:SEND UD:hi DA:139 SCA:1", "DavoRodu:SEND DA:139 SCA:1 UD:hi", "DavoRodu:SEND"}) {
         SCOPED_TRACE(chunk);
         send(chunk);
     }
@@ -116,7 +116,7 @@ TEST_F(CmppSendTest, SendSmsSplitsLongTextsIntoMessagesOfSeventyUnits)
     link.SendSMS("13800100500", "13912345678", "");
     ASSERT_EQ(queued().size(), 1u);
     EXPECT_EQ(readSubmit(queued()[0]).udl, 0);
-    EXPECT_TRUE(reports.sent.empty());  // the send path itself shows nothing
+    EXPECT_TRUE(reports.sent.empty()); // the send path itself shows nothing
 }
 
 } // namespace

@@ -24,7 +24,7 @@ TEST_F(ControllersTest, NoticeSelectsTheNamedStorageAndQueuesItsIndex)
     EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
     EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->CmtiCtr.get());
 
-    feed("+CMTI: \"SM\"/\"ME\",123\r\n");  // "ME" wins; three digits read as two
+    feed("+CMTI: \"SM\"/\"ME\",123\r\n"); // "ME" wins; three digits read as two
     EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
     EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), (std::deque<std::string>{"3", "12"}));
     feed("OK\r\n");
@@ -77,7 +77,7 @@ TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSame)
     feed("AT+CMGR=2\r\r\nOK\r\n");
     EXPECT_EQ(written(10), "AT+CMGD=2\r");
     EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
-    feed("AT+CMGD=2\r\r\n+CMS ERROR: 321\r\n");  // passed over
+    feed("AT+CMGD=2\r\r\n+CMS ERROR: 321\r\n"); // passed over
     EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
     feed("OK\r\n");
     EXPECT_TRUE(channel.IsIdle());
@@ -98,7 +98,7 @@ TEST_F(ControllersTest, MessageThatCannotBeStoredStaysInTheModem)
     startRead(1);
     feed("+CMGR: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
     EXPECT_TRUE(channel.IsIdle());
-    EXPECT_EQ(writtenNow(), "");  // no AT+CMGD
+    EXPECT_EQ(writtenNow(), ""); // no AT+CMGD
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败，未从短信模块中删除(序号1)"); }));
     // Still shown, listed and logged.
     EXPECT_EQ(reports.rows.size(), 1u);
@@ -123,12 +123,13 @@ TEST(PhoneBookEntry, NumberAndNameFromTheCollectedReply)
         TCpbrCtr::ParseEntry("AT+CPBR=1\rAT+CPBR=1" + entry, number, name);
         return std::make_pair(number, name);
     };
-    EXPECT_EQ(parse("+CPBR: 1,\"+8613800138000\",145,\"5F204E09\""), std::make_pair(std::string("+8613800138000"), std::string("张三")));
+    EXPECT_EQ(parse("+CPBR: 1,\"+8613800138000\",145,\"5F204E09\""),
+              std::make_pair(std::string("+8613800138000"), std::string("张三")));
     // Eight characters: the first seven.
     EXPECT_EQ(parse("+CPBR: 2,\"10086\",129,\"00410042004300440045004600470048\"").second, "ABCDEFG");
     EXPECT_EQ(parse("+CPBR: 3,\"10086\",129,\"\"").second, "");
-    EXPECT_EQ(parse("+CPBR: 4,\"10086\",129,\"0041004\"").second, "A");  // odd last octet dropped
-    EXPECT_EQ(parse("+CPBR: 5,\"10086\",129,\"0041").second, "");  // no closing quote
+    EXPECT_EQ(parse("+CPBR: 4,\"10086\",129,\"0041004\"").second, "A"); // odd last octet dropped
+    EXPECT_EQ(parse("+CPBR: 5,\"10086\",129,\"0041").second, "");       // no closing quote
     // A name that is not hex is taken as the text it is.
     EXPECT_EQ(parse("+CPBR: 6,\"13912345678\",129,\"Li Lei Han\"").second, "Li Lei ");
 }
@@ -136,7 +137,7 @@ TEST(PhoneBookEntry, NumberAndNameFromTheCollectedReply)
 TEST(ReceivedPhone, SenderWithoutTheCountryCode)
 {
     EXPECT_EQ(TSMSRecvCtr::PhoneOf("+8613912345678"), "13912345678");
-    EXPECT_EQ(TSMSRecvCtr::PhoneOf("+86139123456789999"), "139123456789");  // at most twelve
+    EXPECT_EQ(TSMSRecvCtr::PhoneOf("+86139123456789999"), "139123456789"); // at most twelve
     EXPECT_EQ(TSMSRecvCtr::PhoneOf("10086"), "10086");
     EXPECT_EQ(TSMSRecvCtr::PhoneOf("8613912345678"), "8613912345678");
 }

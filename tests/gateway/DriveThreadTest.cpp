@@ -9,7 +9,7 @@ namespace {
 TEST(DriveThreadTest, StopEndsASearchThatFindsNoModem)
 {
     WorkDir dir;
-    PtyPair pty;  // nobody answers
+    PtyPair pty; // nobody answers
     RecordingReports reports;
     engineclock::setScale(0.1);
     resetEngineGlobals();
@@ -48,8 +48,8 @@ TEST(EngineReportsTest, OtherThreadsReportInOrderOnTheMainThreadUntilWithdrawn)
         engine::deviceState("busy");
         engine::logLine("two");
     }).join();
-    EXPECT_TRUE(reports.log.empty());  // not yet applied: queued for the main thread
-    engine::logLine("three");          // the main thread's own report runs the queue first
+    EXPECT_TRUE(reports.log.empty()); // not yet applied: queued for the main thread
+    engine::logLine("three");         // the main thread's own report runs the queue first
     EXPECT_EQ(reports.log, (std::vector<std::string>{"one", "two", "three"}));
     EXPECT_EQ(reports.device, std::vector<std::string>{"busy"});
 

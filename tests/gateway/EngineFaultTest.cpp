@@ -23,7 +23,7 @@ protected:
 
 TEST_F(EngineFaultTest, SilentModemIsSearchedAgainAfterThirtyTicks)
 {
-    ASSERT_EQ(sim.control("mute 1"), "OK");  // the next keep-alive gets nothing
+    ASSERT_EQ(sim.control("mute 1"), "OK"); // the next keep-alive gets nothing
     ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 2; }, 30000)) << sim.log();
     EXPECT_EQ(std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备..."), 2);
     stillReceives(1);
@@ -43,9 +43,9 @@ TEST_F(EngineFaultTest, DeviceDroppedAndBackIsFoundAgain)
 {
     ASSERT_EQ(sim.control("drop"), "OK");
     // The search starts and finds nothing while the device is away.
-    ASSERT_TRUE(waitUntil([&] {
-        return std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备...") == 2;
-    }, 30000)) << sim.log();
+    ASSERT_TRUE(waitUntil(
+        [&] { return std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备...") == 2; }, 30000))
+        << sim.log();
     QTest::qWait(500);
     EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1);
     ASSERT_EQ(sim.control("back"), "OK");

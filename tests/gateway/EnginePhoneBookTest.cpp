@@ -24,7 +24,9 @@ std::string manyContacts()
 
 class PhoneBookTest : public EngineTest {
 protected:
-    explicit PhoneBookTest(std::string scenario = kBookScenario) : EngineTest(ModemSim::Options{std::move(scenario), 0}) {}
+    explicit PhoneBookTest(std::string scenario = kBookScenario) : EngineTest(ModemSim::Options{std::move(scenario), 0})
+    {
+    }
     void SetUp() override
     {
         EngineTest::SetUp();
@@ -50,15 +52,15 @@ TEST_F(PhoneBookTest, EntriesBecomeContactsInThePhoneBookGroupUpToTheFirstEmptyI
     }
     import();
     EXPECT_EQ(commandsStarting("AT+CPBR="),
-              (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3", "AT+CPBR=4", "AT+CPBR=5",
-                                        "AT+CPBR=6", "AT+CPBR=7"}));
+              (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3", "AT+CPBR=4", "AT+CPBR=5", "AT+CPBR=6",
+                                        "AT+CPBR=7"}));
     // An existing key only gets its number.
     EXPECT_EQ(contactOf("MB_张三"), "+8613800138000");
     EXPECT_EQ(column("select * from client where CLIENTID='MB_张三'", "NAME"), std::vector<std::string>{"老张"});
     EXPECT_EQ(contactOf("MB_"), "10086");
     EXPECT_EQ(contactOf("MB_NOT HEX"), "13912345678");
     EXPECT_EQ(contactOf("MB_一二三四五六七"), "13700000000");
-    EXPECT_EQ(contactOf("MB_ABCDEFG"), "222");  // the second of the same seven updates the first
+    EXPECT_EQ(contactOf("MB_ABCDEFG"), "222"); // the second of the same seven updates the first
     EXPECT_EQ(column("select * from client_cgroup where GROUPNAME='手机电话本' order by CLIENTID", "CLIENTID"),
               (std::vector<std::string>{"MB_", "MB_ABCDEFG", "MB_NOT HEX", "MB_一二三四五六七"}));
 }

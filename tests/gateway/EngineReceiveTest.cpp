@@ -78,7 +78,7 @@ TEST_F(EngineReceiveTest, MessageNotStoredInTheDatabaseStaysInTheModem)
     ASSERT_EQ(sim.control("sms 0891683108200105F0040D91683115234576F8000821503041709023044F60597D"), "OK SM 1");
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败"); })) << sim.log();
     ASSERT_TRUE(waitUntil([&] { return channel->IsIdle(); }));
-    EXPECT_EQ(commandsStarting("AT+CMGD").size(), 5u);  // only the start-up deletes
+    EXPECT_EQ(commandsStarting("AT+CMGD").size(), 5u); // only the start-up deletes
     EXPECT_EQ(sim.control("show SM"), "OK 1 30 1:1");
     DataModule1 = dm.get();
 }

@@ -17,7 +17,10 @@ protected:
         EngineTest::SetUp();
         waitSettled();
     }
-    bool queueEmpties() { return waitUntil([&] { return sendQueueSize() == 0 && channel->IsIdle(); }, 30000); }
+    bool queueEmpties()
+    {
+        return waitUntil([&] { return sendQueueSize() == 0 && channel->IsIdle(); }, 30000);
+    }
 };
 
 TEST_F(EngineSendTest, PduOnTheWireCarriesTheNumberWith86AndTheText)
@@ -73,7 +76,7 @@ TEST_F(EngineSendTest, ErrorToTheLengthCommandWaitsForTheBusyLimitAndTheSearch)
     queueSend("13912345678", "你好");
     ASSERT_TRUE(queueEmpties()) << sim.log();
     EXPECT_EQ(reports.count("消息发送失败，请检查SIM卡是否插好"), 1);
-    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 2);  // searched again after the busy limit
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 2); // searched again after the busy limit
     ASSERT_EQ(sim.pdus().size(), 1u);
     EXPECT_EQ(sim.pdus()[0].outcome, "sent");
 }
@@ -84,7 +87,7 @@ TEST_F(EngineSendTest, NoticeDuringASendTakesOverAndTheMessageIsSentAgain)
     queueSend("13912345678", "你好");
     // (The simulator's own waits would block the deliveries of the main thread.)
     ASSERT_TRUE(waitUntil([&] { return sim.log().find("result held") != std::string::npos; })) << sim.log();
-    ASSERT_EQ(sim.control("raw 0D0A2B434D54493A2022534D222C370D0A"), "OK");  // +CMTI: "SM",7
+    ASSERT_EQ(sim.control("raw 0D0A2B434D54493A2022534D222C370D0A"), "OK"); // +CMTI: "SM",7
     ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->Current == ctr->CmtiCtr.get(); }); }));
     ASSERT_EQ(sim.control("release"), "OK");
     ASSERT_TRUE(queueEmpties()) << sim.log();

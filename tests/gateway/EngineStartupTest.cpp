@@ -33,10 +33,8 @@ TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFi
         if (c != "AT")
             order.push_back(c);
     const std::vector<std::string> expected = {
-        "AT+CNMI=1,1", "AT+CMGF=0", "AT+GSN",
-        "AT+CMGR=1",   "AT+CMGD=1", "AT+CMGR=2", "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3",
-        "AT+CMGR=4",   "AT+CMGD=4", "AT+CMGR=5", "AT+CMGD=5",
-        "ATDT13700000000;", "AT+CMGS=19"};
+        "AT+CNMI=1,1", "AT+CMGF=0", "AT+GSN",    "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",        "AT+CMGD=2", "AT+CMGR=3",
+        "AT+CMGD=3",   "AT+CMGR=4", "AT+CMGD=4", "AT+CMGR=5", "AT+CMGD=5", "ATDT13700000000;", "AT+CMGS=19"};
     EXPECT_EQ(order, expected) << sim.log();
 
     EXPECT_EQ(column("select * from sms_toread order by MESSAGE", "PHONE"),

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "GatewayCommon.h"
+#include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
 #include "gateway/smsclasses.h"
-#include "codec/Gbk.h"
 #include "platform/text/Profile.h"
 #include "support/ColumnValues.h"
 #include "support/ModemSim.h"
@@ -141,14 +141,20 @@ protected:
     {
         return locked([&] { return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr; });
     }
-    void waitSettled() { ASSERT_TRUE(waitUntil([&] { return settled(); })) << sim.log(); }
+    void waitSettled()
+    {
+        ASSERT_TRUE(waitUntil([&] { return settled(); })) << sim.log();
+    }
 
     // Queues a message as the send path does.
     void queueSend(const std::string &da, const std::string &text, const std::string &sca = "13800210500")
     {
         channel->QueueSend(TEasyLinkCtr::MakeSendPdu(sca, da, text));
     }
-    int sendQueueSize() { return locked([&] { return static_cast<int>(channel->SendQueue.size()); }); }
+    int sendQueueSize()
+    {
+        return locked([&] { return static_cast<int>(channel->SendQueue.size()); });
+    }
 
     // Rows of a query on a query object of the test's own.
     std::vector<std::string> column(const std::string &sql, const char *field)

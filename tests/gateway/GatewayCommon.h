@@ -62,7 +62,8 @@ public:
     int count(const std::string &line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
     bool logHas(const std::string &part) const
     {
-        return std::any_of(log.begin(), log.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; });
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string &l) { return l.find(part) != std::string::npos; });
     }
 
     std::vector<std::string> log, device, port;

@@ -1,8 +1,8 @@
 #include "GatewayFixture.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QString>
-#include <QCoreApplication>
 #include <utility>
 
 namespace {
@@ -14,8 +14,7 @@ public:
     void SetUp() override { TCMPPSet::ListenOn = {QHostAddress(QHostAddress::LocalHost), 0}; }
 };
 
-[[maybe_unused]] ::testing::Environment *const kLoopback =
-    ::testing::AddGlobalTestEnvironment(new LoopbackCommandPort);
+[[maybe_unused]] ::testing::Environment *const kLoopback = ::testing::AddGlobalTestEnvironment(new LoopbackCommandPort);
 
 } // namespace
 
@@ -43,7 +42,12 @@ void TcpClient::pull()
 std::string TcpClient::ask(const std::string &cmd, std::size_t length)
 {
     send(cmd);
-    if (!QTest::qWaitFor([&] { pull(); return got_.size() >= length; }, 5000))
+    if (!QTest::qWaitFor(
+            [&] {
+                pull();
+                return got_.size() >= length;
+            },
+            5000))
         return {};
     std::string reply = got_.substr(0, length);
     got_.erase(0, length);
@@ -68,7 +72,9 @@ void settle(quint16 port)
 
 SubmitFields readSubmit(const std::string &hex)
 {
-    auto octet = [&](std::size_t i) { return i * 2 + 2 <= hex.size() ? std::stoi(hex.substr(i * 2, 2), nullptr, 16) : 0; };
+    auto octet = [&](std::size_t i) {
+        return i * 2 + 2 <= hex.size() ? std::stoi(hex.substr(i * 2, 2), nullptr, 16) : 0;
+    };
     auto digits = [&](std::size_t first, std::size_t count) {
         std::string out;
         for (std::size_t i = 0; i < count; ++i) {

@@ -5,8 +5,8 @@
 // the engine's codec.
 
 #include "GatewayCommon.h"
-#include "gateway/smsclasses.h"
 #include "codec/Gbk.h"
+#include "gateway/smsclasses.h"
 #include "platform/text/Profile.h"
 #include "support/WorkDir.h"
 
@@ -47,16 +47,16 @@ void settle(quint16 port);
 // The fields of an SMS-SUBMIT as the send path writes it, read from its hex
 // by the layout alone.
 struct SubmitFields {
-    std::string sca;   // digits, "86" first
-    std::string da;    // digits
-    std::string text;  // the UCS-2 user data as UTF-8
+    std::string sca;  // digits, "86" first
+    std::string da;   // digits
+    std::string text; // the UCS-2 user data as UTF-8
     int udl = -1;
 };
 SubmitFields readSubmit(const std::string &hex);
 
 // Channel 1 as the tests see it; each takes the engine lock.
-void receive(TSMSChannel &channel, const std::string &hex);  // decoded into RecvList
-std::vector<std::string> queuedHex(TSMSChannel &channel);    // SendQueue encoded, head first
+void receive(TSMSChannel &channel, const std::string &hex); // decoded into RecvList
+std::vector<std::string> queuedHex(TSMSChannel &channel);   // SendQueue encoded, head first
 int receivedCount(TSMSChannel &channel);
 
 // A gateway built in a fresh work folder whose port does not exist, with a
@@ -69,7 +69,7 @@ protected:
     quint16 port() const { return gateway->CMPPSet->Port(); }
     void receive(const std::string &hex) { ::receive(*channel, hex); }
     std::vector<std::string> queued() { return queuedHex(*channel); }
-    std::vector<std::string> queuedTexts();  // each queued message's text
+    std::vector<std::string> queuedTexts(); // each queued message's text
     void clearQueue();
     int received() { return receivedCount(*channel); }
 

@@ -41,7 +41,7 @@ TEST_F(GatewayWindowTest, TheFirstActivationStartsTheEngineOnceAndLaterOnesNothi
     activate(window);
     EXPECT_EQ(Gateway, gateway);
     EXPECT_EQ(DriveThread, drive);
-    EXPECT_EQ(received(), 1);  // nothing reloaded
+    EXPECT_EQ(received(), 1); // nothing reloaded
     EXPECT_TRUE(boxes.seen().empty());
 }
 
@@ -78,7 +78,7 @@ TEST_F(GatewayWindowTest, N7WritesAndEndsTheEventLoopOnlyForANewPort)
     boxes.cancel();
     EXPECT_EQ(runInLoop([&] { window->N7Click(); }), 7);
     EXPECT_EQ(dir.read("smsset.ini"), before);
-    ASSERT_EQ(boxes.seen().size(), 2u);  // the two input boxes, no message
+    ASSERT_EQ(boxes.seen().size(), 2u); // the two input boxes, no message
     EXPECT_EQ(boxes.seen()[0].caption, QStringLiteral("串口设置"));
     EXPECT_EQ(boxes.seen()[0].text, QStringLiteral("请输入串口名称"));
     EXPECT_EQ(boxes.seen()[0].value.toStdString(), dir.file("nomodem"));
@@ -98,7 +98,7 @@ TEST_F(GatewayWindowTest, AClickOnAListRowPutsItsNumberWithoutPlus86IntoTheNumbe
     window->SentRow("13811112222", "hi", "now");
     window->MaskEdit1->setText("13000000000");
 
-    window->ListView2Click();  // nothing selected yet
+    window->ListView2Click(); // nothing selected yet
     EXPECT_EQ(window->MaskEdit1->text(), QStringLiteral("13000000000"));
 
     QTreeWidgetItem *row = window->ListView2->topLevelItem(0);

@@ -16,7 +16,10 @@ protected:
         EngineLock lock;
         ctr->Current = &probe;
     }
-    std::vector<std::string> lines() { return locked([&] { return probe.lines; }); }
+    std::vector<std::string> lines()
+    {
+        return locked([&] { return probe.lines; });
+    }
     bool linesReach(std::size_t n)
     {
         return waitUntil([&] { return lines().size() >= n; }, 5000);
@@ -28,8 +31,7 @@ protected:
 const std::string kReadReply = "AT+CMGR=1\r\r\n+CMGR: 0,,24\r\n"
                                "0891683108200105F0040D91683115234576F8000821503041709023044F60597D\r\n\r\nOK\r\n";
 const std::vector<std::string> kReadLines = {
-    "AT+CMGR=1", "+CMGR: 0,,24",
-    "0891683108200105F0040D91683115234576F8000821503041709023044F60597D", "", "OK"};
+    "AT+CMGR=1", "+CMGR: 0,,24", "0891683108200105F0040D91683115234576F8000821503041709023044F60597D", "", "OK"};
 
 TEST_F(LineBuilderTest, ReplyInOneChunkAndByteByByteGiveTheSameLines)
 {
@@ -37,7 +39,10 @@ TEST_F(LineBuilderTest, ReplyInOneChunkAndByteByByteGiveTheSameLines)
     ASSERT_TRUE(linesReach(kReadLines.size()));
     EXPECT_EQ(lines(), kReadLines);
 
-    locked([&] { probe.lines.clear(); return 0; });
+    locked([&] {
+        probe.lines.clear();
+        return 0;
+    });
     for (char c : kReadReply) {
         pty.write(std::string(1, c));
         QTest::qWait(1);
@@ -96,7 +101,10 @@ TEST_F(LineBuilderTest, NoticeTakesOverTheRunningExchangeAndItsLaterReplies)
 
 TEST_F(LineBuilderTest, WithNothingRunningLinesAreDropped)
 {
-    locked([&] { ctr->Current = nullptr; return 0; });
+    locked([&] {
+        ctr->Current = nullptr;
+        return 0;
+    });
     feed("OK\r\nERROR\r\n");
     EXPECT_TRUE(lines().empty());
     EXPECT_TRUE(channel.IsIdle());
@@ -108,7 +116,7 @@ TEST_F(LineBuilderTest, TypedLineIsHandledAsAModemLineAndNotWritten)
     QTest::keyClicks(channel.CmdEdit, "+CMTI: \"ME\",12");
     QTest::keyClick(channel.CmdEdit, Qt::Key_Return);
 
-    EXPECT_EQ(writtenNow(), "AT+CPMS=\"ME\"\r");  // the notice's command, not the typed line
+    EXPECT_EQ(writtenNow(), "AT+CPMS=\"ME\"\r"); // the notice's command, not the typed line
     EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"12"});
     EXPECT_TRUE(channel.CmdEdit->text().isEmpty());
     ASSERT_TRUE(waitUntil([&] { return monitorText().find("AT+CPMS") != std::string::npos; }, 2000));

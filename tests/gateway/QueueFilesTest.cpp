@@ -10,7 +10,7 @@ namespace {
 
 using QueueFilesTest = GatewayWindowTest;
 
-const std::string kSecondSubmit = "0891683108200105F011000D91683119325476F80008A8024E8C";  // "二"
+const std::string kSecondSubmit = "0891683108200105F011000D91683119325476F80008A8024E8C"; // "二"
 
 TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAfresh)
 {
@@ -22,7 +22,7 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
     window->ReceivedRow("x", "y", "z");
     receive(*channel(), kFirstDeliver);
 
-    EngineEnd();  // the program end: the window goes, the files are written
+    EngineEnd(); // the program end: the window goes, the files are written
     EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n" + kSecondSubmit + "\r\n");
     EXPECT_EQ(dir.read("ReadBuf.TXT"), kFirstDeliver + "\r\n");
 
@@ -51,7 +51,7 @@ TEST_F(QueueFilesTest, ABlankLineInReadBufIsAnEmptyMessageThatReadReturns)
 
 TEST_F(QueueFilesTest, AMissingFileIsAnEmptyQueueWithoutABoxAndTheOtherStillLoads)
 {
-    dir.write("SendBuf.TXT", kHelloPdu + "\n" + kSecondSubmit);  // LF ends and no last line end read too
+    dir.write("SendBuf.TXT", kHelloPdu + "\n" + kSecondSubmit); // LF ends and no last line end read too
     open();
     EXPECT_EQ(received(), 0);
     EXPECT_EQ(queued().size(), 2u);

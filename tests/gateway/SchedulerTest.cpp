@@ -12,8 +12,17 @@ protected:
         for (int i = 0; i < n; ++i)
             channel.Drive();
     }
-    TSMSCtr *current() { return locked([&] { return ctr->Current; }); }
-    void endExchange() { locked([&] { ctr->Current = nullptr; return 0; }); }
+    TSMSCtr *current()
+    {
+        return locked([&] { return ctr->Current; });
+    }
+    void endExchange()
+    {
+        locked([&] {
+            ctr->Current = nullptr;
+            return 0;
+        });
+    }
     void queueSend(const std::string &da, const std::string &text)
     {
         channel.QueueSend(TEasyLinkCtr::MakeSendPdu("13800210500", da, text));
@@ -43,7 +52,7 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
     tick();
     EXPECT_EQ(current(), ctr->CpbrCtr.get());
     EXPECT_EQ(written(11), "AT+CPBR=50\r");
-    EXPECT_EQ(PhoneBookIndex.get(), -1);  // passed 50: the import ends
+    EXPECT_EQ(PhoneBookIndex.get(), -1); // passed 50: the import ends
     endExchange();
 
     tick();
@@ -51,7 +60,8 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
     EXPECT_EQ(written(11), "AT+CMGS=19\r");
     EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 1);
     EXPECT_EQ(locked([&] { return ctr->SendCtr->State; }), 2);
-    ASSERT_TRUE(waitUntil([&] { return reports.logHas("发送消息，中心号:13800210500 手机号:+8613912345678 内容:hi"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return reports.logHas("发送消息，中心号:13800210500 手机号:+8613912345678 内容:hi"); }));
     EXPECT_NE(dir.read("SMSLog.TXT").find("\r\n"), std::string::npos);
 }
 
@@ -74,7 +84,7 @@ TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
     ctr->AddReadIndex(1);
     tick();
     written(10);
-    feed("AT+CMGR=1\r\n");  // replies began
+    feed("AT+CMGR=1\r\n"); // replies began
     EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 0);
     tick(30);
     EXPECT_EQ(current(), ctr->RecvCtr.get());
@@ -121,7 +131,10 @@ TEST_F(SchedulerTest, ClosingStartsNothingAndWritesNoKeepAliveButEndsARunningExc
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_EQ(locked([&] { return ctr->IdleTicks; }), 0);
 
-    locked([&] { ctr->Current = ctr->DelCtr.get(); return 0; });
+    locked([&] {
+        ctr->Current = ctr->DelCtr.get();
+        return 0;
+    });
     tick(31);
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
@@ -134,16 +147,16 @@ TEST_F(SchedulerTest, MessageTriedFourTimesIsDroppedWithALogLine)
         tick();
         ASSERT_EQ(current(), ctr->SendCtr.get());
         written(11);
-        feed("ERROR\r\n");  // to the length command: only the busy limit ends it
+        feed("ERROR\r\n"); // to the length command: only the busy limit ends it
         EXPECT_EQ(current(), ctr->SendCtr.get());
         endExchange();
     }
     tick();
     EXPECT_EQ(current(), nullptr);
     EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
-    EXPECT_EQ(locked([&] { return int(ctr->SendCtr->PDU->Tries); }), 0);  // back on its own PDU
+    EXPECT_EQ(locked([&] { return int(ctr->SendCtr->PDU->Tries); }), 0); // back on its own PDU
     tick();
-    EXPECT_EQ(writtenNow(), "");  // no fifth attempt
+    EXPECT_EQ(writtenNow(), ""); // no fifth attempt
 
     const std::string dropped = "消息四次发送失败，已放弃，手机号:+8613912345678 内容:你好";
     ASSERT_TRUE(waitUntil([&] { return reports.count(dropped) == 1; }));

@@ -95,8 +95,7 @@ TEST(CommLayer, OpenIsExclusiveAndRefusesWhatIsNoSerialDevice)
 
     EXPECT_EQ(CreateFile("/dev/null", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFile("ttyNoSuchDevice", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile("ttyNoSuchDevice", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 

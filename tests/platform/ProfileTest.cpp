@@ -39,12 +39,12 @@ TEST(Profile, ReadsThroughOddSpacingCaseQuotesAndComments)
               "half=\"open\r\n"
               "a line without an equals sign\r\n"
               "SCA=second one ignored\r\n"
-              "[CH1]\n"                       // LF alone ends a line too
+              "[CH1]\n" // LF alone ends a line too
               "ComPort=/dev/ttyUSB0=extra\n"
               "Blank=\n"
               "[Common]\r\n"
               "SCA=from the second COMMON section\r\n"
-              "empty=");                      // no line end at all
+              "empty="); // no line end at all
     EXPECT_EQ(profile::getString("COMMON", "SCA", "", kIni), "+8613800100500");
     EXPECT_EQ(profile::getString("Common", "Sca", "", kIni), "+8613800100500");
     EXPECT_EQ(profile::getString("COMMON", "name", "", kIni), "  quoted  ");

@@ -4,8 +4,8 @@
 #include "support/PtyPair.h"
 
 #include <QTest>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 
 // A component set to a fresh pseudo-terminal whose master side plays the device.
@@ -31,7 +31,4 @@ inline int errorCodeOf(const std::function<void()> &f, std::string *message = nu
 }
 
 // Runs the main thread's event loop until pred holds (at most 5 s).
-inline bool waitFor(const std::function<bool()> &pred)
-{
-    return QTest::qWaitFor(pred, 5000);
-}
+inline bool waitFor(const std::function<bool()> &pred) { return QTest::qWaitFor(pred, 5000); }

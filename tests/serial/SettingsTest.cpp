@@ -159,9 +159,8 @@ TEST_F(SerialTest, EngineSettingsGiveTheExpectedControlBlock)
 
     comm::COMMTIMEOUTS t{};
     ASSERT_TRUE(comm::GetCommTimeouts(comm.Handle(), &t));
-    EXPECT_EQ((std::vector<comm::DWORD>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
-                                        t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
-                                        t.WriteTotalTimeoutConstant}),
+    EXPECT_EQ((std::vector<comm::DWORD>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                                        t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant}),
               (std::vector<comm::DWORD>{100, 20, 20, 20, 20}));
 
     const PtyPair::LineSettings line = pty.lineSettings();
@@ -208,13 +207,13 @@ TEST_F(SerialTest, RefusedBlocksRaiseTheirCodesAndKeepTheNewValue)
     EXPECT_EQ(errorCodeOf([&] { comm.DataControl()->setDataBits(db4); }, &message), 3);
     EXPECT_EQ(message, "Unable to update device control block.");
     EXPECT_EQ(pty.lineSettings().dataBits, 8);
-    EXPECT_EQ(comm.DataControl()->DataBits(), db8);  // live
+    EXPECT_EQ(comm.DataControl()->DataBits(), db8); // live
 
     comm.Timeouts()->setReadInterval(comm::MAXDWORD);
     comm.Timeouts()->setReadMultiplier(comm::MAXDWORD);
     EXPECT_EQ(errorCodeOf([&] { comm.Timeouts()->setReadConstant(comm::MAXDWORD); }, &message), 7);
     EXPECT_EQ(message, "Unable to update Timeouts.");
-    EXPECT_EQ(comm.Timeouts()->ReadConstant(), 1u);  // live
+    EXPECT_EQ(comm.Timeouts()->ReadConstant(), 1u); // live
 
     comm.CloseDevice();
     EXPECT_EQ(comm.DataControl()->DataBits(), db4);

@@ -110,8 +110,7 @@ ModemSim::ModemSim(const Options &options)
     socket_ = folder_ + "/control";
     logFile_ = folder_ + "/modem.log";
 
-    std::vector<std::string> args = {MODEMSIM_PATH, "--link", port_, "--control", socket_,
-                                     "--log", logFile_};
+    std::vector<std::string> args = {MODEMSIM_PATH, "--link", port_, "--control", socket_, "--log", logFile_};
     if (!options.scenario.empty()) {
         std::ofstream(folder_ + "/scenario.txt") << options.scenario;
         args.insert(args.end(), {"--scenario", folder_ + "/scenario.txt"});
@@ -126,16 +125,15 @@ ModemSim::ModemSim(const Options &options)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, (folder_ + "/stderr.txt").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (folder_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     const int rc = posix_spawn(&pid_, MODEMSIM_PATH, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         pid_ = -1;
         return;
     }
-    started_ = waitFor([this] { return fs::is_symlink(port_) || !running(); }) && running() &&
-               fs::is_symlink(port_);
+    started_ = waitFor([this] { return fs::is_symlink(port_) || !running(); }) && running() && fs::is_symlink(port_);
 }
 
 ModemSim::~ModemSim()

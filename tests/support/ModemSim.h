@@ -15,14 +15,14 @@
 class ModemSim {
 public:
     struct Options {
-        std::string scenario;  // text of the scenario file; empty: none
-        unsigned baud = 0;     // answer only at this line speed; 0: at any
+        std::string scenario; // text of the scenario file; empty: none
+        unsigned baud = 0;    // answer only at this line speed; 0: at any
     };
     // One PDU typed after the send prompt, as the log records it.
     struct Pdu {
-        std::string outcome;   // "sent", "rejected", "failed" (a fault) or "cancelled"
-        int length = 0;        // the length given to AT+CMGS
-        std::string text;      // exactly as typed, without the Ctrl-Z
+        std::string outcome; // "sent", "rejected", "failed" (a fault) or "cancelled"
+        int length = 0;      // the length given to AT+CMGS
+        std::string text;    // exactly as typed, without the Ctrl-Z
     };
 
     ModemSim();
@@ -45,10 +45,10 @@ public:
 
     // The whole log, and parts of it picked out:
     std::string log() const;
-    std::vector<std::string> commands() const;  // command lines carried out, in order
-    std::vector<Pdu> pdus() const;              // PDUs typed after the prompt, in order
-    std::string received() const;               // bytes the modem took in (RX)
-    std::string sent() const;                   // bytes the modem wrote to the terminal (TX)
+    std::vector<std::string> commands() const; // command lines carried out, in order
+    std::vector<Pdu> pdus() const;             // PDUs typed after the prompt, in order
+    std::string received() const;              // bytes the modem took in (RX)
+    std::string sent() const;                  // bytes the modem wrote to the terminal (TX)
     // Polls condition until it holds or timeoutMs passes; its last value.
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000) const;
     // Waits until the log holds text.
@@ -67,7 +67,7 @@ private:
     std::string socket_;
     std::string logFile_;
     pid_t pid_ = -1;
-    mutable bool reaped_ = false;  // waitpid has collected the exit
-    mutable int status_ = 0;       // its status then
+    mutable bool reaped_ = false; // waitpid has collected the exit
+    mutable int status_ = 0;      // its status then
     bool started_ = false;
 };

@@ -9,7 +9,7 @@
 // the master never reads EIO while the code under test closes and reopens.
 class PtyPair {
 public:
-    PtyPair();  // throws std::runtime_error when no pty can be made
+    PtyPair(); // throws std::runtime_error when no pty can be made
     ~PtyPair();
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
@@ -33,11 +33,11 @@ public:
     struct LineSettings {
         unsigned baud;
         int dataBits;
-        char parity;  // 'N', 'O', 'E', 'M', 'S'
+        char parity; // 'N', 'O', 'E', 'M', 'S'
         int stopBits;
         bool rtsCts;
-        bool xonOut;  // IXON
-        bool xonIn;   // IXOFF
+        bool xonOut; // IXON
+        bool xonIn;  // IXOFF
     };
     LineSettings lineSettings() const;
     // Sets the line speed from outside the code under test (a standard rate).

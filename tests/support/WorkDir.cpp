@@ -4,22 +4,13 @@
 #include <fstream>
 #include <sstream>
 
-WorkDir::WorkDir() : previous_(QDir::currentPath().toStdString())
-{
-    QDir::setCurrent(dir_.path());
-}
+WorkDir::WorkDir() : previous_(QDir::currentPath().toStdString()) { QDir::setCurrent(dir_.path()); }
 
-WorkDir::~WorkDir()
-{
-    QDir::setCurrent(QString::fromStdString(previous_));
-}
+WorkDir::~WorkDir() { QDir::setCurrent(QString::fromStdString(previous_)); }
 
 std::string WorkDir::path() const { return dir_.path().toStdString(); }
 
-std::string WorkDir::file(const std::string &name) const
-{
-    return path() + "/" + name;
-}
+std::string WorkDir::file(const std::string &name) const { return path() + "/" + name; }
 
 std::string WorkDir::read(const std::string &name) const
 {

@@ -51,8 +51,7 @@ TEST_F(CommandTest, ResetRestoresPowerOnSettings)
     term_->command("ATE0");
     EXPECT_EQ(term_->command("ATZ"), "\r\nOK\r\n");
     EXPECT_EQ(term_->command("AT+CNMI?"), "AT+CNMI?\r\r\n+CNMI: 0,0,0,0,0\r\n\r\nOK\r\n");
-    EXPECT_EQ(term_->command("AT+CPMS?"),
-              "AT+CPMS?\r\r\n+CPMS: \"SM\",1,10,\"SM\",1,10,\"SM\",1,10\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CPMS?"), "AT+CPMS?\r\r\n+CPMS: \"SM\",1,10,\"SM\",1,10,\"SM\",1,10\r\n\r\nOK\r\n");
 }
 
 TEST_F(CommandTest, StoragesAreSeparateAndReadingMarksRead)
@@ -100,15 +99,12 @@ TEST_F(CommandTest, DeleteEmptiesTheIndexOfTheSelectedStorage)
 
 TEST_F(CommandTest, PhoneBookGivesNamesAsHexUcs2)
 {
-    EXPECT_EQ(term_->command("AT+CPBR=1"),
-              "AT+CPBR=1\r\r\n+CPBR: 1,\"+8613800138000\",145,\"5F204E09\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CPBR=1"), "AT+CPBR=1\r\r\n+CPBR: 1,\"+8613800138000\",145,\"5F204E09\"\r\n\r\nOK\r\n");
     EXPECT_EQ(term_->command("AT+CPBR=2"), "AT+CPBR=2\r\r\n+CPBR: 2,\"10086\",129,\"\"\r\n\r\nOK\r\n");
-    EXPECT_EQ(term_->command("AT+CPBR=3"),
-              "AT+CPBR=3\r\r\n+CPBR: 3,\"13912345678\",129,\"NOT HEX\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CPBR=3"), "AT+CPBR=3\r\r\n+CPBR: 3,\"13912345678\",129,\"NOT HEX\"\r\n\r\nOK\r\n");
     EXPECT_EQ(term_->command("AT+CPBR=4"), "AT+CPBR=4\r\r\nOK\r\n");
-    EXPECT_EQ(term_->command("AT+CPBR=2,9"),
-              "AT+CPBR=2,9\r\r\n+CPBR: 2,\"10086\",129,\"\"\r\n"
-              "+CPBR: 3,\"13912345678\",129,\"NOT HEX\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CPBR=2,9"), "AT+CPBR=2,9\r\r\n+CPBR: 2,\"10086\",129,\"\"\r\n"
+                                             "+CPBR: 3,\"13912345678\",129,\"NOT HEX\"\r\n\r\nOK\r\n");
     EXPECT_EQ(term_->command("AT+CPBR=61"), "AT+CPBR=61\r\r\nERROR\r\n");
     EXPECT_EQ(term_->command("AT+CPBR=0"), "AT+CPBR=0\r\r\nERROR\r\n");
 }
@@ -117,8 +113,7 @@ TEST_F(CommandTest, VoiceCallIsDialledListedAndEnded)
 {
     EXPECT_EQ(term_->command("AT+CLCC"), "AT+CLCC\r\r\nOK\r\n");
     EXPECT_EQ(term_->command("ATDT13800138000;"), "ATDT13800138000;\r\r\nOK\r\n");
-    EXPECT_EQ(term_->command("AT+CLCC"),
-              "AT+CLCC\r\r\n+CLCC: 1,0,2,0,0,\"13800138000\",129\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CLCC"), "AT+CLCC\r\r\n+CLCC: 1,0,2,0,0,\"13800138000\",129\r\n\r\nOK\r\n");
     EXPECT_EQ(term_->command("ATDT10086;"), "ATDT10086;\r\r\nERROR\r\n"); // one call at a time
     EXPECT_TRUE(sim_.log().find("EV dial 13800138000") != std::string::npos);
 
@@ -127,8 +122,7 @@ TEST_F(CommandTest, VoiceCallIsDialledListedAndEnded)
     EXPECT_EQ(sim_.control("hangup"), "ERR no call");
 
     EXPECT_EQ(term_->command("ATD+8610086;"), "ATD+8610086;\r\r\nOK\r\n");
-    EXPECT_EQ(term_->command("AT+CLCC"),
-              "AT+CLCC\r\r\n+CLCC: 1,0,2,0,0,\"+8610086\",145\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CLCC"), "AT+CLCC\r\r\n+CLCC: 1,0,2,0,0,\"+8610086\",145\r\n\r\nOK\r\n");
     EXPECT_EQ(term_->command("ATH"), "ATH\r\r\nOK\r\n");
     EXPECT_EQ(term_->command("AT+CLCC"), "AT+CLCC\r\r\nOK\r\n");
 

@@ -64,8 +64,7 @@ TEST_F(DeviceTest, DroppedDeviceHangsUpAndComesBackAtTheSameLinkWithPowerOnState
     Terminal again(sim_.port());
     ASSERT_TRUE(again.isOpen());
     EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n"); // echo on again
-    EXPECT_EQ(again.command("AT+CPMS?"),
-              "AT+CPMS?\r\r\n+CPMS: \"SM\",2,10,\"SM\",2,10,\"SM\",2,10\r\n\r\nOK\r\n");
+    EXPECT_EQ(again.command("AT+CPMS?"), "AT+CPMS?\r\r\n+CPMS: \"SM\",2,10,\"SM\",2,10,\"SM\",2,10\r\n\r\nOK\r\n");
     // The old terminal is still held, so the new pair is another one.
     EXPECT_NE(fs::read_symlink(sim_.port()), before);
 }

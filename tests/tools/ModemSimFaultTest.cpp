@@ -17,8 +17,7 @@ TEST_F(FaultTest, IncomingMessageIsStoredAndAnnouncedAsNewMessageIndicationsAsk)
     EXPECT_EQ(sim_.control("sms " + vectors::kDeliver7bit), "OK SM 3");
     EXPECT_EQ(term_->pending(), "");
     term_->write("AT+CNMI=1,1\r");
-    EXPECT_EQ(term_->readUntil("+CMTI: \"SM\",3\r\n"),
-              "AT+CNMI=1,1\r\r\nOK\r\n\r\n+CMTI: \"SM\",3\r\n");
+    EXPECT_EQ(term_->readUntil("+CMTI: \"SM\",3\r\n"), "AT+CNMI=1,1\r\r\nOK\r\n\r\n+CMTI: \"SM\",3\r\n");
 
     EXPECT_EQ(sim_.control("sms ME " + vectors::kDeliver7bit), "OK ME 1");
     EXPECT_EQ(term_->readUntil("\r\n+CMTI: \"ME\",1\r\n"), "\r\n+CMTI: \"ME\",1\r\n");
@@ -108,8 +107,7 @@ TEST_F(FaultTest, HeldResultComesOnReleaseAfterLinesInjectedMeanwhile)
     ASSERT_TRUE(sim_.waitFor([&] { return sim_.received().find("AT\r") != std::string::npos; }));
 
     EXPECT_EQ(sim_.control("release"), "OK");
-    EXPECT_EQ(term_->readUntil("+CMTI: \"SM\",2\r\n"),
-              "\r\n+CMGS: 1\r\n\r\nOK\r\n\r\n+CMTI: \"SM\",2\r\n");
+    EXPECT_EQ(term_->readUntil("+CMTI: \"SM\",2\r\n"), "\r\n+CMGS: 1\r\n\r\nOK\r\n\r\n+CMTI: \"SM\",2\r\n");
     EXPECT_EQ(term_->command("AT"), "AT\r\r\nOK\r\n");
 }
 

@@ -11,10 +11,8 @@ TEST_F(SendTest, SubmitGetsPromptThenReferenceAndIsLogged)
     term_->write(vectors::kSubmit + "\x1A");
     EXPECT_EQ(term_->readReply(), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
 
-    EXPECT_EQ(submit(12, vectors::kSubmitDefaultCentre),
-              vectors::kSubmitDefaultCentre + "\r\n+CMGS: 2\r\n\r\nOK\r\n");
-    EXPECT_EQ(submit(11, vectors::kSubmitNoValidity),
-              vectors::kSubmitNoValidity + "\r\n+CMGS: 3\r\n\r\nOK\r\n");
+    EXPECT_EQ(submit(12, vectors::kSubmitDefaultCentre), vectors::kSubmitDefaultCentre + "\r\n+CMGS: 2\r\n\r\nOK\r\n");
+    EXPECT_EQ(submit(11, vectors::kSubmitNoValidity), vectors::kSubmitNoValidity + "\r\n+CMGS: 3\r\n\r\nOK\r\n");
 
     const auto pdus = sim_.pdus();
     ASSERT_EQ(pdus.size(), 3u);
@@ -30,8 +28,7 @@ TEST_F(SendTest, LengthMustCountTheTpduWithoutTheCentrePart)
     EXPECT_EQ(submit(16, vectors::kSubmit), vectors::kSubmit + "\r\n+CMS ERROR: 304\r\n");
     EXPECT_EQ(submit(13, vectors::kSubmit), vectors::kSubmit + "\r\n+CMS ERROR: 304\r\n");
     EXPECT_EQ(submit(11, vectors::kSubmit), vectors::kSubmit + "\r\n+CMS ERROR: 304\r\n");
-    EXPECT_EQ(submit(13, vectors::kSubmitDefaultCentre),
-              vectors::kSubmitDefaultCentre + "\r\n+CMS ERROR: 304\r\n");
+    EXPECT_EQ(submit(13, vectors::kSubmitDefaultCentre), vectors::kSubmitDefaultCentre + "\r\n+CMS ERROR: 304\r\n");
     EXPECT_EQ(submit(12, vectors::kSubmit), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
 
     const auto pdus = sim_.pdus();
@@ -48,13 +45,13 @@ TEST_F(SendTest, MalformedPdusAreRejected)
         std::string pdu;
     };
     const Case cases[] = {
-        {12, "039168F51100049168210008A802004"},     // odd number of digits
-        {12, "039168F51100049168210008A80200G1"},    // not hex
-        {11, "039168F51100049168210008A80200"},      // user data shorter than its length
-        {13, "039168F51100049168210008A802004100"},  // an octet after the user data
-        {12, "039168F50400049168210008A8020041"},    // a DELIVER, not a SUBMIT
-        {12, "0C9168F51100049168210008A8020041"},    // centre part longer than the PDU
-        {12, ""},                                    // nothing
+        {12, "039168F51100049168210008A802004"},    // odd number of digits
+        {12, "039168F51100049168210008A80200G1"},   // not hex
+        {11, "039168F51100049168210008A80200"},     // user data shorter than its length
+        {13, "039168F51100049168210008A802004100"}, // an octet after the user data
+        {12, "039168F50400049168210008A8020041"},   // a DELIVER, not a SUBMIT
+        {12, "0C9168F51100049168210008A8020041"},   // centre part longer than the PDU
+        {12, ""},                                   // nothing
     };
     for (const auto &c : cases)
         EXPECT_EQ(submit(c.length, c.pdu), c.pdu + "\r\n+CMS ERROR: 304\r\n") << c.pdu;

@@ -15,11 +15,9 @@ inline const std::string kSubmitDefaultCentre = "001100049168210008A8020041";
 // SMS-SUBMIT without a validity period, 7-bit: TPDU 11 octets.
 inline const std::string kSubmitNoValidity = "000100049168210000020000";
 // SMS-DELIVER "hellohello" (GSM 03.40 example): TPDU 28 octets.
-inline const std::string kDeliver7bit =
-    "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37";
+inline const std::string kDeliver7bit = "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37";
 // SMS-DELIVER, UCS-2 "你好" from +8613513254678: TPDU 24 octets.
-inline const std::string kDeliverUcs2 =
-    "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
+inline const std::string kDeliverUcs2 = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
 } // namespace vectors
 
 inline const char kScenario[] = R"(# storages, phone book and identity for the tests

@@ -37,8 +37,8 @@ bool endsInFinalResult(const std::string &text)
     const std::string body = text.substr(0, text.size() - 2);
     const size_t start = body.rfind("\r\n");
     const std::string last = start == std::string::npos ? body : body.substr(start + 2);
-    return last == "OK" || last == "ERROR" || last == "NO CARRIER" ||
-           last.rfind("+CMS ERROR:", 0) == 0 || last.rfind("+CME ERROR:", 0) == 0;
+    return last == "OK" || last == "ERROR" || last == "NO CARRIER" || last.rfind("+CMS ERROR:", 0) == 0 ||
+           last.rfind("+CME ERROR:", 0) == 0;
 }
 
 Terminal::Terminal(const std::string &path, unsigned baud)
@@ -98,8 +98,8 @@ std::string Terminal::readUntil(const std::string &needle, int timeoutMs)
     std::string got;
     const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got.find(needle) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            limit - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(limit - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !readSome(got, static_cast<int>(left.count())))
             break;
     }
@@ -111,8 +111,8 @@ std::string Terminal::readReply(int timeoutMs)
     std::string got;
     const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!endsInFinalResult(got)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            limit - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(limit - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !readSome(got, static_cast<int>(left.count())))
             break;
     }

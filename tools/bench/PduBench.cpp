@@ -1,7 +1,7 @@
 // Encode and decode speed of the PDU codec: one send per queued message and
 // one decode per received message, plus the queue files reloaded at start.
-#include "gateway/CmppServer.h"
 #include "codec/PDUs.h"
+#include "gateway/CmppServer.h"
 #include "tests/support/PduPieces.h"
 #include "tests/support/Repeat.h"
 
@@ -40,8 +40,7 @@ BENCHMARK(BM_DecodeSendQueueLine);
 
 // A received message of the given coding and user data, decoded and read
 // out as the receive path does.
-void decodeDeliver(benchmark::State &state, const std::string &dcs, const std::string &udl,
-                   const std::string &ud)
+void decodeDeliver(benchmark::State &state, const std::string &dcs, const std::string &udl, const std::string &ud)
 {
     const std::string hex = kCentre + "04" + kNumber + "00" + dcs + kStamp + udl + ud;
     for (auto _ : state) {
@@ -55,10 +54,7 @@ void decodeDeliver(benchmark::State &state, const std::string &dcs, const std::s
 void BM_DecodeUcs2Deliver(benchmark::State &state) { decodeDeliver(state, "08", "8C", repeat("4E2D", 70)); }
 BENCHMARK(BM_DecodeUcs2Deliver);
 
-void BM_DecodeSevenBitDeliver(benchmark::State &state)
-{
-    decodeDeliver(state, "00", "A0", repeat("E8329BFD06", 28));
-}
+void BM_DecodeSevenBitDeliver(benchmark::State &state) { decodeDeliver(state, "00", "A0", repeat("E8329BFD06", 28)); }
 BENCHMARK(BM_DecodeSevenBitDeliver);
 
 // 8-bit text goes through iconv.

@@ -16,9 +16,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <string>
 #include <vector>
 
 namespace {
@@ -41,8 +41,7 @@ struct Times {
     double median = 0, mean = 0, worst = 0;
 };
 
-template <typename F>
-Times measure(F op)
+template <typename F> Times measure(F op)
 {
     std::vector<double> us;
     for (int i = 0; i < Operations; ++i) {
@@ -66,10 +65,11 @@ void fill(long rows)
     // History first, the pending backlog last (the newest rows), as in use.
     const long pending = Operations * 2;
     db.Execute("BEGIN");
-    db.Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" + std::to_string(rows)
-               + ") INSERT INTO sms_tosend (TASKID, PHONE, MESSAGE, SENDFLAG) SELECT '2024-1-1 ' || x,"
-                 " '139' || substr('00000000' || x, -8, 8), '您好，这是第' || x || '条测试短信。',"
-                 " CASE WHEN x > " + std::to_string(rows - pending) + " THEN '未发' ELSE '已发' END FROM c");
+    db.Execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" + std::to_string(rows) +
+               ") INSERT INTO sms_tosend (TASKID, PHONE, MESSAGE, SENDFLAG) SELECT '2024-1-1 ' || x,"
+               " '139' || substr('00000000' || x, -8, 8), '您好，这是第' || x || '条测试短信。',"
+               " CASE WHEN x > " +
+               std::to_string(rows - pending) + " THEN '未发' ELSE '已发' END FROM c");
     db.Execute("COMMIT");
 }
 
@@ -176,7 +176,8 @@ int main(int argc, char **argv)
     const double rb = large.mark.median / small.mark.median;
     const bool ok = ra <= 1.5 && rb <= 1.5;
     const long growth = (large.peakKb - large.baseKb) - (small.peakKb - small.baseKb);
-    std::printf("median ratio %ld/%ld rows: (a) %.2f  (b) %.2f -> %s; peak growth by the operations differs by %ld KiB\n",
-                large.rows, small.rows, ra, rb, ok ? "within 1.5x" : "OVER 1.5x", growth);
+    std::printf(
+        "median ratio %ld/%ld rows: (a) %.2f  (b) %.2f -> %s; peak growth by the operations differs by %ld KiB\n",
+        large.rows, small.rows, ra, rb, ok ? "within 1.5x" : "OVER 1.5x", growth);
     return ok ? 0 : 1;
 }

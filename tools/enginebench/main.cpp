@@ -9,15 +9,15 @@
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
 #include "gateway/smsclasses.h"
-#include "platform/ui/Application.h"
 #include "platform/text/Profile.h"
+#include "platform/ui/Application.h"
 #include "support/ModemSim.h"
 #include "support/WorkDir.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

@@ -7,8 +7,7 @@
 // Stops the run with a message: libFuzzer keeps the input that did it.
 [[noreturn]] inline void fuzzFail(const char *what, std::string_view detail)
 {
-    std::fprintf(stderr, "invariant broken: %s [%.*s]\n", what,
-                 static_cast<int>(detail.size()), detail.data());
+    std::fprintf(stderr, "invariant broken: %s [%.*s]\n", what, static_cast<int>(detail.size()), detail.data());
     std::abort();
 }
 
@@ -20,11 +19,16 @@ inline bool validUtf8(std::string_view s)
     while (i < s.size()) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         std::size_t extra;
-        if (c < 0x80) extra = 0;
-        else if ((c & 0xE0) == 0xC0) extra = 1;
-        else if ((c & 0xF0) == 0xE0) extra = 2;
-        else if ((c & 0xF8) == 0xF0) extra = 3;
-        else return false;
+        if (c < 0x80)
+            extra = 0;
+        else if ((c & 0xE0) == 0xC0)
+            extra = 1;
+        else if ((c & 0xF0) == 0xE0)
+            extra = 2;
+        else if ((c & 0xF8) == 0xF0)
+            extra = 3;
+        else
+            return false;
         if (s.size() - i <= extra)
             return false;
         for (std::size_t k = 1; k <= extra; ++k)

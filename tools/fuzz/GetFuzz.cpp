@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fuzzFail("Text is not the decoded text", hex);
     if (pdu.SCALen > 11 || pdu.OALen > 20 || pdu.UDL > 160)
         fuzzFail("length field past its bound", hex);
-    for (const std::string &s : {pdu.GetSCA(), pdu.GetOA(), pdu.GetUD(), pdu.GetWideUD(),
-                                 pdu.GetSCTS()})
+    for (const std::string &s : {pdu.GetSCA(), pdu.GetOA(), pdu.GetUD(), pdu.GetWideUD(), pdu.GetSCTS()})
         if (!validUtf8(s))
             fuzzFail("invalid UTF-8 out", hex);
 
@@ -29,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     reused.Decode(second);
     TPDUGet fresh;
     fresh.Decode(second);
-    if (reused.GetUD() != fresh.GetUD() || reused.GetSCTS() != fresh.GetSCTS()
-        || reused.GetOA() != fresh.GetOA() || reused.GetSCA() != fresh.GetSCA())
+    if (reused.GetUD() != fresh.GetUD() || reused.GetSCTS() != fresh.GetSCTS() || reused.GetOA() != fresh.GetOA() ||
+        reused.GetSCA() != fresh.GetSCA())
         fuzzFail("state carried over between decodes", hex);
     return 0;
 }

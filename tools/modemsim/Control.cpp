@@ -30,12 +30,10 @@ std::string Sim::control(const std::string &line)
 {
     using Command = std::string (Sim::*)(std::istringstream &);
     static const std::pair<const char *, Command> table[] = {
-        {"sms", &Sim::smsCommand},         {"fail", &Sim::failCommand},
-        {"hold", &Sim::holdCommand},       {"release", &Sim::releaseCommand},
-        {"mute", &Sim::muteCommand},       {"garbage", &Sim::garbageCommand},
-        {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand},
-        {"drop", &Sim::dropCommand},       {"back", &Sim::backCommand},
-        {"hangup", &Sim::hangUpCommand},   {"show", &Sim::showCommand},
+        {"sms", &Sim::smsCommand},         {"fail", &Sim::failCommand},         {"hold", &Sim::holdCommand},
+        {"release", &Sim::releaseCommand}, {"mute", &Sim::muteCommand},         {"garbage", &Sim::garbageCommand},
+        {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand}, {"drop", &Sim::dropCommand},
+        {"back", &Sim::backCommand},       {"hangup", &Sim::hangUpCommand},     {"show", &Sim::showCommand},
     };
     std::istringstream in(line);
     std::string word;
@@ -95,10 +93,7 @@ std::string Sim::holdCommand(std::istringstream &)
     return "OK";
 }
 
-std::string Sim::releaseCommand(std::istringstream &)
-{
-    return modem_.releaseHeld() ? "OK" : "ERR nothing held";
-}
+std::string Sim::releaseCommand(std::istringstream &) { return modem_.releaseHeld() ? "OK" : "ERR nothing held"; }
 
 std::string Sim::muteCommand(std::istringstream &in)
 {
@@ -171,18 +166,15 @@ std::string Sim::backCommand(std::istringstream &)
     return bringBack(error) ? "OK" : "ERR " + error;
 }
 
-std::string Sim::hangUpCommand(std::istringstream &)
-{
-    return modem_.farEndHangUp() ? "OK" : "ERR no call";
-}
+std::string Sim::hangUpCommand(std::istringstream &) { return modem_.farEndHangUp() ? "OK" : "ERR no call"; }
 
 std::string Sim::showCommand(std::istringstream &in)
 {
     std::string which;
     in >> which;
     if (hex::upper(which) == "PB") {
-        std::string out = "OK " + std::to_string(scenario_.phoneBook.size()) + " " +
-                          std::to_string(scenario_.phoneBookCapacity);
+        std::string out =
+            "OK " + std::to_string(scenario_.phoneBook.size()) + " " + std::to_string(scenario_.phoneBookCapacity);
         for (const auto &[index, entry] : scenario_.phoneBook)
             out += " " + std::to_string(index);
         return out;

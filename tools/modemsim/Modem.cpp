@@ -59,8 +59,7 @@ std::vector<std::string> splitArgs(const std::string &text)
 } // namespace
 
 Modem::Modem(Scenario &scenario, Log &log, Output output)
-    : scenario_(scenario), log_(log), output_(std::move(output)),
-      nextReference_(scenario.firstReference)
+    : scenario_(scenario), log_(log), output_(std::move(output)), nextReference_(scenario.firstReference)
 {
     powerOn();
 }
@@ -218,8 +217,7 @@ std::string Modem::basic(char name, const std::string &rest)
             log_.line("EV", "hang up " + call_->number);
         call_.reset();
         return at::ok();
-    default:
-        return at::error();
+    default: return at::error();
     }
 }
 

@@ -13,12 +13,12 @@ class Log;
 // Faults armed through the control channel; each counter is used up one
 // command at a time.
 struct Faults {
-    int cmgsFailures = 0;          // next AT+CMGS answered with cmgsReply, no prompt
+    int cmgsFailures = 0; // next AT+CMGS answered with cmgsReply, no prompt
     std::string cmgsReply = "ERROR";
-    int pduFailures = 0;           // next valid PDUs answered with pduReply
+    int pduFailures = 0; // next valid PDUs answered with pduReply
     std::string pduReply = "ERROR";
-    int mutedCommands = 0;         // next command lines get no echo and no answer
-    bool holdNextResult = false;   // next PDU's result waits for releaseHeld()
+    int mutedCommands = 0;       // next command lines get no echo and no answer
+    bool holdNextResult = false; // next PDU's result waits for releaseHeld()
 };
 
 // The AT command interpreter of a GSM module in PDU mode. It knows nothing
@@ -60,9 +60,9 @@ private:
     enum class Mode { Command, Pdu, Held };
     enum class Form { Exec, Read, Test, Set };
     struct Extended {
-        std::string name;                 // "+CMGS"
+        std::string name; // "+CMGS"
         Form form = Form::Exec;
-        std::vector<std::string> args;    // as written, quotes kept
+        std::vector<std::string> args; // as written, quotes kept
     };
     using Handler = std::string (Modem::*)(const Extended &);
     struct Call {
@@ -112,13 +112,13 @@ private:
     std::string line_;
     bool lineOverflow_ = false;
     Cnmi cnmi_;
-    std::string mem_[3];                 // read/delete, write/send, receive
-    std::vector<std::string> deferred_;  // unsolicited lines waiting for idle
-    std::vector<std::string> taBuffer_;  // indications kept while AT+CNMI mode is 0
+    std::string mem_[3];                // read/delete, write/send, receive
+    std::vector<std::string> deferred_; // unsolicited lines waiting for idle
+    std::vector<std::string> taBuffer_; // indications kept while AT+CNMI mode is 0
     int pduLength_ = 0;
     std::string pduText_;
     std::string held_;
-    std::string pending_;                // output of the call in progress
+    std::string pending_; // output of the call in progress
     int nextReference_ = 1;
     std::optional<Call> call_;
 };

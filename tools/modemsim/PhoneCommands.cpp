@@ -21,8 +21,7 @@ std::string Modem::cpbr(const Extended &c)
     if (c.form == Form::Test)
         return at::info("+CPBR: (1-" + std::to_string(capacity) + "),40,14") + at::ok();
     int first = 0, last = 0;
-    if (c.form != Form::Set || c.args.empty() || c.args.size() > 2 ||
-        !at::toInt(c.args[0], first))
+    if (c.form != Form::Set || c.args.empty() || c.args.size() > 2 || !at::toInt(c.args[0], first))
         return at::error();
     last = first;
     if (c.args.size() == 2 && !at::toInt(c.args[1], last))
@@ -31,11 +30,10 @@ std::string Modem::cpbr(const Extended &c)
         return at::error();
 
     std::string lines;
-    for (auto it = scenario_.phoneBook.lower_bound(first);
-         it != scenario_.phoneBook.end() && it->first <= last; ++it) {
+    for (auto it = scenario_.phoneBook.lower_bound(first); it != scenario_.phoneBook.end() && it->first <= last; ++it) {
         const PhoneEntry &e = it->second;
-        lines += "+CPBR: " + std::to_string(it->first) + ",\"" + e.number + "\"," +
-                 std::to_string(e.type) + ",\"" + e.nameField + "\"\r\n";
+        lines += "+CPBR: " + std::to_string(it->first) + ",\"" + e.number + "\"," + std::to_string(e.type) + ",\"" +
+                 e.nameField + "\"\r\n";
     }
     return lines.empty() ? at::ok() : "\r\n" + lines + at::ok();
 }
@@ -49,8 +47,7 @@ std::string Modem::clcc(const Extended &c)
     if (!call_)
         return at::ok();
     // One mobile-originated voice call, still being set up (stat 2, dialling).
-    return at::info("+CLCC: 1,0,2,0,0,\"" + call_->number + "\"," + std::to_string(call_->type)) +
-           at::ok();
+    return at::info("+CLCC: 1,0,2,0,0,\"" + call_->number + "\"," + std::to_string(call_->type)) + at::ok();
 }
 
 std::string Modem::dial(const std::string &dialString)

@@ -30,8 +30,7 @@ bool Sim::start(std::string &error)
         error = options_.log + ": " + std::strerror(errno);
         return false;
     }
-    log_.line("EV", "started, speed " +
-                        (options_.baud ? std::to_string(options_.baud) : std::string("any")));
+    log_.line("EV", "started, speed " + (options_.baud ? std::to_string(options_.baud) : std::string("any")));
     if (!options_.control.empty() && !server_.listen(options_.control, error))
         return false;
     // The link comes last: once it exists, everything else is ready.
@@ -88,8 +87,7 @@ int Sim::run()
         }
         for (size_t i = first; i < fds.size(); ++i)
             if (fds[i].revents)
-                server_.serve(fds[i].fd, fds[i].revents,
-                              [this](const std::string &line) { return control(line); });
+                server_.serve(fds[i].fd, fds[i].revents, [this](const std::string &line) { return control(line); });
     }
     close(signals);
     log_.line("EV", "stopped");
@@ -163,8 +161,7 @@ void Sim::flushQueue()
 void Sim::toTerminal(std::string_view bytes)
 {
     const unsigned speed = pty_.speed();
-    if (!pty_.isOpen() || !pty_.terminalOpen() || !speedMatches(speed) ||
-        queue_.size() + bytes.size() > kMaxQueue) {
+    if (!pty_.isOpen() || !pty_.terminalOpen() || !speedMatches(speed) || queue_.size() + bytes.size() > kMaxQueue) {
         log_.bytes("TX-LOST", speed, bytes);
         return;
     }

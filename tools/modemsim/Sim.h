@@ -12,11 +12,11 @@
 #include <string>
 
 struct Options {
-    std::string link;      // where the link to the terminal side goes (required)
-    std::string control;   // control socket path; empty: no control channel
-    std::string log;       // log file path; empty: no log
-    std::string scenario;  // scenario file; empty: empty storages
-    unsigned baud = 0;     // answer only at this line speed; 0: at any
+    std::string link;     // where the link to the terminal side goes (required)
+    std::string control;  // control socket path; empty: no control channel
+    std::string log;      // log file path; empty: no log
+    std::string scenario; // scenario file; empty: empty storages
+    unsigned baud = 0;    // answer only at this line speed; 0: at any
 };
 
 // The running simulator: the pseudo-terminal, the modem behind it, the
@@ -67,7 +67,7 @@ private:
     Pty pty_;
     ControlServer server_;
     Modem modem_;
-    std::string queue_;        // bytes accepted for the terminal, not yet written
+    std::string queue_; // bytes accepted for the terminal, not yet written
     bool terminalWasOpen_ = false;
     std::optional<Clock::time_point> backAt_;
     unsigned garbageSeed_ = 1;

@@ -32,9 +32,8 @@ int storedLength(const StoredSms &sms)
 std::string Modem::cnmi(const Extended &c)
 {
     if (c.form == Form::Read)
-        return at::info("+CNMI: " + std::to_string(cnmi_.mode) + "," + std::to_string(cnmi_.mt) +
-                        "," + std::to_string(cnmi_.bm) + "," + std::to_string(cnmi_.ds) + "," +
-                        std::to_string(cnmi_.bfr)) +
+        return at::info("+CNMI: " + std::to_string(cnmi_.mode) + "," + std::to_string(cnmi_.mt) + "," +
+                        std::to_string(cnmi_.bm) + "," + std::to_string(cnmi_.ds) + "," + std::to_string(cnmi_.bfr)) +
                at::ok();
     if (c.form == Form::Test)
         return at::info("+CNMI: (0-2),(0,1),(0),(0),(0,1)") + at::ok();
@@ -93,8 +92,8 @@ std::string Modem::cpms(const Extended &c)
         std::string text;
         for (const auto &name : mem_) {
             const MessageStore *m = scenario_.storage(name);
-            text += std::string(text.empty() ? "" : ",") + "\"" + name + "\"," +
-                    std::to_string(m->used()) + "," + std::to_string(m->capacity());
+            text += std::string(text.empty() ? "" : ",") + "\"" + name + "\"," + std::to_string(m->used()) + "," +
+                    std::to_string(m->capacity());
         }
         return at::info("+CPMS: " + text) + at::ok();
     }
@@ -129,9 +128,8 @@ std::string Modem::cmgr(const Extended &c)
     StoredSms *sms = store->at(index);
     if (!sms)
         return at::ok();
-    const std::string reply = "\r\n+CMGR: " + std::to_string(sms->stat) + ",," +
-                              std::to_string(storedLength(*sms)) + "\r\n" + sms->pdu + "\r\n" +
-                              at::ok();
+    const std::string reply = "\r\n+CMGR: " + std::to_string(sms->stat) + ",," + std::to_string(storedLength(*sms)) +
+                              "\r\n" + sms->pdu + "\r\n" + at::ok();
     if (sms->stat == 0)
         sms->stat = 1; // reading marks it read
     return reply;
@@ -142,8 +140,8 @@ std::string Modem::cmgd(const Extended &c)
     if (c.form == Form::Test)
         return at::ok();
     int index = 0, flag = 0;
-    if (c.form != Form::Set || c.args.empty() || c.args.size() > 2 ||
-        !at::toInt(c.args[0], index) || (c.args.size() == 2 && !at::toInt(c.args[1], flag)))
+    if (c.form != Form::Set || c.args.empty() || c.args.size() > 2 || !at::toInt(c.args[0], index) ||
+        (c.args.size() == 2 && !at::toInt(c.args[1], flag)))
         return at::error();
     if (flag < 0 || flag > 4)
         return at::cms(kNotSupported);

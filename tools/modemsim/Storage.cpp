@@ -117,8 +117,7 @@ void applyLine(const std::string &line, Scenario &s, std::string &error)
         else if (key == "contact-raw" && rest.find('"') != std::string::npos)
             error = "a raw name cannot hold a double quote";
         else
-            s.phoneBook[index] = {b, b[0] == '+' ? 145 : 129,
-                                  key == "contact" ? hex::ucs2FromUtf8(rest) : rest};
+            s.phoneBook[index] = {b, b[0] == '+' ? 145 : 129, key == "contact" ? hex::ucs2FromUtf8(rest) : rest};
     } else {
         error = "unknown keyword " + key;
     }

@@ -6,8 +6,8 @@
 // One short-message storage ("SM" on the SIM, "ME" in the module), indexed
 // from 1 to its capacity.
 struct StoredSms {
-    int stat = 0;        // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
-    std::string pdu;     // upper-case hex, service-centre part included
+    int stat = 0;    // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
+    std::string pdu; // upper-case hex, service-centre part included
 };
 
 class MessageStore {
@@ -39,8 +39,8 @@ private:
 // A SIM phone-book entry as AT+CPBR shows it.
 struct PhoneEntry {
     std::string number;
-    int type = 129;          // 145 when the number starts with "+"
-    std::string nameField;   // written between the quotes as is (normally hex UCS-2)
+    int type = 129;        // 145 when the number starts with "+"
+    std::string nameField; // written between the quotes as is (normally hex UCS-2)
 };
 
 // Everything the simulator starts from: identity, storages, phone book.
@@ -50,14 +50,11 @@ struct Scenario {
     MessageStore me{"ME", 100};
     int phoneBookCapacity = 250;
     std::map<int, PhoneEntry> phoneBook;
-    int firstReference = 1;  // message reference of the first submission
+    int firstReference = 1; // message reference of the first submission
 
     // The storage of that name ("SM" or "ME", any case), or null.
     MessageStore *storage(const std::string &name);
-    const MessageStore *storage(const std::string &name) const
-    {
-        return const_cast<Scenario *>(this)->storage(name);
-    }
+    const MessageStore *storage(const std::string &name) const { return const_cast<Scenario *>(this)->storage(name); }
 };
 
 // Reads a scenario file (format in README.md) into scenario. False with a

@@ -9,20 +9,22 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: modemsim --link PATH [--control SOCKET] [--log FILE] [--scenario FILE] [--baud RATE]\n"
-    "  --link PATH        symbolic link to the modem's terminal, the serial port to open\n"
-    "  --control SOCKET   Unix socket for control commands (faults, incoming SMS)\n"
-    "  --log FILE         record every byte, command and submitted PDU\n"
-    "  --scenario FILE    storages, phone book and identity to start from\n"
-    "  --baud RATE        answer only when the port is set to this speed (default: any)\n";
+const char kUsage[] = "usage: modemsim --link PATH [--control SOCKET] [--log FILE] [--scenario FILE] [--baud RATE]\n"
+                      "  --link PATH        symbolic link to the modem's terminal, the serial port to open\n"
+                      "  --control SOCKET   Unix socket for control commands (faults, incoming SMS)\n"
+                      "  --log FILE         record every byte, command and submitted PDU\n"
+                      "  --scenario FILE    storages, phone book and identity to start from\n"
+                      "  --baud RATE        answer only when the port is set to this speed (default: any)\n";
 
 bool parse(int argc, char **argv, Options &o)
 {
     static const option longOptions[] = {
-        {"link", required_argument, nullptr, 'l'},     {"control", required_argument, nullptr, 'c'},
-        {"log", required_argument, nullptr, 'g'},      {"scenario", required_argument, nullptr, 's'},
-        {"baud", required_argument, nullptr, 'b'},     {"help", no_argument, nullptr, 'h'},
+        {"link", required_argument, nullptr, 'l'},
+        {"control", required_argument, nullptr, 'c'},
+        {"log", required_argument, nullptr, 'g'},
+        {"scenario", required_argument, nullptr, 's'},
+        {"baud", required_argument, nullptr, 'b'},
+        {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
     int c;
@@ -32,9 +34,7 @@ bool parse(int argc, char **argv, Options &o)
         case 'c': o.control = optarg; break;
         case 'g': o.log = optarg; break;
         case 's': o.scenario = optarg; break;
-        case 'b':
-            try {
-                o.baud = static_cast<unsigned>(std::stoul(optarg));
+        case 'b': try { o.baud = static_cast<unsigned>(std::stoul(optarg));
             } catch (...) {
                 o.baud = 1; // not a standard speed: refused below
             }

@@ -6,8 +6,8 @@
 // Usage: tcpbench [clients, default 100] [seconds, default 5]
 
 #include "gateway/smsclasses.h"
-#include "platform/ui/Application.h"
 #include "platform/text/Profile.h"
+#include "platform/ui/Application.h"
 #include "support/ModemSim.h"
 
 #include <QDir>
@@ -149,7 +149,7 @@ int main(int argc, char **argv)
             return 1;
         }
         fds.push_back(fd);
-        QCoreApplication::processEvents();  // let the server accept as they come
+        QCoreApplication::processEvents(); // let the server accept as they come
     }
     std::atomic<bool> go{false};
     Clock::time_point deadline;
@@ -161,7 +161,7 @@ int main(int argc, char **argv)
             runClient(fds[i], go, deadline, "3", results[i]);
             ++finished;
         });
-    QTest::qWait(200);  // every connection accepted
+    QTest::qWait(200); // every connection accepted
     deadline = Clock::now() + std::chrono::seconds(seconds);
     QElapsedTimer wall;
     wall.start();
