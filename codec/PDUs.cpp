@@ -121,10 +121,10 @@ std::string SwapPair(std::string_view s)
     return {s[1], s[0]};
 }
 
-std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits)
+std::string addressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits)
 {
     if ((type & 0x70) == 0x50)
-        return Gsm7ToUtf8(Decode7Bit(octets, digits * 4 / 7));
+        return gsm7ToUtf8(Decode7Bit(octets, digits * 4 / 7));
     std::string out = type == 0x91 ? "+" : "";
     for (std::uint8_t o : octets)
         for (unsigned n : {o & 0xFu, static_cast<unsigned>(o >> 4)})
@@ -145,7 +145,7 @@ void TPDUs::SetSCA(std::string_view number)
 std::string TPDUs::GetSCA() const
 {
     const std::size_t n = scaOctets(SCALen);
-    return AddressText(SCAType, std::span(SCA).first(n), 2 * n);
+    return addressText(SCAType, std::span(SCA).first(n), 2 * n);
 }
 
 void TPDUs::SetUD(std::string_view utf8)
@@ -185,12 +185,12 @@ std::string TPDUs::ucs2Text() const
     const std::size_t header = headerOctets(present);
     if (header == std::string::npos)
         return {};
-    return Ucs2ToUtf8(std::span(UD).subspan(header, present - header));
+    return ucs2ToUtf8(std::span(UD).subspan(header, present - header));
 }
 
 std::string TPDUs::GetUD() const
 {
-    const TextCoding coding = CodingOf(DCS);
+    const TextCoding coding = codingOf(DCS);
     switch (coding) {
     case TextCoding::Ucs2: return ucs2Text();
     case TextCoding::Octets: {
@@ -208,7 +208,7 @@ std::string TPDUs::GetUD() const
             return {};
         // The header and its fill bits take whole septets.
         const std::size_t skip = std::min(septets, (header * 8 + 6) / 7);
-        return Gsm7ToUtf8(Decode7Bit(UD, septets).substr(skip));
+        return gsm7ToUtf8(Decode7Bit(UD, septets).substr(skip));
     }
     case TextCoding::Unknown: break;
     }
@@ -225,7 +225,7 @@ void TPDUSend::SetDA(std::string_view number)
     DAType = 0x91;
 }
 
-std::string TPDUSend::GetDA() const { return AddressText(DAType, std::span(DA).first(numberOctets(DALen)), DALen); }
+std::string TPDUSend::GetDA() const { return addressText(DAType, std::span(DA).first(numberOctets(DALen)), DALen); }
 
 void TPDUSend::Encode()
 {
@@ -277,7 +277,7 @@ int TPDUSend::TPDULength() const
 
 // --- TPDUGet -------------------------------------------------------------
 
-std::string TPDUGet::GetOA() const { return AddressText(OAType, std::span(OA).first(numberOctets(OALen)), OALen); }
+std::string TPDUGet::GetOA() const { return addressText(OAType, std::span(OA).first(numberOctets(OALen)), OALen); }
 
 std::string TPDUGet::GetSCTS() const
 {
@@ -317,7 +317,7 @@ void TPDUGet::Decode(std::string_view hex)
     UDL = in.next();
     if (UDL > kMaxSeptets)
         UDL = 0;
-    const TextCoding coding = CodingOf(DCS);
+    const TextCoding coding = codingOf(DCS);
     if (coding != TextCoding::Gsm7)
         UDL = std::min<std::uint8_t>(UDL, kUserDataOctets);
     in.into(UD, userDataOctets(coding));

@@ -46,16 +46,16 @@ std::string Decode7Bit(std::span<const std::uint8_t> packed, std::size_t septets
 // GSM 03.38 default alphabet (one character per byte, as Decode7Bit gives)
 // to UTF-8, the escape table included; an escape before an unknown code
 // gives that code's own character, an escape at the end a blank.
-std::string Gsm7ToUtf8(std::string_view septets);
+std::string gsm7ToUtf8(std::string_view septets);
 
 // UCS-2 octets, high byte first, to UTF-8. Surrogate pairs are joined; a
 // lone surrogate becomes "?"; an odd last octet is left out.
-std::string Ucs2ToUtf8(std::span<const std::uint8_t> octets);
+std::string ucs2ToUtf8(std::span<const std::uint8_t> octets);
 
 // The alphabet a data coding scheme names (GSM 03.38 coding groups; class
 // and flag bits ignored). Compressed text and reserved values are Unknown.
 enum class TextCoding { Gsm7, Octets, Ucs2, Unknown };
-TextCoding CodingOf(std::uint8_t dcs);
+TextCoding codingOf(std::uint8_t dcs);
 
 // Fields common to both kinds. A new object has every field 0 and no Text.
 class TPDUs {
@@ -70,14 +70,14 @@ public:
     // Service centre := "86" and number as an international address (type
     // 0x91). Only the decimal digits of number count, at most the first 18.
     void SetSCA(std::string_view number);
-    // "+" when the type is 0x91, then the digits (see AddressText).
+    // "+" when the type is 0x91, then the digits (see addressText).
     std::string GetSCA() const;
 
     // UDL and UD := text in UCS-2, high byte first, at most 70 UTF-16 units
     // (the rest is dropped; a surrogate pair is never cut). Invalid UTF-8
     // becomes "?". DCS is left alone.
     void SetUD(std::string_view utf8);
-    // The user data as text, decoded as DCS says (CodingOf): UCS-2; 8-bit
+    // The user data as text, decoded as DCS says (codingOf): UCS-2; 8-bit
     // data read as GBK; 7-bit with the default alphabet. Unknown codings
     // give "". With the user-data-header flag (0x40) of FirstOctet the
     // header is left out of the text; a header longer than the data gives "".
@@ -112,7 +112,7 @@ protected:
 // low and high nibble, each below 15 written in decimal (10 to 14 as two
 // digits), the filler 15 left out. An alphanumeric address (type of number
 // 5) is read as 7-bit text of digits * 4 / 7 characters instead.
-std::string AddressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits);
+std::string addressText(std::uint8_t type, std::span<const std::uint8_t> octets, std::size_t digits);
 
 // A message to send (SMS-SUBMIT).
 class TPDUSend final : public TPDUs {

@@ -112,7 +112,7 @@ std::string Decode7Bit(std::span<const std::uint8_t> packed, std::size_t septets
     return out;
 }
 
-std::string Gsm7ToUtf8(std::string_view septets)
+std::string gsm7ToUtf8(std::string_view septets)
 {
     std::string out;
     out.reserve(septets.size() * 2);
@@ -133,7 +133,7 @@ std::string Gsm7ToUtf8(std::string_view septets)
     return out;
 }
 
-std::string Ucs2ToUtf8(std::span<const std::uint8_t> octets)
+std::string ucs2ToUtf8(std::span<const std::uint8_t> octets)
 {
     std::string out;
     const std::size_t units = octets.size() / 2;
@@ -158,7 +158,7 @@ std::string Ucs2ToUtf8(std::span<const std::uint8_t> octets)
     return out;
 }
 
-TextCoding CodingOf(std::uint8_t dcs)
+TextCoding codingOf(std::uint8_t dcs)
 {
     if ((dcs & 0x80) == 0) { // general data coding (and automatic deletion)
         if (dcs & 0x20)

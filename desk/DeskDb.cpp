@@ -15,9 +15,9 @@ TDataModule1 &Db()
     return *DataModule1;
 }
 
-std::string Quoted(const QString &value) { return QuotedStr(value.toStdString()); }
+std::string quoted(const QString &value) { return QuotedStr(value.toStdString()); }
 
-std::string_view Trimmed(std::string_view text)
+std::string_view trimmed(std::string_view text)
 {
     auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && low(text.front()))
@@ -27,15 +27,15 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-QString WorkCode() { return MainFrm ? MainFrm->WorkCode : QString(); }
+QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }
 
-void AppendOperLog(TAdoQuery &q, const QString &action)
+void appendOperLog(TAdoQuery &q, const QString &action)
 {
     q.Close();
     q.SetSQL("select * from operlog");
     q.Open();
     q.Append();
-    q.FieldByName("WORKCODE")->SetAsString(WorkCode().toStdString());
+    q.FieldByName("WORKCODE")->SetAsString(workCode().toStdString());
     q.FieldByName("Action")->SetAsString(action.toStdString());
     q.FieldByName("OperTime")->SetAsDateTime(QDateTime::currentDateTime());
     q.Post();

@@ -14,17 +14,17 @@ namespace desk {
 TDataModule1 &Db();
 
 // A typed value as one quoted literal of a statement (quotes inside doubled).
-std::string Quoted(const QString &value);
+std::string quoted(const QString &value);
 
 // Removes leading and trailing characters whose code is 32 or lower; used
 // only to test a value, never to change one that is stored or sent.
-std::string_view Trimmed(std::string_view text);
+std::string_view trimmed(std::string_view text);
 
 // The work code of the logged-in operator ("" before the login).
-QString WorkCode();
+QString workCode();
 
 // Appends one operation-log row through q ("select * from operlog", append,
 // WORKCODE, Action, OperTime now, post) and closes q. Throws EDatabaseError.
-void AppendOperLog(TAdoQuery &q, const QString &action);
+void appendOperLog(TAdoQuery &q, const QString &action);
 
 } // namespace desk

@@ -29,7 +29,7 @@ std::string mobileOf(TAdoQuery &q, const std::string &clientId)
 {
     run(q, "select * from  client where clientid=" + QuotedStr(clientId));
     const std::string contact = q.IsEmpty() ? std::string() : q.FieldByName("CONTACT")->AsString();
-    return desk::Trimmed(contact).empty() ? std::string() : contact;
+    return desk::trimmed(contact).empty() ? std::string() : contact;
 }
 
 void appendToSend(TAdoQuery &table, const std::string &taskId, const std::string &phone, const std::string &message)
@@ -48,7 +48,7 @@ QString TMainFrm::Signature(bool rowFound, const QString &paramval)
 {
     if (!rowFound)
         return {};
-    if (desk::Trimmed(paramval.toStdString()).empty())
+    if (desk::trimmed(paramval.toStdString()).empty())
         return paramval;
     return QLatin1Char('[') + paramval + QLatin1Char(']');
 }

@@ -87,7 +87,7 @@ void TfrmLogin::Button1Click()
     auto module = std::make_unique<TDataModule1>(); // opens the database; may throw
     TAdoQuery &q = module->Query1;
     q.Close();
-    q.SetSQL("select * from operater where WORKCODE=" + desk::Quoted(Edit1->text()));
+    q.SetSQL("select * from operater where WORKCODE=" + desk::quoted(Edit1->text()));
     q.Open();
     if (q.IsEmpty()) {
         Edit1->clear();

@@ -42,7 +42,7 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     TreeView1->setPalette(keep);
     for (const TManagerCategory &c : categories_) {
         auto *node = new QTreeWidgetItem(TreeView1, QStringList{c.node});
-        node->setIcon(0, pictures::RecordImage(3));
+        node->setIcon(0, pictures::recordImage(3));
     }
 
     auto *grid = new QGridLayout(ListArea);
@@ -50,8 +50,8 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     for (size_t i = 0; i < categories_.size(); ++i) {
         auto *list = new TListView(ListArea);
         list->setObjectName(QStringLiteral("ListView%1").arg(i + 1));
-        list->SetImages({pictures::RecordImage(0), pictures::RecordImage(1), pictures::RecordImage(2),
-                         pictures::RecordImage(3), pictures::RecordImage(4)});
+        list->SetImages({pictures::recordImage(0), pictures::recordImage(1), pictures::recordImage(2),
+                         pictures::recordImage(3), pictures::recordImage(4)});
         for (const auto &[caption, width] : categories_[i].columns)
             list->AddColumn(caption, width);
         list->SetMultiSelect(categories_[i].multiSelect);
@@ -267,7 +267,7 @@ void TManagerFrame::SpeedButton11Click()
     q.Close();
     q.SetSQL(c->deleteStatement(key));
     q.ExecSQL();
-    desk::AppendOperLog(q, QStringLiteral("删除") + category + " " + key);
+    desk::appendOperLog(q, QStringLiteral("删除") + category + " " + key);
     // Timers run during the question and may have reloaded the list: remove
     // the row that still carries the key.
     int row = CurrentList->Selected();

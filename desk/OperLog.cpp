@@ -21,7 +21,7 @@ TfrmOperLog::TfrmOperLog(QWidget *parent)
     ListView1->AddColumn(QStringLiteral("工号"), 80);
     ListView1->AddColumn(QStringLiteral("日期"), 150);
     ListView1->AddColumn(QStringLiteral("操作"), 300);
-    ListView1->SetImages({pictures::RecordImage(4)});
+    ListView1->SetImages({pictures::recordImage(4)});
     CoolBar1->SpeedButton(12)->setEnabled(false);
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

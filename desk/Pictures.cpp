@@ -133,7 +133,7 @@ const QPixmap &Banner()
     return banner;
 }
 
-QIcon RecordImage(int index)
+QIcon recordImage(int index)
 {
     QIcon icon;
     icon.addPixmap(drawRecord(index, 16));

@@ -16,6 +16,6 @@ const QPixmap &Banner();
 // Record pictures of the manager windows' lists: index 0 a person, 1 a
 // person in red, 2 a member card, 3 a folder, 4 a note. Each icon holds a
 // 16 x 16 and a 32 x 32 picture.
-QIcon RecordImage(int index);
+QIcon recordImage(int index);
 
 } // namespace pictures

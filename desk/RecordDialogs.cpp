@@ -89,7 +89,7 @@ void TNewRecordDialog::InsertRow()
     q.Close();
 }
 
-void TNewRecordDialog::WriteOperLog() { desk::AppendOperLog(desk::Db().Query1, settings_.logPrefix + Edit1->text()); }
+void TNewRecordDialog::WriteOperLog() { desk::appendOperLog(desk::Db().Query1, settings_.logPrefix + Edit1->text()); }
 
 void TNewRecordDialog::Insert()
 {
@@ -162,7 +162,7 @@ bool TEditRecordDialog::OwnCheck() { return true; }
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
     if (!settings_.numericKey)
-        return desk::Quoted(key);
+        return desk::quoted(key);
     bool ok = false;
     const qlonglong n = key.trimmed().toLongLong(&ok);
     if (!ok)
@@ -206,8 +206,8 @@ void TEditRecordDialog::LoadLinks(const QString &key)
             const QString item = QString::fromStdString(q.FieldByName(l.relatedColumn)->AsString());
             auto *entry = new QListWidgetItem(item, l.list);
             probe.Close();
-            probe.SetSQL("select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::Quoted(item) +
-                         " and " + l.keyColumn + "=" + desk::Quoted(key));
+            probe.SetSQL("select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::quoted(item) +
+                         " and " + l.keyColumn + "=" + desk::quoted(key));
             probe.Open();
             entry->setCheckState(probe.IsEmpty() ? Qt::Unchecked : Qt::Checked);
             probe.Close();
@@ -222,7 +222,7 @@ void TEditRecordDialog::SaveLinks()
     TAdoQuery &q = desk::Db().Query1;
     for (const TLinkList &l : Links) {
         q.Close();
-        q.SetSQL("delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::Quoted(key));
+        q.SetSQL("delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
         q.ExecSQL();
     }
     for (const TLinkList &l : Links) {

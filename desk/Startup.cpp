@@ -13,7 +13,7 @@
 
 namespace desk {
 
-void ConnectEngine(TEngineLink &link)
+void connectEngine(TEngineLink &link)
 {
     link.ClearDialNumber = [] { DialNumber.set(std::string()); };
     link.SendToGateway = [](const QString &phone, const QString &text) {
@@ -37,7 +37,7 @@ void ConnectEngine(TEngineLink &link)
     };
 }
 
-bool StartDesk()
+bool startDesk()
 {
     QCoreApplication::setApplicationName(QStringLiteral("澜星信使"));
     // Other windows stay open (the gateway window); the main window's close
@@ -55,7 +55,7 @@ bool StartDesk()
 
     // The gateway window starts the engine on its first activation.
     new TFMain;
-    ConnectEngine(main->Engine);
+    connectEngine(main->Engine);
     FMain->show();
     FMain->activateWindow();
     // Without a window manager the window may never be activated; a second
@@ -67,11 +67,11 @@ bool StartDesk()
     return true;
 }
 
-void ShutDesk()
+void shutDesk()
 {
     // The drive thread stops first: while it is joined, port deliveries are
     // still served and a message taken in still needs the data module.
-    EngineEnd();
+    engineEnd();
     delete MainFrm;
     delete frmAbout;
     frmAbout = nullptr;

@@ -6,16 +6,16 @@ struct TEngineLink;
 namespace desk {
 
 // Fills the main window's hooks into the gateway engine (FMain, Gateway).
-void ConnectEngine(TEngineLink &link);
+void connectEngine(TEngineLink &link);
 
 // Sets the application title "澜星信使", creates the main window (which runs
 // the login), the hidden second login form, the gateway window (which starts
 // the engine) and the hidden about box, and shows the main window; the program ends when it closes. Returns false,
 // with nothing left open, when the operator cancelled the login.
-bool StartDesk();
+bool startDesk();
 
 // After the message loop: stops the engine, frees the windows (the gateway
 // window writes the queue files), then the data module.
-void ShutDesk();
+void shutDesk();
 
 } // namespace desk

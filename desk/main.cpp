@@ -146,7 +146,7 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
 {
     QMdiSubWindow *sub = MDIClient->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(pictures::RecordImage(3));
+    sub->setWindowIcon(pictures::recordImage(3));
     sub->showMaximized();
     MDIClient->setActiveSubWindow(sub);
     return sub;

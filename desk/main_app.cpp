@@ -6,9 +6,9 @@
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
-    if (!desk::StartDesk())
+    if (!desk::startDesk())
         return 0;
     const int rc = app.exec();
-    desk::ShutDesk();
+    desk::shutDesk();
     return rc;
 }

@@ -56,8 +56,8 @@ TSMSChannel::~TSMSChannel()
         Comm->setOnData({});
         Comm.reset();
     }
-    if (CmdEdit && EditFilter)
-        CmdEdit->removeEventFilter(EditFilter.get());
+    if (CmdEdit && editFilter_)
+        CmdEdit->removeEventFilter(editFilter_.get());
 }
 
 void TSMSChannel::Open()
@@ -74,8 +74,8 @@ void TSMSChannel::Open()
     Comm->setOnData([ctr](TCustomComm *sender, std::uint32_t received) { ctr->CommData(sender, received); });
     Comm->setBaudRate(br57600);
     const std::string n = std::to_string(Number);
-    PortName = profile::getString("CH" + n, "COMPORT", "COM" + n, "smsset.ini");
-    Comm->setDeviceName(PortName);
+    portName_ = profile::getString("CH" + n, "COMPORT", "COM" + n, "smsset.ini");
+    Comm->setDeviceName(portName_);
     Comm->setFlowControl(fcCustom);
     Comm->setDTRSettings({fsDTREnabled});
     TCommTimeoutsEx *t = Comm->Timeouts();
@@ -91,7 +91,7 @@ void TSMSChannel::Open()
     } catch (const EDeviceError &) {
         // The state panel says it; the operator sets another port.
     }
-    engine::portState(PortName + (Comm->Opened() ? "打开成功" : "打开失败,请重新设置串口"));
+    engine::portState(portName_ + (Comm->Opened() ? "打开成功" : "打开失败,请重新设置串口"));
     MakeMonitor();
 }
 
@@ -100,8 +100,8 @@ void TSMSChannel::MakeMonitor()
     IEngineReports *target = engine::reports();
     QWidget *parent = target ? target->MonitorParent() : nullptr;
     if (!parent) {
-        Holder = std::make_unique<QWidget>();
-        parent = Holder.get();
+        holder_ = std::make_unique<QWidget>();
+        parent = holder_.get();
     }
     const int left = (Number - 1) * 250 + 10;
     CmdEdit = new QLineEdit(parent);
@@ -112,8 +112,8 @@ void TSMSChannel::MakeMonitor()
     MonitorMemo->setGeometry(left, 50, 230, 150);
     MonitorMemo->setReadOnly(true);
     MonitorMemo->setMaximumBlockCount(kMonitorLines);
-    EditFilter = std::make_unique<TCmdEditFilter>(ChannelCtr.get());
-    CmdEdit->installEventFilter(EditFilter.get());
+    editFilter_ = std::make_unique<TCmdEditFilter>(ChannelCtr.get());
+    CmdEdit->installEventFilter(editFilter_.get());
 }
 
 void TSMSChannel::Drive() { ChannelCtr->Drive(); }
@@ -141,14 +141,14 @@ void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
 std::string TSMSChannel::DeviceName() const
 {
     EngineLock lock;
-    return PortName;
+    return portName_;
 }
 
 void TSMSChannel::SetDeviceName(const std::string &name)
 {
     EngineLock lock;
-    PortName = name;
-    // While the search reopens the port it applies PortName itself.
+    portName_ = name;
+    // While the search reopens the port it applies portName_ itself.
     if (Comm && !PortBusy)
         Comm->setDeviceName(name);
 }
@@ -184,7 +184,7 @@ void TSMSChannel::Monitor(const std::string &text)
 void TSMSChannel::TryRate(TBaudRate rate)
 {
     PortBusy = true;
-    const std::string name = PortName;
+    const std::string name = portName_;
     {
         EngineUnlock unlock;
         try {

@@ -108,9 +108,9 @@ public:
 private:
     void MakeMonitor();
 
-    std::string PortName;
-    std::unique_ptr<QWidget> Holder;     // parent of the two controls without a window
-    std::unique_ptr<QObject> EditFilter; // routes the command edit's keys
+    std::string portName_;
+    std::unique_ptr<QWidget> holder_;     // parent of the two controls without a window
+    std::unique_ptr<QObject> editFilter_; // routes the command edit's keys
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.

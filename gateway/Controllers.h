@@ -135,27 +135,27 @@ public:
 
 private:
     bool TakeIn();
-    int DroppedAtStart = 0;
+    int droppedAtStart_ = 0;
 };
 
 // Sends the head of the send queue.
 class TSMSSendCtr : public TSMSCtr {
 public:
     explicit TSMSSendCtr(TChannelCtr *owner);
-    TPDUSend *PDU = nullptr; // the queue head being sent, or OwnPDU
+    TPDUSend *PDU = nullptr; // the queue head being sent, or ownPdu_
 
-    void Init();                   // makes OwnPDU (Tries 0, never sent) and points PDU at it
+    void Init();                   // makes ownPdu_ (Tries 0, never sent) and points PDU at it
     std::string GetCmd() override; // encodes PDU; "AT+CMGS=" length CR
     // Drive thread: TSMSCtr::Start, then the attempt's log line.
     void Start();
     static bool IsPrompt(const std::string &line); // exactly ">"
     void ProcessLine(const std::string &line) override;
-    // The message PDU points at leaves the engine: PDU falls back to OwnPDU.
+    // The message PDU points at leaves the engine: PDU falls back to ownPdu_.
     void Forget(const TPDUSend *pdu);
 
 private:
     void RemoveSent();
-    std::unique_ptr<TPDUSend> OwnPDU;
+    std::unique_ptr<TPDUSend> ownPdu_;
 };
 
 // Log texts shared by the controllers and the scheduler.

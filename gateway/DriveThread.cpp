@@ -7,7 +7,7 @@
 #include <QtGlobal>
 #include <exception>
 
-TDriveThread::TDriveThread(TGateWay *gateway) : Gateway(gateway) {}
+TDriveThread::TDriveThread(TGateWay *gateway) : gateway_(gateway) {}
 
 TDriveThread::~TDriveThread()
 {
@@ -17,30 +17,30 @@ TDriveThread::~TDriveThread()
 
 void TDriveThread::Start()
 {
-    if (Thread.joinable())
+    if (thread_.joinable())
         return;
-    Finished.store(false);
-    Thread = std::thread([this] { Execute(); });
+    finished_.store(false);
+    thread_ = std::thread([this] { Execute(); });
 }
 
-void TDriveThread::RequestStop() { engineclock::requestStop(StopFlag); }
+void TDriveThread::RequestStop() { engineclock::requestStop(stopFlag_); }
 
 void TDriveThread::Join()
 {
-    if (!Thread.joinable())
+    if (!thread_.joinable())
         return;
     if (commsync::isMainThread())
-        commsync::serveUntil([this] { return Finished.load(); });
-    Thread.join();
+        commsync::serveUntil([this] { return finished_.load(); });
+    thread_.join();
 }
 
 void TDriveThread::Execute()
 {
-    engineclock::StopScope scope(StopFlag);
-    while (!StopFlag.load()) {
-        if (Gateway) {
+    engineclock::StopScope scope(stopFlag_);
+    while (!stopFlag_.load()) {
+        if (gateway_) {
             for (int slot = 1; slot <= 2; ++slot) {
-                TSMSChannel *channel = Gateway->Channels[slot].get();
+                TSMSChannel *channel = gateway_->Channels[slot].get();
                 if (!channel || engineclock::stopRequested())
                     continue;
                 try {
@@ -55,6 +55,6 @@ void TDriveThread::Execute()
         }
         engineclock::sleep(engineclock::kTickMs);
     }
-    Finished.store(true);
+    finished_.store(true);
     commsync::wake();
 }

@@ -30,8 +30,8 @@ public:
 private:
     void Execute();
 
-    TGateWay *Gateway;
-    std::atomic<bool> StopFlag{false};
-    std::atomic<bool> Finished{false};
-    std::thread Thread;
+    TGateWay *gateway_;
+    std::atomic<bool> stopFlag_{false};
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
 };

@@ -44,7 +44,7 @@ EngineUnlock::~EngineUnlock()
     }
 }
 
-bool EngineLockHeld() { return t_depth > 0; }
+bool engineLockHeld() { return t_depth > 0; }
 
 TEngineGlobal<std::string> DialNumber{std::string()};
 TEngineGlobal<int> PhoneBookIndex{0};

@@ -40,7 +40,7 @@ private:
 };
 
 // True when the calling thread holds the engine lock.
-bool EngineLockHeld();
+bool engineLockHeld();
 
 // One engine global: every read and write takes the engine lock.
 template <typename T> class TEngineGlobal {

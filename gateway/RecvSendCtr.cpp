@@ -112,7 +112,7 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
         return;
     }
     if (IsOK(line)) {
-        if (State == 3 && Owner->DroppedLines != DroppedAtStart) {
+        if (State == 3 && Owner->DroppedLines != droppedAtStart_) {
             // The PDU line was too long to take: keep the message in the modem.
             engine::logLine("消息过长未能读取，未从短信模块中删除(序号" + std::to_string(Index) + ")");
             Owner->Current = nullptr;
@@ -135,7 +135,7 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
     if (line.find("+CMGR:") != std::string::npos) {
         Cmd.clear();
         State = 3;
-        DroppedAtStart = Owner->DroppedLines;
+        droppedAtStart_ = Owner->DroppedLines;
         return;
     }
     if (State == 3)
@@ -166,9 +166,9 @@ TSMSSendCtr::TSMSSendCtr(TChannelCtr *owner) : TSMSCtr(owner) {}
 
 void TSMSSendCtr::Init()
 {
-    OwnPDU = std::make_unique<TPDUSend>();
-    OwnPDU->Tries = 0;
-    PDU = OwnPDU.get();
+    ownPdu_ = std::make_unique<TPDUSend>();
+    ownPdu_->Tries = 0;
+    PDU = ownPdu_.get();
 }
 
 std::string TSMSSendCtr::GetCmd()
@@ -222,7 +222,7 @@ void TSMSSendCtr::RemoveSent()
 {
     auto &queue = Owner->Channel->SendQueue;
     const auto it = std::find_if(queue.begin(), queue.end(), [this](const auto &p) { return p.get() == PDU; });
-    PDU = OwnPDU.get();
+    PDU = ownPdu_.get();
     if (it != queue.end()) {
         queue.erase(it);
         engine::queuesChanged();
@@ -232,5 +232,5 @@ void TSMSSendCtr::RemoveSent()
 void TSMSSendCtr::Forget(const TPDUSend *pdu)
 {
     if (PDU == pdu)
-        PDU = OwnPDU.get();
+        PDU = ownPdu_.get();
 }

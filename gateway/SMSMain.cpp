@@ -52,7 +52,7 @@ TFMain::~TFMain()
     // No report may reach the widgets from here on.
     if (engine::reports() == this)
         engine::setReports(nullptr);
-    if (QueuesLoaded)
+    if (queuesLoaded_)
         if (TSMSChannel *channel = channel1())
             queuefiles::save(*channel);
     if (FMain == this)
@@ -61,14 +61,14 @@ TFMain::~TFMain()
 
 std::string TFMain::FSCA() const
 {
-    std::lock_guard lock(ScaGuard);
-    return Sca;
+    std::lock_guard lock(scaGuard_);
+    return sca_;
 }
 
 void TFMain::SetFSCA(const std::string &value)
 {
-    std::lock_guard lock(ScaGuard);
-    Sca = value;
+    std::lock_guard lock(scaGuard_);
+    sca_ = value;
 }
 
 bool TFMain::event(QEvent *event)
@@ -91,7 +91,7 @@ void TFMain::FormActivate()
     Button3->setEnabled(true);
     SetFSCA(withoutPlus86(profile::getString("COMMON", "SCA", kDefaultSca, kIniFile)));
     if (TSMSChannel *channel = channel1()) {
-        QueuesLoaded = true;
+        queuesLoaded_ = true;
         for (const std::string &error : queuefiles::load(*channel))
             boxes::showError(qs(error));
     }
@@ -191,24 +191,24 @@ void TFMain::QueuesChanged() { SaveQueues(); }
 void TFMain::SaveQueues()
 {
     TSMSChannel *channel = channel1();
-    if (!QueuesLoaded || !channel)
+    if (!queuesLoaded_ || !channel)
         return;
     const std::vector<std::string> failed = queuefiles::save(*channel);
     // Said once when writing starts to fail, not on every change after.
-    if (!failed.empty() && !SaveFailed) {
+    if (!failed.empty() && !saveFailed_) {
         std::string names;
         for (const std::string &name : failed)
             names += (names.empty() ? "" : ",") + name;
         LogLine("队列文件写入失败:" + names);
     }
-    SaveFailed = !failed.empty();
+    saveFailed_ = !failed.empty();
 }
 
 std::string TFMain::ServiceCentre() const { return FSCA(); }
 
 QWidget *TFMain::MonitorParent() { return Panel2; }
 
-void EngineEnd()
+void engineEnd()
 {
     if (DriveThread) {
         DriveThread->RequestStop();

@@ -112,10 +112,10 @@ private:
     void SaveQueues();
 
     bool FirstActivate = true;
-    bool QueuesLoaded = false;
-    bool SaveFailed = false;
-    mutable std::mutex ScaGuard; // taken after the engine lock, never before
-    std::string Sca;
+    bool queuesLoaded_ = false;
+    bool saveFailed_ = false;
+    mutable std::mutex scaGuard_; // taken after the engine lock, never before
+    std::string sca_;
 };
 
 extern TFMain *FMain;
@@ -127,4 +127,4 @@ extern TDriveThread *DriveThread;
 // Program end, main thread, after the message loop: stops and joins the
 // drive thread, destroys FMain (which writes the queue files) and frees the
 // drive thread and the gateway (closing the port and the command server).
-void EngineEnd();
+void engineEnd();

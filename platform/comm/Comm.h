@@ -177,7 +177,7 @@ struct OSVERSIONINFO {
 
 // Device names: "\\.\" is stripped; "COMn" (any case) is /dev/ttyS(n-1); a
 // name starting with "/" is a path; any other name is /dev/ + name.
-std::string DevicePath(const std::string &name);
+std::string devicePath(const std::string &name);
 
 // Opens a serial device for overlapped I/O, exclusively (a second open of the
 // same device, from any process, fails with ERROR_ACCESS_DENIED). Only

@@ -133,7 +133,7 @@ bool fail(DWORD error)
 
 using namespace detail;
 
-std::string DevicePath(const std::string &name)
+std::string devicePath(const std::string &name)
 {
     std::string n = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
     if (!n.empty() && n[0] == '/')

@@ -463,7 +463,7 @@ HANDLE CreateFile(const std::string &name, DWORD access, DWORD, void *, DWORD di
         fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    auto port = Port::open(DevicePath(name));
+    auto port = Port::open(devicePath(name));
     return port ? insertHandle(std::move(port)) : INVALID_HANDLE_VALUE;
 }
 

@@ -50,40 +50,40 @@ TEST(PduText, SevenBitUnpacking)
 
 TEST(PduText, GsmAlphabetAndEscapes)
 {
-    EXPECT_EQ(Gsm7ToUtf8(std::string("\x00\x01\x02\x11 Hi", 7)), "@£$_ Hi");
-    EXPECT_EQ(Gsm7ToUtf8("\x1B\x65\x1B\x28\x1B\x29\x1B\x3C\x1B\x3E"), "€{}[]");
-    EXPECT_EQ(Gsm7ToUtf8("\x1B"
+    EXPECT_EQ(gsm7ToUtf8(std::string("\x00\x01\x02\x11 Hi", 7)), "@£$_ Hi");
+    EXPECT_EQ(gsm7ToUtf8("\x1B\x65\x1B\x28\x1B\x29\x1B\x3C\x1B\x3E"), "€{}[]");
+    EXPECT_EQ(gsm7ToUtf8("\x1B"
                          "A"),
               "A");                         // unknown escape: the plain character
-    EXPECT_EQ(Gsm7ToUtf8("ab\x1B"), "ab "); // escape at the end: a blank
-    EXPECT_EQ(Gsm7ToUtf8("\x10\x7F"), "Δà");
-    EXPECT_EQ(Gsm7ToUtf8("\xC1"), "A"); // the eighth bit is not part of a septet
+    EXPECT_EQ(gsm7ToUtf8("ab\x1B"), "ab "); // escape at the end: a blank
+    EXPECT_EQ(gsm7ToUtf8("\x10\x7F"), "Δà");
+    EXPECT_EQ(gsm7ToUtf8("\xC1"), "A"); // the eighth bit is not part of a septet
 }
 
 TEST(PduText, Ucs2Units)
 {
     const std::uint8_t text[] = {0x6F, 0x9C, 0x00, 0x41, 0xD8, 0x3D, 0xDE, 0x00, 0x7F};
-    EXPECT_EQ(Ucs2ToUtf8(text), "澜A😀"); // pair joined, odd octet left out
+    EXPECT_EQ(ucs2ToUtf8(text), "澜A😀"); // pair joined, odd octet left out
     const std::uint8_t lone[] = {0xD8, 0x3D, 0x00, 0x41, 0xDE, 0x00};
-    EXPECT_EQ(Ucs2ToUtf8(lone), "?A?");
+    EXPECT_EQ(ucs2ToUtf8(lone), "?A?");
 }
 
 TEST(PduText, CodingGroupsIgnoreClassBits)
 {
-    EXPECT_EQ(CodingOf(0x00), TextCoding::Gsm7);
-    EXPECT_EQ(CodingOf(0x04), TextCoding::Octets);
-    EXPECT_EQ(CodingOf(0x08), TextCoding::Ucs2);
-    EXPECT_EQ(CodingOf(0x18), TextCoding::Ucs2);    // class 0 ("flash")
-    EXPECT_EQ(CodingOf(0x11), TextCoding::Gsm7);    // class 1
-    EXPECT_EQ(CodingOf(0x16), TextCoding::Octets);  // class 2
-    EXPECT_EQ(CodingOf(0x48), TextCoding::Ucs2);    // automatic deletion group
-    EXPECT_EQ(CodingOf(0x28), TextCoding::Unknown); // compressed
-    EXPECT_EQ(CodingOf(0x0C), TextCoding::Unknown); // reserved alphabet
-    EXPECT_EQ(CodingOf(0x80), TextCoding::Unknown); // reserved group
-    EXPECT_EQ(CodingOf(0xC8), TextCoding::Gsm7);    // message waiting
-    EXPECT_EQ(CodingOf(0xE0), TextCoding::Ucs2);
-    EXPECT_EQ(CodingOf(0xF0), TextCoding::Gsm7);
-    EXPECT_EQ(CodingOf(0xF6), TextCoding::Octets);
+    EXPECT_EQ(codingOf(0x00), TextCoding::Gsm7);
+    EXPECT_EQ(codingOf(0x04), TextCoding::Octets);
+    EXPECT_EQ(codingOf(0x08), TextCoding::Ucs2);
+    EXPECT_EQ(codingOf(0x18), TextCoding::Ucs2);    // class 0 ("flash")
+    EXPECT_EQ(codingOf(0x11), TextCoding::Gsm7);    // class 1
+    EXPECT_EQ(codingOf(0x16), TextCoding::Octets);  // class 2
+    EXPECT_EQ(codingOf(0x48), TextCoding::Ucs2);    // automatic deletion group
+    EXPECT_EQ(codingOf(0x28), TextCoding::Unknown); // compressed
+    EXPECT_EQ(codingOf(0x0C), TextCoding::Unknown); // reserved alphabet
+    EXPECT_EQ(codingOf(0x80), TextCoding::Unknown); // reserved group
+    EXPECT_EQ(codingOf(0xC8), TextCoding::Gsm7);    // message waiting
+    EXPECT_EQ(codingOf(0xE0), TextCoding::Ucs2);
+    EXPECT_EQ(codingOf(0xF0), TextCoding::Gsm7);
+    EXPECT_EQ(codingOf(0xF6), TextCoding::Octets);
 }
 
 TEST(PduSend, ShortestMessageEncodesToKnownOctets)

@@ -83,7 +83,7 @@ protected:
     void TearDown() override
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        desk::ShutDesk();
+        desk::shutDesk();
     }
 
     // Creates the main window and logs in with the dialog's pre-filled boxes

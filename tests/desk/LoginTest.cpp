@@ -86,7 +86,7 @@ TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)
         EXPECT_TRUE(d->Edit1->text().isEmpty());
         EXPECT_TRUE(d->Edit2->text().isEmpty());
     });
-    EXPECT_FALSE(desk::StartDesk());
+    EXPECT_FALSE(desk::startDesk());
     EXPECT_EQ(MainFrm, nullptr);
     EXPECT_EQ(DataModule1, nullptr);
     EXPECT_EQ(frmAbout, nullptr);
@@ -98,7 +98,7 @@ TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)
 TEST_F(Login, StartingShowsTheMainWindowAndKeepsTheOthersHidden)
 {
     modal.then<TfrmLogin>([](TfrmLogin *d) { d->Button1Click(); });
-    ASSERT_TRUE(desk::StartDesk());
+    ASSERT_TRUE(desk::startDesk());
     ASSERT_NE(MainFrm, nullptr);
     EXPECT_TRUE(MainFrm->isVisible());
     EXPECT_EQ(MainFrm->windowTitle(), "澜星信使V1.1");

@@ -120,7 +120,7 @@ public:
                     ++editDialogsMade;
                     return new TTestEditType(this, ListView(1));
                 },
-                [](const QString &key) { return "Delete from SmsType where TYPEID=" + desk::Quoted(key); }},
+                [](const QString &key) { return "Delete from SmsType where TYPEID=" + desk::quoted(key); }},
                {QStringLiteral("组"),
                 {{QStringLiteral("组名"), 100}, {QStringLiteral("描述"), 300}},
                 false,
@@ -129,7 +129,7 @@ public:
                     ++editDialogsMade;
                     return new TTestEditGroup(this, ListView(2));
                 },
-                [](const QString &key) { return "delete from workgroup where GROUPNAME=" + desk::Quoted(key); }}})
+                [](const QString &key) { return "delete from workgroup where GROUPNAME=" + desk::quoted(key); }}})
     {
         FormCreate();
     }

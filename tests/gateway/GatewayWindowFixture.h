@@ -20,7 +20,7 @@ protected:
     void SetUp() override { writeIni(dir.file("nomodem")); }
     void TearDown() override
     {
-        EngineEnd();
+        engineEnd();
         engine::flushReports();
         TCMPPSet::ListenOn.Port = 0;
     }

@@ -22,7 +22,7 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
     window->ReceivedRow("x", "y", "z");
     receive(*channel(), kFirstDeliver);
 
-    EngineEnd(); // the program end: the window goes, the files are written
+    engineEnd(); // the program end: the window goes, the files are written
     EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n" + kSecondSubmit + "\r\n");
     EXPECT_EQ(dir.read("ReadBuf.TXT"), kFirstDeliver + "\r\n");
 
@@ -76,7 +76,7 @@ TEST_F(QueueFilesTest, FileNamesAreMatchedWithoutRegardToCase)
     open();
     EXPECT_EQ(received(), 1);
     EXPECT_EQ(queued().size(), 1u);
-    EngineEnd();
+    engineEnd();
     const QStringList files = QDir(QString::fromStdString(dir.path())).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"SENDBUF.txt", "readbuf.txt", "smsset.ini"}));
     EXPECT_EQ(dir.read("readbuf.txt"), kFirstDeliver + "\r\n");

@@ -74,12 +74,12 @@ DWORD writeBlocking(HANDLE port, const std::string &bytes)
 
 TEST(CommLayer, DeviceNamesMapToPaths)
 {
-    EXPECT_EQ(DevicePath("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(DevicePath("\\\\.\\com12"), "/dev/ttyS11");
-    EXPECT_EQ(DevicePath("ttyUSB0"), "/dev/ttyUSB0");
-    EXPECT_EQ(DevicePath("\\\\.\\/dev/pts/7"), "/dev/pts/7");
-    EXPECT_EQ(DevicePath("COM0"), "/dev/COM0");
-    EXPECT_EQ(DevicePath("COMX"), "/dev/COMX");
+    EXPECT_EQ(devicePath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(devicePath("\\\\.\\com12"), "/dev/ttyS11");
+    EXPECT_EQ(devicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(devicePath("\\\\.\\/dev/pts/7"), "/dev/pts/7");
+    EXPECT_EQ(devicePath("COM0"), "/dev/COM0");
+    EXPECT_EQ(devicePath("COMX"), "/dev/COMX");
 }
 
 TEST(CommLayer, OpenIsExclusiveAndRefusesWhatIsNoSerialDevice)
