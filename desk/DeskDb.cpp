@@ -17,6 +17,35 @@ TDataModule1 &Db()
 
 std::string quoted(const QString &value) { return QuotedStr(value.toStdString()); }
 
+std::string number(const QString &value)
+{
+    bool ok = false;
+    const qlonglong n = value.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw EDatabaseError(0, "'" + value.toStdString() + "' is not a valid integer value");
+    return std::to_string(n);
+}
+
+TAdoQuery &open(TAdoQuery &q, const std::string &sql)
+{
+    q.Close();
+    q.SetSQL(sql);
+    q.Open();
+    return q;
+}
+
+std::int64_t exec(TAdoQuery &q, const std::string &sql)
+{
+    q.Close();
+    q.SetSQL(sql);
+    return q.ExecSQL();
+}
+
+std::string TDeleteFrom::statement(const QString &key) const
+{
+    return "delete from " + table + " where " + keyColumn + "=" + (numericKey ? number(key) : quoted(key));
+}
+
 std::string_view trimmed(std::string_view text)
 {
     auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
@@ -31,9 +60,7 @@ QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }
 
 void appendOperLog(TAdoQuery &q, const QString &action)
 {
-    q.Close();
-    q.SetSQL("select * from operlog");
-    q.Open();
+    open(q, "select * from operlog");
     q.Append();
     q.FieldByName("WORKCODE")->SetAsString(workCode().toStdString());
     q.FieldByName("Action")->SetAsString(action.toStdString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,31 @@ TDataModule1 &Db();
 
 // A typed value as one quoted literal of a statement (quotes inside doubled).
 std::string quoted(const QString &value);
+
+// A typed number as it stands in a statement, in its decimal form; throws
+// EDatabaseError naming the value when it is not a whole number, so text
+// never reaches a statement in a number's place.
+std::string number(const QString &value);
+
+// Runs a statement that returns rows on q afresh (closed, text set, opened)
+// and returns q. Throws EDatabaseError.
+TAdoQuery &open(TAdoQuery &q, const std::string &sql);
+// Runs a statement that returns no rows on q; the number of rows changed.
+// Throws EDatabaseError.
+std::int64_t exec(TAdoQuery &q, const std::string &sql);
+
+// Where a manager removes rows: the rows of table whose keyColumn holds the
+// key, a text (quoted) or a number (checked).
+struct TDeleteFrom {
+    std::string table;
+    std::string keyColumn;
+    bool numericKey = false;
+
+    explicit operator bool() const { return !table.empty(); }
+    // "delete from <table> where <keyColumn>=<key>"; throws EDatabaseError
+    // for a numeric key that is not a number.
+    std::string statement(const QString &key) const;
+};
 
 // Removes leading and trailing characters whose code is 32 or lower; used
 // only to test a value, never to change one that is stored or sent.

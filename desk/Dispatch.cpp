@@ -12,22 +12,13 @@ namespace {
 
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
 
-// Runs a statement that returns rows on q, afresh.
-TAdoQuery &run(TAdoQuery &q, const std::string &sql)
-{
-    q.Close();
-    q.SetSQL(sql);
-    q.Open();
-    return q;
-}
-
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
 
 // The contact as stored, when it holds more than blanks; "" otherwise and
 // for a key that names no contact.
 std::string mobileOf(TAdoQuery &q, const std::string &clientId)
 {
-    run(q, "select * from  client where clientid=" + QuotedStr(clientId));
+    desk::open(q, "select * from  client where clientid=" + QuotedStr(clientId));
     const std::string contact = q.IsEmpty() ? std::string() : q.FieldByName("CONTACT")->AsString();
     return desk::trimmed(contact).empty() ? std::string() : contact;
 }
@@ -60,12 +51,12 @@ void TMainFrm::Timer1Timer()
     if (!Engine.SendToGateway)
         return;
     TAdoQuery &q = desk::Db().Query1;
-    run(q, "select * from  param where paramid='QM'");
+    desk::open(q, "select * from  param where paramid='QM'");
     const bool found = !q.IsEmpty();
     const QString signature =
         Signature(found, found ? QString::fromStdString(q.FieldByName("paramval")->AsString()) : QString());
 
-    run(q, "select * from  sms_tosend where SENDFLAG='未发'");
+    desk::open(q, "select * from  sms_tosend where SENDFLAG='未发'");
     if (q.IsEmpty())
         return;
     const QString phone = QString::fromStdString(q.FieldByName("PHONE")->AsString());
@@ -82,7 +73,7 @@ void TMainFrm::Timer1Timer()
 void TMainFrm::Timer2Timer()
 {
     TDataModule1 &dm = desk::Db();
-    TAdoQuery &q = run(dm.Query1, EarliestTask);
+    TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
     if (q.IsEmpty())
         return;
     const std::string taskId = q.FieldByName("TASKID")->AsString();
@@ -90,8 +81,8 @@ void TMainFrm::Timer2Timer()
     if (!isDue(q))
         return;
 
-    TAdoQuery &table = run(dm.Query2, "select * from  sms_tosend");
-    run(q, "select * from  task_client where taskid=" + QuotedStr(taskId));
+    TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
+    desk::open(q, "select * from  task_client where taskid=" + QuotedStr(taskId));
     for (; !q.Eof(); q.Next()) {
         const std::string phone = mobileOf(dm.Query3, q.FieldByName("CLIENTID")->AsString());
         if (!phone.empty())
@@ -107,13 +98,13 @@ void TMainFrm::Timer3Timer()
     Timer2Timer();
 
     TDataModule1 &dm = desk::Db();
-    TAdoQuery &q = run(dm.Query1, EarliestTask);
+    TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
     if (q.IsEmpty() || !isDue(q))
         return;
     const std::string taskId = q.FieldByName("TASKID")->AsString();
     const std::string message = q.FieldByName("MESSAGE")->AsString();
 
-    run(q, "select * from  task where taskid=" + QuotedStr(taskId));
+    desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
     if (!q.IsEmpty()) {
         q.Edit();
         q.FieldByName("STATE")->SetAsString("已执行");
@@ -123,13 +114,13 @@ void TMainFrm::Timer3Timer()
         TaskWindowRefresh();
     q.Close();
 
-    run(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
+    desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
     for (; !q.Eof(); q.Next()) {
-        TAdoQuery &members = run(dm.Query3, "select * from  client_cgroup where groupname=" +
-                                                QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
+        TAdoQuery &members = desk::open(dm.Query3, "select * from  client_cgroup where groupname=" +
+                                                       QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
         for (; !members.Eof(); members.Next()) {
             const std::string phone = mobileOf(dm.Query5, members.FieldByName("CLIENTID")->AsString());
-            TAdoQuery &table = run(dm.Query6, "select * from  sms_tosend");
+            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
             if (!phone.empty())
                 appendToSend(table, taskId, phone, message);
             table.Close();

@@ -86,9 +86,7 @@ void TfrmLogin::Button1Click()
 {
     auto module = std::make_unique<TDataModule1>(); // opens the database; may throw
     TAdoQuery &q = module->Query1;
-    q.Close();
-    q.SetSQL("select * from operater where WORKCODE=" + desk::quoted(Edit1->text()));
-    q.Open();
+    desk::open(q, "select * from operater where WORKCODE=" + desk::quoted(Edit1->text()));
     if (q.IsEmpty()) {
         Edit1->clear();
         module.reset();

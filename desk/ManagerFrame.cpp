@@ -72,15 +72,20 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     column->addWidget(StatusBar1);
 
     PopupMenu1->setObjectName("PopupMenu1");
-    PopupMenu1->addAction(look_.newCaption, this, [this] { SpeedButton12Click(); })->setObjectName("test1");
-    PopupMenu1->addAction(QStringLiteral("编辑  "), this, [this] { SpeedButton10Click(); })
-        ->setObjectName("testasdfasfdaf1");
+    test1 = PopupMenu1->addAction(look_.newCaption, this, [this] { SpeedButton12Click(); });
+    test1->setObjectName("test1");
+    testasdfasfdaf1 = PopupMenu1->addAction(QStringLiteral("编辑  "), this, [this] { SpeedButton10Click(); });
+    testasdfasfdaf1->setObjectName("testasdfasfdaf1");
     PopupMenu1->addSeparator()->setObjectName("N1");
-    PopupMenu1->addAction(QStringLiteral("删除"), this, [this] { SpeedButton11Click(); })->setObjectName("ecd1");
+    ecd1 = PopupMenu1->addAction(QStringLiteral("删除"), this, [this] { SpeedButton11Click(); });
+    ecd1->setObjectName("ecd1");
     PopupMenu2->setObjectName("PopupMenu2");
-    PopupMenu2->addAction(QStringLiteral("列表"), this, [this] { N2Click(); })->setObjectName("N2");
-    PopupMenu2->addAction(QStringLiteral("小图标"), this, [this] { N3Click(); })->setObjectName("N3");
-    PopupMenu2->addAction(QStringLiteral("大图标"), this, [this] { N4Click(); })->setObjectName("N4");
+    N2Item = PopupMenu2->addAction(QStringLiteral("列表"), this, [this] { N2Click(); });
+    N2Item->setObjectName("N2");
+    N3Item = PopupMenu2->addAction(QStringLiteral("小图标"), this, [this] { N3Click(); });
+    N3Item->setObjectName("N3");
+    N4Item = PopupMenu2->addAction(QStringLiteral("大图标"), this, [this] { N4Click(); });
+    N4Item->setObjectName("N4");
 
     QToolButton *b1 = CoolBar1->SpeedButton(1);
     QToolButton *b2 = CoolBar1->SpeedButton(2);
@@ -170,8 +175,8 @@ void TManagerFrame::ListSelectItem(TListView *, int, bool selected)
 {
     CoolBar1->SpeedButton(10)->setEnabled(selected);
     CoolBar1->SpeedButton(11)->setEnabled(selected);
-    PopupMenu1->actions().at(1)->setEnabled(selected);
-    PopupMenu1->actions().at(3)->setEnabled(selected);
+    testasdfasfdaf1->setEnabled(selected);
+    ecd1->setEnabled(selected);
 }
 
 void TManagerFrame::ListDblClick(TListView *list)
@@ -255,8 +260,9 @@ void TManagerFrame::SpeedButton11Click()
     for (const TManagerCategory &each : categories_)
         if (each.node == category)
             c = &each;
-    if (!c || !c->deleteStatement)
+    if (!c || !c->deleteFrom)
         return;
+    const std::string sql = c->deleteFrom.statement(key);
     if (!boxes::confirm(this,
                         category + QStringLiteral("删除后不能恢复，您确定要删除") + category + " " + key +
                             QStringLiteral(" 吗？"),
@@ -264,9 +270,7 @@ void TManagerFrame::SpeedButton11Click()
         return;
 
     TAdoQuery &q = desk::Db().Query1;
-    q.Close();
-    q.SetSQL(c->deleteStatement(key));
-    q.ExecSQL();
+    desk::exec(q, sql);
     desk::appendOperLog(q, QStringLiteral("删除") + category + " " + key);
     // Timers run during the question and may have reloaded the list: remove
     // the row that still carries the key.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desk/DeskDb.h"
 #include "desk/ListView.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+class QAction;
 class QDialog;
 class QMenu;
 class QSplitter;
@@ -28,9 +30,9 @@ struct TManagerCategory {
     // them modally and frees them afterwards. Empty: the command does nothing.
     std::function<QDialog *()> newDialog;
     std::function<QDialog *()> editDialog;
-    // The DELETE statement for a key (text keys quoted, numeric keys not).
-    // Empty: Delete does nothing in this category.
-    std::function<std::string(const QString &key)> deleteStatement;
+    // Where Delete removes the selected key; empty: Delete does nothing in
+    // this category.
+    desk::TDeleteFrom deleteFrom;
 };
 
 // What else differs between the windows built on the frame.
@@ -95,7 +97,13 @@ public:
     TCoolBar *CoolBar1;
     TStatusBar *StatusBar1;
     QMenu *PopupMenu1;
+    QAction *test1;           // "增加" (New)
+    QAction *testasdfasfdaf1; // "编辑  " (Edit)
+    QAction *ecd1;            // "删除" (Delete)
     QMenu *PopupMenu2;
+    QAction *N2Item; // "列表"
+    QAction *N3Item; // "小图标"
+    QAction *N4Item; // "大图标"
 
 protected:
     TManagerFrame(TManagerLook look, std::vector<TManagerCategory> categories, QWidget *parent = nullptr);

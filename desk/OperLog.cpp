@@ -42,9 +42,7 @@ void TfrmOperLog::refresh()
 {
     ListView1->Clear();
     TAdoQuery &q = desk::Db().Query1;
-    q.Close();
-    q.SetSQL("select * from operlog");
-    q.Open();
+    desk::open(q, "select * from operlog");
     for (; !q.Eof(); q.Next())
         ListView1->AddItem(QString::fromStdString(q.FieldByName("WORKCODE")->AsString()),
                            {QString::fromStdString(q.FieldByName("OperTime")->AsString()),

@@ -79,9 +79,7 @@ void TNewRecordDialog::Created() {}
 void TNewRecordDialog::InsertRow()
 {
     TAdoQuery &q = desk::Db().Query1;
-    q.Close();
-    q.SetSQL("select * from " + settings_.table);
-    q.Open();
+    desk::open(q, "select * from " + settings_.table);
     q.Append();
     q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
     AssignFields(q);
@@ -161,13 +159,7 @@ bool TEditRecordDialog::OwnCheck() { return true; }
 
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
-    if (!settings_.numericKey)
-        return desk::quoted(key);
-    bool ok = false;
-    const qlonglong n = key.trimmed().toLongLong(&ok);
-    if (!ok)
-        throw std::runtime_error("'" + key.toStdString() + "' is not a valid integer value");
-    return std::to_string(n);
+    return settings_.numericKey ? desk::number(key) : desk::quoted(key);
 }
 
 void TEditRecordDialog::FormCreate()
@@ -178,9 +170,7 @@ void TEditRecordDialog::FormCreate()
     const std::string literal = KeyLiteral(key);
 
     TAdoQuery &q = desk::Db().Query1;
-    q.Close();
-    q.SetSQL("select * from " + settings_.table + " where " + settings_.keyColumn + "=" + literal);
-    q.Open();
+    desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" + literal);
     LoadFields(q);
     q.Close();
     LoadLinks(key);
@@ -199,16 +189,12 @@ void TEditRecordDialog::LoadLinks(const QString &key)
     TAdoQuery &probe = desk::Db().Query2;
     for (const TLinkList &l : Links) {
         l.list->clear();
-        q.Close();
-        q.SetSQL(l.relatedSql);
-        q.Open();
+        desk::open(q, l.relatedSql);
         for (; !q.Eof(); q.Next()) {
             const QString item = QString::fromStdString(q.FieldByName(l.relatedColumn)->AsString());
             auto *entry = new QListWidgetItem(item, l.list);
-            probe.Close();
-            probe.SetSQL("select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::quoted(item) +
-                         " and " + l.keyColumn + "=" + desk::quoted(key));
-            probe.Open();
+            desk::open(probe, "select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::quoted(item) +
+                                  " and " + l.keyColumn + "=" + desk::quoted(key));
             entry->setCheckState(probe.IsEmpty() ? Qt::Unchecked : Qt::Checked);
             probe.Close();
         }
@@ -221,14 +207,10 @@ void TEditRecordDialog::SaveLinks()
     const QString key = Edit1->text();
     TAdoQuery &q = desk::Db().Query1;
     for (const TLinkList &l : Links) {
-        q.Close();
-        q.SetSQL("delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
-        q.ExecSQL();
+        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
     }
     for (const TLinkList &l : Links) {
-        q.Close();
-        q.SetSQL("select * from " + l.linkTable);
-        q.Open();
+        desk::open(q, "select * from " + l.linkTable);
         for (int i = 0; i < l.list->count(); ++i) {
             if (l.list->item(i)->checkState() != Qt::Checked)
                 continue;
@@ -259,9 +241,8 @@ void TEditRecordDialog::OkClick()
         return;
     try {
         TAdoQuery &q = desk::Db().Query1;
-        q.Close();
-        q.SetSQL("select * from " + settings_.table + " where " + settings_.keyColumn + "=" + KeyLiteral(OriginalKey));
-        q.Open();
+        desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
+                          KeyLiteral(OriginalKey));
         q.First();
         q.Edit();
         q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());

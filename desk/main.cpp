@@ -177,17 +177,13 @@ void TMainFrm::N2Click()
 {
     const std::string sql = "select * from  param where paramid='QM'";
     TAdoQuery &q = desk::Db().Query1;
-    q.Close();
-    q.SetSQL(sql);
-    q.Open();
+    desk::open(q, sql);
     QString text = q.IsEmpty() ? QString() : QString::fromStdString(q.FieldByName("paramval")->AsString());
     q.Close();
     if (!boxes::inputQuery(QStringLiteral("签名设置  "), QStringLiteral("请输入短信签名    "), text))
         return;
     // The timers use Query1 while the box is up: run the statement afresh.
-    q.Close();
-    q.SetSQL(sql);
-    q.Open();
+    desk::open(q, sql);
     if (q.IsEmpty()) {
         q.Append();
         q.FieldByName("paramid")->SetAsString("QM");

@@ -107,29 +107,28 @@ class TTestMan : public TManagerFrame {
     Q_OBJECT
 public:
     TTestMan()
-        : TManagerFrame(
-              {QStringLiteral("测试管理"), 70},
-              {{QStringLiteral("类型"),
-                {{QStringLiteral("类型编号"), 80}, {QStringLiteral("类型名"), 200}},
-                false,
-                [] {
-                    ++newDialogsMade;
-                    return new TTestNewType;
-                },
-                [this] {
-                    ++editDialogsMade;
-                    return new TTestEditType(this, ListView(1));
-                },
-                [](const QString &key) { return "Delete from SmsType where TYPEID=" + desk::quoted(key); }},
-               {QStringLiteral("组"),
-                {{QStringLiteral("组名"), 100}, {QStringLiteral("描述"), 300}},
-                false,
-                {},
-                [this] {
-                    ++editDialogsMade;
-                    return new TTestEditGroup(this, ListView(2));
-                },
-                [](const QString &key) { return "delete from workgroup where GROUPNAME=" + desk::quoted(key); }}})
+        : TManagerFrame({QStringLiteral("测试管理"), 70},
+                        {{QStringLiteral("类型"),
+                          {{QStringLiteral("类型编号"), 80}, {QStringLiteral("类型名"), 200}},
+                          false,
+                          [] {
+                              ++newDialogsMade;
+                              return new TTestNewType;
+                          },
+                          [this] {
+                              ++editDialogsMade;
+                              return new TTestEditType(this, ListView(1));
+                          },
+                          {"SmsType", "TYPEID"}},
+                         {QStringLiteral("组"),
+                          {{QStringLiteral("组名"), 100}, {QStringLiteral("描述"), 300}},
+                          false,
+                          {},
+                          [this] {
+                              ++editDialogsMade;
+                              return new TTestEditGroup(this, ListView(2));
+                          },
+                          {"workgroup", "GROUPNAME"}}})
     {
         FormCreate();
     }
@@ -151,10 +150,7 @@ private:
     static void load(TListView *list, const char *sql, const char *key, const char *other)
     {
         list->Clear();
-        TAdoQuery &q = desk::Db().Query1;
-        q.Close();
-        q.SetSQL(sql);
-        q.Open();
+        TAdoQuery &q = desk::open(desk::Db().Query1, sql);
         for (; !q.Eof(); q.Next())
             list->AddItem(QString::fromStdString(q.FieldByName(key)->AsString()),
                           {QString::fromStdString(q.FieldByName(other)->AsString())}, 0);
