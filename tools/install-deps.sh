@@ -9,7 +9,7 @@ packages=(
   libsqlcipher-dev sqlcipher libicu-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient
+  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2
 )
 
 missing=()
