@@ -1,0 +1,110 @@
+#include "DeskRun.h"
+
+#include "codec/PDUs.h"
+#include "data/WorkFolder.h"
+#include "platform/text/Profile.h"
+#include "support/ColumnValues.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+std::vector<std::string> column(const std::string &sql, const char *name)
+{
+    for (int attempt = 0;; ++attempt) {
+        try {
+            Db db;
+            return columnValues(db.q, sql, name);
+        } catch (const EDatabaseError &e) {
+            if (attempt == 20 || std::string(e.what()).find("locked") == std::string::npos)
+                throw;
+        }
+        QThread::msleep(250);
+    }
+}
+
+bool eventually(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        try {
+            if (condition())
+                return true;
+        } catch (const EDatabaseError &) {
+        }
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(200);
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> sentMessages(const ModemSim &sim)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const ModemSim::Pdu &p : sim.pdus()) {
+        if (p.outcome != "sent")
+            continue;
+        TPDUSend pdu;
+        pdu.Decode(p.text);
+        out.emplace_back(pdu.GetDA(), pdu.GetUD());
+    }
+    return out;
+}
+
+bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text)
+{
+    for (const auto &m : sentMessages(sim))
+        if (m.first == da && m.second == text)
+            return true;
+    return false;
+}
+
+DeskRun::DeskRun(const ModemSim::Options &modem) : sim(modem)
+{
+    workfolder::create(".");
+    if (sim.started())
+        profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
+}
+
+DeskRun::~DeskRun()
+{
+    if (desk.state() != QProcess::NotRunning) {
+        desk.kill();
+        desk.waitForFinished();
+    }
+}
+
+std::string DeskRun::notReady() const
+{
+    if (!x.started())
+        return "Xvfb is not available";
+    if (!sim.started())
+        return "the modem simulator did not start: " + sim.errorOutput();
+    return {};
+}
+
+bool DeskRun::start()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(x.name()));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    desk.setProcessEnvironment(env);
+    desk.setWorkingDirectory(QString::fromStdString(dir.path()));
+    desk.setProcessChannelMode(QProcess::ForwardedChannels);
+    desk.start(SMSDESK_PATH, {});
+    return desk.waitForStarted();
+}
+
+bool DeskRun::login()
+{
+    // The boxes are pre-filled with the supervisor's code and password:
+    // Enter in the password box logs in.
+    return x.keys("登录窗口", "Tab Return") && x.waitForWindow("澜星信使V1.1") && x.waitForWindow("澜星信使网关");
+}
+
+bool DeskRun::quit(int timeoutMs)
+{
+    if (!x.requestClose("澜星信使V1.1") || !x.keys("退出程序", "Return"))
+        return false;
+    return desk.waitForFinished(timeoutMs) && desk.exitStatus() == QProcess::NormalExit && desk.exitCode() == 0;
+}

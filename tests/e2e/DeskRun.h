@@ -1,0 +1,78 @@
+#pragma once
+
+// What every end-to-end journey shares: the real smsdesk program on a
+// private virtual display, in a fresh work folder, against the modem
+// simulator, and a connection of the test's own to the program's database.
+#include "XDisplay.h"
+
+#include "data/DM1.h"
+#include "platform/ado/Ado.h"
+#include "support/ModemSim.h"
+#include "support/WorkDir.h"
+
+#include <QProcess>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A short-lived connection of the test's own beside the running program.
+struct Db {
+    TAdoConnection conn{TDataModule1::ConnectionString};
+    TAdoQuery q{conn, "test"};
+    Db() { conn.Open(); }
+
+    void append(const std::string &table, const ado::FieldTexts &fields) { ado::appendRow(q, table, fields); }
+};
+
+// The values of one column of a statement's rows, read through a fresh
+// connection. The program writes through its own connection at the same
+// time; a read that meets one of its writes is tried again.
+std::vector<std::string> column(const std::string &sql, const char *name);
+
+// Polls a condition; a database busy with the program's own writes counts
+// as "not yet".
+bool eventually(const std::function<bool()> &condition, int timeoutMs = 60000);
+
+// The destination and text of every PDU the modem took, decoded.
+std::vector<std::pair<std::string, std::string>> sentMessages(const ModemSim &sim);
+bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text);
+
+// One run of the program. Construction makes the display, the work folder
+// (the current directory until the object goes) with the files of a first
+// start, and the simulator, and points "smsset.ini" at it; ready() tells
+// whether all of it came up. start() runs the program; login() logs the
+// supervisor in and waits for the main and gateway windows. The program is
+// killed when the object goes, if it still runs.
+class DeskRun {
+public:
+    explicit DeskRun(const ModemSim::Options &modem = {});
+    ~DeskRun();
+    DeskRun(const DeskRun &) = delete;
+    DeskRun &operator=(const DeskRun &) = delete;
+
+    // "" when ready; otherwise why not (a missing Xvfb skips the journey).
+    std::string notReady() const;
+    bool hasDisplay() const { return x.started(); }
+
+    bool start();
+    bool login();
+    // Asks the main window to close and answers the exit question with OK;
+    // true when the program then ended with status 0 within timeoutMs.
+    bool quit(int timeoutMs = 60000);
+
+    XDisplay x;
+    WorkDir dir;
+    ModemSim sim;
+    QProcess desk;
+};
+
+// Skips the journey without a display, fails it when anything else is
+// missing; use at the top of a TEST body.
+#define DESK_RUN_READY(run)                                                                                            \
+    do {                                                                                                               \
+        if (!(run).hasDisplay())                                                                                       \
+            GTEST_SKIP() << "Xvfb is not available";                                                                   \
+        ASSERT_EQ((run).notReady(), "");                                                                               \
+    } while (0)
