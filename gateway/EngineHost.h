@@ -64,8 +64,9 @@ public:
 
     // The way of the window's send box (and so of the desk's dispatch) into
     // the engine: queues text for number on channel 1 through FSCA
-    // (TEasyLinkCtr::SendSMS). False, with nothing queued, before the engine
-    // start.
+    // (TEasyLinkCtr::SendSMS). On return the message is in the send queue;
+    // "SendBuf.TXT" follows from the event loop. False, with nothing queued,
+    // before the engine start.
     bool Send(const std::string &number, const std::string &text);
 
     // Writes both queue files from channel 1 (queuefiles::save); nothing

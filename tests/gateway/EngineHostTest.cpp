@@ -3,7 +3,6 @@
 // and its end writes what is still queued.
 
 #include "EngineSupport.h"
-#include "GatewayFixture.h"
 
 namespace {
 
@@ -40,12 +39,7 @@ TEST_F(EngineHostTest, SendsOneMessageAndReadsOneWithoutAWindow)
     EXPECT_TRUE(host->Start().empty());
     ASSERT_NE(Gateway, nullptr);
     TSMSChannel *channel = Gateway->Channels[1].get();
-    ASSERT_TRUE(waitUntil([&] {
-        return locked([&] {
-            TChannelCtr *ctr = channel->ChannelCtr.get();
-            return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr;
-        });
-    })) << sim.log();
+    ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
 
     // The centre of "smsset.ini", "+86" taken off and "86" put back.
     ASSERT_TRUE(host->Send("13912345678", "你好"));

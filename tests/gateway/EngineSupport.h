@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayCommon.h"
+#include "GatewayFixture.h"
 #include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
@@ -144,14 +145,9 @@ protected:
         engineclock::setScale(1.0);
     }
 
-    // Initialised, the start-up reads done and nothing running.
-    bool settled()
-    {
-        return locked([&] { return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr; });
-    }
     void waitSettled()
     {
-        ASSERT_TRUE(waitUntil([&] { return settled(); })) << sim.log();
+        ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
     }
 
     // Queues a message as the send path does.

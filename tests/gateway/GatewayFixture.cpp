@@ -142,6 +142,13 @@ int receivedCount(TSMSChannel &channel)
     return static_cast<int>(channel.RecvList.size());
 }
 
+bool settled(TSMSChannel &channel)
+{
+    EngineLock lock;
+    const TChannelCtr &ctr = *channel.ChannelCtr;
+    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.Current == nullptr;
+}
+
 std::vector<std::string> CmppTest::queuedTexts()
 {
     std::vector<std::string> out;
