@@ -3,9 +3,13 @@
 // program started afresh on the same work folder.
 #include "DeskRun.h"
 
-#include "../desk/DeskFixture.h" // ModalDriver
+#include "desk/Login.h"
 #include "desk/OperDialogs.h"
 #include "desk/Operman.h"
+#include "desk/Startup.h"
+#include "desk/main.h"
+#include "harness/BoxScript.h"
+#include "harness/ModalDriver.h"
 
 #include <QLineEdit>
 #include <QTreeWidget>
