@@ -49,6 +49,7 @@ TEST_F(Shutdown, IdleEngineClosesAtTheFirstTestAndTheChildrenGo)
     main->N3_old_oldClick();
     QPointer<TfrmOperLog> log = frmOperLog;
     QSignalSpy closed(main, &TMainFrm::Closed);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(closingSet, 1);
     EXPECT_EQ(idleTests, 1);
@@ -69,6 +70,7 @@ TEST_F(Shutdown, WaitKeepsTheMessageLoopAliveUntilTheExchangeEnds)
         main->StatusBar1->SetPanelText(1, "a dispatch report"); // replaced again at the next step
     });
     other.start(1);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(idleTests, 4);
     EXPECT_EQ(closingSet, 1);
@@ -97,6 +99,7 @@ TEST_F(Shutdown, AnEngineThatNeverGoesIdleLetsTheOperatorQuitAfterTheLimit)
 TEST_F(Shutdown, ASecondCloseWhileWaitingIsIgnored)
 {
     busyTests = 2;
+    boxes.ok(); // the exit question, asked once
     QTimer::singleShot(0, [&] { main->close(); });
     EXPECT_TRUE(main->close());
     EXPECT_EQ(boxes.seen().size(), 1u); // asked once

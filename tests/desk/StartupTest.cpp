@@ -1,7 +1,7 @@
 // The check that smsdesk runs in a work folder before anything else.
 #include "desk/Startup.h"
 #include "data/WorkFolder.h"
-#include "support/BoxScript.h"
+#include "harness/BoxScript.h"
 #include "support/WorkDir.h"
 
 #include <QDir>
