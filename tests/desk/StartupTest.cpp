@@ -13,6 +13,7 @@ TEST(WorkFolderCheck, OutsideAWorkFolderNamesTheFileTheFolderAndHowToMakeOne)
 {
     WorkDir dir;
     BoxScript boxes;
+    boxes.ok();
     EXPECT_FALSE(desk::findWorkFolder());
     ASSERT_EQ(boxes.seen().size(), 1u);
     const QString text = boxes.seen()[0].text;
