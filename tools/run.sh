@@ -55,6 +55,8 @@ esac
 cd "$(dirname "$0")/.."
 top=$PWD
 bash tools/install-deps.sh
+# Only what this script runs; tools/test.sh builds the tests and benchmarks.
+echo "Building the desk, dbcreate and the modem simulator (the first build takes a few minutes) ..."
 bash tools/build.sh smsdesk dbcreate modemsim
 ./build/tools/dbcreate/dbcreate work >/dev/null
 
