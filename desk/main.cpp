@@ -5,7 +5,9 @@
 #include "desk/Login.h"
 #include "desk/MdiClient.h"
 #include "desk/OperLog.h"
+#include "desk/Operman.h"
 #include "desk/Pictures.h"
+#include "desk/SmsCustom.h"
 #include "desk/StatusBar.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
@@ -64,10 +66,12 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The operator, contacts, task and template windows are not part of the
-    // desk yet: their items stay disabled until they are.
-    for (QAction *a : {N1_old_old, N2_old_old, N5_old_old, N4_old_old})
+    // The contacts and task windows are not part of the desk yet: their
+    // items stay disabled until they are.
+    for (QAction *a : {N2_old_old, N5_old_old})
         a->setEnabled(false);
+    connect(N1_old_old, &QAction::triggered, this, [this] { N1_old_oldClick(); });
+    connect(N4_old_old, &QAction::triggered, this, [this] { N4_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
@@ -153,6 +157,18 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
 }
 
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
+
+void TMainFrm::N1_old_oldClick()
+{
+    if (QMdiSubWindow *open = FindManager(TOperManage::staticMetaObject)) {
+        BringToFront(open);
+        return;
+    }
+    if (RightsTest())
+        OpenManager(OperManage);
+}
+
+void TMainFrm::N4_old_oldClick() { OpenManager(frmSMSCustom); }
 
 bool TMainFrm::IsSupervisor(const QString &workCode)
 {

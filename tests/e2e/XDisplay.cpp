@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,10 +94,14 @@ XDisplay::XDisplay()
         close(fds[0]);
         return;
     }
-    // Xvfb writes its display number once it accepts clients.
+    // Xvfb writes its display number once it accepts clients; one that
+    // never does is given up after 20 s.
     char buf[32] = {};
     ssize_t got = 0;
     while (got < static_cast<ssize_t>(sizeof buf - 1)) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 20000) != 1)
+            break;
         ssize_t r = read(fds[0], buf + got, sizeof buf - 1 - got);
         if (r <= 0 || std::memchr(buf, '\n', got + r))
             break;
