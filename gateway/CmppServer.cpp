@@ -163,13 +163,14 @@ bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const 
     const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
     std::vector<std::string> lines;
     // Queued and kept in one hold of the lock, so that the queue files'
-    // writer sees every queued message kept.
+    // writer sees every queued message kept. SendQueued, not QueuesChanged:
+    // an appended line needs no rewrite of the file.
     EngineLock lock;
     for (const std::string &piece : textPieces(text)) {
         auto pdu = MakeSendPdu(centre, da, piece);
         pdu->Encode();
         lines.push_back(pdu->Text);
-        channel->QueueSend(std::move(pdu));
+        channel->SendQueue.push_back(std::move(pdu));
     }
     if (Owner && Owner->Owner)
         Owner->Owner->SendQueued(lines);
