@@ -53,8 +53,8 @@ namespace {
 std::string systemError(int error) { return std::strerror(error); }
 
 // The lines of a file; nullopt when it is missing; error set when it exists
-// but cannot be read.
-std::optional<std::vector<std::string>> readLines(const std::string &name, std::string &error)
+// but cannot be read; open set when its last line has no line end.
+std::optional<std::vector<std::string>> readLines(const std::string &name, std::string &error, bool &open)
 {
     QFile file(QString::fromStdString(name));
     if (!file.exists())
@@ -68,6 +68,7 @@ std::optional<std::vector<std::string>> readLines(const std::string &name, std::
         error = "无法读取文件" + name + ":" + file.errorString().toStdString();
         return std::nullopt;
     }
+    open = !all.isEmpty() && !all.endsWith('\n');
     return queuefiles::splitLines(std::string_view(all.constData(), static_cast<std::size_t>(all.size())));
 }
 
@@ -143,7 +144,7 @@ std::vector<std::string> TQueueStore::Load()
         EngineLock lock;
         queuedBefore = !channel_.SendQueue.empty() || !channel_.RecvList.empty();
     }
-    if (auto lines = readLines(read_.name, error)) {
+    if (auto lines = readLines(read_.name, error, read_.openLine)) {
         EngineLock lock;
         for (const std::string &line : *lines) {
             auto pdu = std::make_unique<TPDUGet>();
@@ -157,7 +158,7 @@ std::vector<std::string> TQueueStore::Load()
         read_.stale = true;
     }
     error.clear();
-    if (auto lines = readLines(send_.name, error)) {
+    if (auto lines = readLines(send_.name, error, send_.openLine)) {
         EngineLock lock;
         int number = 0;
         for (const std::string &line : *lines) {
@@ -197,6 +198,7 @@ std::vector<std::string> TQueueStore::Load()
 bool TQueueStore::Appended(const std::vector<std::string> &lines)
 {
     bool ok = false;
+    bool stale = false;
     std::string why;
     {
         std::lock_guard lock(guard_);
@@ -213,7 +215,10 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
                 created = send_.fd >= 0;
             }
         }
-        ok = send_.fd >= 0 && writeAll(send_.fd, joined(lines)) && ::fdatasync(send_.fd) == 0;
+        // A last line without its end would swallow the first one written.
+        const std::string bytes = (send_.openLine ? "\r\n" : "") + joined(lines);
+        ok = send_.fd >= 0 && writeAll(send_.fd, bytes) && ::fdatasync(send_.fd) == 0;
+        send_.openLine = !ok;
         if (ok && created)
             syncFolder();
         if (!ok) {
@@ -223,9 +228,11 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
             closeFd(send_.fd);
             send_.stale = true;
         }
+        stale = send_.stale;
     }
     Report(send_, ok, why);
-    if (!ok)
+    // Lines that failed before are not in the file yet.
+    if (stale)
         Changed();
     return ok;
 }
@@ -352,6 +359,7 @@ bool TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines,
             file.base.insert(file.base.end(), file.extra.begin() + extraSeen, file.extra.end());
             file.extra.clear();
             file.stale = false;
+            file.openLine = false;
         }
     }
     if (fd >= 0) {

@@ -85,6 +85,7 @@ private:
         std::vector<std::string> extra; // lines appended since (guard_)
         bool failing = false;           // the last write failed and was said
         bool stale = false;             // what the file holds is not known: rewrite it
+        bool openLine = false;          // the file may end inside a line
     };
 
     void WriterLoop();

@@ -93,10 +93,16 @@ TEST_F(EngineFilesTest, LinesThatAreNoWholeSubmitAreSkippedAndKeptUntilTheQueueI
     QTest::qWait(200);
     EXPECT_EQ(dir.read("SendBuf.TXT"), file);
 
+    // A message queued is appended; one taken off has the file written anew.
     ASSERT_TRUE(host->Send("13912345678", "你好"));
-    EXPECT_TRUE(waitUntil(
-        [&] { return dir.read("SendBuf.TXT") == kHelloPdu + "\r\n" + kSecondSubmit + "\r\n" + kHelloPdu + "\r\n"; },
-        5000));
+    EXPECT_EQ(dir.read("SendBuf.TXT"), file + "\r\n" + kHelloPdu + "\r\n");
+    {
+        EngineLock lock;
+        channel().SendQueue.pop_front();
+        channel().QueuesChanged();
+    }
+    EXPECT_TRUE(
+        waitUntil([&] { return dir.read("SendBuf.TXT") == kSecondSubmit + "\r\n" + kHelloPdu + "\r\n"; }, 5000));
 }
 
 TEST_F(EngineFilesTest, AQueueFileThatCannotBeWrittenIsSaidOnceAndTheMessagesGoOn)
