@@ -86,13 +86,24 @@ std::vector<std::string_view> splitCommands(std::string_view chunk)
     std::vector<std::string_view> out;
     if (!chunk.starts_with(kPrefix))
         return out;
-    std::size_t start = 0;
-    for (std::size_t at = chunk.find(kPrefix, 1); at != std::string_view::npos; at = chunk.find(kPrefix, at + 1)) {
+    // Where the word after the prefix at `at` ends (right after the prefix
+    // when no word follows): no command starts inside another's word.
+    auto wordEnd = [&](std::size_t at) {
         const std::string_view rest = chunk.substr(at + kPrefix.size());
-        if (std::none_of(std::begin(kWords), std::end(kWords), [&](std::string_view w) { return rest.starts_with(w); }))
+        for (std::string_view w : kWords)
+            if (rest.starts_with(w))
+                return at + kPrefix.size() + w.size();
+        return at + kPrefix.size();
+    };
+    std::size_t start = 0;
+    for (std::size_t at = chunk.find(kPrefix, wordEnd(0)); at != std::string_view::npos;
+         at = chunk.find(kPrefix, at + 1)) {
+        const std::size_t end = wordEnd(at);
+        if (end == at + kPrefix.size())
             continue;
         out.push_back(chunk.substr(start, at - start));
         start = at;
+        at = end - 1;
     }
     out.push_back(chunk.substr(start));
     return out;
