@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,18 +23,10 @@ TfrmNewSMS *frmNewSMS = nullptr;
 
 namespace {
 
-QLabel *label(QWidget *parent, const char *name, const QString &caption)
+template <class W> W *named(W *widget, const char *name)
 {
-    auto *l = new QLabel(caption, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QLineEdit *edit(QWidget *parent, const char *name)
-{
-    auto *e = new QLineEdit(parent);
-    e->setObjectName(name);
-    return e;
+    widget->setObjectName(name);
+    return widget;
 }
 
 // The characters the ANSI text box would hold: one per UTF-16 unit once the
@@ -72,59 +63,18 @@ QStringList readPhrases(const QString &category)
 
 TfrmNewSMS::TfrmNewSMS(const QString &contact, const QString &mobile, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      PageControl1(new QTabWidget(this)), TabSheet1(new QWidget), TabSheet2(new QWidget)
+      PageControl1(named(new QTabWidget(this), "PageControl1")), TabSheet1(named(new QWidget, "TabSheet1")),
+      TabSheet2(named(new QWidget, "TabSheet2")),
+      Button1(named(new QPushButton(QStringLiteral("确定"), this), "Button1")),
+      Button2(named(new QPushButton(QStringLiteral("取消"), this), "Button2"))
 {
     frmNewSMS = this;
     setObjectName("frmNewSMS");
     setWindowTitle(QStringLiteral("发送信息"));
-    PageControl1->setObjectName("PageControl1");
-    TabSheet1->setObjectName("TabSheet1");
-    TabSheet2->setObjectName("TabSheet2");
     PageControl1->addTab(TabSheet1, QStringLiteral("发送窗口"));
     PageControl1->addTab(TabSheet2, QStringLiteral("短信经典"));
-
-    Label3 = label(TabSheet1, "Label3", QStringLiteral("姓名   "));
-    edit3 = edit(TabSheet1, "edit3");
-    edit3->setReadOnly(true);
-    edit3->setEnabled(false);
-    Label1 = label(TabSheet1, "Label1", QStringLiteral("手机号"));
-    Edit1 = edit(TabSheet1, "Edit1");
-    Label2 = label(TabSheet1, "Label2", QStringLiteral("短信内容"));
-    edit2 = new TMemo(TabSheet1);
-    edit2->setObjectName("edit2");
-    edit2->MaxLength = 240;
-    edit2->setMinimumSize(320, 140);
-    Label4 = label(TabSheet1, "Label4", QStringLiteral("字数:0          "));
-    auto *grid = new QGridLayout(TabSheet1);
-    grid->addWidget(Label3, 0, 0);
-    grid->addWidget(edit3, 0, 1);
-    grid->addWidget(Label1, 1, 0);
-    grid->addWidget(Edit1, 1, 1);
-    grid->addWidget(Label2, 2, 0, Qt::AlignTop);
-    grid->addWidget(edit2, 2, 1);
-    grid->addWidget(Label4, 3, 1);
-
-    TreeView1 = new QTreeWidget(TabSheet2);
-    TreeView1->setObjectName("TreeView1");
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setRootIsDecorated(false);
-    TreeView1->setFixedWidth(110);
-    for (const std::string &category : workfolder::phraseCategories())
-        new QTreeWidgetItem(TreeView1, {QString::fromStdString(category)});
-    TreeView1->viewport()->installEventFilter(this);
-    ListBox1 = new QListWidget(TabSheet2);
-    ListBox1->setObjectName("ListBox1");
-    ListBox1->setFont(QFont(QStringLiteral("宋体")));
-    ListBox1->setStyleSheet(QStringLiteral("QListWidget { color: blue; }"));
-    ListBox1->setUniformItemSizes(true);
-    auto *strip = new QHBoxLayout(TabSheet2);
-    strip->addWidget(TreeView1);
-    strip->addWidget(ListBox1, 1);
-
-    Button1 = new QPushButton(QStringLiteral("确定"), this);
-    Button1->setObjectName("Button1");
-    Button2 = new QPushButton(QStringLiteral("取消"), this);
-    Button2->setObjectName("Button2");
+    buildSendPage();
+    buildPhrasePage();
     for (QPushButton *b : {Button1, Button2})
         b->setAutoDefault(false);
     Button1->setEnabled(false);
@@ -142,14 +92,59 @@ TfrmNewSMS::TfrmNewSMS(const QString &contact, const QString &mobile, QWidget *p
     // A click that selects a node changes it too: both ask for one load,
     // made after the mouse handling, so a failure's box interrupts nothing.
     connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this] { scheduleLoad(); });
+    TreeView1->viewport()->installEventFilter(this);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this] { ListBox1DblClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    FormCreate(contact, mobile);
+}
 
+void TfrmNewSMS::buildSendPage()
+{
+    Label3 = named(new QLabel(QStringLiteral("姓名   "), TabSheet1), "Label3");
+    edit3 = named(new QLineEdit(TabSheet1), "edit3");
+    edit3->setReadOnly(true);
+    edit3->setEnabled(false);
+    Label1 = named(new QLabel(QStringLiteral("手机号"), TabSheet1), "Label1");
+    Edit1 = named(new QLineEdit(TabSheet1), "Edit1");
+    Label2 = named(new QLabel(QStringLiteral("短信内容"), TabSheet1), "Label2");
+    edit2 = named(new TMemo(TabSheet1), "edit2");
+    edit2->MaxLength = 240;
+    edit2->setMinimumSize(320, 140);
+    Label4 = named(new QLabel(QStringLiteral("字数:0          "), TabSheet1), "Label4");
+    auto *grid = new QGridLayout(TabSheet1);
+    grid->addWidget(Label3, 0, 0);
+    grid->addWidget(edit3, 0, 1);
+    grid->addWidget(Label1, 1, 0);
+    grid->addWidget(Edit1, 1, 1);
+    grid->addWidget(Label2, 2, 0, Qt::AlignTop);
+    grid->addWidget(edit2, 2, 1);
+    grid->addWidget(Label4, 3, 1);
+}
+
+void TfrmNewSMS::buildPhrasePage()
+{
+    TreeView1 = named(new QTreeWidget(TabSheet2), "TreeView1");
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setRootIsDecorated(false);
+    TreeView1->setFixedWidth(110);
+    for (const std::string &category : workfolder::phraseCategories())
+        new QTreeWidgetItem(TreeView1, {QString::fromStdString(category)});
+    ListBox1 = named(new QListWidget(TabSheet2), "ListBox1");
+    ListBox1->setFont(QFont(QStringLiteral("宋体")));
+    ListBox1->setStyleSheet(QStringLiteral("QListWidget { color: blue; }"));
+    ListBox1->setUniformItemSizes(true);
+    auto *strip = new QHBoxLayout(TabSheet2);
+    strip->addWidget(TreeView1);
+    strip->addWidget(ListBox1, 1);
+}
+
+void TfrmNewSMS::FormCreate(const QString &contact, const QString &mobile)
+{
     PageControl1->setCurrentWidget(TabSheet1);
     CreatedCount = 0;
     edit3->setText(contact);
-    Edit1->setText(mobile);
+    Edit1->setText(mobile); // through Edit1Change: "确定" follows the number
     edit2->setFocus();
 }
 

@@ -78,6 +78,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildSendPage();
+    void buildPhrasePage();
+    void FormCreate(const QString &contact, const QString &mobile);
     void loadSelected();
     void scheduleLoad();
 
