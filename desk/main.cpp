@@ -249,6 +249,10 @@ bool TMainFrm::FormCloseQuery()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (!Engine.AllIdle || Engine.AllIdle())
             return true;
+        // Say why the windows stay; each step, as the dispatch loop may have
+        // written its own report meanwhile.
+        StatusBar1->SetPanelText(1, QStringLiteral("正在等待短信网关发完当前的短信，发完后自动退出……"));
+        StatusBar1->repaint();
         if (waited.elapsed() >= ShutdownLimitMs) {
             // An engine that never reaches idle must not keep the desk open
             // for ever; the queue files keep what was not sent.
