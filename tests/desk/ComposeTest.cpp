@@ -17,8 +17,6 @@ namespace {
 
 const QString Mobile = QStringLiteral("13800000001");
 
-QString repeated(const QString &unit, int times) { return unit.repeated(times); }
-
 class Compose : public DeskTest {
 protected:
     void SetUp() override
@@ -55,7 +53,7 @@ TEST_F(Compose, TheCounterCountsEveryCharacterOnce)
     TfrmNewSMS d(QStringLiteral("甲"), Mobile);
     EXPECT_EQ(d.Label4->text(), QStringLiteral("字数:0          "));
     const std::pair<QString, int> cases[] = {
-        {repeated(QStringLiteral("中"), 70), 70},
+        {QStringLiteral("中").repeated(70), 70},
         {QStringLiteral("hello"), 5},
         {QStringLiteral("ab中文 "), 5},
         {QStringLiteral("x😀"), 2}, // beyond GBK: one "?" in the ANSI box
@@ -73,13 +71,13 @@ TEST_F(Compose, ATextBecomesPiecesOfWholeCharactersThatPutTogetherGiveIt)
         std::vector<size_t> bytes; // GBK bytes of each row
     };
     const Case cases[] = {
-        {repeated("a", 140), {140}},
-        {repeated("a", 141), {140, 1}},
-        {repeated(QStringLiteral("中"), 70), {140}},
-        {repeated(QStringLiteral("中"), 71), {140, 2}},
-        {repeated(QStringLiteral("中"), 150), {140, 140, 20}},       // 300 bytes
-        {"a" + repeated(QStringLiteral("中"), 150), {139, 140, 22}}, // byte 140 opens a character
-        {" " + repeated(QStringLiteral("国"), 69) + "\n", {140}},    // kept as typed, not trimmed
+        {QString("a").repeated(140), {140}},
+        {QString("a").repeated(141), {140, 1}},
+        {QStringLiteral("中").repeated(70), {140}},
+        {QStringLiteral("中").repeated(71), {140, 2}},
+        {QStringLiteral("中").repeated(150), {140, 140, 20}},       // 300 bytes
+        {"a" + QStringLiteral("中").repeated(150), {139, 140, 22}}, // byte 140 opens a character
+        {" " + QStringLiteral("国").repeated(69) + "\n", {140}},    // kept as typed, not trimmed
     };
     for (const Case &c : cases) {
         exec("delete from sms_tosend");
@@ -98,11 +96,8 @@ TEST_F(Compose, ATextBecomesPiecesOfWholeCharactersThatPutTogetherGiveIt)
         }
         EXPECT_EQ(bytes, c.bytes) << c.text.toStdString();
         EXPECT_EQ(whole, c.text.toStdString());
-        EXPECT_EQ(column("select * from sms_tosend where PHONE=" + QuotedStr(Mobile.toStdString()) +
-                             " and SENDFLAG='未发' and TASKID<>''",
-                         "PHONE")
-                      .size(),
-                  bytes.size());
+        EXPECT_EQ(count("select * from sms_tosend where PHONE='13800000001' and SENDFLAG='未发' and TASKID<>''"),
+                  int(bytes.size()));
     }
 }
 
@@ -189,12 +184,12 @@ TEST_F(Compose, PhraseFilesAreLinesInGbkAndMissingOrEmptyOnesBreakNothing)
 TEST_F(Compose, TypingStopsAt240ButAPhraseMayBeLonger)
 {
     const std::string file = "smsbook/" + workfolder::phraseCategories()[0] + ".txt";
-    const QString longPhrase = repeated(QStringLiteral("长"), 300);
+    const QString longPhrase = QStringLiteral("长").repeated(300);
     dir.write(file, gbk::fromUtf8(longPhrase.toStdString()));
     TfrmNewSMS d(QStringLiteral("甲"), Mobile);
     d.show();
     d.edit2->setFocus();
-    QTest::keyClicks(d.edit2, repeated("a", 250));
+    QTest::keyClicks(d.edit2, QString("a").repeated(250));
     EXPECT_EQ(d.edit2->toPlainText().size(), 240);
     choose(d, 0);
     d.ListBox1->setCurrentRow(0);
@@ -209,7 +204,7 @@ TEST_F(Compose, AFailedSaveLeavesNoPieceAndTheDialogOpen)
     exec("create trigger full before insert on sms_tosend when (select count(*) from sms_tosend) >= 1 "
          "begin select raise(abort, 'disk full'); end");
     TfrmNewSMS d(QStringLiteral("甲"), Mobile);
-    d.edit2->setPlainText(repeated(QStringLiteral("中"), 150));
+    d.edit2->setPlainText(QStringLiteral("中").repeated(150));
     EXPECT_THROW(d.Button1Click(), std::exception);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(d.result(), 0);
@@ -250,7 +245,7 @@ TEST_F(Compose, AMessageReachesTheGatewayPieceByPieceInOrder)
 TEST_F(Compose, AReplyGoesToTheSenderAsOneRow)
 {
     TfrmReadSMS *atStart = frmReadSMS;
-    const QString received = repeated(QStringLiteral("收"), 70) + " "; // stored with its blank
+    const QString received = QStringLiteral("收").repeated(70) + " "; // stored with its blank
     {
         TfrmReadSMS d(QStringLiteral("O'Brien"), QStringLiteral("13900000002"), received);
         EXPECT_EQ(frmReadSMS, &d);
