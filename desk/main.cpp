@@ -7,6 +7,7 @@
 #include "desk/OperLog.h"
 #include "desk/Pictures.h"
 #include "desk/StatusBar.h"
+#include "desk/TaskMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -64,10 +65,11 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The operator, contacts, task and template windows are not part of the
-    // desk yet: their items stay disabled until they are.
-    for (QAction *a : {N1_old_old, N2_old_old, N5_old_old, N4_old_old})
+    // The operator, contacts and template windows are not part of the desk
+    // yet: their items stay disabled until they are.
+    for (QAction *a : {N1_old_old, N2_old_old, N4_old_old})
         a->setEnabled(false);
+    connect(N5_old_old, &QAction::triggered, this, [this] { N5_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
@@ -153,6 +155,8 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
 }
 
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
+
+void TMainFrm::N5_old_oldClick() { OpenManager(frmTaskMan); }
 
 bool TMainFrm::IsSupervisor(const QString &workCode)
 {

@@ -82,6 +82,7 @@ public:
     // Menu handlers.
     void N2Click();         // the signature dialog
     void N3_old_oldClick(); // the operation-log window
+    void N5_old_oldClick(); // the task window
     void N1Click();         // the about box, not modal
     // The rights test before the operator manager opens: passes for the
     // supervisor's work code in any letter case, else tells the operator.

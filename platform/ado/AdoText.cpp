@@ -41,6 +41,8 @@ QString shortDateTimeFormat(const QLocale &locale)
 
 } // namespace
 
+QString LongTimeFormat() { return longTimeWithoutZone(QLocale::system()); }
+
 std::string DateTimeToStr(const QDateTime &value)
 {
     if (!value.isValid())

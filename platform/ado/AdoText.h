@@ -16,6 +16,9 @@ std::string QuotedStr(std::string_view value);
 // is exactly midnight. "" for date-time zero (a null QDateTime).
 std::string DateTimeToStr(const QDateTime &value);
 
+// The system locale's long time format without the time zone ("H:mm:ss").
+QString LongTimeFormat();
+
 namespace ado {
 
 // Stored form of a date-time column: ISO-8601 local time to the second,
