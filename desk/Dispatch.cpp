@@ -10,10 +10,6 @@
 #include <string>
 #include <vector>
 
-// TEMP until the data layer has transactions
-#define TRANSACTION_PLACEHOLDER(c) (void)(c)
-#define COMMIT_PLACEHOLDER (void)0
-
 namespace {
 
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
@@ -119,27 +115,33 @@ void TMainFrm::Timer3Timer()
         // The task's rows and its mark stand or fall together: a failure
         // half-way leaves no row and the task pending, so that the next
         // pass cannot queue the same messages a second time.
-        TRANSACTION_PLACEHOLDER(dm.Database1);
-        Timer2Timer();
+        ado::Transaction transaction(dm.Database1);
+        try {
+            Timer2Timer();
+            desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
+            if (!q.IsEmpty()) {
+                q.Edit();
+                q.FieldByName("STATE")->SetAsString("已执行");
+                q.Post();
+            }
 
-        desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
-        if (!q.IsEmpty()) {
-            q.Edit();
-            q.FieldByName("STATE")->SetAsString("已执行");
-            q.Post();
+            desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
+            std::vector<std::string> groups;
+            for (; !q.Eof(); q.Next())
+                groups.push_back(q.FieldByName("GROUPNAME")->AsString());
+            q.Close();
+            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
+            for (const std::string &group : groups)
+                for (const std::string &phone : numbersOf(dm.Query3, "client_cgroup", "groupname", group))
+                    appendToSend(table, taskId, phone, message);
+            table.Close();
+        } catch (...) {
+            // No query stays on a cursor of the transaction being undone.
+            for (TAdoQuery *each : {&dm.Query1, &dm.Query2, &dm.Query3, &dm.Query6})
+                each->Close();
+            throw;
         }
-
-        desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
-        std::vector<std::string> groups;
-        for (; !q.Eof(); q.Next())
-            groups.push_back(q.FieldByName("GROUPNAME")->AsString());
-        q.Close();
-        TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
-        for (const std::string &group : groups)
-            for (const std::string &phone : numbersOf(dm.Query3, "client_cgroup", "groupname", group))
-                appendToSend(table, taskId, phone, message);
-        table.Close();
-        COMMIT_PLACEHOLDER;
+        transaction.commit();
     }
     // Only now, outside the transaction: a reload may show a box.
     if (TaskWindowRefresh)

@@ -19,10 +19,6 @@
 #include <QTextEdit>
 #include <stdexcept>
 
-// TEMP until the data layer has transactions
-#define TRANSACTION_PLACEHOLDER(c) (void)(c)
-#define COMMIT_PLACEHOLDER (void)0
-
 namespace {
 
 // The dialog's own text boxes, not the editors inside pickers and combo boxes.
@@ -137,9 +133,9 @@ void TNewRecordDialog::Button1Click()
     bool ok = true;
     try {
         // The record, its link rows and its log row, all or nothing.
-        TRANSACTION_PLACEHOLDER(desk::Db().Database1);
+        ado::Transaction transaction(desk::Db().Database1);
         Insert();
-        COMMIT_PLACEHOLDER;
+        transaction.commit();
     } catch (const std::exception &) {
         ok = false;
         boxes::showMessage(settings_.failure);
@@ -250,7 +246,7 @@ void TEditRecordDialog::OkClick()
     // is told after the rollback: the timers write while a box is up.
     bool updated = false;
     try {
-        TRANSACTION_PLACEHOLDER(desk::Db().Database1);
+        ado::Transaction transaction(desk::Db().Database1);
         TAdoQuery &q = desk::Db().Query1;
         desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
                           KeyLiteral(OriginalKey));
@@ -262,7 +258,7 @@ void TEditRecordDialog::OkClick()
         q.Close();
         updated = true;
         SaveLinks();
-        COMMIT_PLACEHOLDER;
+        transaction.commit();
     } catch (const std::exception &e) {
         if (updated)
             boxes::showError(QString::fromUtf8(e.what()));
