@@ -61,7 +61,10 @@ TTaskFields::TTaskFields(QDialog *dialog, QLineEdit *edit1, QPushButton *ok, QPu
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     grid->addLayout(buttons, 5, 0, 1, 4);
-    QWidget::setTabOrder(Edit2, Edit3);
+    QWidget *chain[] = {edit1,         Edit2,         Edit3, DateTimePicker1, DateTimePicker2,
+                        CheckListBox1, CheckListBox2, ok,    cancel};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 bool TTaskFields::MessageGiven() const
