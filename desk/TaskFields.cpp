@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimeEdit>
@@ -33,7 +32,7 @@ TTaskFields::TTaskFields(QDialog *dialog, QLineEdit *edit1, QPushButton *ok, QPu
     Edit3->setTabChangesFocus(true);
     Edit3->setFixedHeight(80);
     DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    DateTimePicker1->setDisplayFormat(ShortDateFormat());
     DateTimePicker2->setDisplayFormat(LongTimeFormat());
     for (QListWidget *l : {CheckListBox1, CheckListBox2})
         l->setFixedSize(180, 160);
@@ -96,6 +95,5 @@ void TTaskFields::Assign(TAdoQuery &row) const
 
 QString taskNumber(const QDateTime &moment)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + locale.toString(moment.time(), LongTimeFormat());
+    return moment.date().toString(ShortDateFormat()) + moment.time().toString(LongTimeFormat());
 }

@@ -38,6 +38,6 @@ struct TTaskFields {
     QListWidget *CheckListBox2;
 };
 
-// The task number of a task created at moment: the locale's short date
-// followed at once by its long time ("2024-5-68:30:15").
+// The task number of a task created at moment: the short date followed at
+// once by the long time ("2024-5-68:30:15").
 QString taskNumber(const QDateTime &moment);

@@ -6,7 +6,6 @@
 #include "DeskRun.h"
 
 #include <QDateEdit>
-#include <QLocale>
 #include <QThread>
 #include <QTimeEdit>
 #include <algorithm>
@@ -67,18 +66,17 @@ TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecu
     ASSERT_TRUE(operate(run, "Down Return")); // "增加"
     ASSERT_TRUE(run.x.waitForWindow("新任务"));
 
-    // Name, message, then the seconds of the time picker ten up (Tab walks
-    // the sections of a picker, which follow the locale the program shares
-    // with the test), then
-    // 张三 in the contacts and 同事 (after the shipped "手机电话本") in the
-    // groups, "创建", "关闭".
+    // Name, message, the seconds of the time picker ten up (Tab walks the
+    // sections of a picker, made from the formats the program shares with
+    // the test), 张三 in the contacts, 同事 (after the shipped "手机电话本")
+    // in the groups, "创建"; Escape closes the dialog.
     QTimeEdit time;
     time.setDisplayFormat(LongTimeFormat());
     int toSeconds = 0;
     while (toSeconds < time.sectionCount() && time.sectionAt(toSeconds) != QDateTimeEdit::SecondSection)
         ++toSeconds;
     QDateEdit date;
-    date.setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    date.setDisplayFormat(ShortDateFormat());
     const std::string keys = typed("notice") + "Tab " + typed("meeting at nine") + "Tab " +
                              repeated("Tab", date.sectionCount() + toSeconds) + repeated("Up", 10) +
                              repeated("Tab", time.sectionCount() - toSeconds) +
