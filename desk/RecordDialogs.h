@@ -38,9 +38,10 @@ public:
         bool numericKey = false;   // the key is a number: text that is not one fails the insert
     };
 
-    // One attempt: own check (stop on failure), then the protected insert;
-    // a failure is reported with the failure message and goes no further;
-    // then the count, the fields cleared and "创建" disabled.
+    // One attempt: own check (stop on failure), then the protected insert
+    // in one transaction; a failure leaves nothing written, is reported with
+    // the failure message and goes no further; then the count, the fields
+    // cleared and "创建" disabled.
     void Button1Click();
     void Button2Click();
     int Count() const { return CreatedCount; }
@@ -91,7 +92,10 @@ void writeLinks(const std::vector<TLinkList> &links, const QString &key);
 // Edit: changes the record whose key is the caption of the manager's
 // selected row, and the link rows of its check lists. OK saves (or just
 // closes with Accepted when nothing was pressed or ticked), Cancel writes
-// nothing. A save sets the manager's Changed from Modified.
+// nothing. A save sets the manager's Changed from Modified. The record and
+// its link rows are saved in one transaction: a failed update is reported
+// with the failure message, a failed link row in the error box with the
+// database's text, and either leaves the record as it was.
 class TEditRecordDialog : public QDialog {
     Q_OBJECT
 public:
