@@ -73,8 +73,9 @@ bool startDesk()
 
     frmLogin = new TfrmLogin; // hidden: the owner of the rights-test box
 
-    // The gateway window starts the engine on its first activation.
-    new TFMain;
+    // The gateway window starts the engine host on its first activation.
+    EngineHost = new TEngineHost;
+    new TFMain(*EngineHost);
     connectEngine(main->Engine);
     FMain->show();
     FMain->activateWindow();
@@ -89,8 +90,9 @@ bool startDesk()
 
 void shutDesk()
 {
-    // The drive thread stops first: while it is joined, port deliveries are
-    // still served and a message taken in still needs the data module.
+    // The engine goes first: while its drive thread is joined, port
+    // deliveries are still served and a message taken in still needs the
+    // data module.
     engineEnd();
     delete MainFrm;
     delete frmAbout;

@@ -20,8 +20,8 @@ bool findWorkFolder();
 // with nothing left open, when the operator cancelled the login.
 bool startDesk();
 
-// After the message loop: stops the engine, frees the windows (the gateway
-// window writes the queue files), then the data module.
+// After the message loop: frees the gateway window and stops the engine
+// (which writes the queue files), frees the windows, then the data module.
 void shutDesk();
 
 } // namespace desk
