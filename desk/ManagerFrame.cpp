@@ -11,9 +11,11 @@
 
 #include <QDialog>
 #include <QGridLayout>
+#include <QListView>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -136,6 +138,9 @@ void TManagerFrame::ShowList(TListView *list)
         if (l != list)
             l->setVisible(false);
     list->setVisible(true);
+    // Tab from the tree reaches the list shown, in whichever view style.
+    setTabOrder(TreeView1, list->ReportView());
+    setTabOrder(list->ReportView(), list->IconView());
     CurrentList = list;
 }
 

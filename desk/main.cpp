@@ -9,6 +9,7 @@
 #include "desk/Pictures.h"
 #include "desk/SmsCustom.h"
 #include "desk/StatusBar.h"
+#include "desk/TaskMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -66,11 +67,11 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The contacts and task windows are not part of the desk yet: their
-    // items stay disabled until they are.
-    for (QAction *a : {N2_old_old, N5_old_old})
-        a->setEnabled(false);
+    // The contacts window is not part of the desk yet: its item stays
+    // disabled until it is.
+    N2_old_old->setEnabled(false);
     connect(N1_old_old, &QAction::triggered, this, [this] { N1_old_oldClick(); });
+    connect(N5_old_old, &QAction::triggered, this, [this] { N5_old_oldClick(); });
     connect(N4_old_old, &QAction::triggered, this, [this] { N4_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
@@ -169,6 +170,8 @@ void TMainFrm::N1_old_oldClick()
 }
 
 void TMainFrm::N4_old_oldClick() { OpenManager(frmSMSCustom); }
+
+void TMainFrm::N5_old_oldClick() { OpenManager(frmTaskMan); }
 
 bool TMainFrm::IsSupervisor(const QString &workCode)
 {
