@@ -65,3 +65,12 @@ QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &capti
     buttons_[number] = b;
     return b;
 }
+
+void TCoolBar::RemoveButton(int number)
+{
+    auto it = buttons_.find(number);
+    if (it == buttons_.end())
+        return;
+    delete it->second;
+    buttons_.erase(it);
+}

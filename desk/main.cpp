@@ -7,6 +7,7 @@
 #include "desk/OperLog.h"
 #include "desk/Pictures.h"
 #include "desk/StatusBar.h"
+#include "desk/TermMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -64,10 +65,11 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The operator, contacts, task and template windows are not part of the
-    // desk yet: their items stay disabled until they are.
-    for (QAction *a : {N1_old_old, N2_old_old, N5_old_old, N4_old_old})
+    // The operator, task and template windows are not part of the desk
+    // yet: their items stay disabled until they are.
+    for (QAction *a : {N1_old_old, N5_old_old, N4_old_old})
         a->setEnabled(false);
+    connect(N2_old_old, &QAction::triggered, this, [this] { N2_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
@@ -120,8 +122,10 @@ void TMainFrm::FormActivate()
         Engine.ClearDialNumber();
     if (FirstActivate) {
         FirstActivate = false;
-        // The contacts window opens here, with its node "联系人" selected,
-        // once the desk has it.
+        // The contacts window, on its first node ("联系人": every contact).
+        N2_old_oldClick();
+        if (frmTermMan && frmTermMan->TreeView1->topLevelItemCount() > 0)
+            frmTermMan->TreeView1->setCurrentItem(frmTermMan->TreeView1->topLevelItem(0));
     }
 }
 
@@ -151,6 +155,8 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
     MDIClient->setActiveSubWindow(sub);
     return sub;
 }
+
+void TMainFrm::N2_old_oldClick() { OpenManager(frmTermMan); }
 
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
 

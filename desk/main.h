@@ -80,6 +80,7 @@ public:
     static QString Signature(bool rowFound, const QString &paramval);
 
     // Menu handlers.
+    void N2_old_oldClick(); // the contacts window
     void N2Click();         // the signature dialog
     void N3_old_oldClick(); // the operation-log window
     void N1Click();         // the about box, not modal
