@@ -43,9 +43,9 @@ public:
     }
     Qt::ItemFlags flags(const QModelIndex &index) const override
     {
-        return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled |
-                                     Qt::ItemNeverHasChildren
-                               : Qt::NoItemFlags;
+        return index.isValid()
+                   ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren
+                   : Qt::NoItemFlags;
     }
 
     void showAdded()

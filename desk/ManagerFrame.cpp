@@ -45,9 +45,7 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         TreeView1->DragOver = [this](QObject *source, QPoint at) {
             return TreeView1DragOver(source, TreeView1->HitTest(at));
         };
-        TreeView1->DragDrop = [this](QObject *source, QPoint at) {
-            TreeView1DragDrop(source, TreeView1->HitTest(at));
-        };
+        TreeView1->DragDrop = [this](QObject *source, QPoint at) { TreeView1DragDrop(source, TreeView1->HitTest(at)); };
     }
 
     auto *grid = new QGridLayout(ListArea);

@@ -55,7 +55,12 @@ std::vector<TManagerCategory> categories()
              {},
              {},
              {"Client", "CLIENTID"}},
-            {Groups, {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}}, false, {}, {}, {"CGroup", "GroupName"}}};
+            {Groups,
+             {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}},
+             false,
+             {},
+             {},
+             {"CGroup", "GroupName"}}};
 }
 
 QString text(TField *field) { return QString::fromStdString(field->AsString()); }
@@ -170,8 +175,7 @@ void TfrmTermMan::DispClientsByGroup(const QString &group)
             TField *person = q.FieldByName("PERSONID");
             TField *sex = q.FieldByName("Sex");
             for (; !q.Eof(); q.Next())
-                list->AddItem(text(id), {text(contact), text(name), text(person)},
-                              sex->AsString() == "女" ? 1 : 0);
+                list->AddItem(text(id), {text(contact), text(name), text(person)}, sex->AsString() == "女" ? 1 : 0);
         }
     } else {
         desk::open(q, "select * from  client_cgroup where groupname=" + desk::quoted(group));
@@ -280,7 +284,8 @@ void TfrmTermMan::SpeedButton11Click()
 
 void TfrmTermMan::removeMembership(const QString &group, const QString &key)
 {
-    if (!boxes::confirm(this, QStringLiteral("您确认从") + group + QStringLiteral("中去除") + key + QStringLiteral("吗?"),
+    if (!boxes::confirm(this,
+                        QStringLiteral("您确认从") + group + QStringLiteral("中去除") + key + QStringLiteral("吗?"),
                         QStringLiteral("从组中去除联系人")))
         return;
     desk::exec(desk::Db().Query1, "delete * from client_cgroup where clientid=" + desk::quoted(key) +

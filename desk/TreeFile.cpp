@@ -101,7 +101,8 @@ Loaded load(TTreeView *tree, const QString &name, QString &error)
     const QString path = locate(name);
     QFile file(path);
     if (!file.exists()) {
-        error = QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(QDir::toNativeSeparators(path));
+        error =
+            QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(QDir::toNativeSeparators(path));
         return Loaded::Missing;
     }
     QByteArray bytes;

@@ -13,7 +13,8 @@ TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette keep = palette(); // the selection stays visible without the focus
     keep.setColor(QPalette::Inactive, QPalette::Highlight, keep.color(QPalette::Active, QPalette::Highlight));
-    keep.setColor(QPalette::Inactive, QPalette::HighlightedText, keep.color(QPalette::Active, QPalette::HighlightedText));
+    keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                  keep.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(keep);
     setDropIndicatorShown(false);
     setDefaultDropAction(Qt::CopyAction);

@@ -6,9 +6,9 @@
 //       nested up to four levels deep; target under 0.2 s.
 // Prints the median and the worst of several runs and exits 1 when a median
 // misses its target.
+#include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
-#include "codec/Gbk.h"
 #include "desk/ListView.h"
 #include "desk/TermMan.h"
 #include "desk/TreeFile.h"
@@ -125,7 +125,7 @@ int main(int argc, char **argv)
     const bool ok = a.median < 1000 && b.median < 200;
     std::printf("(a) click on \"联系人\", %ld contacts listed: median %.1f ms, worst %.1f ms (target < 1000 ms)\n",
                 contacts, a.median, a.worst);
-    std::printf("(b) tree file of %d groups read:          median %.1f ms, worst %.1f ms (target < 200 ms)\n",
-                groups, b.median, b.worst);
+    std::printf("(b) tree file of %d groups read:          median %.1f ms, worst %.1f ms (target < 200 ms)\n", groups,
+                b.median, b.worst);
     return ok ? 0 : 1;
 }
