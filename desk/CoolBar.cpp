@@ -52,6 +52,7 @@ QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &capti
     auto *b = new QToolButton(bar);
     b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
     b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus); // speed buttons never take the focus
     if (glyph != QStyle::SP_CustomBase)
         b->setIcon(QApplication::style()->standardIcon(glyph));
     if (!caption.isEmpty()) {

@@ -114,6 +114,7 @@ TListView::TListView(QWidget *parent)
     report_->horizontalHeader()->setStretchLastSection(false);
     report_->verticalHeader()->setDefaultSectionSize(report_->fontMetrics().height() + 6);
     report_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    report_->setTabKeyNavigation(false); // Tab leaves the list, as in every list of the desk
     report_->setWordWrap(false);
     report_->setIconSize(QSize(16, 16));
     icons_->setModel(model_);

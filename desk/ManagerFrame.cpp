@@ -125,7 +125,7 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     if (look_.findBox) {
         EditFind = new QLineEdit(CoolBar1);
         EditFind->setObjectName("EditFind");
-        EditFind->setMaximumWidth(120);
+        EditFind->setMaximumWidth(100);
         CoolBar1->ToolBar2->addWidget(EditFind);
         CoolBar1->AddButton(CoolBar1->ToolBar2, 14, QStringLiteral("查找"), QStyle::SP_CustomBase);
         connect(CoolBar1->SpeedButton(14), &QToolButton::clicked, this, [this] { SpeedButton14Click(); });
@@ -150,7 +150,12 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         if (QTreeWidgetItem *node = SelectedNode())
             TreeView1Change(node);
     });
+    // The tree is first in the tab order and has the focus when the window opens.
+    TreeView1->setFocus();
     setTabOrder(TreeView1, lists_.empty() ? static_cast<QWidget *>(TreeView1) : lists_.front());
+    // Tool bars keep every button visible rather than folding some away.
+    for (QToolBar *bar : {CoolBar1->ToolBar1, CoolBar1->ToolBar3, CoolBar1->ToolBar2})
+        bar->setMinimumWidth(bar->sizeHint().width());
 }
 
 TManagerFrame::~TManagerFrame() = default;
