@@ -2,8 +2,8 @@
 // group tree, Delete in its three kinds, the tree commands, Find and the
 // tree file from opening to closing.
 #include "DeskFixture.h"
+#include "TreeShape.h"
 
-#include "codec/Gbk.h"
 #include "desk/CoolBar.h"
 #include "desk/ListView.h"
 #include "desk/MdiClient.h"
@@ -23,17 +23,7 @@ namespace {
 using Hit = TTreeView::THit;
 using Part = TTreeView::THitPart;
 
-std::string g(const std::string &utf8) { return gbk::fromUtf8(utf8); }
-
 const std::string Tree = g("联系人\r\n组\r\n\t手机电话本\r\n\t同事\r\n\t\t项目组\r\n\tALL\r\n\t无此组\r\n");
-
-QStringList shape(QTreeWidget *tree)
-{
-    QStringList out;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        out << QString(TTreeView::Level(*it), '.') + (*it)->text(0);
-    return out;
-}
 
 QStringList captions(const TListView *list)
 {
@@ -108,7 +98,7 @@ TEST_F(TermMan, OpensOnEveryContactWithTheTreeOfTheFile)
 {
     EXPECT_TRUE(main->N2_old_old->isEnabled());
     EXPECT_EQ(win->windowTitle(), "联系人和组管理");
-    EXPECT_EQ(shape(tree), (QStringList{"联系人", "组", ".手机电话本", ".同事", "..项目组", ".ALL", ".无此组"}));
+    EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".手机电话本", ".同事", "..项目组", ".ALL", ".无此组"}));
     ASSERT_NE(win->SelectedNode(), nullptr);
     EXPECT_EQ(win->SelectedNode()->text(0), "联系人");
     EXPECT_EQ(win->CurrentList, list1);
@@ -232,7 +222,7 @@ TEST_F(TermMan, AGroupNodeDraggedInTheTree)
         const Hit hit{node(c.target), c.part};
         ASSERT_TRUE(win->TreeView1DragOver(tree, hit)) << c.dragged << " on " << c.target;
         win->TreeView1DragDrop(tree, hit);
-        EXPECT_EQ(shape(tree), c.after.isEmpty() ? before : c.after) << c.dragged << " on " << c.target;
+        EXPECT_EQ(shape(*tree), c.after.isEmpty() ? before : c.after) << c.dragged << " on " << c.target;
         EXPECT_EQ(win->SelectedNode(), node(c.dragged)) << c.dragged;
         if (c.parent)
             EXPECT_EQ(column(std::string("select * from cgroup where groupname='") + c.dragged + "'", "parent"),
@@ -252,7 +242,7 @@ TEST_F(TermMan, AGroupRowDroppedOnANodePutsItInTheTree)
     select("组");
     list2->SetSelected(captions(list2).indexOf("同事"), true);
     win->TreeView1DragDrop(list2->ReportView(), {node("ALL"), Part::Right});
-    EXPECT_EQ(shape(tree),
+    EXPECT_EQ(shape(*tree),
               (QStringList{"联系人", "组", ".手机电话本", ".同事", "..项目组", ".ALL", "..同事", ".无此组"}));
     EXPECT_EQ(count("select * from cgroup"), 4);
 }
@@ -325,7 +315,7 @@ TEST_F(TermMan, DeleteOfAGroupTakesItsNodeOnlyOnceTheGroupIsGone)
     list2->SetSelected(captions(list2).indexOf("同事"), true);
     win->SpeedButton11Click();
     EXPECT_EQ(boxes.texts(), QStringList{"组删除后不能恢复，您确定要删除组 同事 吗？"});
-    EXPECT_EQ(shape(tree), (QStringList{"联系人", "组", ".ALL", "..同事"})); // the nested node stays
+    EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".ALL", "..同事"})); // the nested node stays
     EXPECT_EQ(count("select * from cgroup where groupname='同事'"), 0);
     EXPECT_EQ(qt(column("select * from operlog", "Action")), QStringList{"删除组 同事"});
 
@@ -334,7 +324,7 @@ TEST_F(TermMan, DeleteOfAGroupTakesItsNodeOnlyOnceTheGroupIsGone)
     list2->SetSelected(captions(list2).indexOf("ALL"), true);
     exec("drop table cgroup");
     EXPECT_THROW(win->SpeedButton11Click(), EDatabaseError);
-    EXPECT_EQ(shape(tree), (QStringList{"联系人", "组", ".ALL", "..同事", ".ALL"}));
+    EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".ALL", "..同事", ".ALL"}));
 }
 
 TEST_F(TermMan, TreeNodeRemovalChangesOnlyTheTree)
@@ -352,7 +342,7 @@ TEST_F(TermMan, TreeNodeRemovalChangesOnlyTheTree)
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_EQ(boxes.seen()[1].text, "你确定删除同事吗?");
     EXPECT_EQ(boxes.seen()[1].caption, "删除组");
-    EXPECT_EQ(shape(tree), (QStringList{"联系人", "组", ".手机电话本", ".ALL", ".无此组"}));
+    EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".手机电话本", ".ALL", ".无此组"}));
     EXPECT_EQ(count("select * from cgroup"), 4);
     EXPECT_EQ(members("同事").size(), 2u);
 
@@ -428,7 +418,7 @@ TEST_F(TermMan, ClosingWritesTheTreeAndAnIncompleteFileIsKept)
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
     EXPECT_TRUE(boxes.seen()[0].text.startsWith("Invalid level (3) for item \"深\""));
-    EXPECT_EQ(shape(frmTermMan->TreeView1), (QStringList{"联系人", "组", ".同事"}));
+    EXPECT_EQ(shape(*frmTermMan->TreeView1), (QStringList{"联系人", "组", ".同事"}));
     frmTermMan->parentWidget()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(frmTermMan, nullptr);

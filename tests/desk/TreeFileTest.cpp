@@ -1,25 +1,14 @@
 // The tree file of the contacts window: its reading rules, byte-for-byte
 // round trips and the letter case of its name.
+#include "TreeShape.h"
+
 #include "desk/TreeFile.h"
-#include "codec/Gbk.h"
-#include "desk/TreeView.h"
 #include "support/WorkDir.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string g(const std::string &utf8) { return gbk::fromUtf8(utf8); }
-
-// Each node as its depth in dots and its text, in pre-order.
-QStringList shape(const QTreeWidget &tree)
-{
-    QStringList out;
-    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget *>(&tree)); *it; ++it)
-        out << QString(TTreeView::Level(*it), '.') + (*it)->text(0);
-    return out;
-}
 
 struct Reading {
     const char *name;
