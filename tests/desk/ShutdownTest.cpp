@@ -48,6 +48,7 @@ TEST_F(Shutdown, IdleEngineClosesAtTheFirstTestAndTheChildrenGo)
     main->N3_old_oldClick();
     QPointer<TfrmOperLog> log = frmOperLog;
     QSignalSpy closed(main, &TMainFrm::Closed);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(closingSet, 1);
     EXPECT_EQ(idleTests, 1);
@@ -63,6 +64,7 @@ TEST_F(Shutdown, WaitKeepsTheMessageLoopAliveUntilTheExchangeEnds)
     QTimer other;
     QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });
     other.start(1);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(idleTests, 4);
     EXPECT_EQ(closingSet, 1);
@@ -90,6 +92,7 @@ TEST_F(Shutdown, AnEngineThatNeverGoesIdleLetsTheOperatorQuitAfterTheLimit)
 TEST_F(Shutdown, ASecondCloseWhileWaitingIsIgnored)
 {
     busyTests = 2;
+    boxes.ok(); // the exit question, asked once
     QTimer::singleShot(0, [&] { main->close(); });
     EXPECT_TRUE(main->close());
     EXPECT_EQ(boxes.seen().size(), 1u); // asked once
