@@ -268,6 +268,8 @@ TEST_F(TermMan, DeleteOfAContactAsksFirstAndRespectsTerminals)
 {
     add("terminate", {{"CLIENTID", "张三"}});
     list1->SetSelected(captions(list1).indexOf("张三"), true);
+    boxes.ok();
+    boxes.ok();
     win->SpeedButton11Click();
     EXPECT_EQ(boxes.texts(), (QStringList{"联系人删除后不能恢复，您确定要删除联系人 张三 吗？",
                                           "对不起，该联系人占用了短消息终端，不能删除\r\n"
@@ -280,6 +282,7 @@ TEST_F(TermMan, DeleteOfAContactAsksFirstAndRespectsTerminals)
     list1->SetSelected(captions(list1).indexOf("王五"), true);
     list1->SetSelected(captions(list1).indexOf("O'Brien"), true);
     const QString first = list1->Caption(list1->Selected());
+    boxes.ok();
     QTest::keyClick(list1->ReportView(), Qt::Key_Delete);
     EXPECT_EQ(boxes.texts().back(), "联系人删除后不能恢复，您确定要删除联系人 " + first + " 吗？");
     EXPECT_EQ(count("select * from client where clientid=" + desk::quoted(first)), 0);
@@ -297,6 +300,7 @@ TEST_F(TermMan, DeleteOnAGroupNodeOnlyTakesTheContactOutOfTheGroup)
     boxes.cancel();
     win->SpeedButton11Click();
     EXPECT_EQ(members("同事").size(), 2u);
+    boxes.ok();
     QTest::keyClick(list1->ReportView(), Qt::Key_Delete);
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_EQ(boxes.seen()[1].text, "您确认从同事中去除O'Brien吗?");
@@ -313,6 +317,7 @@ TEST_F(TermMan, DeleteOfAGroupTakesItsNodeOnlyOnceTheGroupIsGone)
     treefile::read(tree, g("联系人\r\n组\r\n\tALL\r\n\t\t同事\r\n\t同事\r\n"));
     select("组");
     list2->SetSelected(captions(list2).indexOf("同事"), true);
+    boxes.ok();
     win->SpeedButton11Click();
     EXPECT_EQ(boxes.texts(), QStringList{"组删除后不能恢复，您确定要删除组 同事 吗？"});
     EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".ALL", "..同事"})); // the nested node stays
@@ -323,6 +328,7 @@ TEST_F(TermMan, DeleteOfAGroupTakesItsNodeOnlyOnceTheGroupIsGone)
     tree->AddNode(node("组"), "ALL");
     list2->SetSelected(captions(list2).indexOf("ALL"), true);
     exec("drop table cgroup");
+    boxes.ok();
     EXPECT_THROW(win->SpeedButton11Click(), EDatabaseError);
     EXPECT_EQ(shape(*tree), (QStringList{"联系人", "组", ".ALL", "..同事", ".ALL"}));
 }
@@ -338,6 +344,7 @@ TEST_F(TermMan, TreeNodeRemovalChangesOnlyTheTree)
     boxes.cancel();
     win->N9Click();
     EXPECT_NE(node("同事"), nullptr);
+    boxes.ok();
     win->N9Click();
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_EQ(boxes.seen()[1].text, "你确定删除同事吗?");
@@ -348,6 +355,7 @@ TEST_F(TermMan, TreeNodeRemovalChangesOnlyTheTree)
 
     // "编辑组" of a node whose group is not in the list says so.
     select("无此组");
+    boxes.ok();
     win->N11Click();
     EXPECT_EQ(win->CurrentList, list2);
     EXPECT_EQ(boxes.texts().back(), "无此组不存在");
@@ -414,6 +422,7 @@ TEST_F(TermMan, ClosingWritesTheTreeAndAnIncompleteFileIsKept)
     // and closing leaves the file as it was.
     const std::string broken = g("联系人\r\n组\r\n\t同事\r\n\t\t\t深\r\n\tALL\r\n");
     dir.write("TreeView.Txt", broken);
+    boxes.ok();
     main->N2_old_oldClick();
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
