@@ -65,20 +65,17 @@ std::vector<TManagerCategory> categories()
 
 QString text(TField *field) { return QString::fromStdString(field->AsString()); }
 
-// A list emptied and refilled: disabled meanwhile, its rows shown at the end.
+// A list emptied and refilled, its rows shown all at once at the end. (It
+// is not disabled meanwhile: nothing can reach it during the refill, and a
+// disabled list would hand its focus on.)
 class Filling {
 public:
     explicit Filling(TListView *list) : list_(list)
     {
-        list_->setEnabled(false);
         list_->Clear();
         list_->BeginUpdate();
     }
-    ~Filling()
-    {
-        list_->EndUpdate();
-        list_->setEnabled(true);
-    }
+    ~Filling() { list_->EndUpdate(); }
     Filling(const Filling &) = delete;
     Filling &operator=(const Filling &) = delete;
 
@@ -94,15 +91,19 @@ TfrmTermMan::TfrmTermMan()
 {
     setObjectName("frmTermMan");
     auto *details = new QHBoxLayout(Panel2);
-    const std::pair<const char *, QLabel *> lines[] = {
-        {"手 机:", LabelMobile}, {"电 话:", LabelPhone}, {"邮 件:", LabelEmail}, {"传 真:", LabelFax}};
-    const char *names[] = {"LabelMobile", "LabelPhone", "LabelEmail", "LabelFax"};
-    int n = 0;
-    for (const auto &[caption, label] : lines) {
-        label->setObjectName(names[n++]);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        details->addWidget(new QLabel(QString::fromUtf8(caption), Panel2));
-        details->addWidget(label, 1);
+    const struct {
+        const char *caption;
+        QLabel *label;
+        const char *name;
+    } lines[] = {{"手 机:", LabelMobile, "LabelMobile"},
+                 {"电 话:", LabelPhone, "LabelPhone"},
+                 {"邮 件:", LabelEmail, "LabelEmail"},
+                 {"传 真:", LabelFax, "LabelFax"}};
+    for (const auto &line : lines) {
+        line.label->setObjectName(line.name);
+        line.label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        details->addWidget(new QLabel(QString::fromUtf8(line.caption), Panel2));
+        details->addWidget(line.label, 1);
     }
 
     PopupMenu4->setObjectName("PopupMenu4");
