@@ -95,3 +95,15 @@ private:
     ViewStyle style_ = ViewStyle::Report;
     QMenu *popup_ = nullptr;
 };
+
+// BeginUpdate for a scope: EndUpdate when it ends, also by an exception.
+class TListUpdate {
+public:
+    explicit TListUpdate(TListView *list) : list_(list) { list_->BeginUpdate(); }
+    ~TListUpdate() { list_->EndUpdate(); }
+    TListUpdate(const TListUpdate &) = delete;
+    TListUpdate &operator=(const TListUpdate &) = delete;
+
+private:
+    TListView *list_;
+};

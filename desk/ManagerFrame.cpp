@@ -427,6 +427,7 @@ bool TManagerFrame::event(QEvent *event)
 void desk::fillList(TListView *list, const std::string &sql, const std::vector<const char *> &columns, int image)
 {
     list->Clear();
+    const TListUpdate update(list);
     TAdoQuery &q = desk::open(desk::Db().Query1, sql);
     for (; !q.Eof(); q.Next()) {
         QStringList values;

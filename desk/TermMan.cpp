@@ -65,24 +65,6 @@ std::vector<TManagerCategory> categories()
 
 QString text(TField *field) { return QString::fromStdString(field->AsString()); }
 
-// A list emptied and refilled, its rows shown all at once at the end. (It
-// is not disabled meanwhile: nothing can reach it during the refill, and a
-// disabled list would hand its focus on.)
-class Filling {
-public:
-    explicit Filling(TListView *list) : list_(list)
-    {
-        list_->Clear();
-        list_->BeginUpdate();
-    }
-    ~Filling() { list_->EndUpdate(); }
-    Filling(const Filling &) = delete;
-    Filling &operator=(const Filling &) = delete;
-
-private:
-    TListView *list_;
-};
-
 } // namespace
 
 TfrmTermMan::TfrmTermMan()
@@ -148,43 +130,28 @@ void TfrmTermMan::Refresh()
 
 void TfrmTermMan::loadGroups()
 {
-    TListView *list = ListView(2);
-    const Filling filling(list);
-    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from  cgroup order by discribe");
-    if (!q.IsEmpty()) {
-        TField *name = q.FieldByName("GROUPNAME");
-        TField *describe = q.FieldByName("DISCRIBE");
-        for (; !q.Eof(); q.Next())
-            list->AddItem(text(name), {text(describe)}, 3);
-    }
-    q.Close();
+    desk::fillList(ListView(2), "select * from  cgroup order by discribe", {"GROUPNAME", "DISCRIBE"}, 3);
 }
 
 void TfrmTermMan::DispClientsByGroup(const QString &group)
 {
     TListView *list = ListView(1);
-    const Filling filling(list);
     detailKey_.clear();
-
-    TAdoQuery &q = desk::Db().Query1;
-    if (group == QLatin1String("ALL")) {
-        desk::open(q, "select * from  client order by  clientid");
-        if (!q.IsEmpty()) {
-            TField *id = q.FieldByName("CLIENTID");
-            TField *contact = q.FieldByName("CONTACT");
-            TField *name = q.FieldByName("NAME");
-            TField *person = q.FieldByName("PERSONID");
-            TField *sex = q.FieldByName("Sex");
-            for (; !q.Eof(); q.Next())
-                list->AddItem(text(id), {text(contact), text(name), text(person)}, sex->AsString() == "女" ? 1 : 0);
-        }
-    } else {
-        desk::open(q, "select * from  client_cgroup where groupname=" + desk::quoted(group));
-        if (!q.IsEmpty()) {
-            TField *id = q.FieldByName("CLIENTID");
-            for (; !q.Eof(); q.Next())
-                list->AddItem(text(id), {}, 2);
-        }
+    if (group != QLatin1String("ALL")) {
+        desk::fillList(list, "select * from  client_cgroup where groupname=" + desk::quoted(group), {"CLIENTID"}, 2);
+        return;
+    }
+    list->Clear();
+    const TListUpdate update(list);
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from  client order by  clientid");
+    if (!q.IsEmpty()) {
+        TField *id = q.FieldByName("CLIENTID");
+        TField *contact = q.FieldByName("CONTACT");
+        TField *name = q.FieldByName("NAME");
+        TField *person = q.FieldByName("PERSONID");
+        TField *sex = q.FieldByName("Sex");
+        for (; !q.Eof(); q.Next())
+            list->AddItem(text(id), {text(contact), text(name), text(person)}, sex->AsString() == "女" ? 1 : 0);
     }
     q.Close();
 }
