@@ -87,6 +87,9 @@ bool startDesk()
     new TfrmReadSMS;          // hidden, never shown: frmReadSMS
     frmAbout = new TfrmAbout; // hidden until "关于"
     main->show();
+    // Its first activation opens the contacts window, also where no window
+    // manager activates a window that is shown.
+    main->activateWindow();
     return true;
 }
 

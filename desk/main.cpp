@@ -10,6 +10,7 @@
 #include "desk/SmsCustom.h"
 #include "desk/StatusBar.h"
 #include "desk/TaskMan.h"
+#include "desk/TermMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -67,10 +68,8 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The contacts window is not part of the desk yet: its item stays
-    // disabled until it is.
-    N2_old_old->setEnabled(false);
     connect(N1_old_old, &QAction::triggered, this, [this] { N1_old_oldClick(); });
+    connect(N2_old_old, &QAction::triggered, this, [this] { N2_old_oldClick(); });
     connect(N5_old_old, &QAction::triggered, this, [this] { N5_old_oldClick(); });
     connect(N4_old_old, &QAction::triggered, this, [this] { N4_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
@@ -125,8 +124,10 @@ void TMainFrm::FormActivate()
         Engine.ClearDialNumber();
     if (FirstActivate) {
         FirstActivate = false;
-        // The contacts window opens here, with its node "联系人" selected,
-        // once the desk has it.
+        // The contacts window, on its first node ("联系人": every contact).
+        N2_old_oldClick();
+        if (frmTermMan && frmTermMan->TreeView1->topLevelItemCount() > 0)
+            frmTermMan->TreeView1->setCurrentItem(frmTermMan->TreeView1->topLevelItem(0));
     }
 }
 
@@ -156,6 +157,8 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
     MDIClient->setActiveSubWindow(sub);
     return sub;
 }
+
+void TMainFrm::N2_old_oldClick() { OpenManager(frmTermMan); }
 
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
 

@@ -85,6 +85,7 @@ public:
 
     // Menu handlers.
     void N1_old_oldClick(); // the operator manager, after the rights test
+    void N2_old_oldClick(); // the contacts window
     void N4_old_oldClick(); // the template manager
     void N2Click();         // the signature dialog
     void N3_old_oldClick(); // the operation-log window
