@@ -282,3 +282,17 @@ void TManagerFrame::SpeedButton11Click()
     }
     CurrentList->RemoveItem(row);
 }
+
+void desk::fillList(TListView *list, const std::string &sql, const std::vector<const char *> &columns, int image)
+{
+    list->Clear();
+    TAdoQuery &q = desk::open(desk::Db().Query1, sql);
+    for (; !q.Eof(); q.Next()) {
+        QStringList values;
+        for (const char *c : columns)
+            values << QString::fromStdString(q.FieldByName(c)->AsString());
+        const QString caption = values.takeFirst();
+        list->AddItem(caption, values, image);
+    }
+    q.Close();
+}

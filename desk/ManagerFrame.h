@@ -35,6 +35,13 @@ struct TManagerCategory {
     desk::TDeleteFrom deleteFrom;
 };
 
+namespace desk {
+// Empties list and fills it from sql through Query1, one item per row in the
+// order returned: the caption from the first of columns, sub-items from the
+// others (NULL as ""), the picture image. Throws EDatabaseError.
+void fillList(TListView *list, const std::string &sql, const std::vector<const char *> &columns, int image);
+} // namespace desk
+
 // What else differs between the windows built on the frame.
 struct TManagerLook {
     QString caption;

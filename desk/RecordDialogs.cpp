@@ -10,6 +10,8 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -81,7 +83,8 @@ void TNewRecordDialog::InsertRow()
     TAdoQuery &q = desk::Db().Query1;
     desk::open(q, "select * from " + settings_.table);
     q.Append();
-    q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+    q.FieldByName(settings_.keyColumn)
+        ->SetAsString(settings_.numericKey ? desk::number(Edit1->text()) : Edit1->text().toStdString());
     AssignFields(q);
     q.Post();
     q.Close();
@@ -245,7 +248,8 @@ void TEditRecordDialog::OkClick()
                           KeyLiteral(OriginalKey));
         q.First();
         q.Edit();
-        q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+        q.FieldByName(settings_.keyColumn)
+            ->SetAsString(settings_.numericKey ? desk::number(Edit1->text()) : Edit1->text().toStdString());
         SaveFields(q);
         q.Post();
         q.Close();
@@ -266,3 +270,60 @@ bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)
         Modified = true;
     return QDialog::eventFilter(watched, event);
 }
+
+// --- building blocks -------------------------------------------------------
+
+namespace desk {
+
+QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password)
+{
+    auto *e = new QLineEdit(dialog);
+    e->setObjectName(name);
+    if (password)
+        e->setEchoMode(QLineEdit::Password);
+    return e;
+}
+
+QListWidget *checkList(QWidget *dialog, const char *name)
+{
+    auto *l = new QListWidget(dialog);
+    l->setObjectName(name);
+    return l;
+}
+
+void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
+                  const std::vector<QWidget *> &buttons)
+{
+    auto *form = new QFormLayout(dialog);
+    for (const auto &[label, field] : rows) {
+        if (label.isEmpty())
+            form->addRow(field);
+        else
+            form->addRow(label, field);
+    }
+    auto *strip = new QHBoxLayout;
+    strip->addStretch(1);
+    for (QWidget *b : buttons)
+        strip->addWidget(b);
+    form->addRow(strip);
+}
+
+QString fieldText(TAdoQuery &row, const char *column)
+{
+    return QString::fromStdString(row.FieldByName(column)->AsString());
+}
+
+void setField(TAdoQuery &row, const char *column, const QString &text)
+{
+    row.FieldByName(column)->SetAsString(text.toStdString());
+}
+
+void setTextOrNull(TAdoQuery &row, const char *column, const QString &text)
+{
+    if (text.isEmpty())
+        row.FieldByName(column)->Clear();
+    else
+        setField(row, column, text);
+}
+
+} // namespace desk

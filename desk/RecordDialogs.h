@@ -3,11 +3,13 @@
 #include <QDialog>
 #include <QString>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QWidget;
 class TAdoQuery;
 class TListView;
 class TManagerFrame;
@@ -33,6 +35,7 @@ public:
         QString failure;           // shown when the insert fails
         bool countFailures = true; // false: only records created count
         bool typedKey = true;      // false: the key is generated, "创建" enabled at opening
+        bool numericKey = false;   // the key is a number: text that is not one fails the insert
     };
 
     // One attempt: own check (stop on failure), then the protected insert;
@@ -136,3 +139,23 @@ protected:
     TListView *const source_;
     const Settings settings_;
 };
+
+// Building blocks of the record dialogs' forms.
+namespace desk {
+
+// A plain single-line edit named after its component; password: shown as "*".
+QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password = false);
+// A check list (TCheckListBox) named after its component.
+QListWidget *checkList(QWidget *dialog, const char *name);
+// Lays a dialog out: one labelled row per field, top to bottom (a row with
+// an empty label spans the width), then the buttons side by side.
+void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
+                  const std::vector<QWidget *> &buttons);
+// A column of the current row as text (NULL as "").
+QString fieldText(TAdoQuery &row, const char *column);
+// Assigns text to a column of the row being edited or appended.
+void setField(TAdoQuery &row, const char *column, const QString &text);
+// The same, but an empty text stores NULL.
+void setTextOrNull(TAdoQuery &row, const char *column, const QString &text);
+
+} // namespace desk

@@ -8,8 +8,13 @@
 #include "gateway/SMSMain.h"
 #include "gateway/smsclasses.h"
 
+#include "platform/ui/Boxes.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <cstdio>
 
 namespace desk {
 
@@ -35,6 +40,21 @@ void connectEngine(TEngineLink &link)
         }
         return true;
     };
+}
+
+bool findWorkFolder()
+{
+    const QString file = QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
+    if (QFileInfo::exists(file))
+        return true;
+    const QString text = QStringLiteral("文件夹 %1 中没有数据库文件 %2，澜星信使需要在工作文件夹中启动。\n\n"
+                                        "建立工作文件夹：dbcreate <文件夹>（在源码目录中是 "
+                                        "build/tools/dbcreate/dbcreate work），它建立数据库和其他所需的文件，"
+                                        "然后在该文件夹中启动 smsdesk；或者直接运行 tools/run.sh。")
+                             .arg(QDir::toNativeSeparators(QDir::currentPath()), file);
+    std::fprintf(stderr, "smsdesk: %s\n", text.toUtf8().constData());
+    boxes::inform(nullptr, text, QStringLiteral("澜星信使"), boxes::Icon::Error);
+    return false;
 }
 
 bool startDesk()

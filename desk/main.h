@@ -80,6 +80,8 @@ public:
     static QString Signature(bool rowFound, const QString &paramval);
 
     // Menu handlers.
+    void N1_old_oldClick(); // the operator manager, after the rights test
+    void N4_old_oldClick(); // the template manager
     void N2Click();         // the signature dialog
     void N3_old_oldClick(); // the operation-log window
     void N1Click();         // the about box, not modal

@@ -6,6 +6,8 @@
 int main(int argc, char **argv)
 {
     Application app(argc, argv);
+    if (!desk::findWorkFolder())
+        return 1;
     if (!desk::startDesk())
         return 0;
     const int rc = app.exec();

@@ -154,33 +154,33 @@ std::shared_ptr<Port> Port::open(const std::string &path)
 {
     Fd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
-        fail(errorFromErrno(errno));
+        failErrno(errno);
         return nullptr;
     }
     if (!::isatty(fd.get())) {
-        fail(ERROR_INVALID_FUNCTION);
+        fail(ERROR_INVALID_FUNCTION, ENOTTY);
         return nullptr;
     }
     // flock holds other openers off even when they run as root, whom TIOCEXCL does not stop.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        fail(ERROR_ACCESS_DENIED);
+        failErrno(EBUSY);
         return nullptr;
     }
     termios2 t{};
     if (::ioctl(fd.get(), TCGETS2, &t) != 0) {
-        fail(errorFromErrno(errno));
+        failErrno(errno);
         return nullptr;
     }
     makeRaw(t);
     t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     t.c_cflag |= CS8;
     if (::ioctl(fd.get(), TCSETS2, &t) != 0) {
-        fail(errorFromErrno(errno));
+        failErrno(errno);
         return nullptr;
     }
     Fd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (wake.get() < 0 || ::ioctl(fd.get(), TIOCEXCL) != 0) {
-        fail(errorFromErrno(errno));
+        failErrno(errno);
         return nullptr;
     }
 
@@ -342,7 +342,7 @@ bool Port::getState(DCB *dcb)
         return fail(ERROR_INVALID_HANDLE);
     termios2 t{};
     if (::ioctl(fd_.get(), TCGETS2, &t) != 0)
-        return fail(errorFromErrno(errno));
+        return failErrno(errno);
     *dcb = dcb_;
     dcb->BaudRate = t.c_ospeed;
     switch (t.c_cflag & CSIZE) {
@@ -397,7 +397,7 @@ bool Port::setState(const DCB &d)
         }
     }
     if (!applied)
-        return fail(errorFromErrno(errno));
+        return failErrno(errno);
     bool lines = setLine(TIOCM_DTR, d.fDtrControl != DTR_CONTROL_DISABLE);
     if (lines && d.fRtsControl != RTS_CONTROL_HANDSHAKE)
         lines = setLine(TIOCM_RTS, d.fRtsControl != RTS_CONTROL_DISABLE);

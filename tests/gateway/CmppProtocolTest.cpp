@@ -2,7 +2,7 @@
 // chunks that are not commands, and clients that misbehave.
 
 #include "GatewayFixture.h"
-#include "support/BoxScript.h"
+#include "harness/BoxScript.h"
 
 #include <QBuffer>
 #include <QTcpServer>

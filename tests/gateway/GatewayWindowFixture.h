@@ -2,7 +2,7 @@
 
 #include "GatewayFixture.h"
 #include "gateway/SMSMain.h"
-#include "support/BoxScript.h"
+#include "harness/BoxScript.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -85,6 +85,7 @@ TEST_F(GatewayWindowTest, N7WritesAndEndsTheEventLoopOnlyForANewPort)
 
     const std::string newPort = dir.file("othermodem");
     boxes.ok(QString::fromStdString(newPort));
+    boxes.ok(); // the restart notice
     EXPECT_EQ(runInLoop([&] { window->N7Click(); }), 0);
     EXPECT_EQ(profile::getString("CH1", "COMPORT", "", "smsset.ini"), newPort);
     EXPECT_EQ(channel()->DeviceName(), newPort);
