@@ -2,6 +2,7 @@
 
 #include "data/DM1.h"
 #include "desk/Login.h"
+#include "desk/ReadSMS.h"
 #include "desk/about.h"
 #include "desk/main.h"
 
@@ -73,8 +74,9 @@ bool startDesk()
 
     frmLogin = new TfrmLogin; // hidden: the owner of the rights-test box
 
-    // The gateway window starts the engine on its first activation.
-    new TFMain;
+    // The gateway window starts the engine host on its first activation.
+    EngineHost = new TEngineHost;
+    new TFMain(*EngineHost);
     connectEngine(main->Engine);
     FMain->show();
     FMain->activateWindow();
@@ -82,6 +84,7 @@ bool startDesk()
     // activation does nothing, so this is safe either way.
     FMain->FormActivate();
 
+    new TfrmReadSMS;          // hidden, never shown: frmReadSMS
     frmAbout = new TfrmAbout; // hidden until "关于"
     main->show();
     return true;
@@ -89,10 +92,12 @@ bool startDesk()
 
 void shutDesk()
 {
-    // The drive thread stops first: while it is joined, port deliveries are
-    // still served and a message taken in still needs the data module.
+    // The engine goes first: while its drive thread is joined, port
+    // deliveries are still served and a message taken in still needs the
+    // data module.
     engineEnd();
     delete MainFrm;
+    delete frmReadSMS;
     delete frmAbout;
     frmAbout = nullptr;
     delete frmLogin;
