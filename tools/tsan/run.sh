@@ -11,7 +11,7 @@ repeat=${TSAN_REPEAT:-3}
 out=build-tsan
 
 programs=("test_serial *" "test_platform CommLayer.*")
-[ "$engine" = 1 ] && programs+=("test_gateway *")
+[ "$engine" = 1 ] && programs+=("test_gateway *" "test_gateway_window *")
 
 echo "== building with ThreadSanitizer"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
