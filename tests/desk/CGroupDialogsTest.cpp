@@ -130,7 +130,6 @@ TEST_F(CGroupDialogs, MembersComeFirstAndAnUnchangedSaveReListsTheNode)
     EXPECT_EQ(win->CurrentList, win->ListView(1)); // the tree-change handler re-listed 同事
     EXPECT_EQ(win->ListView(1)->Count(), 4);
     EXPECT_EQ(shape(*win->TreeView1), Shape);
-    EXPECT_TRUE(boxes.seen().empty());
 }
 
 TEST_F(CGroupDialogs, ARenameReachesChildGroupsMembersAndEveryNode)
@@ -155,7 +154,6 @@ TEST_F(CGroupDialogs, ARenameReachesChildGroupsMembersAndEveryNode)
               (QStringList{"联系人", "组", ".手机电话本", ".O'Group", "..项目组", ".ALL", "..O'Group"}));
     EXPECT_TRUE(win->Changed);
     EXPECT_EQ(win->ListView(1)->Count(), 3); // the renamed node lists the new member rows
-    EXPECT_TRUE(boxes.seen().empty());
 }
 
 TEST_F(CGroupDialogs, AFailedSaveChangesNothing)
