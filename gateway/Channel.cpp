@@ -57,6 +57,14 @@ void TSMSChannel::Open()
 
 void TSMSChannel::Drive() { ChannelCtr->Drive(); }
 
+void TSMSChannel::Serve() { ChannelCtr->Serve(); }
+
+std::optional<std::chrono::steady_clock::time_point> TSMSChannel::NextStep() const
+{
+    EngineLock lock;
+    return ChannelCtr ? ChannelCtr->StepDue() : std::nullopt;
+}
+
 bool TSMSChannel::IsIdle() const
 {
     EngineLock lock;
@@ -149,6 +157,4 @@ void TSMSChannel::TryRate(TBaudRate rate)
         engineclock::sleep(1000);
     }
     WritePort("AT\r");
-    EngineUnlock unlock;
-    engineclock::sleep(500);
 }
