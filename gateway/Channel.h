@@ -69,7 +69,8 @@ public:
 
     // Main thread, once, after Number is set: lists, scheduler, port (name
     // from "smsset.ini" [CH<n>] COMPORT, default "COM<n>"), opened at
-    // 57600 bit/s (a failure is ignored) and the port state reported.
+    // 57600 bit/s and the port state reported; a failure is also said in
+    // the log pane with the system's reason (OpenFailed).
     void Open();
     // Drive thread: one scheduler tick (TChannelCtr::Drive).
     void Drive();
@@ -108,7 +109,8 @@ public:
     // Drive thread: one attempt of the device search at rate: close the
     // port when open, wait 400 ms, set DTR, the rate and the port name,
     // open (a failure is ignored: a closed port is tried again on the next
-    // attempt, so a device that went away is found when it comes back),
+    // attempt, so a device that went away is found when it comes back; a
+    // reason not said since the port last opened is said, OpenFailed),
     // write ESC, wait 1000 ms, write "AT". The engine lock is released
     // around the close and open and around the waits; while the port is
     // being reopened PortBusy is set and the main thread neither reads nor
@@ -118,7 +120,13 @@ public:
     bool PortBusy = false;
 
 private:
+    // Logs "<port>打开失败,请重新设置串口：" and the system's reason (the
+    // error's text when the system gave none), unless it is the line
+    // logged last since the port was last opened.
+    void OpenFailed(const EDeviceError &e);
+
     std::string portName_;
+    std::string openFailure_; // the last open failure logged
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.
