@@ -62,12 +62,13 @@ protected:
         std::string storage = "SM";
         std::set<std::string> read;
         for (const std::string &c : sim.commands()) {
-            if (c.rfind("AT+CPMS=", 0) == 0)
+            if (c.rfind("AT+CPMS=", 0) == 0) {
                 storage = c.substr(9, 2);
-            else if (c.rfind("AT+CMGR=", 0) == 0)
+            } else if (c.rfind("AT+CMGR=", 0) == 0) {
                 read.insert(storage + c.substr(8));
-            else if (c.rfind("AT+CMGD=", 0) == 0)
+            } else if (c.rfind("AT+CMGD=", 0) == 0) {
                 EXPECT_EQ(read.count(storage + c.substr(8)), 1u) << c << " in " << storage << " before its read";
+            }
         }
     }
 };
