@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <string>
 #include <sys/types.h>
 
@@ -23,12 +24,18 @@ public:
     // gives it the keyboard focus and types the keys (xdotool key names,
     // blank-separated). False when no such window appeared.
     bool keys(const std::string &title, const std::string &keys, int timeoutMs = 20000) const;
+    // Like keys, but types text (UTF-8, any characters) as a user would.
+    bool type(const std::string &title, const std::string &text, int timeoutMs = 20000) const;
+    // Moves the pointer to (x, y) on the screen and clicks button (1 left,
+    // 3 right) count times in quick succession (2: a double click).
+    bool click(int x, int y, int button = 1, int count = 1) const;
     // Waits for a window whose title starts with title; true when it exists.
     bool waitForWindow(const std::string &title, int timeoutMs = 20000) const;
     // Sends WM_DELETE_WINDOW to the window whose title starts with title.
     bool requestClose(const std::string &title) const;
 
 private:
+    bool xdotool(const QStringList &args, int timeoutMs) const;
     unsigned long findWindow(const std::string &title) const;
 
     pid_t pid_ = -1;
