@@ -88,11 +88,12 @@ public:
     QLabel *LabelPhone;
     QLabel *LabelEmail;
     QLabel *LabelFax;
-    QMenu *PopupMenu4;    // of TreeView1
-    QAction *N10;         // "新增用户"
-    QAction *N9;          // "删除"
-    QAction *read1;       // "读入手机电话本": the SIM import (contact actions)
-    QAction *N11;         // "编辑组"
+    QMenu *PopupMenu4; // of TreeView1
+    QAction *N10;      // "新增用户"
+    QAction *N9;       // "删除"
+    QAction *read1;    // "读入手机电话本": the SIM import (contact actions)
+    QAction *N11;      // "编辑组"
+
     TListView *ListView3; // received messages: number, text, time
     QMenu *PopupMenu3;    // of ListView1
     QAction *N5;          // "发送短消息"
