@@ -182,6 +182,10 @@ void TEditRecordDialog::SaveFields(TAdoQuery &) {}
 
 bool TEditRecordDialog::OwnCheck() { return true; }
 
+bool TEditRecordDialog::BeforeOk() { return true; }
+
+void TEditRecordDialog::Saved() {}
+
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
     return settings_.numericKey ? desk::number(key) : desk::quoted(key);
@@ -231,6 +235,12 @@ void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
 
 void TEditRecordDialog::OkClick()
 {
+    if (!BeforeOk())
+        return;
+    if (!Modified && !settings_.unmodifiedWrites) {
+        done(Accepted);
+        return;
+    }
     // Without a change the dialog closes with OK when the handler ends,
     // whatever the steps below make of it.
     struct CloseAtEnd {
@@ -272,6 +282,7 @@ void TEditRecordDialog::OkClick()
     }
     if (manager_)
         manager_->Changed = Modified;
+    Saved();
     close.armed = false;
     done(Accepted);
 }

@@ -3,7 +3,9 @@
 #include "data/DM1.h"
 #include "desk/CoolBar.h"
 #include "desk/DeskDb.h"
+#include "desk/EditClient.h"
 #include "desk/ListView.h"
+#include "desk/NewClient.h"
 #include "desk/StatusBar.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -46,14 +48,14 @@ TManagerLook look()
 
 // The New and Edit dialogs of the contacts (TfrmNewClient, TfrmEditClient)
 // and of the groups (TfrmNewCGroup, TfrmEditCGroup) are made here; until
-// the desk has them New and Edit do nothing.
-std::vector<TManagerCategory> categories()
+// the desk has the group dialogs, New and Edit do nothing for groups.
+std::vector<TManagerCategory> categories(TfrmTermMan *window)
 {
     return {{Contacts,
              {{QStringLiteral("用户名称"), 100}, {QStringLiteral("手机号码"), 100}, {QStringLiteral("用户描述"), 300}},
              true,
-             {},
-             {},
+             [] { return new TfrmNewClient; },
+             [window] { return new TfrmEditClient(window, window->ListView(1)); },
              {"Client", "CLIENTID"}},
             {Groups,
              {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}},
@@ -68,7 +70,7 @@ QString text(TField *field) { return QString::fromStdString(field->AsString()); 
 } // namespace
 
 TfrmTermMan::TfrmTermMan()
-    : TManagerFrame(look(), categories()), LabelMobile(new QLabel(Panel2)), LabelPhone(new QLabel(Panel2)),
+    : TManagerFrame(look(), categories(this)), LabelMobile(new QLabel(Panel2)), LabelPhone(new QLabel(Panel2)),
       LabelEmail(new QLabel(Panel2)), LabelFax(new QLabel(Panel2)), PopupMenu4(new QMenu(this))
 {
     setObjectName("frmTermMan");
