@@ -79,7 +79,8 @@ public:
         if (editing(q) && q->RecNo() == index.row() + 1)
             if (TField *f = desk::boundField(source_, columns_[size_t(index.column())].field))
                 return QString::fromStdString(f->AsString());
-        return rows_[size_t(index.row())][index.column()];
+        const QString &value = rows_[size_t(index.row())][index.column()];
+        return dates_[size_t(index.column())] ? shownDate(value) : value;
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -171,19 +172,32 @@ public:
     TDataSetState lastState = TDataSetState::dsInactive;
 
 private:
-    QStringList current(TAdoQuery &q) const
+    // A date-time is kept as stored and made into text only when shown:
+    // a list of thousands of rows is read without parsing every date.
+    QStringList current(TAdoQuery &q)
     {
         QStringList row;
-        for (const TDBGrid::Column &c : columns_) {
-            TField *f = c.field.isEmpty() ? nullptr : q.FindField(c.field.toStdString());
-            row << (f ? QString::fromStdString(f->AsString()) : QString());
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            TField *f = columns_[i].field.isEmpty() ? nullptr : q.FindField(columns_[i].field.toStdString());
+            dates_[i] = f && f->Kind() == TFieldKind::DateTime;
+            row << (!f          ? QString()
+                    : dates_[i] ? QString::fromUtf8(f->AsBytes())
+                                : QString::fromStdString(f->AsString()));
         }
         return row;
+    }
+
+    static QString shownDate(const QString &stored)
+    {
+        bool ok = false;
+        const QDateTime value = ado::parseDateTime(stored.toStdString(), &ok);
+        return ok ? QString::fromStdString(DateTimeToStr(value)) : stored;
     }
 
     TDataSource *source_;
     std::vector<TDBGrid::Column> columns_;
     std::vector<QStringList> rows_;
+    std::vector<bool> dates_ = std::vector<bool>(columns_.size(), false);
 };
 
 TDBGrid::TDBGrid(TDataSource *source, std::vector<Column> columns, QWidget *parent)

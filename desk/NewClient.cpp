@@ -109,7 +109,7 @@ void TfrmNewClient::FormCreate()
     for (; !q.Eof(); q.Next())
         addSorted(ComboBox1, QString::fromStdString(q.FieldByName("GROUPNAME")->AsString()));
     q.Close();
-    ComboBox1->setEditText(NoGroup);
+    ComboBox1->setCurrentIndex(ComboBox1->findText(NoGroup));
 }
 
 bool TfrmNewClient::eventFilter(QObject *watched, QEvent *event)
