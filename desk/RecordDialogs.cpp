@@ -184,8 +184,6 @@ bool TEditRecordDialog::OwnCheck() { return true; }
 
 bool TEditRecordDialog::BeforeOk() { return true; }
 
-void TEditRecordDialog::Saved() {}
-
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
     return settings_.numericKey ? desk::number(key) : desk::quoted(key);
@@ -232,6 +230,8 @@ void TEditRecordDialog::LoadLinks(const QString &key)
 }
 
 void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
+
+void TEditRecordDialog::Saved() {}
 
 void TEditRecordDialog::OkClick()
 {
@@ -282,9 +282,8 @@ void TEditRecordDialog::OkClick()
     }
     if (manager_)
         manager_->Changed = Modified;
+    close.armed = true; // saved: OK whatever the step after it makes of it
     Saved();
-    close.armed = false;
-    done(Accepted);
 }
 
 bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)

@@ -144,12 +144,13 @@ protected:
     // The dialog's checks before OK commits to closing; false keeps the
     // dialog as it is (the check has told the operator, or closed it).
     virtual bool BeforeOk();
-    // After a save has been committed, before the dialog closes.
-    virtual void Saved();
     // Fills each check list with the probes; rewrites the link rows under
     // the key as now typed: every delete first, then the ticked items.
     virtual void LoadLinks(const QString &key);
     virtual void SaveLinks();
+    // After the save was committed and the manager's Changed set; the
+    // dialog then closes with Accepted, also when this throws.
+    virtual void Saved();
     // key as it stands in a statement: quoted, or checked to be a number.
     std::string KeyLiteral(const QString &key) const;
 

@@ -1,6 +1,7 @@
 #include "desk/TermMan.h"
 
 #include "data/DM1.h"
+#include "desk/CGroupDialogs.h"
 #include "desk/CoolBar.h"
 #include "desk/DeskDb.h"
 #include "desk/EditClient.h"
@@ -47,8 +48,7 @@ TManagerLook look()
 }
 
 // The New and Edit dialogs of the contacts (TfrmNewClient, TfrmEditClient)
-// and of the groups (TfrmNewCGroup, TfrmEditCGroup) are made here; until
-// the desk has the group dialogs, New and Edit do nothing for groups.
+// and of the groups (TfrmNewCGroup, TfrmEditCGroup).
 std::vector<TManagerCategory> categories(TfrmTermMan *window)
 {
     return {{Contacts,
@@ -60,8 +60,8 @@ std::vector<TManagerCategory> categories(TfrmTermMan *window)
             {Groups,
              {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}},
              false,
-             {},
-             {},
+             [] { return new TfrmNewCGroup; },
+             [window] { return new TfrmEditCGroup(window); },
              {"CGroup", "GroupName"}}};
 }
 
