@@ -141,6 +141,11 @@ bool XDisplay::waitForWindow(const std::string &title, int timeoutMs) const
     return pollUntil([&] { return findWindow(title) != 0; }, timeoutMs);
 }
 
+bool XDisplay::waitUntilGone(const std::string &title, int timeoutMs) const
+{
+    return pollUntil([&] { return findWindow(title) == 0; }, timeoutMs);
+}
+
 bool XDisplay::keys(const std::string &title, const std::string &keys, int timeoutMs) const
 {
     unsigned long w = 0;

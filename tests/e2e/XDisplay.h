@@ -26,6 +26,8 @@ public:
     bool keys(const std::string &title, const std::string &keys, int timeoutMs = 20000) const;
     // Waits for a window whose title starts with title; true when it exists.
     bool waitForWindow(const std::string &title, int timeoutMs = 20000) const;
+    // Waits for no window whose title starts with title to be left; true then.
+    bool waitUntilGone(const std::string &title, int timeoutMs = 20000) const;
     // Moves the pointer to the screen point and double-clicks the left button.
     bool doubleClick(int x, int y) const;
     // Sends WM_DELETE_WINDOW to the window whose title starts with title.
