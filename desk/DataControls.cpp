@@ -282,6 +282,14 @@ QString fieldText(const TDataSource *source, const QString &field)
     return f ? QString::fromStdString(f->AsString()) : QString();
 }
 
+// Typing needs a row: Edit on an empty result would append one that holds
+// nothing but what was typed (a note of no contact, a contact without a key).
+bool rowThere(const TDataSource *source)
+{
+    const TAdoQuery *q = desk::activeQuery(source);
+    return q && !q->IsEmpty();
+}
+
 void writeField(TDataSource *source, const QString &field, const QString &text)
 {
     TAdoQuery *q = desk::activeQuery(source);
@@ -306,6 +314,7 @@ TDBEdit::TDBEdit(TDataSource *source, QString field, QWidget *parent)
 
 void TDBEdit::display()
 {
+    setReadOnly(!rowThere(source_));
     // Only a different value is set: the cursor stays where the operator types.
     const QString value = fieldText(source_, field_);
     if (text() != value)
@@ -328,6 +337,7 @@ TDBMemo::TDBMemo(TDataSource *source, QString field, QWidget *parent)
 
 void TDBMemo::display()
 {
+    setReadOnly(!rowThere(source_));
     const QString value = fieldText(source_, field_);
     if (toPlainText() == value)
         return;

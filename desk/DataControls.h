@@ -18,8 +18,8 @@ class TGridModel;
 
 // Data-aware controls: views and editors bound to a query through a
 // TDataSource. They show the query's current row and follow its moves;
-// typing puts the query into Edit (or appends on an empty result) and
-// assigns the field at once; the query's Post stores what was typed and
+// typing puts the query into Edit and assigns the field at once (an editor
+// is read-only while the query is closed or has no row); the query's Post stores what was typed and
 // its Cancel drops it. A failure of the query (a Post the database refuses,
 // a text the column cannot take) is shown in the error box and leaves the
 // query as it was. Main thread only.

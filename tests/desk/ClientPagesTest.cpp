@@ -66,10 +66,16 @@ TEST_F(ClientPages, APhotoRowIsMadeOnceAndANoteGoesUnderTheNameAsLoaded)
     add("clientsession", {{"CLIENTID", "张三"}, {"datetime", "2020-01-01 08:00:00"}, {"session", "old"}});
     add("clientsession", {{"CLIENTID", "张三"}, {"datetime", "2021-01-01 08:00:00"}, {"session", "new"}});
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    for (int opening = 0; opening < 2; ++opening) {
-        pick("张三");
+    const char *const openings[] = {"张三", "张三", "O'Brien"};
+    for (int opening = 0; opening < 3; ++opening) {
+        pick(openings[opening]);
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
-            if (opening == 1)
+            if (opening == 2) {
+                // No note to edit: typing makes no note of nobody.
+                QTest::keyClicks(d->DBMemo2, "x");
+                d->DBNavigator2->Click(Nav::Post);
+            }
+            if (opening > 0)
                 return d->CancelClick();
             EXPECT_EQ(d->DBGrid2->RowCount(), 2);
             EXPECT_EQ(d->DBGrid2->CellText(0, 1), "2021-1-1 8:00:00"); // newest first
@@ -90,8 +96,9 @@ TEST_F(ClientPages, APhotoRowIsMadeOnceAndANoteGoesUnderTheNameAsLoaded)
         win->SpeedButton10Click();
         ASSERT_TRUE(modal.done());
     }
-    EXPECT_EQ(count("select * from clientphotos"), 1);
+    EXPECT_EQ(column("select * from clientphotos", "CLIENTID"), (Rows{"张三", "O'Brien"}));
     EXPECT_EQ(photo("photo1"), "");
+    EXPECT_EQ(count("select * from clientsession"), 3);
     EXPECT_EQ(column("select * from clientsession where clientid='张三' order by datetime", "session"),
               (Rows{"old", "new", "added"}));
     EXPECT_EQ(column("select * from clientsession where session='new'", "Status"), Rows{"done"});
