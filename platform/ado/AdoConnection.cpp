@@ -209,6 +209,7 @@ void TAdoConnection::Open()
         throw;
     }
     db_ = db;
+    readOnly_ = settings.readOnly;
 }
 
 void TAdoConnection::Close()
@@ -216,13 +217,86 @@ void TAdoConnection::Close()
     for (TAdoQuery *q : queries_)
         q->Close();
     if (db_) {
-        // v2: should a statement still live somewhere, the handle closes with it.
+        // v2: should a statement still live somewhere, the handle closes with
+        // it. Closing rolls back what is not committed.
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
+    level_ = 0;
 }
 
 int64_t TAdoConnection::Execute(std::string_view sql) { return ado::runOne(handle(), ado::sql::normalise(sql)); }
+
+int TAdoConnection::BeginTrans()
+{
+    sqlite3 *db = handle();
+    if (level_ == 0)
+        ado::runOne(db, readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+    else
+        ado::runOne(db, "SAVEPOINT ado_" + std::to_string(level_ + 1));
+    return ++level_;
+}
+
+void TAdoConnection::CommitTrans() { endTransaction(true); }
+
+void TAdoConnection::RollbackTrans() { endTransaction(false); }
+
+void TAdoConnection::endTransaction(bool commit)
+{
+    if (level_ == 0)
+        throw EDatabaseError(0, "No transaction is active");
+    sqlite3 *db = handle();
+    if (sqlite3_get_autocommit(db)) {
+        // The database ended it after a failure: what was written is gone,
+        // and what ran since stood alone.
+        level_ = 0;
+        if (commit)
+            throw EDatabaseError(SQLITE_ABORT, "The transaction was rolled back by the database");
+        return;
+    }
+    const std::string savepoint = "ado_" + std::to_string(level_);
+    try {
+        if (level_ == 1)
+            ado::runOne(db, commit ? "COMMIT" : "ROLLBACK");
+        else if (commit)
+            ado::runOne(db, "RELEASE " + savepoint);
+        else {
+            ado::runOne(db, "ROLLBACK TO " + savepoint);
+            ado::runOne(db, "RELEASE " + savepoint);
+        }
+    } catch (...) {
+        if (sqlite3_get_autocommit(db))
+            level_ = 0;
+        throw;
+    }
+    --level_;
+}
+
+namespace ado {
+
+Transaction::~Transaction()
+{
+    if (done_)
+        return;
+    try {
+        // Levels begun inside this one and left open go with it.
+        while (connection_.level_ >= level_)
+            connection_.RollbackTrans();
+    } catch (...) {
+        // SQLite's ROLLBACK fails only when the handle is unusable; a
+        // destructor has nobody to tell.
+    }
+}
+
+void Transaction::commit()
+{
+    if (done_ || connection_.level_ != level_)
+        throw EDatabaseError(0, "The transaction is not the innermost one open");
+    connection_.CommitTrans();
+    done_ = true;
+}
+
+} // namespace ado
 
 void TAdoConnection::CreateDatabase(const std::string &path, const std::string &password,
                                     const std::vector<std::string> &statements)

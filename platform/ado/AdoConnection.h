@@ -10,6 +10,8 @@ class TAdoQuery;
 
 namespace ado {
 
+class Transaction;
+
 // What a connection takes from its connection string.
 struct ConnectionSettings {
     std::string dataSource; // the database file; a bare name lies in the current directory
@@ -58,6 +60,22 @@ public:
     // returns the number of rows it changed. Throws EDatabaseError.
     int64_t Execute(std::string_view sql);
 
+    // Transactions, the database's own; queries on this connection post and
+    // execute inside them. BeginTrans starts one and returns its level, 1 for
+    // the outermost; a BeginTrans inside it nests (a savepoint) and is kept or
+    // undone on its own. The outermost takes the write lock at once, waiting
+    // out another program's for the busy timeout, so a transaction that reads
+    // before it writes cannot fail half-way for want of the lock.
+    // CommitTrans and RollbackTrans end the innermost level; both throw
+    // EDatabaseError when none is active. A failed CommitTrans leaves the
+    // transaction open. When the database has already rolled the whole
+    // transaction back by itself (disk full, I/O error), CommitTrans throws
+    // and RollbackTrans just ends it. Close ends (rolls back) every level.
+    int BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return level_ > 0; }
+
     // Makes a new database file at path holding what statements create, keyed
     // with password, in one transaction. Throws EDatabaseError when the file
     // exists already or a statement fails; a failed attempt leaves no file.
@@ -67,10 +85,40 @@ public:
 
 private:
     friend class TAdoQuery;
+    friend class ado::Transaction;
     sqlite3 *handle() const;
     void attach(TAdoQuery *query);
     void detach(TAdoQuery *query);
 
+    void endTransaction(bool commit);
+
     sqlite3 *db_ = nullptr;
+    bool readOnly_ = false;
+    int level_ = 0; // transaction levels begun and not yet ended
     std::vector<TAdoQuery *> queries_;
 };
+
+namespace ado {
+
+// A transaction for callers that may throw: begins one level on the
+// connection and rolls it back when it goes out of scope without commit().
+// Guards nest in the order they are made.
+class Transaction {
+public:
+    explicit Transaction(TAdoConnection &connection) : connection_(connection), level_(connection.BeginTrans()) {}
+    // Rolls back unless committed; never throws.
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Throws EDatabaseError as CommitTrans does; the guard then still rolls
+    // back when it goes out of scope.
+    void commit();
+
+private:
+    TAdoConnection &connection_;
+    int level_;
+    bool done_ = false;
+};
+
+} // namespace ado
