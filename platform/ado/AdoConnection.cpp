@@ -104,6 +104,14 @@ void applyKey(sqlite3 *db, const std::string &password)
     key.step();
 }
 
+// Called for every statement SQLite compiles, also when a step compiles it
+// again after a schema change, which is what the count is for.
+int countCompile(void *count, int, const char *, const char *, const char *, const char *)
+{
+    ++*static_cast<uint64_t *>(count);
+    return SQLITE_OK;
+}
+
 int64_t runOne(sqlite3 *db, std::string_view sql)
 {
     Statement st(db, sql);
@@ -181,7 +189,7 @@ void TAdoConnection::Open()
     const ado::ConnectionSettings settings = ado::parseConnectionString(ConnectionString);
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file is an error, never a new empty one.
-    int flags = settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int flags = (settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(settings.dataSource.c_str(), &db, flags, nullptr);
     try {
         if (rc != SQLITE_OK)
@@ -191,6 +199,10 @@ void TAdoConnection::Open()
         // fails the open with the database's "database is locked".
         sqlite3_busy_timeout(db, 1000);
         ado::registerCollation(db);
+        sqlite3_set_authorizer(db, ado::countCompile, &compiles_);
+        // SQLite's default 2 MiB holds a fraction of a directory of 100,000
+        // contacts; every page read again is decrypted again.
+        ado::runOne(db, "PRAGMA cache_size = -32768");
         // The first read proves the key: a wrong one gives "file is encrypted or is not a database".
         ado::runOne(db, "SELECT count(*) FROM sqlite_master");
         if (!settings.readOnly) {
@@ -216,6 +228,8 @@ void TAdoConnection::Close()
 {
     for (TAdoQuery *q : queries_)
         q->Close();
+    // A statement left unfinalized would keep the file open after the close.
+    cache_.clear();
     if (db_) {
         // v2: should a statement still live somewhere, the handle closes with
         // it. Closing rolls back what is not committed.

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/ado/AdoCache.h"
 #include "platform/ado/AdoField.h"
-#include "platform/ado/AdoStatement.h"
 
 #include <cstdint>
 #include <functional>
@@ -94,7 +94,7 @@ public:
     // nullptr when the result has no such column.
     TField *FindField(std::string_view name);
 
-    bool CanModify() const { return Active() && !table_.empty(); }
+    bool CanModify() const { return Active() && !shape_->table.empty(); }
     void Append();
     void Edit();
     void Post();
@@ -111,7 +111,9 @@ private:
     void requireActive() const;
     void requireModifiable() const;
     void checkBrowseMode();
-    void setFields(sqlite3_stmt *st, int count);
+    void start(ado::Prepared p);
+    void setFields(const std::shared_ptr<const ado::ResultShape> &shape);
+    ado::Lease lease(const std::string &sql);
     bool fetchOne();
     void fetchAll();
     Row readRow(sqlite3_stmt *st, int offset) const;
@@ -128,12 +130,11 @@ private:
     TAdoConnection *connection_;
     std::string sql_;
     TDataSetState state_ = TDataSetState::dsInactive;
-    ado::Statement cursor_;                       // rows not read yet; empty once all are
-    std::vector<std::unique_ptr<TField>> fields_; // the first fieldCount_ are this result's
+    ado::Prepared cursor_;                          // rows not read yet; empty once all are
+    std::vector<std::string> bound_;                // the values cursor_ is bound to
+    std::shared_ptr<const ado::ResultShape> shape_; // of the last result opened
+    std::vector<std::unique_ptr<TField>> fields_;   // the first fieldCount_ are this result's
     int fieldCount_ = 0;
-    int offset_ = 0;                   // 1 when column 0 is the rowid
-    std::string table_;                // the table a modifiable result comes from
-    std::vector<std::string> origins_; // each field's column in table_
     std::vector<Row> rows_;
     std::vector<int64_t> rowids_;
     std::unordered_set<int64_t> written_; // rowids posted through this result
