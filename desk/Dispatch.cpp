@@ -15,11 +15,12 @@ const char *const EarliestTask = "select * from  task where state='未执行' or
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
 
 // The contact as stored, when it holds more than blanks; "" otherwise and
-// for a key that names no contact.
+// for a key that names no contact. Leaves q closed.
 std::string mobileOf(TAdoQuery &q, const std::string &clientId)
 {
     desk::open(q, "select * from  client where clientid=" + QuotedStr(clientId));
     const std::string contact = q.IsEmpty() ? std::string() : q.FieldByName("CONTACT")->AsString();
+    q.Close();
     return desk::trimmed(contact).empty() ? std::string() : contact;
 }
 
@@ -74,11 +75,11 @@ void TMainFrm::Timer2Timer()
 {
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty())
-        return;
+    const bool due = !q.IsEmpty() && isDue(q);
     const std::string taskId = q.FieldByName("TASKID")->AsString();
     const std::string message = q.FieldByName("MESSAGE")->AsString();
-    if (!isDue(q))
+    q.Close();
+    if (!due)
         return;
 
     TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
@@ -88,7 +89,6 @@ void TMainFrm::Timer2Timer()
         if (!phone.empty())
             appendToSend(table, taskId, phone, message);
     }
-    dm.Query3.Close();
     table.Close();
     q.Close();
 }
@@ -99,10 +99,12 @@ void TMainFrm::Timer3Timer()
 
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty() || !isDue(q))
-        return;
+    const bool due = !q.IsEmpty() && isDue(q);
     const std::string taskId = q.FieldByName("TASKID")->AsString();
     const std::string message = q.FieldByName("MESSAGE")->AsString();
+    q.Close();
+    if (!due)
+        return;
 
     desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
     if (!q.IsEmpty()) {

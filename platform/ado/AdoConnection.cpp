@@ -7,6 +7,7 @@
 #include "platform/ado/AdoStatement.h"
 #include "platform/ado/AdoText.h"
 
+#include <QObject>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -159,6 +160,8 @@ ConnectionSettings parseConnectionString(std::string_view text)
 
 } // namespace ado
 
+TAdoConnection::TAdoConnection() = default;
+
 TAdoConnection::TAdoConnection(std::string connectionString) : ConnectionString(std::move(connectionString)) {}
 
 TAdoConnection::~TAdoConnection()
@@ -195,9 +198,8 @@ void TAdoConnection::Open()
         if (rc != SQLITE_OK)
             ado::throwError(db);
         ado::applyKey(db, settings.password);
-        // Brief waits ride out another program's commit; a lock held longer
-        // fails the open with the database's "database is locked".
-        sqlite3_busy_timeout(db, 1000);
+        // A lock held longer fails with the database's "database is locked".
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
         ado::registerCollation(db);
         sqlite3_set_authorizer(db, ado::countCompile, &compiles_);
         // SQLite's default 2 MiB holds a fraction of a directory of 100,000
@@ -206,6 +208,9 @@ void TAdoConnection::Open()
         // The first read proves the key: a wrong one gives "file is encrypted or is not a database".
         ado::runOne(db, "SELECT count(*) FROM sqlite_master");
         if (!settings.readOnly) {
+            // Kept in the file: readers and writers of all programs stop
+            // blocking each other.
+            ado::runOne(db, "PRAGMA journal_mode=WAL");
             const int32_t version = ado::collationVersion();
             ado::Statement st(db, "PRAGMA user_version");
             st.step();
@@ -239,13 +244,50 @@ void TAdoConnection::Close()
     level_ = 0;
 }
 
-int64_t TAdoConnection::Execute(std::string_view sql) { return ado::runOne(handle(), ado::sql::normalise(sql)); }
+int64_t TAdoConnection::Execute(std::string_view sql)
+{
+    sqlite3 *db = handle();
+    const std::string text = ado::sql::normalise(sql);
+    return writing([&] { return ado::runOne(db, text); });
+}
+
+bool TAdoConnection::releaseCursors() noexcept
+{
+    bool released = false;
+    for (TAdoQuery *q : queries_)
+        released = q->suspend() || released;
+    return released;
+}
+
+void TAdoConnection::scheduleRelease()
+{
+    if (releaseDue_)
+        return;
+    if (!releaser_)
+        releaser_ = std::make_unique<QObject>();
+    releaseDue_ = true;
+    QMetaObject::invokeMethod(
+        releaser_.get(),
+        [this] {
+            releaseDue_ = false;
+            releaseCursors();
+        },
+        Qt::QueuedConnection);
+}
+
+bool TAdoConnection::releaseForRetry(const EDatabaseError &e) noexcept
+{
+    // With a read of its own open, SQLite answers busy at once instead of
+    // waiting (or the read's snapshot is older than another program's
+    // commit): only without it can the write wait its turn.
+    return (e.code() & 0xff) == SQLITE_BUSY && level_ == 0 && releaseCursors();
+}
 
 int TAdoConnection::BeginTrans()
 {
     sqlite3 *db = handle();
     if (level_ == 0)
-        ado::runOne(db, readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+        writing([&] { ado::runOne(db, readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE"); });
     else
         ado::runOne(db, "SAVEPOINT ado_" + std::to_string(level_ + 1));
     return ++level_;
@@ -269,6 +311,8 @@ void TAdoConnection::endTransaction(bool commit)
         return;
     }
     const std::string savepoint = "ado_" + std::to_string(level_);
+    if (!commit)
+        releaseCursors(); // a rollback would abort them half-read
     try {
         if (level_ == 1)
             ado::runOne(db, commit ? "COMMIT" : "ROLLBACK");

@@ -233,8 +233,10 @@ int64_t TAdoQuery::ExecSQL()
 
     bindTexts(st.get(), text.values);
     const int before = sqlite3_total_changes(db);
-    while (st.step()) {
-    }
+    connection_->writing([&] {
+        while (st.step()) {
+        }
+    });
     return sqlite3_total_changes(db) - before;
 }
 
@@ -246,9 +248,11 @@ void TAdoQuery::Close()
     if (connection_)
         connection_->give(std::move(cursor_));
     cursor_ = {};
+    suspendedKey_.clear();
+    suspendError_.reset();
     rows_.clear();
     rowids_.clear();
-    written_.clear();
+    skip_.clear();
     buffer_.clear();
     modified_.clear();
     pos_ = savedPos_ = -1;
@@ -293,6 +297,8 @@ TAdoQuery::Row TAdoQuery::readRow(sqlite3_stmt *st, int offset) const
 bool TAdoQuery::fetchOne()
 {
     const int offset = shape_->offset;
+    if (!cursor_ && !resume())
+        return false;
     while (cursor_) {
         bool more;
         try {
@@ -310,13 +316,57 @@ bool TAdoQuery::fetchOne()
         }
         sqlite3_stmt *st = cursor_.statement.get();
         const int64_t rowid = offset ? sqlite3_column_int64(st, 0) : 0;
-        if (offset && written_.count(rowid))
-            continue; // already in the result as this query wrote it
+        if (offset && skip_.count(rowid))
+            continue; // held already
         rows_.push_back(readRow(st, offset));
         rowids_.push_back(rowid);
+        connection_->scheduleRelease();
         return true;
     }
     return false;
+}
+
+bool TAdoQuery::resume()
+{
+    if (suspendError_) {
+        const EDatabaseError error = *suspendError_;
+        suspendError_.reset();
+        throw error;
+    }
+    if (suspendedKey_.empty())
+        return false;
+    ado::Prepared p = connection_->take(suspendedKey_);
+    suspendedKey_.clear();
+    if (!p.shape)
+        readShape(connection_->handle(), p);
+    if (p.shape->offset != shape_->offset || p.shape->names != shape_->names) {
+        connection_->give(std::move(p));
+        fail("The table changed while its rows were being read");
+    }
+    bindTexts(p.statement.get(), bound_);
+    cursor_ = std::move(p);
+    skip_.insert(rowids_.begin(), rowids_.end());
+    return true;
+}
+
+bool TAdoQuery::suspend() noexcept
+{
+    if (!cursor_)
+        return false;
+    if (shape_->offset) {
+        suspendedKey_ = cursor_.key;
+        connection_->give(std::move(cursor_));
+        cursor_ = {};
+        return true;
+    }
+    try {
+        fetchAll(); // no rowid to find the place again by
+    } catch (const EDatabaseError &e) {
+        suspendError_ = std::make_unique<EDatabaseError>(e);
+    } catch (...) {
+        suspendError_ = std::make_unique<EDatabaseError>(0, "Out of memory reading the result");
+    }
+    return true;
 }
 
 void TAdoQuery::fetchAll()

@@ -156,9 +156,9 @@ void TAdoQuery::postInsert()
     }
     ado::Lease st = lease(sql);
     bindRow(st.get(), buffer_, columns, 1);
-    st.step();
+    connection_->writing([&] { st.step(); });
     const int64_t rowid = sqlite3_last_insert_rowid(db);
-    written_.insert(rowid);
+    skip_.insert(rowid);
     rows_.push_back(reread(rowid));
     rowids_.push_back(rowid);
     pos_ = int(rows_.size()) - 1;
@@ -187,9 +187,9 @@ void TAdoQuery::postEdit()
     sqlite3_bind_int64(st.get(), int(columns.size()) + 1, rowid);
     bindRow(st.get(), rows_[size_t(pos_)], columns, int(columns.size()) + 2);
     const int before = sqlite3_total_changes(db);
-    st.step();
+    connection_->writing([&] { st.step(); });
     if (sqlite3_total_changes(db) == before)
         fail("Row cannot be located for updating. Some values may have been changed since it was last read.");
-    written_.insert(rowid);
+    skip_.insert(rowid);
     rows_[size_t(pos_)] = reread(rowid);
 }
