@@ -10,9 +10,12 @@
 #include <QObject>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ado {
 
@@ -89,12 +92,6 @@ bool readOnlyMode(const std::string &mode)
         start = bar + 1;
     }
     return read && !write;
-}
-
-bool fileExists(const std::string &path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
 }
 
 void applyKey(sqlite3 *db, const std::string &password)
@@ -359,10 +356,15 @@ void Transaction::commit()
 void TAdoConnection::CreateDatabase(const std::string &path, const std::string &password,
                                     const std::vector<std::string> &statements)
 {
-    if (ado::fileExists(path))
-        throw EDatabaseError(0, path + ": the file exists already");
+    // Made here, for the owner only, whatever the umask: SQLite would make it
+    // readable by all, and its log files take the database file's mode.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw EDatabaseError(
+            0, path + (errno == EEXIST ? ": the file exists already" : ": " + std::string(std::strerror(errno))));
+    ::close(fd);
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     try {
         if (rc != SQLITE_OK)
             ado::throwError(db);

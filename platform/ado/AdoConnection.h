@@ -101,8 +101,10 @@ public:
     uint64_t StatementsPrepared() const { return cache_.prepareCount(); }
 
     // Makes a new database file at path holding what statements create, keyed
-    // with password, in one transaction. Throws EDatabaseError when the file
-    // exists already or a statement fails; a failed attempt leaves no file.
+    // with password, in one transaction; the file is its owner's alone (mode
+    // 0600, as are the log files SQLite keeps beside it). Throws
+    // EDatabaseError when the file exists already or a statement fails; a
+    // failed attempt leaves no file.
     // Only the database creator calls this; the system itself never does.
     static void CreateDatabase(const std::string &path, const std::string &password,
                                const std::vector<std::string> &statements);
