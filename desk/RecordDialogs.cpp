@@ -10,6 +10,8 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,6 +46,25 @@ void fixAndCentre(QDialog *dialog, bool centred = true)
 }
 
 } // namespace
+
+void writeLinks(const std::vector<TLinkList> &links, const QString &key)
+{
+    TAdoQuery &q = desk::Db().Query1;
+    for (const TLinkList &l : links)
+        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
+    for (const TLinkList &l : links) {
+        desk::open(q, "select * from " + l.linkTable);
+        for (int i = 0; i < l.list->count(); ++i) {
+            if (l.list->item(i)->checkState() != Qt::Checked)
+                continue;
+            q.Append();
+            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
+            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
+            q.Post();
+        }
+        q.Close();
+    }
+}
 
 // --- New ---------------------------------------------------------------
 
@@ -81,7 +102,8 @@ void TNewRecordDialog::InsertRow()
     TAdoQuery &q = desk::Db().Query1;
     desk::open(q, "select * from " + settings_.table);
     q.Append();
-    q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+    q.FieldByName(settings_.keyColumn)
+        ->SetAsString(settings_.numericKey ? desk::number(Edit1->text()) : Edit1->text().toStdString());
     AssignFields(q);
     q.Post();
     q.Close();
@@ -113,7 +135,10 @@ void TNewRecordDialog::Button1Click()
         return;
     bool ok = true;
     try {
+        // The record, its link rows and its log row, all or nothing.
+        ado::Transaction transaction(desk::Db().Database1);
         Insert();
+        transaction.commit();
     } catch (const std::exception &) {
         ok = false;
         boxes::showMessage(settings_.failure);
@@ -202,26 +227,7 @@ void TEditRecordDialog::LoadLinks(const QString &key)
     }
 }
 
-void TEditRecordDialog::SaveLinks()
-{
-    const QString key = Edit1->text();
-    TAdoQuery &q = desk::Db().Query1;
-    for (const TLinkList &l : Links) {
-        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
-    }
-    for (const TLinkList &l : Links) {
-        desk::open(q, "select * from " + l.linkTable);
-        for (int i = 0; i < l.list->count(); ++i) {
-            if (l.list->item(i)->checkState() != Qt::Checked)
-                continue;
-            q.Append();
-            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
-            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
-            q.Post();
-        }
-        q.Close();
-    }
-}
+void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
 
 void TEditRecordDialog::OkClick()
 {
@@ -239,21 +245,31 @@ void TEditRecordDialog::OkClick()
 
     if (!OwnCheck())
         return;
+    // The record and its link rows are saved all or nothing. The failure
+    // is told after the rollback: the timers write while a box is up.
+    bool updated = false;
     try {
+        ado::Transaction transaction(desk::Db().Database1);
         TAdoQuery &q = desk::Db().Query1;
         desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
                           KeyLiteral(OriginalKey));
         q.First();
         q.Edit();
-        q.FieldByName(settings_.keyColumn)->SetAsString(Edit1->text().toStdString());
+        q.FieldByName(settings_.keyColumn)
+            ->SetAsString(settings_.numericKey ? desk::number(Edit1->text()) : Edit1->text().toStdString());
         SaveFields(q);
         q.Post();
         q.Close();
-    } catch (const std::exception &) {
-        boxes::showMessage(settings_.failure);
+        updated = true;
+        SaveLinks();
+        transaction.commit();
+    } catch (const std::exception &e) {
+        if (updated)
+            boxes::showError(QString::fromUtf8(e.what()));
+        else
+            boxes::showMessage(settings_.failure);
         return;
     }
-    SaveLinks();
     if (manager_)
         manager_->Changed = Modified;
     close.armed = false;
@@ -266,3 +282,60 @@ bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)
         Modified = true;
     return QDialog::eventFilter(watched, event);
 }
+
+// --- building blocks -------------------------------------------------------
+
+namespace desk {
+
+QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password)
+{
+    auto *e = new QLineEdit(dialog);
+    e->setObjectName(name);
+    if (password)
+        e->setEchoMode(QLineEdit::Password);
+    return e;
+}
+
+QListWidget *checkList(QWidget *dialog, const char *name)
+{
+    auto *l = new QListWidget(dialog);
+    l->setObjectName(name);
+    return l;
+}
+
+void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
+                  const std::vector<QWidget *> &buttons)
+{
+    auto *form = new QFormLayout(dialog);
+    for (const auto &[label, field] : rows) {
+        if (label.isEmpty())
+            form->addRow(field);
+        else
+            form->addRow(label, field);
+    }
+    auto *strip = new QHBoxLayout;
+    strip->addStretch(1);
+    for (QWidget *b : buttons)
+        strip->addWidget(b);
+    form->addRow(strip);
+}
+
+QString fieldText(TAdoQuery &row, const char *column)
+{
+    return QString::fromStdString(row.FieldByName(column)->AsString());
+}
+
+void setField(TAdoQuery &row, const char *column, const QString &text)
+{
+    row.FieldByName(column)->SetAsString(text.toStdString());
+}
+
+void setTextOrNull(TAdoQuery &row, const char *column, const QString &text)
+{
+    if (text.isEmpty())
+        row.FieldByName(column)->Clear();
+    else
+        setField(row, column, text);
+}
+
+} // namespace desk

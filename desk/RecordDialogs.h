@@ -3,11 +3,13 @@
 #include <QDialog>
 #include <QString>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QWidget;
 class TAdoQuery;
 class TListView;
 class TManagerFrame;
@@ -33,11 +35,13 @@ public:
         QString failure;           // shown when the insert fails
         bool countFailures = true; // false: only records created count
         bool typedKey = true;      // false: the key is generated, "创建" enabled at opening
+        bool numericKey = false;   // the key is a number: text that is not one fails the insert
     };
 
-    // One attempt: own check (stop on failure), then the protected insert;
-    // a failure is reported with the failure message and goes no further;
-    // then the count, the fields cleared and "创建" disabled.
+    // One attempt: own check (stop on failure), then the protected insert
+    // in one transaction; a failure leaves nothing written, is reported with
+    // the failure message and goes no further; then the count, the fields
+    // cleared and "创建" disabled.
     void Button1Click();
     void Button2Click();
     int Count() const { return CreatedCount; }
@@ -80,10 +84,18 @@ struct TLinkList {
     std::string keyColumn;     // the link table's column for the edited key
 };
 
+// Writes the link rows of key through Query1: every link table's rows under
+// key are deleted first, then one row (key, item) is appended for each
+// ticked item, in list order. Throws EDatabaseError.
+void writeLinks(const std::vector<TLinkList> &links, const QString &key);
+
 // Edit: changes the record whose key is the caption of the manager's
 // selected row, and the link rows of its check lists. OK saves (or just
 // closes with Accepted when nothing was pressed or ticked), Cancel writes
-// nothing. A save sets the manager's Changed from Modified.
+// nothing. A save sets the manager's Changed from Modified. The record and
+// its link rows are saved in one transaction: a failed update is reported
+// with the failure message, a failed link row in the error box with the
+// database's text, and either leaves the record as it was.
 class TEditRecordDialog : public QDialog {
     Q_OBJECT
 public:
@@ -98,7 +110,7 @@ public:
         bool centred = true; // false: opens at its design position
     };
 
-    void OkClick();
+    virtual void OkClick();
     void CancelClick() { reject(); }
 
     // The key as loaded (a numeric key in its decimal form).
@@ -136,3 +148,23 @@ protected:
     TListView *const source_;
     const Settings settings_;
 };
+
+// Building blocks of the record dialogs' forms.
+namespace desk {
+
+// A plain single-line edit named after its component; password: shown as "*".
+QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password = false);
+// A check list (TCheckListBox) named after its component.
+QListWidget *checkList(QWidget *dialog, const char *name);
+// Lays a dialog out: one labelled row per field, top to bottom (a row with
+// an empty label spans the width), then the buttons side by side.
+void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
+                  const std::vector<QWidget *> &buttons);
+// A column of the current row as text (NULL as "").
+QString fieldText(TAdoQuery &row, const char *column);
+// Assigns text to a column of the row being edited or appended.
+void setField(TAdoQuery &row, const char *column, const QString &text);
+// The same, but an empty text stores NULL.
+void setTextOrNull(TAdoQuery &row, const char *column, const QString &text);
+
+} // namespace desk

@@ -2,14 +2,20 @@
 
 #include "data/DM1.h"
 #include "desk/Login.h"
+#include "desk/ReadSMS.h"
 #include "desk/about.h"
 #include "desk/main.h"
 
 #include "gateway/SMSMain.h"
 #include "gateway/smsclasses.h"
 
+#include "platform/ui/Boxes.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <cstdio>
 
 namespace desk {
 
@@ -37,6 +43,21 @@ void connectEngine(TEngineLink &link)
     };
 }
 
+bool findWorkFolder()
+{
+    const QString file = QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
+    if (QFileInfo::exists(file))
+        return true;
+    const QString text = QStringLiteral("文件夹 %1 中没有数据库文件 %2，澜星信使需要在工作文件夹中启动。\n\n"
+                                        "建立工作文件夹：dbcreate <文件夹>（在源码目录中是 "
+                                        "build/tools/dbcreate/dbcreate work），它建立数据库和其他所需的文件，"
+                                        "然后在该文件夹中启动 smsdesk；或者直接运行 tools/run.sh。")
+                             .arg(QDir::toNativeSeparators(QDir::currentPath()), file);
+    std::fprintf(stderr, "smsdesk: %s\n", text.toUtf8().constData());
+    boxes::inform(nullptr, text, QStringLiteral("澜星信使"), boxes::Icon::Error);
+    return false;
+}
+
 bool startDesk()
 {
     QCoreApplication::setApplicationName(QStringLiteral("澜星信使"));
@@ -53,8 +74,9 @@ bool startDesk()
 
     frmLogin = new TfrmLogin; // hidden: the owner of the rights-test box
 
-    // The gateway window starts the engine on its first activation.
-    new TFMain;
+    // The gateway window starts the engine host on its first activation.
+    EngineHost = new TEngineHost;
+    new TFMain(*EngineHost);
     connectEngine(main->Engine);
     FMain->show();
     FMain->activateWindow();
@@ -62,17 +84,23 @@ bool startDesk()
     // activation does nothing, so this is safe either way.
     FMain->FormActivate();
 
+    new TfrmReadSMS;          // hidden, never shown: frmReadSMS
     frmAbout = new TfrmAbout; // hidden until "关于"
     main->show();
+    // Its first activation opens the contacts window, also where no window
+    // manager activates a window that is shown.
+    main->activateWindow();
     return true;
 }
 
 void shutDesk()
 {
-    // The drive thread stops first: while it is joined, port deliveries are
-    // still served and a message taken in still needs the data module.
+    // The engine goes first: while its drive thread is joined, port
+    // deliveries are still served and a message taken in still needs the
+    // data module.
     engineEnd();
     delete MainFrm;
+    delete frmReadSMS;
     delete frmAbout;
     frmAbout = nullptr;
     delete frmLogin;

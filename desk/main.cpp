@@ -5,8 +5,12 @@
 #include "desk/Login.h"
 #include "desk/MdiClient.h"
 #include "desk/OperLog.h"
+#include "desk/Operman.h"
 #include "desk/Pictures.h"
+#include "desk/SmsCustom.h"
 #include "desk/StatusBar.h"
+#include "desk/TaskMan.h"
+#include "desk/TermMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -64,10 +68,10 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The operator, contacts, task and template windows are not part of the
-    // desk yet: their items stay disabled until they are.
-    for (QAction *a : {N1_old_old, N2_old_old, N5_old_old, N4_old_old})
-        a->setEnabled(false);
+    connect(N1_old_old, &QAction::triggered, this, [this] { N1_old_oldClick(); });
+    connect(N2_old_old, &QAction::triggered, this, [this] { N2_old_oldClick(); });
+    connect(N5_old_old, &QAction::triggered, this, [this] { N5_old_oldClick(); });
+    connect(N4_old_old, &QAction::triggered, this, [this] { N4_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
@@ -120,8 +124,10 @@ void TMainFrm::FormActivate()
         Engine.ClearDialNumber();
     if (FirstActivate) {
         FirstActivate = false;
-        // The contacts window opens here, with its node "联系人" selected,
-        // once the desk has it.
+        // The contacts window, on its first node ("联系人": every contact).
+        N2_old_oldClick();
+        if (frmTermMan && frmTermMan->TreeView1->topLevelItemCount() > 0)
+            frmTermMan->TreeView1->setCurrentItem(frmTermMan->TreeView1->topLevelItem(0));
     }
 }
 
@@ -152,7 +158,23 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
     return sub;
 }
 
+void TMainFrm::N2_old_oldClick() { OpenManager(frmTermMan); }
+
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
+
+void TMainFrm::N1_old_oldClick()
+{
+    if (QMdiSubWindow *open = FindManager(TOperManage::staticMetaObject)) {
+        BringToFront(open);
+        return;
+    }
+    if (RightsTest())
+        OpenManager(OperManage);
+}
+
+void TMainFrm::N4_old_oldClick() { OpenManager(frmSMSCustom); }
+
+void TMainFrm::N5_old_oldClick() { OpenManager(frmTaskMan); }
 
 bool TMainFrm::IsSupervisor(const QString &workCode)
 {
@@ -233,6 +255,10 @@ bool TMainFrm::FormCloseQuery()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (!Engine.AllIdle || Engine.AllIdle())
             return true;
+        // Say why the windows stay; each step, as the dispatch loop may have
+        // written its own report meanwhile.
+        StatusBar1->SetPanelText(1, QStringLiteral("正在等待短信网关发完当前的短信，发完后自动退出……"));
+        StatusBar1->repaint();
         if (waited.elapsed() >= ShutdownLimitMs) {
             // An engine that never reaches idle must not keep the desk open
             // for ever; the queue files keep what was not sent.

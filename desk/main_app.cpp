@@ -11,6 +11,8 @@ int main(int argc, char **argv)
     // every file the desk makes is readable by its owner only.
     ::umask(077);
     Application app(argc, argv);
+    if (!desk::findWorkFolder())
+        return 1;
     if (!desk::startDesk())
         return 0;
     const int rc = app.exec();

@@ -1,5 +1,4 @@
-// The channel: port set-up, the monitor controls and the port access rules
-// shared by both threads.
+// The channel: port set-up and the port access rules shared by both threads.
 
 #include "gateway/Channel.h"
 
@@ -9,42 +8,6 @@
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
 #include "platform/text/Profile.h"
-
-#include <QEvent>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QWidget>
-
-namespace {
-
-constexpr int kMonitorLines = 2000; // the hidden memo keeps the latest lines
-
-// Hands the command edit's key presses to the scheduler as key codes, Enter
-// as 13.
-class TCmdEditFilter : public QObject {
-public:
-    explicit TCmdEditFilter(TChannelCtr *ctr) : Ctr(ctr) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            int code = key->key();
-            if (code == Qt::Key_Return || code == Qt::Key_Enter)
-                code = 13;
-            Ctr->EditKeyDown(watched, code, key->modifiers());
-        }
-        return false;
-    }
-
-private:
-    TChannelCtr *Ctr;
-};
-
-} // namespace
 
 TSMSChannel::TSMSChannel() = default;
 
@@ -56,8 +19,6 @@ TSMSChannel::~TSMSChannel()
         Comm->setOnData({});
         Comm.reset();
     }
-    if (CmdEdit && editFilter_)
-        CmdEdit->removeEventFilter(editFilter_.get());
 }
 
 void TSMSChannel::Open()
@@ -92,28 +53,6 @@ void TSMSChannel::Open()
         // The state panel says it; the operator sets another port.
     }
     engine::portState(portName_ + (Comm->Opened() ? "打开成功" : "打开失败,请重新设置串口"));
-    MakeMonitor();
-}
-
-void TSMSChannel::MakeMonitor()
-{
-    IEngineReports *target = engine::reports();
-    QWidget *parent = target ? target->MonitorParent() : nullptr;
-    if (!parent) {
-        holder_ = std::make_unique<QWidget>();
-        parent = holder_.get();
-    }
-    const int left = (Number - 1) * 250 + 10;
-    CmdEdit = new QLineEdit(parent);
-    CmdEdit->setObjectName("CmdEdit" + QString::number(Number));
-    CmdEdit->setGeometry(left, 10, 230, 25);
-    MonitorMemo = new QPlainTextEdit(parent);
-    MonitorMemo->setObjectName("MonitorMemo" + QString::number(Number));
-    MonitorMemo->setGeometry(left, 50, 230, 150);
-    MonitorMemo->setReadOnly(true);
-    MonitorMemo->setMaximumBlockCount(kMonitorLines);
-    editFilter_ = std::make_unique<TCmdEditFilter>(ChannelCtr.get());
-    CmdEdit->installEventFilter(editFilter_.get());
 }
 
 void TSMSChannel::Drive() { ChannelCtr->Drive(); }
@@ -128,14 +67,14 @@ void TSMSChannel::QueueSend(std::unique_ptr<TPDUSend> pdu)
 {
     EngineLock lock;
     SendQueue.push_back(std::move(pdu));
-    engine::queuesChanged();
+    QueuesChanged();
 }
 
 void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
 {
     EngineLock lock;
     RecvList.push_back(std::move(pdu));
-    engine::queuesChanged();
+    QueuesChanged();
 }
 
 std::string TSMSChannel::DeviceName() const
@@ -153,6 +92,14 @@ void TSMSChannel::SetDeviceName(const std::string &name)
         Comm->setDeviceName(name);
 }
 
+std::string TSMSChannel::ServiceCentre() const { return Owner ? Owner->ServiceCentre() : std::string(); }
+
+void TSMSChannel::QueuesChanged()
+{
+    if (Owner)
+        Owner->QueuesChanged();
+}
+
 bool TSMSChannel::IsClosing() const { return Owner && Owner->Closing.load(); }
 
 bool TSMSChannel::WritePort(const std::string &bytes)
@@ -167,19 +114,7 @@ bool TSMSChannel::WritePort(const std::string &bytes)
     }
 }
 
-void TSMSChannel::Monitor(const std::string &text)
-{
-    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    shown.replace(QChar('\r'), QChar('\n'));
-    QPointer<QPlainTextEdit> memo = MonitorMemo;
-    engine::onMainThread([memo, shown] {
-        if (!memo)
-            return;
-        QTextCursor end(memo->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(shown);
-    });
-}
+void TSMSChannel::Monitor(const std::string &text) { engine::monitorText(Number, text); }
 
 void TSMSChannel::TryRate(TBaudRate rate)
 {

@@ -3,17 +3,11 @@
 #include "codec/PDUs.h"
 #include "serial/XComDrv.h"
 
-#include <QPointer>
-#include <Qt>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
 
-class QLineEdit;
-class QObject;
-class QPlainTextEdit;
-class QWidget;
 class TGateWay;
 class TChannelCtr;
 class TSMSCtr;
@@ -49,27 +43,22 @@ public:
     std::unique_ptr<TChannelCtr> ChannelCtr;
     int Number = 0; // from 1; set before Open
     std::unique_ptr<TXComm> Comm;
-    // Command edit and monitor memo on the window's Panel2 (or on a hidden
-    // holder of the channel's own when there is no window); null once the
-    // window has destroyed them.
-    QPointer<QLineEdit> CmdEdit;
-    QPointer<QPlainTextEdit> MonitorMemo;
     // Owned PDUs, head first. SendQueue: appended by the send path, head
     // taken or dropped by the scheduler, removed by the send controller on
     // success. RecvList: oldest first; appended by the read controller and
     // the queue-file reload, taken by the TCP "READ" command; changed only
     // on the main thread, so a main-thread reader may keep its head across
     // a socket write without the lock. Whoever changes either list calls
-    // engine::queuesChanged(), so that the queue files follow.
+    // QueuesChanged, so that the queue files follow.
     std::deque<std::unique_ptr<TPDUSend>> SendQueue;
     std::deque<std::unique_ptr<TPDUGet>> RecvList;
-    // The gateway whose Closing flag the scheduler obeys; null: never closing.
+    // The gateway whose Closing flag the scheduler obeys and whose host the
+    // channel asks; null: never closing, no host.
     TGateWay *Owner = nullptr;
 
     // Main thread, once, after Number is set: lists, scheduler, port (name
     // from "smsset.ini" [CH<n>] COMPORT, default "COM<n>"), opened at
-    // 57600 bit/s (a failure is ignored), the port state reported, and the
-    // command edit and monitor memo made.
+    // 57600 bit/s (a failure is ignored) and the port state reported.
     void Open();
     // Drive thread: one scheduler tick (TChannelCtr::Drive).
     void Drive();
@@ -85,13 +74,17 @@ public:
     std::string DeviceName() const;
     void SetDeviceName(const std::string &name);
 
+    // The owning gateway's host: the centre number in use ("" without one),
+    // and the notice that SendQueue or RecvList has changed. Any thread.
+    std::string ServiceCentre() const;
+    void QueuesChanged();
+
     // Engine internals, under the engine lock.
     bool IsClosing() const;
     // Writes bytes to the port; false when the port is closed, being
     // reopened by the device search, or the write raised a port error.
     bool WritePort(const std::string &bytes);
-    // Appends text to the monitor memo, on the main thread (queued from the
-    // drive thread); CR starts a new line.
+    // Reports text for the channel's monitor memo (engine::monitorText).
     void Monitor(const std::string &text);
     // Drive thread: one attempt of the device search at rate: close the
     // port when open, wait 400 ms, set DTR, the rate and the port name,
@@ -106,11 +99,7 @@ public:
     bool PortBusy = false;
 
 private:
-    void MakeMonitor();
-
     std::string portName_;
-    std::unique_ptr<QWidget> holder_;     // parent of the two controls without a window
-    std::unique_ptr<QObject> editFilter_; // routes the command edit's keys
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.
@@ -172,10 +161,11 @@ public:
     // Received bytes into the line builder (nothing when fewer are waiting
     // or the device search is reopening the port).
     void CommData(TCustomComm *Sender, std::uint32_t Received);
-    // The command edit's key handler, main thread: on Enter (13) the typed
-    // line goes to the monitor memo and through the line builder as if the
-    // modem had sent it; nothing is written to the port.
-    void EditKeyDown(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift);
+    // A line typed into the window's command edit CmdEdit (its Enter), main
+    // thread: it goes to the monitor memo with a CR and through the line
+    // builder with an LF, as if the modem had sent it; nothing is written
+    // to the port.
+    void TypedLine(const std::string &line);
 
 private:
     bool StartNext();

@@ -80,7 +80,7 @@ void TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const 
     TSMSChannel *channel = Channel1();
     if (!channel)
         return;
-    const std::string centre = sca.empty() ? engine::serviceCentre() : sca;
+    const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
     for (const std::string &piece : textPieces(text))
         channel->QueueSend(MakeSendPdu(centre, da, piece));
 }
@@ -139,7 +139,7 @@ void TEasyLinkCtr::Read(QIODevice *client)
     // A reply that cannot be written leaves the message for the next READ.
     if (reply(client, gbk::fromUtf8(text))) {
         channel->RecvList.pop_front();
-        engine::queuesChanged();
+        channel->QueuesChanged();
     }
 }
 

@@ -28,7 +28,7 @@ class TEasyLinkCtr {
 public:
     TCMPPSet *Owner = nullptr;
 
-    // Queues text for da on channel 1 through the centre sca (the window's
+    // Queues text for da on channel 1 through the centre sca (the host's
     // centre number when sca is empty). Numbers are national, without
     // country code; text is UTF-8. A text longer than 70 UTF-16 units goes
     // as consecutive messages of at most 70 units each, in order, never

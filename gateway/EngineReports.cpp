@@ -1,6 +1,5 @@
 #include "gateway/EngineReports.h"
 
-#include "gateway/EngineGlobals.h"
 #include "platform/comm/CommSync.h"
 
 #include <QCoreApplication>
@@ -18,7 +17,6 @@ std::atomic<IEngineReports *> g_target{nullptr};
 std::mutex g_queueMutex;
 std::deque<std::function<void()>> g_queue;
 bool g_flushing = false; // main thread only
-std::atomic<bool> g_queuesPending{false};
 
 void runGuarded(const std::function<void()> &call)
 {
@@ -42,11 +40,7 @@ void report(std::function<void(IEngineReports &)> op)
 
 } // namespace
 
-void setReports(IEngineReports *target)
-{
-    EngineLock lock;
-    g_target.store(target);
-}
+void setReports(IEngineReports *target) { g_target.store(target); }
 
 IEngineReports *reports() { return g_target.load(); }
 
@@ -85,28 +79,9 @@ void showWindow()
     report([](IEngineReports &r) { r.ShowWindow(); });
 }
 
-void queuesChanged()
+void monitorText(int channel, const std::string &text)
 {
-    if (g_queuesPending.exchange(true))
-        return;
-    auto deliver = [] {
-        g_queuesPending.store(false);
-        if (IEngineReports *target = g_target.load())
-            runGuarded([target] { target->QueuesChanged(); });
-    };
-    // Always through the event loop, also on the main thread: a burst of
-    // changes (a reload, a split message) then costs one call.
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, deliver, Qt::QueuedConnection);
-    else
-        deliver();
-}
-
-std::string serviceCentre()
-{
-    EngineLock lock;
-    IEngineReports *target = g_target.load();
-    return target ? target->ServiceCentre() : std::string();
+    report([channel, text](IEngineReports &r) { r.MonitorText(channel, text); });
 }
 
 void onMainThread(std::function<void()> call)

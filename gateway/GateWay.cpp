@@ -16,3 +16,11 @@ void TGateWay::Init(const std::string &name)
     CMPPSet->Owner = this;
     CMPPSet->Init();
 }
+
+std::string TGateWay::ServiceCentre() const { return Host ? Host->ServiceCentre() : std::string(); }
+
+void TGateWay::QueuesChanged()
+{
+    if (Host)
+        Host->QueuesChanged();
+}

@@ -8,6 +8,22 @@
 #include <memory>
 #include <string>
 
+// What the engine asks of the object that runs it (TEngineHost; tests may
+// stand in). Both are called on either thread, the engine lock held or not:
+// they must return promptly and must not take the engine lock or wait for
+// another thread.
+class IEngineHost {
+public:
+    virtual ~IEngineHost() = default;
+    // The service-centre number in use (FSCA), national form: the centre of
+    // a send that names none, of the send log line and of the retry after
+    // an "ERROR" to the PDU.
+    virtual std::string ServiceCentre() const = 0;
+    // A channel's SendQueue or RecvList has changed; called after every
+    // change, so it must be cheap.
+    virtual void QueuesChanged() = 0;
+};
+
 // The root of the engine: its id, its channels, the TCP command server and
 // the closing flag that the desk's shut-down raises. Created and initialised
 // once on the main thread before the drive thread starts.
@@ -28,10 +44,17 @@ public:
     // Set by the shut-down, never cleared: no new exchange starts and the
     // device search stops. Any thread.
     std::atomic<bool> Closing{false};
+    // What the engine reads from and tells its owner; set before Init and
+    // fixed afterwards. Null: no centre number and nothing persisted.
+    IEngineHost *Host = nullptr;
 
     // Main thread: Closing := false, Name := name, channel 1 made and
     // opened (its port state reported), then the command server made and
     // listening (a port that cannot be opened is reported in the log pane;
     // the gateway works on without the server).
     void Init(const std::string &name);
+
+    // Host's answers; "" and nothing without a host. Any thread.
+    std::string ServiceCentre() const;
+    void QueuesChanged();
 };

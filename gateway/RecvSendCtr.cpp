@@ -181,7 +181,7 @@ std::string TSMSSendCtr::GetCmd()
 void TSMSSendCtr::Start()
 {
     TSMSCtr::Start();
-    const std::string line = enginetext::sendLine(engine::serviceCentre(), *PDU);
+    const std::string line = enginetext::sendLine(Owner->Channel->ServiceCentre(), *PDU);
     engine::logLine(line);
     smslog::append(line);
 }
@@ -212,8 +212,8 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
     } else if (IsError(line)) {
         Owner->Current = nullptr;
         // The next attempt goes through the centre now set in the window.
-        PDU->SetSCA(engine::serviceCentre());
-        engine::queuesChanged();
+        PDU->SetSCA(Owner->Channel->ServiceCentre());
+        Owner->Channel->QueuesChanged();
         engine::logLine("消息发送失败");
     }
 }
@@ -225,7 +225,7 @@ void TSMSSendCtr::RemoveSent()
     PDU = ownPdu_.get();
     if (it != queue.end()) {
         queue.erase(it);
-        engine::queuesChanged();
+        Owner->Channel->QueuesChanged();
     }
 }
 

@@ -8,8 +8,6 @@
 #include "gateway/EngineReports.h"
 #include "gateway/SmsLog.h"
 
-#include <QLineEdit>
-
 TChannelCtr::TChannelCtr() = default;
 TChannelCtr::~TChannelCtr() = default;
 
@@ -106,7 +104,7 @@ void TChannelCtr::DropHead()
     smslog::append(line);
     SendCtr->Forget(head.get());
     Channel->SendQueue.pop_front();
-    engine::queuesChanged();
+    Channel->QueuesChanged();
 }
 
 void TChannelCtr::CountTimeouts()
@@ -170,18 +168,13 @@ void TChannelCtr::CommData(TCustomComm *, std::uint32_t Received)
         LineGet->PutChar(c);
 }
 
-void TChannelCtr::EditKeyDown(QObject *, int &Key, Qt::KeyboardModifiers)
+void TChannelCtr::TypedLine(const std::string &line)
 {
-    if (Key != 13 || !Channel->CmdEdit)
-        return;
     EngineLock lock;
-    const std::string typed = Channel->CmdEdit->text().toStdString();
-    Channel->Monitor(typed + "\r");
-    for (char c : typed)
+    Channel->Monitor(line + "\r");
+    for (char c : line)
         LineGet->PutChar(c);
     LineGet->PutChar('\n');
-    if (Channel->CmdEdit)
-        Channel->CmdEdit->clear();
 }
 
 void TLineGet::PutChar(char c)

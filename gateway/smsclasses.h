@@ -2,8 +2,8 @@
 
 // The gateway engine's classes: the PDU codec, the channel with its
 // scheduler and line builder, the AT-command controllers, the gateway with
-// its TCP command server, the drive thread, the queue files and the
-// engine's clock, lock, reports and log file.
+// its TCP command server, the drive thread, the engine host with the queue
+// files, and the engine's clock, lock, reports and log file.
 #include "codec/PDUs.h"
 #include "gateway/Channel.h"
 #include "gateway/CmppServer.h"
@@ -11,6 +11,7 @@
 #include "gateway/DriveThread.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
+#include "gateway/EngineHost.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
 #include "gateway/QueueFiles.h"

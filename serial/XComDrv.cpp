@@ -30,7 +30,9 @@ TCustomComm::TCustomComm(QObject *AOwner)
 {
 }
 
-TCustomComm::~TCustomComm()
+TCustomComm::~TCustomComm() { Shutdown(); }
+
+void TCustomComm::Shutdown()
 {
     FDestroying.store(true);
     if (Opened()) {
@@ -66,7 +68,7 @@ void TCustomComm::OpenDevice()
     HANDLE h = CreateFile("\\\\.\\" + FDeviceName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        DeviceError(FormatOne(sCannotOpenDevice, FDeviceName), DeviceErrorCode::CannotOpen);
+        DeviceError(FormatOne(sCannotOpenDevice, FDeviceName), DeviceErrorCode::CannotOpen, comm::GetLastSystemError());
     FHandle.store(h);
     try {
         FEventThread = std::make_unique<TCommEventThread>(this);

@@ -3,14 +3,18 @@
 #include <stdexcept>
 #include <string>
 
-// The serial driver's one error type: a message and a numeric code.
+// The serial driver's one error type: a message and a numeric code, and the
+// system's error number (errno) behind it where the system refused (0 when
+// the driver raised it itself); the message stays the driver's own.
 class EDeviceError : public std::runtime_error {
 public:
-    EDeviceError(const std::string &Msg, int Code);
+    EDeviceError(const std::string &Msg, int Code, int SystemError = 0);
     int ErrorCode() const { return FErrorCode; }
+    int SystemError() const { return systemError_; }
 
 private:
     int FErrorCode;
+    int systemError_;
 };
 
 // Error codes and their messages (codes 8 and 9 are not used).
@@ -38,8 +42,14 @@ inline constexpr const char *sReadFailed = "Unable to read from port.";
 inline constexpr const char *sWriteFailed = "Unable to write to port.";
 inline constexpr const char *sCannotOpenDevice = "Cannot open device %s";
 
-// Throws EDeviceError(Msg, Code).
-[[noreturn]] void DeviceError(const std::string &Msg, int Code);
+// Throws EDeviceError(Msg, Code, SystemError).
+[[noreturn]] void DeviceError(const std::string &Msg, int Code, int SystemError = 0);
 // Throws EDeviceError with "Msg (Win32 error N: text)", N being the calling
 // thread's last comm-layer error.
 [[noreturn]] void DeviceWin32Error(const std::string &Msg, int Code);
+
+// The system's reason behind an error number, as the operator reads it: what
+// happened in Chinese, the system's own words in brackets, and what to do
+// where there is something to do (a permission error names the dialout
+// group). "" for 0.
+std::string deviceErrorReason(int systemError);

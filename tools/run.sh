@@ -1,17 +1,63 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine if needed, builds, and starts the desk in the
-# work folder ./work, which dbcreate fills on the first start (database, tree,
-# phrase, log and settings files; files already there are kept).
-#
-#   tools/run.sh            real modem if work/smsset.ini names one, else the
-#                           modem simulator
-#   tools/run.sh ttyUSB0    use the modem on /dev/ttyUSB0 from now on
-#   tools/run.sh --sim      go back to the simulator
+# Sets up a fresh Debian machine if needed, builds what the desk needs, and
+# starts the desk in the work folder ./work, which dbcreate fills on the
+# first start (database, tree, phrase, log and settings files; files already
+# there are kept).
 set -euo pipefail
+
+usage() {
+  cat <<'EOF'
+usage: tools/run.sh [PORT | --sim | -h | --help]
+
+  tools/run.sh            real modem if work/smsset.ini names one, else the
+                          modem simulator
+  tools/run.sh ttyUSB0    use the modem on /dev/ttyUSB0 from now on (a name
+                          without a path means /dev/<name>; a full path works)
+  tools/run.sh --sim      go back to the modem simulator
+  tools/run.sh --help     this text
+EOF
+}
+
+# The device a port name stands for, as the desk resolves it.
+device_of() {
+  if [[ $1 == /* ]]; then
+    echo "$1"
+  elif [[ $1 =~ ^[Cc][Oo][Mm]([0-9]{1,6})$ ]] && (( 10#${BASH_REMATCH[1]} >= 1 )); then
+    echo "/dev/ttyS$(( 10#${BASH_REMATCH[1]} - 1 ))"
+  else
+    echo "/dev/$1"
+  fi
+}
+
+new_port=""
+case "${1:-}" in
+  "") ;;
+  -h|--help) usage; exit 0 ;;
+  --sim) new_port=COM1 ;;
+  -*) echo "tools/run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+  *)
+    if [ $# -gt 1 ]; then usage >&2; exit 2; fi
+    device=$(device_of "$1")
+    if [ ! -c "$device" ]; then
+      echo "tools/run.sh: there is no serial port $device; nothing was changed." >&2
+      echo "Plug the modem in and look for it with: ls /dev/ttyUSB* /dev/ttyACM* /dev/ttyS*" >&2
+      exit 1
+    fi
+    if [ ! -r "$device" ] || [ ! -w "$device" ]; then
+      echo "Warning: you may not open $device; add yourself to its group" \
+           "(sudo usermod -aG dialout $USER) and log in again." >&2
+    fi
+    # COM1 means "no modem configured" in smsset.ini: store the device instead.
+    case "$1" in [Cc][Oo][Mm]1) new_port=$device ;; *) new_port=$1 ;; esac
+    ;;
+esac
+
 cd "$(dirname "$0")/.."
 top=$PWD
 bash tools/install-deps.sh
-bash tools/build.sh
+# Only what this script runs; tools/test.sh builds the tests and benchmarks.
+echo "Building the desk, dbcreate and the modem simulator (the first build takes a few minutes) ..."
+bash tools/build.sh smsdesk dbcreate modemsim
 ./build/tools/dbcreate/dbcreate work >/dev/null
 
 ini=work/smsset.ini
@@ -28,11 +74,7 @@ set_comport() {
        {print}' "$ini" > "$ini.tmp" && mv "$ini.tmp" "$ini"
 }
 
-case "${1:-}" in
-  "") ;;
-  --sim) set_comport COM1 ;;
-  *) set_comport "$1" ;;
-esac
+[ -n "$new_port" ] && set_comport "$new_port"
 
 port=$(comport)
 # The shipped COM1 means no modem was configured yet.

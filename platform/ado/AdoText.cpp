@@ -1,7 +1,5 @@
 #include "platform/ado/AdoText.h"
 
-#include <QLocale>
-
 std::string QuotedStr(std::string_view value)
 {
     std::string out;
@@ -18,37 +16,23 @@ std::string QuotedStr(std::string_view value)
 
 namespace {
 
-// Qt's long time format names the time zone ("t"); the desk's texts don't.
-QString longTimeWithoutZone(const QLocale &locale)
-{
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == u'\'')
-            quoted = !quoted;
-        if (!quoted && c == u't')
-            continue;
-        out += c;
-    }
-    return out.trimmed();
-}
-
-QString shortDateTimeFormat(const QLocale &locale)
-{
-    return locale.dateFormat(QLocale::ShortFormat) + u' ' + longTimeWithoutZone(locale);
-}
+const QString kShortDate = QStringLiteral("yyyy-M-d");
+const QString kLongTime = QStringLiteral("H:mm:ss");
+const QString kShortDateTime = kShortDate + u' ' + kLongTime;
 
 } // namespace
+
+QString ShortDateFormat() { return kShortDate; }
+
+QString LongTimeFormat() { return kLongTime; }
 
 std::string DateTimeToStr(const QDateTime &value)
 {
     if (!value.isValid())
         return {};
-    QLocale locale = QLocale::system();
     if (value.time() == QTime(0, 0))
-        return locale.toString(value.date(), QLocale::ShortFormat).toStdString();
-    return locale.toString(value, shortDateTimeFormat(locale)).toStdString();
+        return value.date().toString(kShortDate).toStdString();
+    return value.toString(kShortDateTime).toStdString();
 }
 
 namespace ado {
@@ -75,14 +59,13 @@ QDateTime parseDateTime(std::string_view text, bool *ok)
         }
     }
     QDate date = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
-    QLocale locale = QLocale::system();
     if (!date.isValid())
-        date = locale.toDate(s, QLocale::ShortFormat);
+        date = QDate::fromString(s, kShortDate);
     if (date.isValid()) {
         *ok = true;
         return QDateTime(date, QTime(0, 0));
     }
-    QDateTime dt = locale.toDateTime(s, shortDateTimeFormat(locale));
+    QDateTime dt = QDateTime::fromString(s, kShortDateTime);
     *ok = dt.isValid();
     return dt;
 }

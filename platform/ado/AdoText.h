@@ -11,10 +11,16 @@
 // its meaning ("O'Brien" -> "'O''Brien'").
 std::string QuotedStr(std::string_view value);
 
-// A date and time as the desk shows it: the system locale's short date, a
-// blank and its long time (without a time zone); only the date when the time
-// is exactly midnight. "" for date-time zero (a null QDateTime).
+// A date and time as the desk shows it, whatever the machine's locale: the
+// Chinese short date "yyyy-M-d", a blank and the long time "H:mm:ss"
+// ("2024-5-6 8:30:15"); only the date when the time is exactly midnight.
+// "" for date-time zero (a null QDateTime).
 std::string DateTimeToStr(const QDateTime &value);
+
+// The two halves of that form as Qt formats, for pickers and for texts made
+// of a date and a time: "yyyy-M-d" and "H:mm:ss".
+QString ShortDateFormat();
+QString LongTimeFormat();
 
 namespace ado {
 

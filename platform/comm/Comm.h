@@ -228,6 +228,11 @@ DWORD GetTickCount();
 bool GetVersionEx(OSVERSIONINFO *info);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+// The system's error number (errno) behind the calling thread's last error,
+// set and cleared with it: it tells apart what the Win32 numbers merge (a
+// port in use and a port the user may not open are both
+// ERROR_ACCESS_DENIED). 0 when the layer raised the error itself.
+int GetLastSystemError();
 // Text of an error number, without a trailing period.
 std::string SysErrorMessage(DWORD error);
 

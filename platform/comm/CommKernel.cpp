@@ -31,6 +31,7 @@ std::mutex g_eventMutex;
 std::condition_variable g_eventCv;
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
+thread_local int t_lastSystemError = 0;
 
 std::atomic_ref<std::uintptr_t> status(OVERLAPPED *ov) { return std::atomic_ref<std::uintptr_t>(ov->Internal); }
 
@@ -123,11 +124,14 @@ DWORD errorFromErrno(int err)
     }
 }
 
-bool fail(DWORD error)
+bool fail(DWORD error, int systemError)
 {
     t_lastError = error;
+    t_lastSystemError = systemError;
     return false;
 }
+
+bool failErrno(int err) { return fail(errorFromErrno(err), err); }
 
 } // namespace detail
 
@@ -286,7 +290,13 @@ bool GetVersionEx(OSVERSIONINFO *info)
 
 DWORD GetLastError() { return t_lastError; }
 
-void SetLastError(DWORD error) { t_lastError = error; }
+void SetLastError(DWORD error)
+{
+    t_lastError = error;
+    t_lastSystemError = 0;
+}
+
+int GetLastSystemError() { return t_lastSystemError; }
 
 std::string SysErrorMessage(DWORD error)
 {

@@ -48,7 +48,10 @@ void completeOverlapped(OVERLAPPED *ov, Event &event, DWORD error, DWORD transfe
 
 // The one place where errno becomes an error number of this layer.
 DWORD errorFromErrno(int err);
-// Sets the last error and returns false, for the common failure path.
-bool fail(DWORD error);
+// Sets the last error (and the system's error number behind it, 0 for none)
+// and returns false, for the common failure path.
+bool fail(DWORD error, int systemError = 0);
+// fail() for a failed system call: err's error number, and err itself.
+bool failErrno(int err);
 
 } // namespace comm::detail

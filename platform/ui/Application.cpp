@@ -2,9 +2,18 @@
 
 #include "platform/ui/Boxes.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
-Application::Application(int &argc, char **argv) : QApplication(argc, argv) {}
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    auto *translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+    else
+        delete translator; // English buttons: Debian's qt6-translations-l10n is missing
+}
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {

@@ -6,8 +6,9 @@
 #include "desk/Startup.h"
 #include "desk/main.h"
 #include "gateway/CmppServer.h"
+#include "harness/BoxScript.h"
+#include "harness/ModalDriver.h"
 #include "platform/text/Profile.h"
-#include "support/BoxScript.h"
 #include "support/ColumnValues.h"
 #include "support/WorkDir.h"
 
@@ -21,52 +22,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-// Acts on modal dialogs from inside their own message loops: each planned
-// action waits, in order, for the next shown modal widget of its class. The
-// action runs from a queued call, so that a dialog it opens in turn can be
-// driven by the next action.
-class ModalDriver {
-public:
-    ModalDriver()
-    {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-
-    template <class T> void then(std::function<void(T *)> action)
-    {
-        plan_.push_back({[](QWidget *w) { return qobject_cast<T *>(w) != nullptr; },
-                         [action](QWidget *w) { action(qobject_cast<T *>(w)); }});
-    }
-    bool done() const { return plan_.empty(); }
-
-private:
-    struct Step {
-        std::function<bool(QWidget *)> matches;
-        std::function<void(QWidget *)> act;
-    };
-
-    void poll()
-    {
-        QWidget *w = QApplication::activeModalWidget();
-        if (plan_.empty() || !w || !w->isVisible() || w == last_ || !plan_.front().matches(w))
-            return;
-        Step step = plan_.front();
-        plan_.pop_front();
-        last_ = w;
-        QPointer<QWidget> target = w;
-        QTimer::singleShot(0, [step, target] {
-            if (target)
-                step.act(target);
-        });
-    }
-
-    QTimer timer_;
-    std::deque<Step> plan_;
-    QPointer<QWidget> last_;
-};
 
 // A fresh work folder with a new database, made the current directory; the
 // desk's windows and the data module are freed after each test. A started

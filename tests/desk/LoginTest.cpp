@@ -16,6 +16,8 @@ using Login = DeskTest;
 TEST_F(Login, ThreeWrongPasswordsThenTheRightOneStartsTheDispatch)
 {
     int attempts = 0;
+    for (int i = 0; i < 3; ++i)
+        boxes.ok(); // the wrong password
     modal.then<TfrmLogin>([&](TfrmLogin *d) {
         for (int i = 0; i < 3; ++i) {
             d->Edit2->setText("TOBRUN"); // letter case counts
@@ -47,6 +49,7 @@ TEST_F(Login, ThreeWrongPasswordsThenTheRightOneStartsTheDispatch)
 
 TEST_F(Login, AnUnknownWorkCodeClearsOnlyItsBoxAndAnyLetterCaseIsFound)
 {
+    boxes.ok(); // the unknown work code
     modal.then<TfrmLogin>([&](TfrmLogin *d) {
         d->Edit1->setText("nobody' or '1'='1");
         d->Button1Click();
@@ -66,6 +69,7 @@ TEST_F(Login, AnUnknownWorkCodeClearsOnlyItsBoxAndAnyLetterCaseIsFound)
 TEST_F(Login, AMissingDatabaseIsReportedAndTheDialogStays)
 {
     QFile::remove(QString::fromStdString(dir.file("dbvord.mdb")));
+    boxes.ok(); // the error box
     modal.then<TfrmLogin>([&](TfrmLogin *d) {
         QTest::mouseClick(d->Button1, Qt::LeftButton); // the error ends the click only
         EXPECT_TRUE(d->isVisible());

@@ -51,6 +51,7 @@ TEST_F(MainWindow, OnlyTheSupervisorPassesTheRightsTestInAnyLetterCase)
     EXPECT_TRUE(boxes.seen().empty());
     main->WorkCode = "operator1";
     frmLogin = new TfrmLogin; // the hidden owner of the box
+    boxes.ok();
     EXPECT_FALSE(main->RightsTest());
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].text, "您没有操作权限");

@@ -141,6 +141,7 @@ TEST_F(ManagerFrame, DeleteConfirmsWithTheCategoryTwiceAndLogsIt)
 
     win->TreeView1->setCurrentItem(node("类型"));
     list1->SetSelected(2, true);
+    boxes.ok();
     win->SpeedButton11Click();
     ASSERT_EQ(boxes.seen().size(), 1u);
     const boxes::Request &asked = boxes.seen()[0];
@@ -180,6 +181,8 @@ TEST_F(ManagerFrame, PopupsViewStylesAndTreeToggle)
 TEST_F(ManagerFrame, NewClosedAfterOnlyFailedAttemptsStillReloads)
 {
     const int refreshes = win->refreshes;
+    boxes.ok(); // the two failed inserts
+    boxes.ok();
     modal.then<TTestNewType>([&](TTestNewType *d) {
         EXPECT_FALSE(d->Button1->isEnabled());
         d->Edit1->setText("T1"); // taken
@@ -204,6 +207,7 @@ TEST_F(ManagerFrame, NewClosedAfterOnlyFailedAttemptsStillReloads)
 TEST_F(ManagerFrame, NewWithoutAnAttemptReturnsCancelAndTheOwnCheckCountsNothing)
 {
     const int refreshes = win->refreshes;
+    boxes.ok(); // the dialog's own check
     modal.then<TTestNewType>([&](TTestNewType *d) {
         d->Edit1->setText("T9");
         d->Edit2->setText("bad");
@@ -339,6 +343,7 @@ TEST_F(EditDialog, RenamingUpdatesByTheOriginalKeyAndWritesLinksUnderTheNewOne)
 TEST_F(EditDialog, AFailedUpdateKeepsAChangedDialogOpenAndTouchesNoLink)
 {
     bool stayedOpen = false;
+    boxes.ok(); // the failed update
     modal.then<TTestEditGroup>([&](TTestEditGroup *d) {
         d->Edit1->selectAll();
         QTest::keyClicks(d->Edit1, "G2"); // another group's name
@@ -358,6 +363,7 @@ TEST_F(EditDialog, AFailedUpdateKeepsAChangedDialogOpenAndTouchesNoLink)
 TEST_F(EditDialog, AFailedUpdateOfAnUnchangedDialogStillClosesWithOk)
 {
     int result = -1;
+    boxes.ok(); // the failed update
     modal.then<TTestEditGroup>([&](TTestEditGroup *d) {
         d->Edit1->setText("G2"); // pasted: no key press
         d->OkClick();
@@ -384,6 +390,7 @@ TEST_F(ManagerFrame, OperationLogShowsRowsOfOtherWindowsAfterRefresh)
 
     win->TreeView1->setCurrentItem(node("类型"));
     list1->SetSelected(0, true);
+    boxes.ok();                            // the delete question
     win->SpeedButton11Click();             // appends "删除类型 T1"
     EXPECT_EQ(log->ListView1->Count(), 0); // not before "R"
     QTest::mouseClick(log->CoolBar1->SpeedButton(4), Qt::LeftButton);

@@ -2,6 +2,7 @@
 
 #include "desk/MdiClient.h"
 #include "desk/OperLog.h"
+#include "desk/StatusBar.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -48,6 +49,7 @@ TEST_F(Shutdown, IdleEngineClosesAtTheFirstTestAndTheChildrenGo)
     main->N3_old_oldClick();
     QPointer<TfrmOperLog> log = frmOperLog;
     QSignalSpy closed(main, &TMainFrm::Closed);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(closingSet, 1);
     EXPECT_EQ(idleTests, 1);
@@ -60,13 +62,20 @@ TEST_F(Shutdown, WaitKeepsTheMessageLoopAliveUntilTheExchangeEnds)
 {
     busyTests = 3;
     int ticks = 0;
+    int waitShown = 0; // ticks that found the waiting report in the status bar
     QTimer other;
-    QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&other, &QTimer::timeout, [&] {
+        ++ticks;
+        waitShown += main->StatusBar1->PanelText(1).startsWith("正在等待短信网关");
+        main->StatusBar1->SetPanelText(1, "a dispatch report"); // replaced again at the next step
+    });
     other.start(1);
+    boxes.ok(); // the exit question
     EXPECT_TRUE(main->close());
     EXPECT_EQ(idleTests, 4);
     EXPECT_EQ(closingSet, 1);
     EXPECT_GE(ticks, 3); // timers went on while the window waited
+    EXPECT_GE(waitShown, 2);
     EXPECT_EQ(boxes.seen().size(), 1u);
 }
 
@@ -90,6 +99,7 @@ TEST_F(Shutdown, AnEngineThatNeverGoesIdleLetsTheOperatorQuitAfterTheLimit)
 TEST_F(Shutdown, ASecondCloseWhileWaitingIsIgnored)
 {
     busyTests = 2;
+    boxes.ok(); // the exit question, asked once
     QTimer::singleShot(0, [&] { main->close(); });
     EXPECT_TRUE(main->close());
     EXPECT_EQ(boxes.seen().size(), 1u); // asked once

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <sstream>
 
 std::vector<std::string> column(const std::string &sql, const char *name)
 {
@@ -88,6 +89,8 @@ bool DeskRun::start()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromStdString(x.name()));
     env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("LD_PRELOAD", BOXPROBE_PATH);
+    env.insert("SMS_BOX_PROBE", QString::fromStdString(dir.file("dialogs.probe")));
     desk.setProcessEnvironment(env);
     desk.setWorkingDirectory(QString::fromStdString(dir.path()));
     desk.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -100,6 +103,15 @@ bool DeskRun::login()
     // The boxes are pre-filled with the supervisor's code and password:
     // Enter in the password box logs in.
     return x.keys("登录窗口", "Tab Return") && x.waitForWindow("澜星信使V1.1") && x.waitForWindow("澜星信使网关");
+}
+
+std::vector<std::string> DeskRun::dialogsShown() const
+{
+    std::vector<std::string> out;
+    std::istringstream lines(dir.read("dialogs.probe"));
+    for (std::string line; std::getline(lines, line);)
+        out.push_back(line);
+    return out;
 }
 
 bool DeskRun::quit(int timeoutMs)

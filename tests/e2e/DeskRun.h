@@ -61,6 +61,9 @@ public:
     // Asks the main window to close and answers the exit question with OK;
     // true when the program then ended with status 0 within timeoutMs.
     bool quit(int timeoutMs = 60000);
+    // Every dialog the program has shown so far, in order: its title and
+    // its buttons' texts, as "title\tbutton\tbutton".
+    std::vector<std::string> dialogsShown() const;
 
     XDisplay x;
     WorkDir dir;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,11 @@ bool pollUntil(const std::function<bool()> &condition, int timeoutMs)
     }
     return true;
 }
+
+// Windows come and go while the tree is searched; a request about one that
+// has just gone is not an error for the test (Xlib's default handler would
+// end the process).
+int ignoreXErrors(Display *, XErrorEvent *) { return 0; }
 
 // Title of a window: the UTF-8 _NET_WM_NAME that Qt sets, else WM_NAME.
 std::string titleOf(Display *d, Window w)
@@ -74,6 +80,7 @@ Window search(Display *d, Window w, const std::string &prefix)
 
 XDisplay::XDisplay()
 {
+    XSetErrorHandler(ignoreXErrors);
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -84,7 +91,7 @@ XDisplay::XDisplay()
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset",
                static_cast<char *>(nullptr));
         _exit(127);
     }
@@ -93,10 +100,14 @@ XDisplay::XDisplay()
         close(fds[0]);
         return;
     }
-    // Xvfb writes its display number once it accepts clients.
+    // Xvfb writes its display number once it accepts clients; one that
+    // never does is given up after 20 s.
     char buf[32] = {};
     ssize_t got = 0;
     while (got < static_cast<ssize_t>(sizeof buf - 1)) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 20000) != 1)
+            break;
         ssize_t r = read(fds[0], buf + got, sizeof buf - 1 - got);
         if (r <= 0 || std::memchr(buf, '\n', got + r))
             break;

@@ -6,8 +6,6 @@
 
 namespace {
 
-// "你好" to 13912345678 through the centre 13800210500, written out by hand.
-const std::string kPdu = "0891683108200105F011000D91683119325476F80008A8044F60597D";
 const std::string kSendLine = "发送消息，中心号:13800210500 手机号:+8613912345678 内容:你好";
 
 class EngineSendTest : public EngineTest {
@@ -31,7 +29,7 @@ TEST_F(EngineSendTest, PduOnTheWireCarriesTheNumberWith86AndTheText)
     ASSERT_EQ(pdus.size(), 1u);
     EXPECT_EQ(pdus[0].outcome, "sent");
     EXPECT_EQ(pdus[0].length, 19);
-    EXPECT_EQ(pdus[0].text, kPdu);
+    EXPECT_EQ(pdus[0].text, kHelloPdu);
     ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
     EXPECT_EQ(reports.count(kSendLine), 1);
     EXPECT_EQ(smsLog(), gbk::fromUtf8(kSendLine) + "\r\n");
@@ -46,10 +44,10 @@ TEST_F(EngineSendTest, ErrorAfterThePduRetriesThroughTheWindowsCurrentCentre)
     const auto pdus = sim.pdus();
     ASSERT_EQ(pdus.size(), 2u);
     EXPECT_EQ(pdus[0].outcome, "failed");
-    EXPECT_EQ(pdus[0].text, kPdu);
+    EXPECT_EQ(pdus[0].text, kHelloPdu);
     EXPECT_EQ(pdus[1].outcome, "sent");
     EXPECT_EQ(pdus[1].text.substr(0, 18), "0891683109000000F0");
-    EXPECT_EQ(pdus[1].text.substr(18), kPdu.substr(18));
+    EXPECT_EQ(pdus[1].text.substr(18), kHelloPdu.substr(18));
     ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
     EXPECT_EQ(reports.count("消息发送失败"), 1);
 }

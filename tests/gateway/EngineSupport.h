@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GatewayCommon.h"
+#include "GatewayFixture.h"
 #include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "data/WorkFolder.h"
@@ -11,9 +12,8 @@
 #include "support/PtyPair.h"
 #include "support/WorkDir.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -46,6 +46,7 @@ protected:
         resetEngineGlobals();
         ASSERT_TRUE(profile::writeString("CH1", "COMPORT", pty.slavePath(), "smsset.ini"));
         engine::setReports(&reports);
+        gateway.Host = &reports;
         channel.Number = 1;
         channel.Owner = &gateway;
         channel.Open();
@@ -78,7 +79,14 @@ protected:
         for (char c : bytes)
             ctr->LineGet->PutChar(c);
     }
-    std::string monitorText() const { return channel.MonitorMemo->toPlainText().toStdString(); }
+    // The monitor memo's text as the window shows it, a CR starting a line.
+    std::string monitorText()
+    {
+        engine::flushReports();
+        std::string text = reports.monitor[1];
+        std::replace(text.begin(), text.end(), '\r', '\n');
+        return text;
+    }
 
     WorkDir dir;
     PtyPair pty;
@@ -115,6 +123,7 @@ protected:
         resetEngineGlobals();
         engine::setReports(&reports);
         gateway = std::make_unique<TGateWay>();
+        gateway->Host = &reports;
         gateway->Init("GW01");
         channel = gateway->Channels[1].get();
         ctr = channel->ChannelCtr.get();
@@ -136,14 +145,9 @@ protected:
         engineclock::setScale(1.0);
     }
 
-    // Initialised, the start-up reads done and nothing running.
-    bool settled()
-    {
-        return locked([&] { return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr; });
-    }
     void waitSettled()
     {
-        ASSERT_TRUE(waitUntil([&] { return settled(); })) << sim.log();
+        ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
     }
 
     // Queues a message as the send path does.

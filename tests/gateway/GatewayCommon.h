@@ -1,13 +1,15 @@
 #pragma once
 
 // What every gateway test shares: sample delivers, a report target that
-// records, and a call under the engine lock.
+// records and stands in for the engine host, and a call under the engine
+// lock.
 
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
+#include "gateway/GateWay.h"
 
-#include <QWidget>
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -17,11 +19,13 @@
 // from +8613513254678, "你好", and one from +8613912345678, "第二条".
 inline const std::string kFirstDeliver = "0891683108200105F0040D91683115234576F8000821503041709023044F60597D";
 inline const std::string kSecondDeliver = "0891683108200105F0040D91683119325476F8000821503041800023067B2C4E8C6761";
+// "你好" to 13912345678 through the centre 13800210500, written out by hand.
+inline const std::string kHelloPdu = "0891683108200105F011000D91683119325476F80008A8044F60597D";
 
 // Records every report of the engine and the command server as the gateway
-// window would show it; answers centre as the service centre until
-// setServiceCentre.
-class RecordingReports : public IEngineReports {
+// window would show it, and stands in for the engine host: answers centre
+// as the service centre until setServiceCentre.
+class RecordingReports : public IEngineReports, public IEngineHost {
 public:
     struct Received {
         std::string caption, text, time;
@@ -45,13 +49,13 @@ public:
     }
     void HideWindow() override { ++hides; }
     void ShowWindow() override { ++shows; }
-    void QueuesChanged() override { ++queueChanges; }
+    void MonitorText(int channel, const std::string &text) override { monitor[channel] += text; }
     std::string ServiceCentre() const override
     {
         std::lock_guard lock(scaMutex);
         return sca;
     }
-    QWidget *MonitorParent() override { return &panel; }
+    void QueuesChanged() override {}
 
     void setServiceCentre(const std::string &value)
     {
@@ -69,8 +73,8 @@ public:
     std::vector<std::string> log, device, port;
     std::vector<Received> rows;
     std::vector<Sent> sent;
-    int hides = 0, shows = 0, queueChanges = 0;
-    QWidget panel;
+    int hides = 0, shows = 0;
+    std::map<int, std::string> monitor; // by channel number, as reported
 
 private:
     mutable std::mutex scaMutex;

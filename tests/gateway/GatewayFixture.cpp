@@ -105,6 +105,7 @@ void CmppTest::SetUp()
     ASSERT_TRUE(profile::writeString("CH1", "COMPORT", dir.file("nomodem"), "smsset.ini"));
     engine::setReports(&reports);
     gateway = std::make_unique<TGateWay>();
+    gateway->Host = &reports;
     gateway->Init("GW01");
     channel = gateway->Channels[1].get();
     ASSERT_NE(port(), 0) << (reports.log.empty() ? "" : reports.log.back());
@@ -139,6 +140,13 @@ int receivedCount(TSMSChannel &channel)
 {
     EngineLock lock;
     return static_cast<int>(channel.RecvList.size());
+}
+
+bool settled(TSMSChannel &channel)
+{
+    EngineLock lock;
+    const TChannelCtr &ctr = *channel.ChannelCtr;
+    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.Current == nullptr;
 }
 
 std::vector<std::string> CmppTest::queuedTexts()

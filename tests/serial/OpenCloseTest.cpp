@@ -2,6 +2,14 @@
 
 #include "SerialFixture.h"
 
+#include <cerrno>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 TEST(SerialComponent, NewComponentStartsClosedWithTheDefaultLine)
 {
     TXComm comm;
@@ -133,4 +141,91 @@ TEST(SerialComponent, DestroyingAnOpenComponentReleasesThePort)
     auto *child = new TXComm(&owner);
     child->setDeviceName("ttyNoSuchPort9");
     // The owner frees it with itself.
+}
+
+namespace {
+
+// The error number and reason that opening path raises, from a child
+// process that runs as an unprivileged user when the test runs as root (so
+// that file permissions hold); "" and 0 when the open succeeds.
+std::pair<int, std::string> openFailureAsAnotherUser(const std::string &path)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {-1, "pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        int systemError = 0;
+        try {
+            TXComm comm;
+            comm.setDeviceName(path);
+            comm.OpenDevice();
+        } catch (const EDeviceError &e) {
+            systemError = e.SystemError();
+        }
+        const std::string out = std::to_string(systemError) + " " + deviceErrorReason(systemError);
+        const bool written = ::write(fds[1], out.data(), out.size()) == ssize_t(out.size());
+        ::_exit(written ? 0 : 3);
+    }
+    ::close(fds[1]);
+    std::string out;
+    pollfd p{fds[0], POLLIN, 0};
+    char buffer[512];
+    ssize_t n = 1;
+    while (n > 0 && ::poll(&p, 1, 10000) == 1 && (n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        out.append(buffer, size_t(n));
+    ::close(fds[0]);
+    ::kill(child, SIGKILL); // it has ended, or hangs past its deadline
+    ::waitpid(child, nullptr, 0);
+    const auto blank = out.find(' ');
+    if (blank == std::string::npos)
+        return {-1, out};
+    return {std::stoi(out.substr(0, blank)), out.substr(blank + 1)};
+}
+
+} // namespace
+
+TEST_F(SerialTest, AFailedOpenCarriesTheSystemsReasonAndWhatToDo)
+{
+    TXComm other;
+    struct Case {
+        std::function<void()> open;
+        int systemError;
+        const char *reason;
+    };
+    other.setDeviceName(pty.slavePath());
+    const Case cases[] = {
+        {[&] {
+             other.setDeviceName("ttyNoSuchPort9");
+             other.OpenDevice();
+         },
+         ENOENT, "没有这个串口设备（No such file or directory）"},
+        {[&] {
+             comm.OpenDevice();
+             other.setDeviceName(pty.slavePath());
+             other.OpenDevice();
+         },
+         EBUSY, "串口正被其他程序占用"},
+    };
+    for (const Case &c : cases) {
+        try {
+            c.open();
+            ADD_FAILURE() << "opened";
+        } catch (const EDeviceError &e) {
+            EXPECT_EQ(e.ErrorCode(), 65535);
+            EXPECT_EQ(e.SystemError(), c.systemError);
+            EXPECT_EQ(deviceErrorReason(e.SystemError()).rfind(c.reason, 0), 0u) << deviceErrorReason(e.SystemError());
+        }
+    }
+    comm.CloseDevice();
+
+    // A port the user may not open names the group that may.
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0);
+    const auto [systemError, reason] = openFailureAsAnotherUser(pty.slavePath());
+    EXPECT_EQ(systemError, EACCES) << reason;
+    EXPECT_NE(reason.find("dialout"), std::string::npos) << reason;
+    EXPECT_EQ(deviceErrorReason(0), "");
 }

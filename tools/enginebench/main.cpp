@@ -1,5 +1,6 @@
-// Measures what the idle gateway engine costs: the engine is started against
-// the modem simulator in real time (no time scaling), left to find and
+// Measures what the idle gateway engine costs: the engine host is started,
+// without a window, against the modem simulator in real time (no time
+// scaling), left to find and
 // initialise the modem and to read storage indices 1 to 5, and then, with
 // nothing to do but its ticks and keep-alives, its process CPU time is taken
 // over the measuring period (getrusage: the drive thread, the port's event
@@ -10,10 +11,10 @@
 #include "data/WorkFolder.h"
 #include "gateway/smsclasses.h"
 #include "platform/text/Profile.h"
-#include "platform/ui/Application.h"
 #include "support/ModemSim.h"
 #include "support/WorkDir.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
@@ -40,8 +41,6 @@ public:
     void DeviceState(const std::string &) override {}
     void PortState(const std::string &text) override { port = text; }
     void ReceivedRow(const std::string &, const std::string &, const std::string &) override {}
-    std::string ServiceCentre() const override { return "13800210500"; }
-    QWidget *MonitorParent() override { return nullptr; }
 
     bool initialised = false;
     std::string port;
@@ -57,9 +56,7 @@ long keepAlives(const ModemSim &sim)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application app(argc, argv);
+    QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
 
     ModemSim sim;
@@ -75,11 +72,9 @@ int main(int argc, char **argv)
     CountingReports reports;
     engine::setReports(&reports);
 
-    auto gateway = std::make_unique<TGateWay>();
-    gateway->Init("GW01");
-    TChannelCtr *ctr = gateway->Channels[1]->ChannelCtr.get();
-    TDriveThread drive(gateway.get());
-    drive.Start();
+    auto host = std::make_unique<TEngineHost>();
+    host->Start();
+    TChannelCtr *ctr = host->Engine()->Channels[1]->ChannelCtr.get();
 
     const bool settled = QTest::qWaitFor(
         [&] {
@@ -106,11 +101,10 @@ int main(int argc, char **argv)
     std::printf("idle engine: %.1f s wall, %.1f ms CPU = %.3f%% of one core; %ld keep-alives answered\n", elapsed,
                 used * 1000, used * 100 / elapsed, keepAlives(sim) - keepAlivesBefore);
 
-    drive.RequestStop();
-    drive.Join();
+    host->Stop();
     engine::flushReports();
     engine::setReports(nullptr);
-    gateway.reset();
+    host.reset();
     DataModule1 = nullptr;
     return 0;
 }

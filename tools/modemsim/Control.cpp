@@ -1,5 +1,6 @@
 // The control commands a test or an operator sends through the control
 // socket. Each returns one line: "OK" with any result, or "ERR" and why.
+#include "Deliver.h"
 #include "Hex.h"
 #include "Sim.h"
 
@@ -34,6 +35,7 @@ std::string Sim::control(const std::string &line)
         {"release", &Sim::releaseCommand}, {"mute", &Sim::muteCommand},         {"garbage", &Sim::garbageCommand},
         {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand}, {"drop", &Sim::dropCommand},
         {"back", &Sim::backCommand},       {"hangup", &Sim::hangUpCommand},     {"show", &Sim::showCommand},
+        {"text", &Sim::textCommand},
     };
     std::istringstream in(line);
     std::string word;
@@ -54,6 +56,22 @@ std::string Sim::smsCommand(std::istringstream &in)
         pdu.swap(storage); // no storage named: the modem's receive storage
     std::string error;
     const int index = modem_.deliver(storage, pdu, error);
+    return index ? "OK " + storage + " " + std::to_string(index) : "ERR " + error;
+}
+
+std::string Sim::textCommand(std::istringstream &in)
+{
+    std::string number;
+    in >> number;
+    const std::string text = restOf(in);
+    if (text.empty())
+        return "ERR text takes a number and a text";
+    std::string error;
+    const auto pdu = deliverPdu(number, text, std::time(nullptr), error);
+    if (!pdu)
+        return "ERR " + error;
+    std::string storage; // the modem's receive storage
+    const int index = modem_.deliver(storage, *pdu, error);
     return index ? "OK " + storage + " " + std::to_string(index) : "ERR " + error;
 }
 

@@ -47,6 +47,7 @@ private:
     // command takes the rest of its line.
     std::string control(const std::string &line);
     std::string smsCommand(std::istringstream &in);
+    std::string textCommand(std::istringstream &in);
     std::string failCommand(std::istringstream &in);
     std::string holdCommand(std::istringstream &in);
     std::string releaseCommand(std::istringstream &in);

@@ -7,9 +7,9 @@
 
 #include "gateway/smsclasses.h"
 #include "platform/text/Profile.h"
-#include "platform/ui/Application.h"
 #include "support/ModemSim.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -101,9 +101,7 @@ double percentile(std::vector<double> &sorted, double p)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    Application app(argc, argv);
+    QCoreApplication app(argc, argv);
     const int clients = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 

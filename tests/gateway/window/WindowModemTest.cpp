@@ -23,16 +23,7 @@ protected:
         DataModule1 = dm.get();
         engineclock::setScale(0.1);
         window = open();
-        // Initialised, the start-up reads done, nothing running.
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                return locked([&] {
-                    TChannelCtr *ctr = channel()->ChannelCtr.get();
-                    return ctr->Ready == 1 && ctr->ReadQueue.empty() && ctr->Current == nullptr;
-                });
-            },
-            30000))
-            << sim.log();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settled(*channel()); }, 30000)) << sim.log();
     }
     void TearDown() override
     {

@@ -1,20 +1,17 @@
 #pragma once
 
-#include "GatewayFixture.h"
+#include "../GatewayFixture.h"
 #include "gateway/SMSMain.h"
-#include "support/BoxScript.h"
+#include "harness/BoxScript.h"
 
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
 
-// "你好" to 13912345678 through the centre 13800210500, written out by hand.
-inline const std::string kHelloPdu = "0891683108200105F011000D91683119325476F80008A8044F60597D";
-
-// The gateway window in a fresh work folder whose "smsset.ini" names the
-// centre "+8613800210500" and a port that does not exist (or, with
-// modemPort, the simulator's). TearDown ends the engine as the program
-// end does.
+// The gateway window on the program's engine host (EngineHost), in a fresh
+// work folder whose "smsset.ini" names the centre "+8613800210500" and a
+// port that does not exist (or, with writeIni, the simulator's). TearDown
+// ends the window and the engine as the program end does.
 class GatewayWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { writeIni(dir.file("nomodem")); }
@@ -29,9 +26,16 @@ protected:
     {
         dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + port + "\r\n");
     }
+    // The program's host, made when there is none (also after engineEnd).
+    static TEngineHost &host()
+    {
+        if (!EngineHost)
+            EngineHost = new TEngineHost;
+        return *EngineHost;
+    }
     TFMain *open()
     {
-        auto *window = new TFMain;
+        auto *window = new TFMain(host());
         activate(window);
         return window;
     }

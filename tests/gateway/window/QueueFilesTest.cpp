@@ -62,6 +62,7 @@ TEST_F(QueueFilesTest, AFileThatCannotBeReadIsReportedAndTheOtherStillLoads)
 {
     ASSERT_TRUE(QDir(QString::fromStdString(dir.path())).mkdir("ReadBuf.TXT"));
     dir.write("SendBuf.TXT", kHelloPdu + "\r\n");
+    boxes.ok(); // the error box
     open();
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);

@@ -16,7 +16,7 @@ namespace {
 TEST_F(GatewayWindowTest, TheFirstActivationStartsTheEngineOnceAndLaterOnesNothing)
 {
     dir.write("ReadBuf.TXT", kFirstDeliver + "\r\n");
-    auto *window = new TFMain;
+    auto *window = new TFMain(host());
     EXPECT_EQ(Gateway, nullptr);
     EXPECT_FALSE(window->Button3->isEnabled());
     activate(window);
@@ -32,7 +32,9 @@ TEST_F(GatewayWindowTest, TheFirstActivationStartsTheEngineOnceAndLaterOnesNothi
     EXPECT_EQ(received(), 1);
     EXPECT_EQ(window->SBarPanels[3]->text().toStdString(), dir.file("nomodem") + "打开失败,请重新设置串口");
     // The channel's monitor controls live on the hidden panel.
-    EXPECT_EQ(channel()->CmdEdit->parentWidget(), window->Panel2);
+    ASSERT_NE(window->CmdEdit[1], nullptr);
+    EXPECT_EQ(window->CmdEdit[1]->parentWidget(), window->Panel2);
+    EXPECT_EQ(window->MonitorMemo[1]->parentWidget(), window->Panel2);
     EXPECT_FALSE(window->Panel2->isVisible());
 
     QWidget other;
@@ -85,6 +87,7 @@ TEST_F(GatewayWindowTest, N7WritesAndEndsTheEventLoopOnlyForANewPort)
 
     const std::string newPort = dir.file("othermodem");
     boxes.ok(QString::fromStdString(newPort));
+    boxes.ok(); // the restart notice
     EXPECT_EQ(runInLoop([&] { window->N7Click(); }), 0);
     EXPECT_EQ(profile::getString("CH1", "COMPORT", "", "smsset.ini"), newPort);
     EXPECT_EQ(channel()->DeviceName(), newPort);
@@ -132,7 +135,7 @@ TEST_F(GatewayWindowTest, EnterInTheTextFieldSendsLikeTheButton)
 
 TEST_F(GatewayWindowTest, BeforeTheEngineStartsTheSendHandlerDoesNothing)
 {
-    auto *window = new TFMain;
+    auto *window = new TFMain(host());
     window->Button3Click();
     QTest::keyClick(window->Edit2, Qt::Key_Return);
     EXPECT_EQ(window->ListView1->topLevelItemCount(), 0);
@@ -189,9 +192,29 @@ TEST_F(GatewayWindowTest, ADestroyedWindowGetsNoMoreReports)
     EXPECT_EQ(engine::reports(), nullptr);
     engine::logLine("after the window");
     engine::sentRow("1", "2", "3");
-    engine::queuesChanged();
+    engine::monitorText(1, "AT\r");
+    EngineHost->QueuesChanged();
     QCoreApplication::processEvents();
-    EXPECT_EQ(engine::serviceCentre(), "");
+    // The engine keeps its centre number without the window.
+    EXPECT_EQ(EngineHost->FSCA(), "13800210500");
+}
+
+TEST_F(GatewayWindowTest, EnterInTheCommandEditHandsTheLineToTheChannelAndTheMemoShowsIt)
+{
+    TFMain *window = open();
+    QLineEdit *edit = window->CmdEdit[1];
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, "+CMTI: \"ME\",12");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(edit->text().isEmpty());
+    EXPECT_EQ(locked([&] { return channel()->ChannelCtr->ReadQueue.back(); }), "12");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->MonitorMemo[1]->toPlainText().contains("AT+CPMS"); }, 5000));
+    EXPECT_EQ(window->MonitorMemo[1]->toPlainText(), "+CMTI: \"ME\",12\nAT+CPMS=\"ME\"\n");
+
+    // Other keys only type.
+    QTest::keyClicks(edit, "OK");
+    EXPECT_EQ(edit->text(), "OK");
+    EXPECT_EQ(locked([&] { return channel()->ChannelCtr->ReadQueue.size(); }), 6u);
 }
 
 } // namespace

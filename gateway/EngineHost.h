@@ -1,0 +1,107 @@
+#pragma once
+
+#include "gateway/GateWay.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QObject;
+class TDriveThread;
+
+// The owner of the running engine: the gateway "GW01" with its command
+// server, the drive thread, the service-centre number FSCA, the settings of
+// "smsset.ini" and the queue files "ReadBuf.TXT" / "SendBuf.TXT". The
+// gateway window drives it from its handlers; a program or test without a
+// window calls Start. One running host per process (it sets the globals
+// Gateway and DriveThread). Created, started and destroyed on the main
+// thread, whose event loop must run for the queue files to follow changes.
+//
+// Queue persistence has one path: every change of channel 1's SendQueue or
+// RecvList calls QueuesChanged (any thread), which coalesces them into one
+// SaveQueues call on the main thread. SaveQueues is the only writer of the
+// queue files.
+class TEngineHost : public IEngineHost {
+public:
+    TEngineHost();
+    // Stop.
+    ~TEngineHost() override;
+    TEngineHost(const TEngineHost &) = delete;
+    TEngineHost &operator=(const TEngineHost &) = delete;
+
+    // The engine start of the gateway window's first activation, in order:
+    // StartEngine, ReadServiceCentre, LoadQueues. Returns LoadQueues's errors.
+    std::vector<std::string> Start();
+    // Once; later calls do nothing: builds the gateway "GW01" (Gateway),
+    // whose channel 1 opens its port and whose command server listens, then
+    // starts the drive thread (DriveThread).
+    void StartEngine();
+    // The gateway once started (Gateway), else null.
+    TGateWay *Engine() const { return gateway_.get(); }
+    // FSCA := "smsset.ini" COMMON/SCA (default "+8613800100500"), without
+    // a leading "+86".
+    void ReadServiceCentre();
+    // Appends "ReadBuf.TXT" to channel 1's RecvList and "SendBuf.TXT" to its
+    // SendQueue (queuefiles::load); from then on the files follow every
+    // change. Returns one text for each file that exists but cannot be
+    // read. Nothing before StartEngine.
+    std::vector<std::string> LoadQueues();
+
+    // The service-centre number in use, national form; any thread.
+    std::string FSCA() const;
+    void SetFSCA(const std::string &value);
+    // Writes value, as it stands, to "smsset.ini" COMMON/SCA; FSCA := value
+    // without a leading "+86" (and whatever follows its 13th character).
+    void StoreServiceCentre(const std::string &value);
+    // Channel 1's port name; before the engine start the one in
+    // "smsset.ini" CH1/COMPORT (default "COM1").
+    std::string PortName() const;
+    // Writes name to "smsset.ini" CH1/COMPORT and gives it to channel 1's
+    // port, which takes it at its next opening.
+    void StorePortName(const std::string &name);
+
+    // The way of the window's send box (and so of the desk's dispatch) into
+    // the engine: queues text for number on channel 1 through FSCA
+    // (TEasyLinkCtr::SendSMS). On return the message is in the send queue;
+    // "SendBuf.TXT" follows from the event loop. False, with nothing queued,
+    // before the engine start.
+    bool Send(const std::string &number, const std::string &text);
+
+    // Writes both queue files from channel 1 (queuefiles::save); nothing
+    // until LoadQueues has run, so a start that failed never replaces them.
+    // A failure is said once in the log pane when writing starts to fail.
+    void SaveQueues();
+
+    // Program end, main thread: stops and joins the drive thread (port
+    // deliveries are served meanwhile), writes the queue files and frees the
+    // gateway, closing its port and command server. Gateway and DriveThread
+    // are null afterwards. The engine cannot be started again.
+    void Stop();
+
+    // IEngineHost.
+    std::string ServiceCentre() const override { return FSCA(); }
+    void QueuesChanged() override;
+
+private:
+    TSMSChannel *Channel1() const;
+
+    std::unique_ptr<TGateWay> gateway_;
+    std::unique_ptr<TDriveThread> drive_;
+    std::unique_ptr<QObject> context_; // receives the coalesced save; its end drops a pending one
+    std::atomic<bool> savePending_{false};
+    bool queuesLoaded_ = false;
+    bool saveFailed_ = false;
+    bool stopped_ = false;
+    mutable std::mutex scaGuard_; // a leaf lock: nothing is called while it is held
+    std::string sca_;
+};
+
+// The program's engine host; null until the program makes it.
+extern TEngineHost *EngineHost;
+// The engine's gateway and drive thread while a host runs them; null before
+// its engine start and after its end. Written on the main thread before the
+// drive thread starts and after it has stopped.
+extern TGateWay *Gateway;
+extern TDriveThread *DriveThread;

@@ -1,0 +1,81 @@
+// The engine host with no window at all: started as the program starts it,
+// it sends and reads through the simulated modem, its queue files follow,
+// and its end writes what is still queued.
+
+#include "EngineSupport.h"
+
+namespace {
+
+class EngineHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.started()) << sim.errorOutput();
+        workfolder::create(dir.path());
+        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
+        dm = std::make_unique<TDataModule1>();
+        DataModule1 = dm.get();
+        engineclock::setScale(0.1);
+        resetEngineGlobals();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        DataModule1 = nullptr;
+        dm.reset();
+        resetEngineGlobals();
+        engineclock::setScale(1.0);
+    }
+
+    ModemSim sim;
+    WorkDir dir;
+    std::unique_ptr<TDataModule1> dm;
+    std::unique_ptr<TEngineHost> host = std::make_unique<TEngineHost>();
+};
+
+TEST_F(EngineHostTest, SendsOneMessageAndReadsOneWithoutAWindow)
+{
+    ASSERT_EQ(engine::reports(), nullptr);
+    EXPECT_TRUE(host->Start().empty());
+    ASSERT_NE(Gateway, nullptr);
+    TSMSChannel *channel = Gateway->Channels[1].get();
+    ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
+
+    // The centre of "smsset.ini", "+86" taken off and "86" put back.
+    ASSERT_TRUE(host->Send("13912345678", "你好"));
+    ASSERT_TRUE(waitUntil([&] { return sim.pdus().size() == 1 && queuedHex(*channel).empty(); })) << sim.log();
+    EXPECT_EQ(sim.pdus()[0].text, kHelloPdu);
+    EXPECT_EQ(sim.pdus()[0].outcome, "sent");
+
+    ASSERT_EQ(sim.control("sms " + kFirstDeliver), "OK SM 1");
+    ASSERT_TRUE(waitUntil([&] { return dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n"; })) << sim.log();
+    EXPECT_EQ(dir.read("SendBuf.TXT"), "");
+    TcpClient client(Gateway->CMPPSet->Port());
+    const std::string reply = gbk::fromUtf8("OA:+8613513254678 TIME:12-5-3 14:7:9:32 UD:你好");
+    EXPECT_EQ(client.ask("DavoRodu:READ", reply.size()), reply);
+
+    // Closing: nothing more is started, and the end writes what waits.
+    Gateway->Closing = true;
+    ASSERT_TRUE(waitUntil([&] { return channel->IsIdle(); }));
+    ASSERT_TRUE(host->Send("13912345678", "你好"));
+    host->Stop();
+    EXPECT_EQ(Gateway, nullptr);
+    EXPECT_EQ(DriveThread, nullptr);
+    EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n");
+    EXPECT_EQ(dir.read("ReadBuf.TXT"), "");
+    EXPECT_FALSE(host->Send("13912345678", "你好"));
+}
+
+TEST_F(EngineHostTest, AHostNeverStartedSendsNothingAndLeavesTheQueueFilesAlone)
+{
+    dir.write("ReadBuf.TXT", kFirstDeliver + "\r\n");
+    dir.write("SendBuf.TXT", kHelloPdu + "\r\n");
+    EXPECT_FALSE(host->Send("13912345678", "你好"));
+    EXPECT_TRUE(host->LoadQueues().empty());
+    host.reset();
+    EXPECT_EQ(dir.read("ReadBuf.TXT"), kFirstDeliver + "\r\n");
+    EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n");
+    EXPECT_TRUE(sim.commands().empty());
+}
+
+} // namespace
