@@ -229,6 +229,8 @@ void TEditRecordDialog::LoadLinks(const QString &key)
 
 void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
 
+void TEditRecordDialog::Saved() {}
+
 void TEditRecordDialog::OkClick()
 {
     // Without a change the dialog closes with OK when the handler ends,
@@ -272,8 +274,8 @@ void TEditRecordDialog::OkClick()
     }
     if (manager_)
         manager_->Changed = Modified;
-    close.armed = false;
-    done(Accepted);
+    close.armed = true; // saved: OK whatever the step after it makes of it
+    Saved();
 }
 
 bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)

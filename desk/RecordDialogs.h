@@ -140,6 +140,9 @@ protected:
     // the key as now typed: every delete first, then the ticked items.
     virtual void LoadLinks(const QString &key);
     virtual void SaveLinks();
+    // After the save was committed and the manager's Changed set; the
+    // dialog then closes with Accepted, also when this throws.
+    virtual void Saved();
     // key as it stands in a statement: quoted, or checked to be a number.
     std::string KeyLiteral(const QString &key) const;
 

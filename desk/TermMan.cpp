@@ -1,6 +1,7 @@
 #include "desk/TermMan.h"
 
 #include "data/DM1.h"
+#include "desk/CGroupDialogs.h"
 #include "desk/CoolBar.h"
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
@@ -46,8 +47,8 @@ TManagerLook look()
 
 // The New and Edit dialogs of the contacts (TfrmNewClient, TfrmEditClient)
 // and of the groups (TfrmNewCGroup, TfrmEditCGroup) are made here; until
-// the desk has them New and Edit do nothing.
-std::vector<TManagerCategory> categories()
+// the desk has the contacts' ones, their New and Edit do nothing.
+std::vector<TManagerCategory> categories(TfrmTermMan *window)
 {
     return {{Contacts,
              {{QStringLiteral("用户名称"), 100}, {QStringLiteral("手机号码"), 100}, {QStringLiteral("用户描述"), 300}},
@@ -58,8 +59,8 @@ std::vector<TManagerCategory> categories()
             {Groups,
              {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}},
              false,
-             {},
-             {},
+             [] { return new TfrmNewCGroup; },
+             [window] { return new TfrmEditCGroup(window); },
              {"CGroup", "GroupName"}}};
 }
 
@@ -68,7 +69,7 @@ QString text(TField *field) { return QString::fromStdString(field->AsString()); 
 } // namespace
 
 TfrmTermMan::TfrmTermMan()
-    : TManagerFrame(look(), categories()), LabelMobile(new QLabel(Panel2)), LabelPhone(new QLabel(Panel2)),
+    : TManagerFrame(look(), categories(this)), LabelMobile(new QLabel(Panel2)), LabelPhone(new QLabel(Panel2)),
       LabelEmail(new QLabel(Panel2)), LabelFax(new QLabel(Panel2)), PopupMenu4(new QMenu(this))
 {
     setObjectName("frmTermMan");

@@ -114,6 +114,8 @@ bool TSMSChannel::WritePort(const std::string &bytes)
     }
 }
 
+void TSMSChannel::CancelPrompt() { WritePort(std::string(1, kEscape)); }
+
 void TSMSChannel::Monitor(const std::string &text) { engine::monitorText(Number, text); }
 
 void TSMSChannel::TryRate(TBaudRate rate)
@@ -139,6 +141,9 @@ void TSMSChannel::TryRate(TBaudRate rate)
         }
     }
     PortBusy = false;
+    // A program that went away in the middle of a send leaves the modem at
+    // its prompt, where every command is taken as PDU text.
+    CancelPrompt();
     {
         EngineUnlock unlock;
         engineclock::sleep(1000);

@@ -27,6 +27,7 @@ constexpr int kReplyWaitTicks = 30;   // ticks for the first byte after a write
 constexpr int kBusyLimitTicks = 30;   // the 31st busy tick ends the exchange
 constexpr int kKeepAliveTicks = 10;   // the 11th idle tick writes "AT"
 constexpr int kLastPhoneBookIndex = 50;
+constexpr char kEscape = 0x1B; // cancels the modem's send prompt
 
 // One modem channel: a serial port, its send queue and received list, and
 // its scheduler. Created on the main thread, opened once, never closed while
@@ -84,13 +85,17 @@ public:
     // Writes bytes to the port; false when the port is closed, being
     // reopened by the device search, or the write raised a port error.
     bool WritePort(const std::string &bytes);
+    // Writes ESC, which ends a pending send prompt without sending (and is
+    // line noise to a modem in command state): before the first command on
+    // a newly opened port and after every timeout.
+    void CancelPrompt();
     // Reports text for the channel's monitor memo (engine::monitorText).
     void Monitor(const std::string &text);
     // Drive thread: one attempt of the device search at rate: close the
     // port when open, wait 400 ms, set DTR, the rate and the port name,
     // open (a failure is ignored: a closed port is tried again on the next
     // attempt, so a device that went away is found when it comes back),
-    // wait 1000 ms, write "AT", wait 500 ms. The engine lock is released
+    // write ESC, wait 1000 ms, write "AT", wait 500 ms. The engine lock is released
     // around the close and open and around the waits; while the port is
     // being reopened PortBusy is set and the main thread neither reads nor
     // writes it.

@@ -112,6 +112,7 @@ void TChannelCtr::CountTimeouts()
     if (ReplyWait > 0) {
         if (--ReplyWait == 0) {
             // No byte since the last write: search the modem again.
+            Channel->CancelPrompt();
             Ready = 0;
             Current = nullptr;
         }
@@ -128,6 +129,7 @@ void TChannelCtr::CountTimeouts()
         return;
     }
     if (++BusyTicks > kBusyLimitTicks) {
+        Channel->CancelPrompt();
         Ready = 0;
         Current = nullptr;
         BusyTicks = 0;

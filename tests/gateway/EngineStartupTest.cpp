@@ -45,4 +45,34 @@ TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFi
     EXPECT_EQ(sim.control("show SM"), "OK 0 10");
 }
 
+// A desk killed between "AT+CMGS=" and the end of its PDU left the modem at
+// its send prompt, where the search's "AT" would be PDU text for ever.
+class EnginePromptLeftTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.started()) << sim.errorOutput();
+        TXComm port;
+        port.setDeviceName(sim.port());
+        port.setBaudRate(br115200);
+        port.OpenDevice();
+        port.SendString("AT+CMGS=19\r");
+        ASSERT_TRUE(sim.waitForLog("> ")) << sim.log();
+        port.CloseDevice();
+        EngineTest::SetUp();
+    }
+};
+
+TEST_F(EnginePromptLeftTest, PendingPromptIsCancelledAndTheModemFound)
+{
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(waitUntil([&] { return sendQueueSize() == 0; }, 30000)) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 2u);
+    EXPECT_EQ(pdus[0].outcome, "cancelled");
+    EXPECT_EQ(pdus[1].outcome, "sent");
+    EXPECT_EQ(pdus[1].text, kHelloPdu);
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1);
+}
+
 } // namespace

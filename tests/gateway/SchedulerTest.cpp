@@ -77,6 +77,7 @@ TEST_F(SchedulerTest, NoByteWithinThirtyTicksOfAWriteSearchesTheModemAgain)
     tick();
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
     EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(written(1), "\x1B"); // a prompt the modem may be left at is cancelled
 }
 
 TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
@@ -89,10 +90,12 @@ TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
     tick(30);
     EXPECT_EQ(current(), ctr->RecvCtr.get());
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
+    EXPECT_EQ(writtenNow(), "");
     tick();
     EXPECT_EQ(current(), nullptr);
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
     EXPECT_EQ(locked([&] { return ctr->BusyTicks; }), 0);
+    EXPECT_EQ(written(1), "\x1B");
 }
 
 TEST_F(SchedulerTest, EleventhIdleTickWritesTheKeepAliveWithoutAMemoRecord)

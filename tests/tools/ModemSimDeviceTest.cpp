@@ -90,6 +90,28 @@ TEST_F(DeviceTest, OutputWhileThePortIsClosedIsLostNotQueued)
     EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n");
 }
 
+TEST_F(DeviceTest, PromptLeftByAProgramThatWentAwayWaitsForTheNextOne)
+{
+    EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n> ");
+    term_->write("0391");
+    EXPECT_EQ(term_->readUntil("0391"), "0391");
+    term_.reset();
+    ASSERT_TRUE(sim_.waitForLog("terminal closed"));
+
+    // The module still collects the PDU: a command is only more text...
+    Terminal again(sim_.port());
+    again.write("AT\r");
+    EXPECT_EQ(again.readUntil("AT\r", 2000), "AT\r");
+    EXPECT_EQ(again.readReply(300), "");
+    // ...until ESC cancels it.
+    again.write("\x1B");
+    EXPECT_EQ(again.readReply(), "\r\nOK\r\n");
+    EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n");
+    ASSERT_EQ(sim_.pdus().size(), 1u);
+    EXPECT_EQ(sim_.pdus()[0].outcome, "cancelled");
+    EXPECT_EQ(sim_.pdus()[0].text, "0391AT");
+}
+
 TEST(ModemSimProcess, StopsCleanlyOnTerminateAndRemovesItsFiles)
 {
     ModemSim sim;
