@@ -141,17 +141,33 @@ bool XDisplay::waitForWindow(const std::string &title, int timeoutMs) const
     return pollUntil([&] { return findWindow(title) != 0; }, timeoutMs);
 }
 
+bool XDisplay::waitUntilGone(const std::string &title, int timeoutMs) const
+{
+    return pollUntil([&] { return findWindow(title) == 0; }, timeoutMs);
+}
+
 bool XDisplay::keys(const std::string &title, const std::string &keys, int timeoutMs) const
 {
     unsigned long w = 0;
     if (!pollUntil([&] { return (w = findWindow(title)) != 0; }, timeoutMs))
         return false;
+    QStringList args{"windowfocus", "--sync", QString::number(w), "key", "--delay", "50"};
+    args += QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts);
+    return xdotool(args);
+}
+
+bool XDisplay::doubleClick(int x, int y) const
+{
+    return xdotool({"mousemove", "--sync", QString::number(x), QString::number(y), "click", "--repeat", "2", "--delay",
+                    "100", "1"});
+}
+
+bool XDisplay::xdotool(const QStringList &args) const
+{
     QProcess xdotool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromStdString(name_));
     xdotool.setProcessEnvironment(env);
-    QStringList args{"windowfocus", "--sync", QString::number(w), "key", "--delay", "50"};
-    args += QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts);
     xdotool.start("xdotool", args);
     return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
 }

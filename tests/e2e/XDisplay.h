@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <string>
 #include <sys/types.h>
 
@@ -25,11 +26,16 @@ public:
     bool keys(const std::string &title, const std::string &keys, int timeoutMs = 20000) const;
     // Waits for a window whose title starts with title; true when it exists.
     bool waitForWindow(const std::string &title, int timeoutMs = 20000) const;
+    // Waits for no window whose title starts with title to be left; true then.
+    bool waitUntilGone(const std::string &title, int timeoutMs = 20000) const;
+    // Moves the pointer to the screen point and double-clicks the left button.
+    bool doubleClick(int x, int y) const;
     // Sends WM_DELETE_WINDOW to the window whose title starts with title.
     bool requestClose(const std::string &title) const;
 
 private:
     unsigned long findWindow(const std::string &title) const;
+    bool xdotool(const QStringList &args) const;
 
     pid_t pid_ = -1;
     std::string name_;
