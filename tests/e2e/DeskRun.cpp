@@ -93,6 +93,7 @@ bool DeskRun::start()
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("LD_PRELOAD", BOXPROBE_PATH);
     env.insert("SMS_BOX_PROBE", QString::fromStdString(dir.file("dialogs.probe")));
+    env.insert("SMS_FOCUS_PROBE", QString::fromStdString(dir.file("focus.probe")));
     env.insert("SMS_SPOT_PROBE", QString::fromStdString(dir.file("spots.probe")));
     desk.setProcessEnvironment(env);
     desk.setWorkingDirectory(QString::fromStdString(dir.path()));
@@ -115,6 +116,16 @@ std::vector<std::string> DeskRun::dialogsShown() const
     for (std::string line; std::getline(lines, line);)
         out.push_back(line);
     return out;
+}
+
+bool DeskRun::focused(std::string &name, int &x, int &y) const
+{
+    std::istringstream lines(dir.read("focus.probe"));
+    std::string last;
+    for (std::string line; std::getline(lines, line);)
+        last = line;
+    std::istringstream fields(last);
+    return std::getline(fields, name, '\t') && fields >> x >> y;
 }
 
 bool DeskRun::quit(int timeoutMs)

@@ -65,6 +65,10 @@ public:
     // Every dialog the program has shown so far, in order: its title and
     // its buttons' texts, as "title\tbutton\tbutton".
     std::vector<std::string> dialogsShown() const;
+    // The widget that took the keyboard focus last, as "parent/name", and
+    // the screen point where a click lands on it (an item view: its first
+    // cell); false before any widget took the focus.
+    bool focused(std::string &name, int &x, int &y) const;
 
     // Where the program shows something now, in screen coordinates: kind
     // "view" (the inside of a list or tree), "item" (a list's row or a

@@ -38,14 +38,34 @@ TEST(OperatorDayJourney, FromLoginToShutDown)
         Db db;
         db.q.SetSQL("update param set paramval='' where paramid='QM'");
         db.q.ExecSQL();
-        // TODO(day): made in the group and contact dialogs once they are on main.
-        db.append("cgroup", {{"GROUPNAME", "客户"}});
-        db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
-        db.append("client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "客户"}});
     }
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.login());
     ASSERT_TRUE(run.x.waitForWindow(Main));
+
+    // A group: "新增用户" of the tree popup on "组" opens the new-group dialog.
+    ASSERT_TRUE(run.click("item", "TreeView1", "组"));
+    ASSERT_TRUE(popup(run, "TreeView1", "组", "Down Return"));
+    ASSERT_TRUE(run.x.type("新建组", "客户"));
+    ASSERT_TRUE(run.click("button", "Button1", "创建"));
+    EXPECT_TRUE(
+        eventually([] { return column("select * from cgroup where groupname='客户'", "GROUPNAME").size() == 1; }));
+    ASSERT_TRUE(run.click("button", "Button2", "关闭"));
+
+    // A contact in it: "新建" on the group's node presets the group.
+    ASSERT_TRUE(run.x.keys(Main, "plus"));
+    ASSERT_TRUE(run.click("item", "TreeView1", "客户"));
+    ASSERT_TRUE(run.click("button", "SpeedButton12", "新建"));
+    ASSERT_TRUE(run.x.type("新联系人", "张三"));
+    ASSERT_TRUE(run.x.keys("新联系人", "Return"));
+    ASSERT_TRUE(run.x.type("新联系人", "13800000001"));
+    ASSERT_TRUE(run.click("button", "Button1", "创建"));
+    EXPECT_TRUE(eventually([] {
+        return column("select * from client_cgroup where groupname='客户'", "CLIENTID") ==
+               std::vector<std::string>{"张三"};
+    }));
+    ASSERT_TRUE(run.click("button", "Button2", "关闭"));
+    EXPECT_EQ(column("select * from client where clientid='张三'", "CONTACT"), std::vector<std::string>{"13800000001"});
 
     // A message to the contact, from the contacts list's popup.
     ASSERT_TRUE(run.click("item", "ListView1/report", "张三"));

@@ -144,6 +144,11 @@ bool XDisplay::waitForWindow(const std::string &title, int timeoutMs) const
     return pollUntil([&] { return findWindow(title) != 0; }, timeoutMs);
 }
 
+bool XDisplay::waitUntilGone(const std::string &title, int timeoutMs) const
+{
+    return pollUntil([&] { return findWindow(title) == 0; }, timeoutMs);
+}
+
 bool XDisplay::xdotool(const QStringList &args, int timeoutMs) const
 {
     QProcess xdotool;

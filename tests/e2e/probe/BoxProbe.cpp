@@ -1,15 +1,16 @@
-// Preloaded into the real program by the end-to-end tests (LD_PRELOAD).
-// - As each dialog is shown, appends its title and the texts of its
-//   buttons, one line each ("title\tbutton\tbutton"), to the file
-//   SMS_BOX_PROBE names.
-// - Every 200 ms, rewrites the file SMS_SPOT_PROBE names with where the
-//   visible lists, trees and buttons are on the screen, so that a test can
-//   click them: one line each, "kind\tpath\ttext\tx\ty\twidth\theight" in
-//   screen coordinates; kind "view" (a list's or tree's viewport, text
-//   empty), "item" (a row or node: its first column's text) or "button";
-//   path the object names of the widget and its named ancestors, joined by
-//   "/".
-// Without a variable its part does nothing.
+// Preloaded into the real program by the end-to-end tests (LD_PRELOAD): as
+// each dialog is shown, appends its title and the texts of its buttons, one
+// line each ("title\tbutton\tbutton"), to the file SMS_BOX_PROBE names; as
+// each widget takes the keyboard focus, appends "parent/name\tx\ty" to the
+// file SMS_FOCUS_PROBE names: the screen point of the centre of its first
+// cell (a view of rows) or of the widget, where a test can click it; every
+// 200 ms, rewrites the file SMS_SPOT_PROBE names with where the visible
+// lists, trees and buttons are on the screen, one line each,
+// "kind\tpath\ttext\tx\ty\twidth\theight" in screen coordinates: kind
+// "view" (a list's or tree's viewport, text empty), "item" (a row or node,
+// by its first column's text) or "button"; path the object names of the
+// widget and its named ancestors, joined by "/". Without those variables it
+// does nothing.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,13 +26,19 @@ namespace {
 
 class BoxProbe : public QObject {
 public:
-    BoxProbe(QString path, QObject *parent) : QObject(parent), path_(std::move(path)) {}
+    BoxProbe(QString path, QString focusPath, QObject *parent)
+        : QObject(parent), path_(std::move(path)), focusPath_(std::move(focusPath))
+    {
+    }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show)
+        if (event->type() == QEvent::Show && !path_.isEmpty())
             if (auto *dialog = qobject_cast<QDialog *>(watched))
                 record(dialog);
+        if (event->type() == QEvent::FocusIn && !focusPath_.isEmpty())
+            if (auto *widget = qobject_cast<QWidget *>(watched))
+                recordFocus(widget);
         return false;
     }
 
@@ -46,7 +53,26 @@ private:
             file.write((line + u'\n').toUtf8());
     }
 
+    void recordFocus(QWidget *widget)
+    {
+        QPoint at = widget->rect().center();
+        QWidget *area = widget;
+        if (auto *view = qobject_cast<QAbstractItemView *>(widget);
+            view && view->model() && view->model()->rowCount()) {
+            area = view->viewport();
+            at = view->visualRect(view->model()->index(0, 0)).center();
+        }
+        at = area->mapToGlobal(at);
+        const QString parent = widget->parentWidget() ? widget->parentWidget()->objectName() : QString();
+        const QString line = parent + u'/' + widget->objectName() + u'\t' + QString::number(at.x()) + u'\t' +
+                             QString::number(at.y()) + u'\n';
+        QFile file(focusPath_);
+        if (file.open(QIODevice::Append))
+            file.write(line.toUtf8());
+    }
+
     QString path_;
+    QString focusPath_;
 };
 
 QString pathOf(const QWidget *w)
@@ -106,8 +132,9 @@ void writeSpots(const QString &file)
 void installProbe()
 {
     const QString path = qEnvironmentVariable("SMS_BOX_PROBE");
-    if (!path.isEmpty())
-        qApp->installEventFilter(new BoxProbe(path, qApp));
+    const QString focusPath = qEnvironmentVariable("SMS_FOCUS_PROBE");
+    if (!path.isEmpty() || !focusPath.isEmpty())
+        qApp->installEventFilter(new BoxProbe(path, focusPath, qApp));
     const QString spots = qEnvironmentVariable("SMS_SPOT_PROBE");
     if (!spots.isEmpty() && qobject_cast<QApplication *>(qApp)) {
         auto *timer = new QTimer(qApp);
