@@ -100,6 +100,7 @@ TfrmTermMan::TfrmTermMan()
     N11 = PopupMenu4->addAction(QStringLiteral("编辑组"), this, [this] { N11Click(); });
     N11->setObjectName("N11");
     TreeView1->PopupMenu = PopupMenu4;
+    buildContactActions();
 
     // FormCreate: the contacts list in front, the tree from its file; the
     // first Refresh only after a whole tree was read.

@@ -91,7 +91,7 @@ TEST(ContactDialogsJourney, ANewContactInAGroupIsOpenedByADoubleClickAndGetsANew
     // the editor, where the number is changed and saved with "确定".
     int x = 0, y = 0;
     ASSERT_TRUE(tabTo(run, main, "report", x, y)) << run.dir.read("focus.probe");
-    ASSERT_TRUE(run.x.doubleClick(x, y));
+    ASSERT_TRUE(run.x.click(x, y, 1, 2));
     ASSERT_TRUE(run.x.waitForWindow("编辑联系人"));
     ASSERT_TRUE(tabTo(run, "编辑联系人", "Edit3"));
     ASSERT_TRUE(run.x.keys("编辑联系人", "ctrl+a " + typed("13900000002")));
