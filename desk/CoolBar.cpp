@@ -52,6 +52,7 @@ QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &capti
     auto *b = new QToolButton(bar);
     b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
     b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus); // speed buttons never take the focus
     if (glyph != QStyle::SP_CustomBase)
         b->setIcon(QApplication::style()->standardIcon(glyph));
     if (!caption.isEmpty()) {
@@ -64,4 +65,13 @@ QToolButton *TCoolBar::AddButton(QToolBar *bar, int number, const QString &capti
     bar->addWidget(b);
     buttons_[number] = b;
     return b;
+}
+
+void TCoolBar::RemoveButton(int number)
+{
+    auto it = buttons_.find(number);
+    if (it == buttons_.end())
+        return;
+    delete it->second;
+    buttons_.erase(it);
 }

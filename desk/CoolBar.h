@@ -25,6 +25,9 @@ public:
     // Adds one more flat button to a tool bar (a window's own extra buttons).
     QToolButton *AddButton(QToolBar *bar, int number, const QString &caption, QStyle::StandardPixmap glyph,
                            const QString &hint = {});
+    // Takes a button off its tool bar (a window without it); SpeedButton
+    // then gives null for it.
+    void RemoveButton(int number);
 
     QToolBar *ToolBar1;
     QToolBar *ToolBar3;

@@ -7,6 +7,8 @@
 #include "platform/ado/Ado.h"
 
 #include <QDateTime>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -14,13 +16,23 @@ const char *const EarliestTask = "select * from  task where state='未执行' or
 
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
 
-// The contact as stored, when it holds more than blanks; "" otherwise and
-// for a key that names no contact.
-std::string mobileOf(TAdoQuery &q, const std::string &clientId)
+// The numbers of the contacts that rows of linkTable name (CLIENTID) where
+// column holds value, in the order of those rows: each CONTACT as stored.
+// A key that names no contact, and a contact whose number is blank, give
+// none. Read in one statement on q, closed afterwards.
+std::vector<std::string> numbersOf(TAdoQuery &q, const char *linkTable, const char *column, const std::string &value)
 {
-    desk::open(q, "select * from  client where clientid=" + QuotedStr(clientId));
-    const std::string contact = q.IsEmpty() ? std::string() : q.FieldByName("CONTACT")->AsString();
-    return desk::trimmed(contact).empty() ? std::string() : contact;
+    desk::open(q, std::string("select c.CONTACT from ") + linkTable +
+                      " l join client c on c.CLIENTID=l.CLIENTID where l." + column + "=" + QuotedStr(value) +
+                      " order by l.rowid");
+    std::vector<std::string> numbers;
+    for (; !q.Eof(); q.Next()) {
+        std::string contact = q.FieldByName("CONTACT")->AsString();
+        if (!desk::trimmed(contact).empty())
+            numbers.push_back(std::move(contact));
+    }
+    q.Close();
+    return numbers;
 }
 
 void appendToSend(TAdoQuery &table, const std::string &taskId, const std::string &phone, const std::string &message)
@@ -74,58 +86,64 @@ void TMainFrm::Timer2Timer()
 {
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty())
+    if (q.IsEmpty() || !isDue(q)) {
+        q.Close();
         return;
+    }
     const std::string taskId = q.FieldByName("TASKID")->AsString();
     const std::string message = q.FieldByName("MESSAGE")->AsString();
-    if (!isDue(q))
-        return;
 
-    TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
-    desk::open(q, "select * from  task_client where taskid=" + QuotedStr(taskId));
-    for (; !q.Eof(); q.Next()) {
-        const std::string phone = mobileOf(dm.Query3, q.FieldByName("CLIENTID")->AsString());
-        if (!phone.empty())
-            appendToSend(table, taskId, phone, message);
-    }
-    dm.Query3.Close();
-    table.Close();
     q.Close();
+    TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
+    for (const std::string &phone : numbersOf(dm.Query3, "task_client", "taskid", taskId))
+        appendToSend(table, taskId, phone, message);
+    table.Close();
 }
 
 void TMainFrm::Timer3Timer()
 {
-    Timer2Timer();
-
     TDataModule1 &dm = desk::Db();
     TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty() || !isDue(q))
+    const bool due = !q.IsEmpty() && isDue(q);
+    const std::string taskId = due ? q.FieldByName("TASKID")->AsString() : std::string();
+    const std::string message = due ? q.FieldByName("MESSAGE")->AsString() : std::string();
+    q.Close();
+    if (!due)
         return;
-    const std::string taskId = q.FieldByName("TASKID")->AsString();
-    const std::string message = q.FieldByName("MESSAGE")->AsString();
 
-    desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
-    if (!q.IsEmpty()) {
-        q.Edit();
-        q.FieldByName("STATE")->SetAsString("已执行");
-        q.Post();
+    {
+        // The task's rows and its mark stand or fall together: a failure
+        // half-way leaves no row and the task pending, so that the next
+        // pass cannot queue the same messages a second time.
+        ado::Transaction transaction(dm.Database1);
+        try {
+            Timer2Timer();
+            desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
+            if (!q.IsEmpty()) {
+                q.Edit();
+                q.FieldByName("STATE")->SetAsString("已执行");
+                q.Post();
+            }
+
+            desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
+            std::vector<std::string> groups;
+            for (; !q.Eof(); q.Next())
+                groups.push_back(q.FieldByName("GROUPNAME")->AsString());
+            q.Close();
+            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
+            for (const std::string &group : groups)
+                for (const std::string &phone : numbersOf(dm.Query3, "client_cgroup", "groupname", group))
+                    appendToSend(table, taskId, phone, message);
+            table.Close();
+        } catch (...) {
+            // No query stays on a cursor of the transaction being undone.
+            for (TAdoQuery *each : {&dm.Query1, &dm.Query2, &dm.Query3, &dm.Query6})
+                each->Close();
+            throw;
+        }
+        transaction.commit();
     }
+    // Only now, outside the transaction: a reload may show a box.
     if (TaskWindowRefresh)
         TaskWindowRefresh();
-    q.Close();
-
-    desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
-    for (; !q.Eof(); q.Next()) {
-        TAdoQuery &members = desk::open(dm.Query3, "select * from  client_cgroup where groupname=" +
-                                                       QuotedStr(q.FieldByName("GROUPNAME")->AsString()));
-        for (; !members.Eof(); members.Next()) {
-            const std::string phone = mobileOf(dm.Query5, members.FieldByName("CLIENTID")->AsString());
-            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
-            if (!phone.empty())
-                appendToSend(table, taskId, phone, message);
-            table.Close();
-        }
-        members.Close();
-    }
-    q.Close();
 }

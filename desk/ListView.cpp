@@ -1,16 +1,108 @@
 #include "desk/ListView.h"
 
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
+#include <QMenu>
 #include <QStackedLayout>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <set>
 
+// The rows of a list: the cells of each row (caption first) and its image.
+// Rows added while the list is being updated are kept but announced to the
+// views only at its end, all at once.
+class TListModel : public QAbstractTableModel {
+public:
+    struct Row {
+        QStringList cells;
+        int image;
+    };
+
+    explicit TListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : shown; }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : columns; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= shown)
+            return {};
+        const Row &r = rows[size_t(index.row())];
+        if (role == Qt::DisplayRole)
+            return r.cells.value(index.column());
+        if (role == Qt::DecorationRole && index.column() == 0 && r.image >= 0 && r.image < int(images.size()))
+            return images[size_t(r.image)];
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < headers.size())
+            return headers[section];
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid()
+                   ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren
+                   : Qt::NoItemFlags;
+    }
+
+    void showAdded()
+    {
+        if (shown == int(rows.size()))
+            return;
+        beginInsertRows({}, shown, int(rows.size()) - 1);
+        shown = int(rows.size());
+        endInsertRows();
+    }
+    void widen(int count)
+    {
+        if (count <= columns)
+            return;
+        beginInsertColumns({}, columns, count - 1);
+        columns = count;
+        endInsertColumns();
+    }
+    void removeRow(int row)
+    {
+        if (row < shown) {
+            beginRemoveRows({}, row, row);
+            rows.erase(rows.begin() + row);
+            --shown;
+            endRemoveRows();
+        } else {
+            rows.erase(rows.begin() + row);
+        }
+    }
+    void clear()
+    {
+        // Rows removed rather than a reset, which would drop the column widths.
+        if (shown > 0) {
+            beginRemoveRows({}, 0, shown - 1);
+            rows.clear();
+            shown = 0;
+            endRemoveRows();
+        }
+        rows.clear();
+    }
+    void setCaption(int row, const QString &caption)
+    {
+        rows[size_t(row)].cells[0] = caption;
+        if (row < shown)
+            emit dataChanged(index(row, 0), index(row, 0));
+    }
+
+    std::vector<Row> rows;
+    int shown = 0; // the rows the views know of
+    int columns = 0;
+    QStringList headers;
+    std::vector<QIcon> images;
+    int updating = 0;
+};
+
 TListView::TListView(QWidget *parent)
-    : QWidget(parent), model_(new QStandardItemModel(this)), report_(new QTableView(this)), icons_(new QListView(this)),
+    : QWidget(parent), model_(new TListModel(this)), report_(new QTableView(this)), icons_(new QListView(this)),
       stack_(new QStackedLayout(this))
 {
     stack_->setContentsMargins(0, 0, 0, 0);
@@ -22,6 +114,7 @@ TListView::TListView(QWidget *parent)
     report_->horizontalHeader()->setStretchLastSection(false);
     report_->verticalHeader()->setDefaultSectionSize(report_->fontMetrics().height() + 6);
     report_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    report_->setTabKeyNavigation(false); // Tab leaves the list, as in every list of the desk
     report_->setWordWrap(false);
     report_->setIconSize(QSize(16, 16));
     icons_->setModel(model_);
@@ -63,17 +156,19 @@ void TListView::AddColumn(const QString &caption, int width)
 
 void TListView::updateColumns()
 {
-    if (model_->columnCount() < int(columns_.size()))
-        model_->setColumnCount(int(columns_.size()));
+    model_->headers.clear();
+    for (const Column &c : columns_)
+        model_->headers << c.caption;
+    model_->widen(int(columns_.size()));
     for (int c = 0; c < model_->columnCount(); ++c) {
         const bool shown = c < int(columns_.size());
-        if (shown) {
-            model_->setHeaderData(c, Qt::Horizontal, columns_[c].caption);
+        if (shown)
             report_->setColumnWidth(c, columns_[c].width);
-        }
         report_->setColumnHidden(c, !shown);
     }
 }
+
+void TListView::SetImages(std::vector<QIcon> images) { model_->images = std::move(images); }
 
 void TListView::SetMultiSelect(bool multi)
 {
@@ -82,56 +177,72 @@ void TListView::SetMultiSelect(bool multi)
     icons_->setSelectionMode(mode);
 }
 
-int TListView::AddItem(const QString &caption, const QStringList &subItems, int image)
+void TListView::SetDragEnabled(bool enabled)
 {
-    QList<QStandardItem *> cells;
-    auto *first = new QStandardItem(caption);
-    if (image >= 0 && image < int(images_.size()))
-        first->setIcon(images_[image]);
-    cells << first;
-    for (const QString &s : subItems)
-        cells << new QStandardItem(s);
-    const int before = model_->columnCount();
-    model_->appendRow(cells);
-    if (model_->columnCount() != before)
-        updateColumns();
-    return model_->rowCount() - 1;
+    for (QAbstractItemView *v : {static_cast<QAbstractItemView *>(report_), static_cast<QAbstractItemView *>(icons_)}) {
+        v->setDragEnabled(enabled);
+        v->setDragDropMode(enabled ? QAbstractItemView::DragOnly : QAbstractItemView::NoDragDrop);
+        v->setDefaultDropAction(Qt::CopyAction);
+    }
 }
 
-void TListView::Clear() { model_->removeRows(0, model_->rowCount()); }
+int TListView::AddItem(const QString &caption, const QStringList &subItems, int image)
+{
+    QStringList cells;
+    cells.reserve(subItems.size() + 1);
+    cells << caption << subItems;
+    const int width = int(cells.size());
+    model_->rows.push_back({std::move(cells), image});
+    if (width > model_->columnCount()) {
+        model_->widen(width);
+        updateColumns();
+    }
+    if (!model_->updating)
+        model_->showAdded();
+    return Count() - 1;
+}
+
+void TListView::BeginUpdate() { ++model_->updating; }
+
+void TListView::EndUpdate()
+{
+    if (model_->updating > 0 && --model_->updating == 0)
+        model_->showAdded();
+}
+
+void TListView::Clear() { model_->clear(); }
 
 void TListView::RemoveItem(int row)
 {
-    if (row >= 0 && row < model_->rowCount())
+    if (row >= 0 && row < Count())
         model_->removeRow(row);
 }
 
-int TListView::Count() const { return model_->rowCount(); }
+int TListView::Count() const { return int(model_->rows.size()); }
 
 QString TListView::Caption(int row) const
 {
-    const QStandardItem *i = model_->item(row, 0);
-    return i ? i->text() : QString();
+    return row >= 0 && row < Count() ? model_->rows[size_t(row)].cells.value(0) : QString();
 }
 
 void TListView::SetCaption(int row, const QString &caption)
 {
-    if (QStandardItem *i = model_->item(row, 0))
-        i->setText(caption);
+    if (row >= 0 && row < Count())
+        model_->setCaption(row, caption);
 }
 
 QString TListView::SubItem(int row, int i) const
 {
-    const QStandardItem *item = model_->item(row, i + 1);
-    return item ? item->text() : QString();
+    return row >= 0 && row < Count() ? model_->rows[size_t(row)].cells.value(i + 1) : QString();
 }
 
 int TListView::Selected() const
 {
+    // By ranges: a selection of every row of a long list is one range.
     int first = -1;
-    for (const QModelIndex &i : report_->selectionModel()->selectedRows())
-        if (first < 0 || i.row() < first)
-            first = i.row();
+    for (const QItemSelectionRange &r : report_->selectionModel()->selection())
+        if (first < 0 || r.top() < first)
+            first = r.top();
     return first;
 }
 
@@ -199,4 +310,12 @@ bool TListView::eventFilter(QObject *watched, QEvent *event)
         emit DblClick();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (popup_)
+        popup_->popup(event->globalPos());
+    else
+        QWidget::contextMenuEvent(event);
 }

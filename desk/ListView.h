@@ -6,9 +6,10 @@
 #include <vector>
 
 class QListView;
+class QMenu;
 class QStackedLayout;
-class QStandardItemModel;
 class QTableView;
+class TListModel;
 
 // A list of rows in four view styles: a report with columns and grid lines,
 // a list, large icons and small icons. A row has a caption (column 0),
@@ -26,11 +27,20 @@ public:
     int ColumnCount() const { return int(columns_.size()); }
     // Pictures for the image indices of rows (large and small sizes are taken
     // from each icon).
-    void SetImages(std::vector<QIcon> images) { images_ = std::move(images); }
+    void SetImages(std::vector<QIcon> images);
     void SetMultiSelect(bool multi);
+    // Rows can be dragged out of the list (never moved away by a drop).
+    void SetDragEnabled(bool enabled);
+    // Shown at the mouse on a right click; none when null.
+    void SetPopupMenu(QMenu *menu) { popup_ = menu; }
+    QMenu *PopupMenu() const { return popup_; }
 
     // Appends a row; sub-items beyond the columns are kept but not shown.
     int AddItem(const QString &caption, const QStringList &subItems = {}, int image = -1);
+    // Rows added between the two are shown at EndUpdate, all at once (a
+    // list of many rows fills fast); Count and Caption see them at once.
+    void BeginUpdate();
+    void EndUpdate();
     void Clear();
     void RemoveItem(int row);
     int Count() const;
@@ -68,6 +78,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     struct Column {
@@ -77,10 +88,22 @@ private:
     void updateColumns();
 
     std::vector<Column> columns_;
-    std::vector<QIcon> images_;
-    QStandardItemModel *model_;
+    TListModel *model_;
     QTableView *report_;
     QListView *icons_;
     QStackedLayout *stack_;
     ViewStyle style_ = ViewStyle::Report;
+    QMenu *popup_ = nullptr;
+};
+
+// BeginUpdate for a scope: EndUpdate when it ends, also by an exception.
+class TListUpdate {
+public:
+    explicit TListUpdate(TListView *list) : list_(list) { list_->BeginUpdate(); }
+    ~TListUpdate() { list_->EndUpdate(); }
+    TListUpdate(const TListUpdate &) = delete;
+    TListUpdate &operator=(const TListUpdate &) = delete;
+
+private:
+    TListView *list_;
 };

@@ -5,23 +5,28 @@
 #include "desk/DeskDb.h"
 #include "desk/Pictures.h"
 #include "desk/StatusBar.h"
+#include "desk/TreeFile.h"
 #include "desk/main.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
 
+#include <QCloseEvent>
 #include <QDialog>
 #include <QGridLayout>
+#include <QLineEdit>
+#include <QListView>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSplitter>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <exception>
 #include <memory>
 
 TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> categories, QWidget *parent)
-    : QWidget(parent), TreeView1(new QTreeWidget(this)), Splitter1(new QSplitter(this)), ListArea(new QWidget(this)),
+    : QWidget(parent), TreeView1(new TTreeView(this)), Splitter1(new QSplitter(this)), ListArea(new QWidget(this)),
       CoolBar1(new TCoolBar(this)), StatusBar1(new TStatusBar({300, 100, 50}, this)), PopupMenu1(new QMenu(this)),
       PopupMenu2(new QMenu(this)), look_(std::move(look)), categories_(std::move(categories))
 {
@@ -32,21 +37,22 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     Splitter1->setChildrenCollapsible(false);
 
     TreeView1->setObjectName("TreeView1");
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setMinimumWidth(40);
-    QPalette keep = TreeView1->palette(); // the selection stays visible without the focus
-    keep.setColor(QPalette::Inactive, QPalette::Highlight, keep.color(QPalette::Active, QPalette::Highlight));
-    keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                  keep.color(QPalette::Active, QPalette::HighlightedText));
-    TreeView1->setPalette(keep);
-    for (const TManagerCategory &c : categories_) {
-        auto *node = new QTreeWidgetItem(TreeView1, QStringList{c.node});
-        node->setIcon(0, pictures::recordImage(3));
+    TreeView1->NodeIcon = pictures::recordImage(3);
+    for (const TManagerCategory &c : categories_)
+        TreeView1->AddNode(nullptr, c.node);
+    TreeView1->Collapsing = [this](QTreeWidgetItem *node) { return TreeView1Collapsing(node); };
+    if (look_.treeDragDrop) {
+        TreeView1->setDragDropMode(QAbstractItemView::DragDrop);
+        TreeView1->DragOver = [this](QObject *source, QPoint at) {
+            return TreeView1DragOver(source, TreeView1->HitTest(at));
+        };
+        TreeView1->DragDrop = [this](QObject *source, QPoint at) { TreeView1DragDrop(source, TreeView1->HitTest(at)); };
     }
 
     auto *grid = new QGridLayout(ListArea);
     grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
     for (size_t i = 0; i < categories_.size(); ++i) {
         auto *list = new TListView(ListArea);
         list->setObjectName(QStringLiteral("ListView%1").arg(i + 1));
@@ -55,11 +61,29 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         for (const auto &[caption, width] : categories_[i].columns)
             list->AddColumn(caption, width);
         list->SetMultiSelect(categories_[i].multiSelect);
+        list->SetDragEnabled(look_.treeDragDrop);
         grid->addWidget(list, 0, 0);
         lists_.push_back(list);
         bind(list);
     }
-    Splitter1->addWidget(TreeView1);
+    if (look_.detailPanel) {
+        Panel2 = new QFrame(ListArea);
+        Panel2->setObjectName("Panel2");
+        Panel2->setFrameShape(QFrame::StyledPanel);
+        grid->addWidget(Panel2, 1, 0);
+    }
+    if (look_.secondTree) {
+        auto *left = new QSplitter(Qt::Vertical, this);
+        left->setObjectName("LeftSide");
+        left->setChildrenCollapsible(false);
+        TreeView2 = new TTreeView(left);
+        TreeView2->setObjectName("TreeView2");
+        left->addWidget(TreeView1);
+        left->addWidget(TreeView2);
+        Splitter1->addWidget(left);
+    } else {
+        Splitter1->addWidget(TreeView1);
+    }
     Splitter1->addWidget(ListArea);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({121, 600});
@@ -70,6 +94,7 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     column->addWidget(CoolBar1);
     column->addWidget(Splitter1, 1);
     column->addWidget(StatusBar1);
+    StatusBar1->setVisible(look_.statusBarShown);
 
     PopupMenu1->setObjectName("PopupMenu1");
     test1 = PopupMenu1->addAction(look_.newCaption, this, [this] { SpeedButton12Click(); });
@@ -91,6 +116,23 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     QToolButton *b2 = CoolBar1->SpeedButton(2);
     b1->setText(look_.operateCaption);
     b2->setText(look_.viewCaption);
+    if (look_.captionedButtons) {
+        for (auto [n, caption] : {std::pair{4, "R 刷新"}, {12, "新建"}, {10, "编辑"}, {11, "删除"}}) {
+            CoolBar1->SpeedButton(n)->setText(QString::fromUtf8(caption));
+            CoolBar1->SpeedButton(n)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        }
+    }
+    if (!look_.smallIconButton)
+        CoolBar1->RemoveButton(8);
+    if (look_.findBox) {
+        EditFind = new QLineEdit(CoolBar1);
+        EditFind->setObjectName("EditFind");
+        EditFind->setMaximumWidth(100);
+        CoolBar1->ToolBar2->addWidget(EditFind);
+        CoolBar1->AddButton(CoolBar1->ToolBar2, 14, QStringLiteral("查找"), QStyle::SP_CustomBase);
+        connect(CoolBar1->SpeedButton(14), &QToolButton::clicked, this, [this] { SpeedButton14Click(); });
+        connect(EditFind, &QLineEdit::returnPressed, this, [this] { SpeedButton14Click(); });
+    }
     connect(b1, &QToolButton::clicked, this, [this, b1] { SpeedButton1Click(b1); });
     connect(b2, &QToolButton::clicked, this, [this, b2] { SpeedButton2Click(b2); });
     connect(CoolBar1->SpeedButton(3), &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
@@ -101,8 +143,8 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
             [this] { SetViewStyle(TListView::ViewStyle::List); });
     connect(CoolBar1->SpeedButton(7), &QToolButton::clicked, this,
             [this] { SetViewStyle(TListView::ViewStyle::Icon); });
-    connect(CoolBar1->SpeedButton(8), &QToolButton::clicked, this,
-            [this] { SetViewStyle(TListView::ViewStyle::SmallIcon); });
+    if (QToolButton *b8 = CoolBar1->SpeedButton(8))
+        connect(b8, &QToolButton::clicked, this, [this] { SetViewStyle(TListView::ViewStyle::SmallIcon); });
     connect(CoolBar1->SpeedButton(12), &QToolButton::clicked, this, [this] { SpeedButton12Click(); });
     connect(CoolBar1->SpeedButton(10), &QToolButton::clicked, this, [this] { SpeedButton10Click(); });
     connect(CoolBar1->SpeedButton(11), &QToolButton::clicked, this, [this] { SpeedButton11Click(); });
@@ -110,7 +152,12 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         if (QTreeWidgetItem *node = SelectedNode())
             TreeView1Change(node);
     });
+    // The tree is first in the tab order and has the focus when the window opens.
+    TreeView1->setFocus();
     setTabOrder(TreeView1, lists_.empty() ? static_cast<QWidget *>(TreeView1) : lists_.front());
+    // Tool bars keep every button visible rather than folding some away.
+    for (QToolBar *bar : {CoolBar1->ToolBar1, CoolBar1->ToolBar3, CoolBar1->ToolBar2})
+        bar->setMinimumWidth(bar->sizeHint().width());
 }
 
 TManagerFrame::~TManagerFrame() = default;
@@ -136,6 +183,9 @@ void TManagerFrame::ShowList(TListView *list)
         if (l != list)
             l->setVisible(false);
     list->setVisible(true);
+    // Tab from the tree reaches the list shown, in whichever view style.
+    setTabOrder(TreeView1, list->ReportView());
+    setTabOrder(list->ReportView(), list->IconView());
     CurrentList = list;
 }
 
@@ -268,12 +318,22 @@ void TManagerFrame::SpeedButton11Click()
                             QStringLiteral(" 吗？"),
                         QStringLiteral("删除") + category))
         return;
+    if (RefuseConfirmedDelete(category, key))
+        return;
 
     TAdoQuery &q = desk::Db().Query1;
     desk::exec(q, sql);
+    Deleted(category, key);
     desk::appendOperLog(q, QStringLiteral("删除") + category + " " + key);
-    // Timers run during the question and may have reloaded the list: remove
-    // the row that still carries the key.
+    RemoveKeyRow(key);
+}
+
+bool TManagerFrame::RefuseConfirmedDelete(const QString &, const QString &) { return false; }
+
+void TManagerFrame::Deleted(const QString &, const QString &) {}
+
+void TManagerFrame::RemoveKeyRow(const QString &key)
+{
     int row = CurrentList->Selected();
     if (row < 0 || CurrentList->Caption(row) != key) {
         row = 0;
@@ -283,9 +343,96 @@ void TManagerFrame::SpeedButton11Click()
     CurrentList->RemoveItem(row);
 }
 
+void TManagerFrame::SpeedButton14Click()
+{
+    if (!EditFind || !CurrentList || EditFind->text().isEmpty())
+        return;
+    const QString text = EditFind->text();
+    for (int row = 0; row < CurrentList->Count(); ++row)
+        if (CurrentList->Caption(row).contains(text, Qt::CaseSensitive)) {
+            CurrentList->SetSelected(row, true);
+            CurrentList->MakeVisible(row);
+            return;
+        }
+}
+
+bool TManagerFrame::TreeView1DragOver(QObject *, const TTreeView::THit &) { return false; }
+
+void TManagerFrame::TreeView1DragDrop(QObject *, const TTreeView::THit &) {}
+
+bool TManagerFrame::TreeView1Collapsing(QTreeWidgetItem *) { return true; }
+
+void TManagerFrame::PlaceList(TListView *list)
+{
+    list->setParent(ListArea);
+    list->setVisible(false);
+    static_cast<QGridLayout *>(ListArea->layout())->addWidget(list, 0, 0);
+}
+
+TListView *TManagerFrame::ListOf(QObject *source) const
+{
+    for (QObject *o = source; o && o != this; o = o->parent())
+        if (auto *list = qobject_cast<TListView *>(o))
+            return list;
+    return nullptr;
+}
+
+// --- the tree file ---------------------------------------------------------
+
+bool TManagerFrame::LoadTree(const QString &name, const QString &writeName)
+{
+    treeFile_ = writeName.isEmpty() ? name : writeName;
+    QString error;
+    const treefile::Loaded loaded = treefile::load(TreeView1, name, error);
+    treeWrite_ = loaded == treefile::Loaded::Read || loaded == treefile::Loaded::Missing;
+    if (loaded != treefile::Loaded::Read) {
+        if (!treeWrite_)
+            error += QStringLiteral("\n%1 没有完整读入，关闭窗口时不会改写该文件。").arg(name);
+        boxes::showError(error);
+    }
+    return loaded == treefile::Loaded::Read;
+}
+
+void TManagerFrame::SaveTree() const
+{
+    if (!treeFile_.isEmpty() && treeWrite_)
+        treefile::save(TreeView1, treeFile_);
+}
+
+void TManagerFrame::closeEvent(QCloseEvent *event)
+{
+    try {
+        SaveTree();
+    } catch (const std::exception &e) {
+        boxes::showError(QString::fromUtf8(e.what()));
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool TManagerFrame::event(QEvent *event)
+{
+    if (event->type() == QEvent::ParentChange) {
+        // Inside the main window an MDI child window holds the frame; its
+        // activation is the window's.
+        if (activation_)
+            disconnect(activation_, nullptr, this, nullptr);
+        activation_ = qobject_cast<QMdiSubWindow *>(parentWidget());
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(activation_))
+            connect(sub, &QMdiSubWindow::windowStateChanged, this,
+                    [this](Qt::WindowStates before, Qt::WindowStates now) {
+                        if (now.testFlag(Qt::WindowActive) && !before.testFlag(Qt::WindowActive))
+                            FormActivate();
+                    });
+    }
+    return QWidget::event(event);
+}
+
 void desk::fillList(TListView *list, const std::string &sql, const std::vector<const char *> &columns, int image)
 {
     list->Clear();
+    const TListUpdate update(list);
     TAdoQuery &q = desk::open(desk::Db().Query1, sql);
     for (; !q.Eof(); q.Next()) {
         QStringList values;

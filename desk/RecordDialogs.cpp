@@ -47,6 +47,25 @@ void fixAndCentre(QDialog *dialog, bool centred = true)
 
 } // namespace
 
+void writeLinks(const std::vector<TLinkList> &links, const QString &key)
+{
+    TAdoQuery &q = desk::Db().Query1;
+    for (const TLinkList &l : links)
+        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
+    for (const TLinkList &l : links) {
+        desk::open(q, "select * from " + l.linkTable);
+        for (int i = 0; i < l.list->count(); ++i) {
+            if (l.list->item(i)->checkState() != Qt::Checked)
+                continue;
+            q.Append();
+            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
+            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
+            q.Post();
+        }
+        q.Close();
+    }
+}
+
 // --- New ---------------------------------------------------------------
 
 TNewRecordDialog::TNewRecordDialog(Settings settings, QWidget *parent)
@@ -116,7 +135,10 @@ void TNewRecordDialog::Button1Click()
         return;
     bool ok = true;
     try {
+        // The record, its link rows and its log row, all or nothing.
+        ado::Transaction transaction(desk::Db().Database1);
         Insert();
+        transaction.commit();
     } catch (const std::exception &) {
         ok = false;
         boxes::showMessage(settings_.failure);
@@ -159,6 +181,8 @@ void TEditRecordDialog::LoadFields(TAdoQuery &) {}
 void TEditRecordDialog::SaveFields(TAdoQuery &) {}
 
 bool TEditRecordDialog::OwnCheck() { return true; }
+
+bool TEditRecordDialog::BeforeOk() { return true; }
 
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
@@ -205,29 +229,18 @@ void TEditRecordDialog::LoadLinks(const QString &key)
     }
 }
 
-void TEditRecordDialog::SaveLinks()
-{
-    const QString key = Edit1->text();
-    TAdoQuery &q = desk::Db().Query1;
-    for (const TLinkList &l : Links) {
-        desk::exec(q, "delete from " + l.linkTable + " where " + l.keyColumn + "=" + desk::quoted(key));
-    }
-    for (const TLinkList &l : Links) {
-        desk::open(q, "select * from " + l.linkTable);
-        for (int i = 0; i < l.list->count(); ++i) {
-            if (l.list->item(i)->checkState() != Qt::Checked)
-                continue;
-            q.Append();
-            q.FieldByName(l.keyColumn)->SetAsString(key.toStdString());
-            q.FieldByName(l.itemColumn)->SetAsString(l.list->item(i)->text().toStdString());
-            q.Post();
-        }
-        q.Close();
-    }
-}
+void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
+
+void TEditRecordDialog::Saved() {}
 
 void TEditRecordDialog::OkClick()
 {
+    if (!BeforeOk())
+        return;
+    if (!Modified && !settings_.unmodifiedWrites) {
+        done(Accepted);
+        return;
+    }
     // Without a change the dialog closes with OK when the handler ends,
     // whatever the steps below make of it.
     struct CloseAtEnd {
@@ -242,7 +255,11 @@ void TEditRecordDialog::OkClick()
 
     if (!OwnCheck())
         return;
+    // The record and its link rows are saved all or nothing. The failure
+    // is told after the rollback: the timers write while a box is up.
+    bool updated = false;
     try {
+        ado::Transaction transaction(desk::Db().Database1);
         TAdoQuery &q = desk::Db().Query1;
         desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
                           KeyLiteral(OriginalKey));
@@ -253,15 +270,20 @@ void TEditRecordDialog::OkClick()
         SaveFields(q);
         q.Post();
         q.Close();
-    } catch (const std::exception &) {
-        boxes::showMessage(settings_.failure);
+        updated = true;
+        SaveLinks();
+        transaction.commit();
+    } catch (const std::exception &e) {
+        if (updated)
+            boxes::showError(QString::fromUtf8(e.what()));
+        else
+            boxes::showMessage(settings_.failure);
         return;
     }
-    SaveLinks();
     if (manager_)
         manager_->Changed = Modified;
-    close.armed = false;
-    done(Accepted);
+    close.armed = true; // saved: OK whatever the step after it makes of it
+    Saved();
 }
 
 bool TEditRecordDialog::eventFilter(QObject *watched, QEvent *event)

@@ -38,9 +38,10 @@ public:
         bool numericKey = false;   // the key is a number: text that is not one fails the insert
     };
 
-    // One attempt: own check (stop on failure), then the protected insert;
-    // a failure is reported with the failure message and goes no further;
-    // then the count, the fields cleared and "创建" disabled.
+    // One attempt: own check (stop on failure), then the protected insert
+    // in one transaction; a failure leaves nothing written, is reported with
+    // the failure message and goes no further; then the count, the fields
+    // cleared and "创建" disabled.
     void Button1Click();
     void Button2Click();
     int Count() const { return CreatedCount; }
@@ -83,10 +84,21 @@ struct TLinkList {
     std::string keyColumn;     // the link table's column for the edited key
 };
 
+// Writes the link rows of key through Query1: every link table's rows under
+// key are deleted first, then one row (key, item) is appended for each
+// ticked item, in list order. Throws EDatabaseError.
+void writeLinks(const std::vector<TLinkList> &links, const QString &key);
+
 // Edit: changes the record whose key is the caption of the manager's
-// selected row, and the link rows of its check lists. OK saves (or just
-// closes with Accepted when nothing was pressed or ticked), Cancel writes
-// nothing. A save sets the manager's Changed from Modified.
+// selected row, and the link rows of its check lists. OK first runs the
+// dialog's BeforeOk (false: the dialog stays as it is); then, when nothing
+// was pressed or ticked, it closes with Accepted, after saving anyway or
+// (unmodifiedWrites false) without writing; otherwise it saves. Cancel
+// writes nothing. A save sets the manager's Changed from Modified and calls
+// Saved. The record and its link rows are saved in one transaction: a
+// failed update is reported with the failure message, a failed link row in
+// the error box with the database's text, and either leaves the record as
+// it was.
 class TEditRecordDialog : public QDialog {
     Q_OBJECT
 public:
@@ -99,9 +111,11 @@ public:
         QString okName = QStringLiteral("Button3");
         QString cancelName = QStringLiteral("Button4");
         bool centred = true; // false: opens at its design position
+        // false: OK without a change closes at once and writes nothing.
+        bool unmodifiedWrites = true;
     };
 
-    void OkClick();
+    virtual void OkClick();
     void CancelClick() { reject(); }
 
     // The key as loaded (a numeric key in its decimal form).
@@ -127,10 +141,16 @@ protected:
     // Assigns every column but the key (the frame assigns it from Edit1).
     virtual void SaveFields(TAdoQuery &row);
     virtual bool OwnCheck();
+    // The dialog's checks before OK commits to closing; false keeps the
+    // dialog as it is (the check has told the operator, or closed it).
+    virtual bool BeforeOk();
     // Fills each check list with the probes; rewrites the link rows under
     // the key as now typed: every delete first, then the ticked items.
     virtual void LoadLinks(const QString &key);
     virtual void SaveLinks();
+    // After the save was committed and the manager's Changed set; the
+    // dialog then closes with Accepted, also when this throws.
+    virtual void Saved();
     // key as it stands in a statement: quoted, or checked to be a number.
     std::string KeyLiteral(const QString &key) const;
 

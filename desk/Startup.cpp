@@ -2,6 +2,7 @@
 
 #include "data/DM1.h"
 #include "desk/Login.h"
+#include "desk/ReadSMS.h"
 #include "desk/about.h"
 #include "desk/main.h"
 
@@ -83,8 +84,12 @@ bool startDesk()
     // activation does nothing, so this is safe either way.
     FMain->FormActivate();
 
+    new TfrmReadSMS;          // hidden, never shown: frmReadSMS
     frmAbout = new TfrmAbout; // hidden until "关于"
     main->show();
+    // Its first activation opens the contacts window, also where no window
+    // manager activates a window that is shown.
+    main->activateWindow();
     return true;
 }
 
@@ -95,6 +100,7 @@ void shutDesk()
     // data module.
     engineEnd();
     delete MainFrm;
+    delete frmReadSMS;
     delete frmAbout;
     frmAbout = nullptr;
     delete frmLogin;

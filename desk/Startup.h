@@ -16,8 +16,9 @@ bool findWorkFolder();
 
 // Sets the application title "澜星信使", creates the main window (which runs
 // the login), the hidden second login form, the gateway window (which starts
-// the engine) and the hidden about box, and shows the main window; the program ends when it closes. Returns false,
-// with nothing left open, when the operator cancelled the login.
+// the engine), the hidden reply dialog and about box, and shows the main
+// window; the program ends when it closes. Returns false, with nothing left
+// open, when the operator cancelled the login.
 bool startDesk();
 
 // After the message loop: frees the gateway window and stops the engine

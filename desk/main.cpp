@@ -9,6 +9,8 @@
 #include "desk/Pictures.h"
 #include "desk/SmsCustom.h"
 #include "desk/StatusBar.h"
+#include "desk/TaskMan.h"
+#include "desk/TermMan.h"
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -66,11 +68,9 @@ TMainFrm::TMainFrm()
     N1 = item("N1", QStringLiteral("关于"));
     N1_old_old->setVisible(false);
     N4_old_old->setVisible(false);
-    // The contacts and task windows are not part of the desk yet: their
-    // items stay disabled until they are.
-    for (QAction *a : {N2_old_old, N5_old_old})
-        a->setEnabled(false);
     connect(N1_old_old, &QAction::triggered, this, [this] { N1_old_oldClick(); });
+    connect(N2_old_old, &QAction::triggered, this, [this] { N2_old_oldClick(); });
+    connect(N5_old_old, &QAction::triggered, this, [this] { N5_old_oldClick(); });
     connect(N4_old_old, &QAction::triggered, this, [this] { N4_old_oldClick(); });
     connect(N2, &QAction::triggered, this, [this] { N2Click(); });
     connect(N3_old_old, &QAction::triggered, this, [this] { N3_old_oldClick(); });
@@ -124,8 +124,10 @@ void TMainFrm::FormActivate()
         Engine.ClearDialNumber();
     if (FirstActivate) {
         FirstActivate = false;
-        // The contacts window opens here, with its node "联系人" selected,
-        // once the desk has it.
+        // The contacts window, on its first node ("联系人": every contact).
+        N2_old_oldClick();
+        if (frmTermMan && frmTermMan->TreeView1->topLevelItemCount() > 0)
+            frmTermMan->TreeView1->setCurrentItem(frmTermMan->TreeView1->topLevelItem(0));
     }
 }
 
@@ -156,6 +158,8 @@ QMdiSubWindow *TMainFrm::AddManager(QWidget *window)
     return sub;
 }
 
+void TMainFrm::N2_old_oldClick() { OpenManager(frmTermMan); }
+
 void TMainFrm::N3_old_oldClick() { OpenManager(frmOperLog); }
 
 void TMainFrm::N1_old_oldClick()
@@ -169,6 +173,8 @@ void TMainFrm::N1_old_oldClick()
 }
 
 void TMainFrm::N4_old_oldClick() { OpenManager(frmSMSCustom); }
+
+void TMainFrm::N5_old_oldClick() { OpenManager(frmTaskMan); }
 
 bool TMainFrm::IsSupervisor(const QString &workCode)
 {

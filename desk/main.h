@@ -69,11 +69,15 @@ public:
     // "未发".
     void Timer1Timer();
     // The contact step of the task runner: the earliest due "未执行" task's
-    // named contacts become "未发" rows. Does not mark the task.
+    // named contacts become "未发" rows. Does not mark the task, so it runs
+    // only as the first step of Timer3Timer, inside its transaction (its own
+    // timer never starts).
     void Timer2Timer();
-    // One pass of the task runner: the contact step, then the task is
-    // marked "已执行" (and the task window refreshed), then its groups'
-    // members become rows. At most one task per pass.
+    // One pass of the task runner, in one transaction: the contact step,
+    // the task marked "已执行", its groups' members as rows, in that order;
+    // then, once committed, the open task window reloaded. A failure leaves
+    // no row and the task "未执行" and throws EDatabaseError. At most one
+    // task per pass.
     void Timer3Timer();
     // The signature the sender appends: "" without the "QM" row; paramval in
     // square brackets when it holds more than blanks, unchanged otherwise.
@@ -81,9 +85,11 @@ public:
 
     // Menu handlers.
     void N1_old_oldClick(); // the operator manager, after the rights test
+    void N2_old_oldClick(); // the contacts window
     void N4_old_oldClick(); // the template manager
     void N2Click();         // the signature dialog
     void N3_old_oldClick(); // the operation-log window
+    void N5_old_oldClick(); // the task window
     void N1Click();         // the about box, not modal
     // The rights test before the operator manager opens: passes for the
     // supervisor's work code in any letter case, else tells the operator.

@@ -30,7 +30,9 @@ TCustomComm::TCustomComm(QObject *AOwner)
 {
 }
 
-TCustomComm::~TCustomComm()
+TCustomComm::~TCustomComm() { Shutdown(); }
+
+void TCustomComm::Shutdown()
 {
     FDestroying.store(true);
     if (Opened()) {

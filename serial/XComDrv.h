@@ -252,7 +252,7 @@ private:
 class TCustomComm : public QObject {
 public:
     explicit TCustomComm(QObject *AOwner = nullptr);
-    // Closes an open port quietly.
+    // Closes an open port quietly (see Shutdown).
     ~TCustomComm() override;
 
     // Opens DeviceName and applies the control block, queue sizes and
@@ -344,6 +344,14 @@ protected:
     virtual void DoCommEvent(TDeviceEvents Events);
     virtual void DoData(std::uint32_t Received);
 
+    // For destructors: marks the component as being destroyed, stops the event
+    // thread (serving a pending delivery on the main thread, which then does
+    // nothing) and closes the port, raising nothing. The event thread calls
+    // virtual operations, so the destructor of TXComm, and of every class that
+    // overrides DoCommEvent or DoData, calls this first: no delivery may reach
+    // an object whose derived part is already gone.
+    void Shutdown();
+
 private:
     friend class TCommDataControl;
     friend class TCommBuffers;
@@ -386,6 +394,7 @@ private:
 class TXComm : public TCustomComm {
 public:
     using TCustomComm::TCustomComm;
+    ~TXComm() override { Shutdown(); }
 
     using TCustomComm::BaudRate;
     using TCustomComm::BaudValue;

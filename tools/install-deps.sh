@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2
-  qt6-translations-l10n netcat-openbsd
+  qt6-translations-l10n netcat-openbsd stress-ng
 )
 
 missing=()

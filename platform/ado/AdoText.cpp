@@ -17,9 +17,14 @@ std::string QuotedStr(std::string_view value)
 namespace {
 
 const QString kShortDate = QStringLiteral("yyyy-M-d");
-const QString kShortDateTime = QStringLiteral("yyyy-M-d H:mm:ss");
+const QString kLongTime = QStringLiteral("H:mm:ss");
+const QString kShortDateTime = kShortDate + u' ' + kLongTime;
 
 } // namespace
+
+QString ShortDateFormat() { return kShortDate; }
+
+QString LongTimeFormat() { return kLongTime; }
 
 std::string DateTimeToStr(const QDateTime &value)
 {

@@ -17,6 +17,11 @@ std::string QuotedStr(std::string_view value);
 // "" for date-time zero (a null QDateTime).
 std::string DateTimeToStr(const QDateTime &value);
 
+// The two halves of that form as Qt formats, for pickers and for texts made
+// of a date and a time: "yyyy-M-d" and "H:mm:ss".
+QString ShortDateFormat();
+QString LongTimeFormat();
+
 namespace ado {
 
 // Stored form of a date-time column: ISO-8601 local time to the second,

@@ -17,8 +17,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-// Linux's termios2, which carries any baud rate. glibc's <termios.h> and the
-// kernel's <asm/termbits.h> clash, so the kernel record is declared here.
+// Linux's termios2, which carries any baud rate; used only for rates without
+// a speed code of their own. glibc's <termios.h> and the kernel's
+// <asm/termbits.h> clash, so the kernel record is declared here.
 struct termios2 {
     tcflag_t c_iflag;
     tcflag_t c_oflag;
@@ -57,7 +58,28 @@ private:
     int fd_;
 };
 
-void makeRaw(termios2 &t)
+// The classic speed code of a rate, or 0 when it has none.
+speed_t speedCode(DWORD bps)
+{
+    static const struct {
+        DWORD bps;
+        speed_t code;
+    } kCodes[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+        {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+        {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+        {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+        {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const auto &c : kCodes)
+        if (c.bps == bps)
+            return c.code;
+    return 0;
+}
+
+// For both termios records (glibc's and the kernel's termios2).
+template <typename Termios> void makeRaw(Termios &t)
 {
     t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     t.c_oflag &= ~OPOST;
@@ -66,6 +88,38 @@ void makeRaw(termios2 &t)
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
+}
+
+// Everything of a DCB that a termios record holds but the speed.
+template <typename Termios> void applyLine(Termios &t, const DCB &d)
+{
+    makeRaw(t);
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= sizes[d.ByteSize - 5];
+#ifdef CIBAUD
+    t.c_cflag &= ~CIBAUD; // input speed follows the output speed
+#endif
+    switch (d.Parity) {
+    case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
+    case EVENPARITY: t.c_cflag |= PARENB; break;
+    case MARKPARITY: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    if (d.StopBits != ONESTOPBIT)
+        t.c_cflag |= CSTOPB;
+    // The kernel's RTS/CTS flow control covers both directions; DSR flow has no counterpart.
+    if (d.fOutxCtsFlow || d.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        t.c_cflag |= CRTSCTS;
+    if (d.fOutX)
+        t.c_iflag |= IXON;
+    if (d.fInX)
+        t.c_iflag |= IXOFF;
+    if (d.fParity)
+        t.c_iflag |= INPCK;
+    t.c_cc[VSTART] = static_cast<cc_t>(d.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(d.XoffChar);
 }
 
 // A serial device: its termios, modem lines, and the driver thread that moves
@@ -319,39 +373,30 @@ bool Port::setState(const DCB &d)
     std::lock_guard lock(m_);
     if (shut_)
         return fail(ERROR_INVALID_HANDLE);
-    termios2 t{};
-    if (::ioctl(fd_.get(), TCGETS2, &t) != 0)
-        return failErrno(errno);
-    makeRaw(t);
-    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD);
-    t.c_cflag |= sizes[d.ByteSize - 5] | BOTHER;
-#ifdef CIBAUD
-    t.c_cflag &= ~CIBAUD; // input speed follows the output speed
-#endif
-    switch (d.Parity) {
-    case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: t.c_cflag |= PARENB; break;
-    case MARKPARITY: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    bool applied;
+    if (const speed_t code = speedCode(d.BaudRate)) {
+        // A rate with a code of its own is set the classic way, so that stty
+        // and every other reader of the standard termios calls see it.
+        termios t{};
+        applied = ::tcgetattr(fd_.get(), &t) == 0;
+        if (applied) {
+            applyLine(t, d);
+            applied = ::cfsetispeed(&t, code) == 0 && ::cfsetospeed(&t, code) == 0 &&
+                      ::tcsetattr(fd_.get(), TCSANOW, &t) == 0;
+        }
+    } else {
+        // Any other rate goes in bit/s through the kernel's "other" rate.
+        termios2 t{};
+        applied = ::ioctl(fd_.get(), TCGETS2, &t) == 0;
+        if (applied) {
+            applyLine(t, d);
+            t.c_cflag = (t.c_cflag & ~CBAUD) | BOTHER;
+            t.c_ispeed = d.BaudRate;
+            t.c_ospeed = d.BaudRate;
+            applied = ::ioctl(fd_.get(), TCSETS2, &t) == 0;
+        }
     }
-    if (d.StopBits != ONESTOPBIT)
-        t.c_cflag |= CSTOPB;
-    // The kernel's RTS/CTS flow control covers both directions; DSR flow has no counterpart.
-    if (d.fOutxCtsFlow || d.fRtsControl == RTS_CONTROL_HANDSHAKE)
-        t.c_cflag |= CRTSCTS;
-    if (d.fOutX)
-        t.c_iflag |= IXON;
-    if (d.fInX)
-        t.c_iflag |= IXOFF;
-    if (d.fParity)
-        t.c_iflag |= INPCK;
-    t.c_cc[VSTART] = static_cast<cc_t>(d.XonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(d.XoffChar);
-    t.c_ispeed = d.BaudRate;
-    t.c_ospeed = d.BaudRate;
-    if (::ioctl(fd_.get(), TCSETS2, &t) != 0)
+    if (!applied)
         return failErrno(errno);
     bool lines = setLine(TIOCM_DTR, d.fDtrControl != DTR_CONTROL_DISABLE);
     if (lines && d.fRtsControl != RTS_CONTROL_HANDSHAKE)

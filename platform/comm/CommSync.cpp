@@ -1,7 +1,7 @@
 #include "platform/comm/CommSync.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QEvent>
 #include <QThread>
 #include <condition_variable>
 #include <deque>
@@ -49,6 +49,27 @@ void serveWaiting()
     }
 }
 
+// Runs the waiting calls when its wake-up event arrives on the main thread.
+// A plain event rather than a queued functor: Qt hands posted events between
+// threads under locks that ThreadSanitizer cannot see, so a functor made here
+// and freed there reads as a race. The event is never read here, and
+// serveWaiting takes the queue's lock before Qt frees it.
+class Server : public QObject {
+protected:
+    void customEvent(QEvent *) override { serveWaiting(); }
+};
+
+// Made once, by whichever thread comes first, and handed to the main thread.
+Server *server(QCoreApplication *app)
+{
+    static Server *const made = [app] {
+        auto *s = new Server;
+        s->moveToThread(app->thread());
+        return s;
+    }();
+    return made;
+}
+
 } // namespace
 
 bool isMainThread()
@@ -64,14 +85,16 @@ void synchronize(const std::function<void()> &call)
         call();
         return;
     }
+    // Made before the request is queued: the main thread takes the queue's
+    // lock before Qt frees the event, which orders the making before the freeing.
+    auto *wakeUp = new QEvent(QEvent::User);
     Request request{&call, nullptr, false};
     {
         std::lock_guard lock(g_mutex);
         g_queue.push_back(&request);
     }
     g_cv.notify_all(); // a main thread in serveUntil
-    QMetaObject::invokeMethod(
-        app, [] { serveWaiting(); }, Qt::QueuedConnection);
+    QCoreApplication::postEvent(server(app), wakeUp);
     std::unique_lock lock(g_mutex);
     g_cv.wait(lock, [&] { return request.done; });
     if (request.error)

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QTest>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -191,7 +192,43 @@ TEST_F(TaskRunner, NamedContactsComeFirstThenGroupsAndNumbersAreNotMerged)
     main->Timer3Timer();
     EXPECT_EQ(phones(),
               (std::vector<std::string>{"13800000002", "13800000001", "13800000001", "13800000003", "13800000003"}));
-    EXPECT_EQ(rowsAtRefresh, 2u); // marked and refreshed before the groups
+    EXPECT_EQ(rowsAtRefresh, 5u); // refreshed once the task is complete
+}
+
+TEST_F(TaskRunner, AFailureHalfWayLeavesNoRowAndTheNextPassSendsEachMessageOnce)
+{
+    int n = 0;
+    for (const char *id : {"甲", "乙", "丙", "丁"}) {
+        client(id, "1380000000" + std::to_string(++n));
+        add("client_cgroup", {{"CLIENTID", id}, {"GROUPNAME", "G"}});
+    }
+    add("task_client", {{"TASKID", "t"}, {"CLIENTID", "甲"}});
+    add("task_cgroup", {{"TASKID", "t"}, {"GROUPNAME", "G"}});
+    task("t", now.addSecs(-1));
+    exec("create trigger third before insert on sms_tosend when (select count(*) from sms_tosend) = 2"
+         " begin select raise(abort, 'disk full'); end");
+    bool refreshed = false;
+    main->TaskWindowRefresh = [&] { refreshed = true; };
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_THROW(main->Timer3Timer(), EDatabaseError);
+        EXPECT_TRUE(phones().empty());
+        EXPECT_EQ(state("t"), "未执行");
+    }
+    EXPECT_FALSE(refreshed);
+
+    exec("drop trigger third");
+    main->Timer3Timer();
+    main->Timer3Timer();
+    for (int i = 0; i < 7; ++i)
+        main->Timer1Timer();
+    EXPECT_TRUE(refreshed);
+    EXPECT_EQ(state("t"), "已执行");
+    std::vector<std::string> sent;
+    for (const auto &[phone, text] : handed)
+        sent.push_back(phone);
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{"13800000001", "13800000001", "13800000002", "13800000003", "13800000004"}));
 }
 
 TEST_F(TaskRunner, ContactsWithoutANumberOrARowGetNoRowAndNumbersStayUntrimmed)

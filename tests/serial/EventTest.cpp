@@ -9,15 +9,25 @@
 #include <QDialog>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Records what the handlers of one component receive.
+// Records what the handlers of one component receive. It closes the port
+// before its records go, so that no late delivery reaches them.
 struct Recorder {
+    ~Recorder()
+    {
+        if (port && port->Opened())
+            port->CloseDevice();
+    }
+
+    TXComm *port = nullptr;
     std::mutex m;
     std::vector<std::uint32_t> counts;
     std::vector<TDeviceEvents> events;
@@ -28,6 +38,7 @@ struct Recorder {
 
     void attach(TXComm &comm)
     {
+        port = &comm;
         comm.setOnData([this, &comm](TCustomComm *, std::uint32_t received) {
             std::lock_guard lock(m);
             counts.push_back(received);
@@ -146,6 +157,7 @@ TEST_F(SerialTest, DeliveriesRunInsideModalLoopsAndACloseServesThePendingOne)
     QDialog dialog;
     bool deliveredInModal = false;
     std::string bytes;
+    ClosesOnExit closes(comm);
     comm.setOnData([&](TCustomComm *, std::uint32_t received) {
         deliveredInModal = deliveredInModal || QApplication::activeModalWidget() == &dialog;
         std::string s;
@@ -184,6 +196,7 @@ TEST_F(SerialTest, DeliveriesRunInsideModalLoopsAndACloseServesThePendingOne)
 TEST_F(SerialTest, AHandlerThatThrowsDoesNotStopLaterDeliveries)
 {
     int calls = 0;
+    ClosesOnExit closes(comm);
     comm.setOnData([&](TCustomComm *, std::uint32_t received) {
         ++calls;
         std::string s;
@@ -221,4 +234,79 @@ TEST_F(SerialTest, ADeviceThatDisappearsEndsTheEventThreadQuietly)
     comm.CloseDevice();
     EXPECT_FALSE(comm.Opened());
     EXPECT_EQ(errorCodeOf([&] { comm.OpenDevice(); }), 65535);
+}
+
+// Once CloseDevice (or the destructor) has returned, no handler is running or
+// will run: what the handlers use may go at once. Bytes keep arriving while
+// the port closes, so a delivery is often under way or waiting at that moment.
+TEST_F(SerialTest, NoHandlerRunsOnceACloseUnderTrafficHasReturned)
+{
+    struct Case {
+        bool synchronize;
+        bool closeOnAnotherThread;
+        bool destroy; // free the component rather than close it
+    };
+    const Case cases[] = {{true, false, false}, {true, true, false}, {false, false, false},
+                          {false, true, false}, {true, false, true}, {false, false, true}};
+    Deadline deadline(std::chrono::seconds(120), "closing under traffic");
+    for (const Case &c : cases) {
+        for (int round = 0; round < 10; ++round) {
+            SCOPED_TRACE(testing::Message()
+                         << "synchronize " << c.synchronize << ", other thread " << c.closeOnAnotherThread
+                         << ", destroy " << c.destroy << ", round " << round);
+            PtyPair device;
+            auto port = std::make_unique<TXComm>();
+            port->setDeviceName(device.slavePath());
+            port->setSynchronize(c.synchronize);
+            std::atomic<bool> closed{false};
+            std::atomic<int> deliveries{0};
+            std::atomic<int> late{0};
+            port->setOnData([&, p = port.get()](TCustomComm *, std::uint32_t received) {
+                if (closed.load())
+                    ++late;
+                std::string s;
+                p->ReadString(s, received);
+                ++deliveries;
+                std::this_thread::yield();
+            });
+            port->setOnCommEvent([&](TCustomComm *, TDeviceEvents) {
+                if (closed.load())
+                    ++late;
+            });
+            port->OpenDevice();
+            std::atomic<bool> stop{false};
+            std::thread feeder([&] {
+                const std::string line = "+CMTI: \"SM\",1\r\n";
+                // Once the port is closed nobody reads: what does not fit is dropped.
+                while (!stop.load()) {
+                    [[maybe_unused]] ssize_t n = ::write(device.masterFd(), line.data(), line.size());
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
+            });
+            EXPECT_TRUE(waitFor([&] { return deliveries.load() >= 3; }));
+            if (c.closeOnAnotherThread) {
+                std::atomic<bool> done{false};
+                std::thread closer([&] {
+                    port->CloseDevice();
+                    closed.store(true);
+                    done.store(true);
+                });
+                // The main thread serves the deliveries that the close waits for.
+                EXPECT_TRUE(waitFor([&] { return done.load(); }));
+                closer.join();
+            } else if (c.destroy) {
+                port.reset();
+                closed.store(true);
+            } else {
+                port->CloseDevice();
+                closed.store(true);
+            }
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            QCoreApplication::processEvents();
+            stop.store(true);
+            feeder.join();
+            EXPECT_EQ(late.load(), 0);
+        }
+    }
 }

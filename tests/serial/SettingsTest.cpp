@@ -2,7 +2,13 @@
 
 #include "SerialFixture.h"
 
+#include "support/ModemSim.h"
+
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 TEST(SerialSettings, QueueSizesAreClampedToTheirBounds)
 {
@@ -47,23 +53,99 @@ TEST(SerialSettings, BaudRateSetsBaudValueWhichOnlyCustomAccepts)
     EXPECT_EQ(comm.BaudRate(), brCustom);
 }
 
-TEST_F(SerialTest, BaudRatesReachTheDeviceAndAreReadBackFromIt)
+namespace {
+
+// What stty reports as the line speed of the terminal. As root it opens the
+// port by name like any user would; others cannot open a port that is open
+// exclusively, so they ask through fd, a descriptor opened beforehand.
+std::string sttySpeed(const std::string &path, int fd)
 {
-    comm.setBaudRate(brCustom);
-    comm.setBaudValue(250000);
+    const std::string command =
+        ::geteuid() == 0 ? "stty -F " + path + " speed 2>&1" : "stty speed <&" + std::to_string(fd) + " 2>&1";
+    std::string out;
+    if (FILE *p = ::popen(command.c_str(), "r")) {
+        char buf[128];
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
+        ::pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+} // namespace
+
+// Rates with a speed code of their own are set the classic way, so that stty
+// and the standard termios calls see them; the others reach the line in bit/s.
+TEST_F(SerialTest, EveryRateReachesTheLineAndRatesWithACodeShowInStty)
+{
+    struct Case {
+        TBaudRate rate;
+        std::uint32_t bps;
+        speed_t code; // 0: none
+    };
+    const Case cases[] = {
+        {br110, 110, B110},          {br300, 300, B300},          {br600, 600, B600},    {br1200, 1200, B1200},
+        {br2400, 2400, B2400},       {br4800, 4800, B4800},       {br9600, 9600, B9600}, {br14400, 14400, 0},
+        {br19200, 19200, B19200},    {br38400, 38400, B38400},    {br56000, 56000, 0},   {br57600, 57600, B57600},
+        {br115200, 115200, B115200}, {br128000, 128000, 0},       {br256000, 256000, 0}, {brCustom, 230400, B230400},
+        {brCustom, 250000, 0},       {brCustom, 921600, B921600},
+    };
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
     comm.OpenDevice();
-    EXPECT_EQ(pty.lineSettings().baud, 250000u);
-    comm.setBaudRate(br57600);
-    EXPECT_EQ(pty.lineSettings().baud, 57600u);
-    EXPECT_EQ(comm.BaudRate(), br57600);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bps);
+        comm.setBaudRate(c.rate);
+        if (c.rate == brCustom)
+            comm.setBaudValue(c.bps);
+        EXPECT_EQ(pty.lineSettings().baud, c.bps);
+        EXPECT_EQ(comm.BaudValue(), c.bps);
+        if (c.code == 0)
+            continue;
+        termios t{};
+        ASSERT_EQ(::tcgetattr(fd, &t), 0);
+        EXPECT_EQ(::cfgetospeed(&t), c.code);
+        EXPECT_EQ(::cfgetispeed(&t), c.code);
+        EXPECT_EQ(sttySpeed(pty.slavePath(), fd), std::to_string(c.bps));
+    }
+    ::close(fd);
 
     // The line changes behind the component's back to a rate off the table.
+    comm.setBaudRate(br57600);
+    EXPECT_EQ(comm.BaudRate(), br57600);
     pty.setBaud(230400);
     EXPECT_EQ(comm.BaudRate(), brCustom);
     EXPECT_EQ(comm.BaudValue(), 230400u);
     pty.setBaud(57600);
     EXPECT_EQ(comm.BaudRate(), brCustom);
     EXPECT_EQ(comm.BaudValue(), 57600u);
+}
+
+// A modem that checks the line speed answers a port opened at its speed.
+TEST(SerialSettings, AModemThatChecksTheSpeedAnswersAtIt)
+{
+    ModemSim sim(ModemSim::Options{"", 115200});
+    ASSERT_TRUE(sim.started()) << sim.errorOutput();
+    for (TBaudRate rate : {br57600, br115200}) {
+        TXComm comm;
+        comm.setDeviceName(sim.port());
+        comm.setBaudRate(rate);
+        comm.OpenDevice();
+        ASSERT_TRUE(comm.SendString("AT\r"));
+        const std::string answer = "AT\r\r\nOK\r\n";
+        std::string got;
+        if (rate == br115200) {
+            EXPECT_TRUE(waitFor([&] { return comm.QueueCount(0) >= answer.size(); }));
+            comm.ReadString(got, comm.QueueCount(0));
+            EXPECT_EQ(got, answer);
+        } else {
+            EXPECT_TRUE(sim.waitForLog("RX-LOST 57600"));
+            QTest::qWait(100);
+            EXPECT_EQ(comm.QueueCount(0), 0u);
+        }
+    }
 }
 
 TEST(SerialSettings, FlowControlDerivesTheLineSets)

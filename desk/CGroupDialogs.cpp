@@ -1,0 +1,122 @@
+#include "desk/CGroupDialogs.h"
+
+#include "data/DM1.h"
+#include "desk/DeskDb.h"
+#include "desk/ManagerFrame.h"
+#include "desk/TermMan.h"
+#include "platform/ado/Ado.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+
+using desk::fieldText;
+using desk::setField;
+
+TfrmNewCGroup *frmNewCGroup = nullptr;
+TfrmEditCGroup *frmEditCGroup = nullptr;
+
+// --- new ---------------------------------------------------------------------
+
+TfrmNewCGroup::TfrmNewCGroup()
+    : TNewRecordDialog({QStringLiteral("新建组"), "cgroup", "GROUPNAME", QStringLiteral("增加组"),
+                        QStringLiteral("新增记录失败,请检查组名称是否重复"), false}),
+      Edit2(desk::recordEdit(this, "Edit2"))
+{
+    setObjectName("frmNewCGroup");
+    frmNewCGroup = this;
+    desk::layoutRecord(this, {{QStringLiteral("组名"), Edit1}, {QStringLiteral("描述"), Edit2}}, {Button1, Button2});
+}
+
+TfrmNewCGroup::~TfrmNewCGroup()
+{
+    if (frmNewCGroup == this)
+        frmNewCGroup = nullptr;
+}
+
+void TfrmNewCGroup::AssignFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit2->text()); }
+
+void TfrmNewCGroup::Created() { NewGroupName = Edit1->text(); }
+
+// --- edit --------------------------------------------------------------------
+
+TfrmEditCGroup::TfrmEditCGroup(TManagerFrame *window)
+    : TEditRecordDialog({QStringLiteral("编辑组"), "cgroup", "GROUPNAME",
+                         QStringLiteral("更新纪录失败，请检查组名是否重复！"), false, "Button1", "Button2"},
+                        window, window ? window->ListView(2) : nullptr),
+      Edit2(desk::recordEdit(this, "Edit2")), CheckListBox1(desk::checkList(this, "CheckListBox1")), window_(window)
+{
+    setObjectName("frmEditCGroup");
+    frmEditCGroup = this;
+    desk::layoutRecord(
+        this,
+        {{QStringLiteral("组名"), Edit1}, {QStringLiteral("描述"), Edit2}, {QStringLiteral("成员"), CheckListBox1}},
+        {OkButton, CancelButton});
+    Links = {{CheckListBox1, {}, "CLIENTID", "client_cgroup", "CLIENTID", "GROUPNAME"}};
+    FormCreate();
+}
+
+TfrmEditCGroup::~TfrmEditCGroup()
+{
+    if (frmEditCGroup == this)
+        frmEditCGroup = nullptr;
+}
+
+void TfrmEditCGroup::LoadFields(TAdoQuery &row) { Edit2->setText(fieldText(row, "DISCRIBE")); }
+
+void TfrmEditCGroup::SaveFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit2->text()); }
+
+void TfrmEditCGroup::LoadLinks(const QString &key)
+{
+    CheckListBox1->clear();
+    TAdoQuery &q = desk::Db().Query1;
+    QStringList listed;
+    auto add = [&](Qt::CheckState state) {
+        for (; !q.Eof(); q.Next()) {
+            const QString id = fieldText(q, "CLIENTID");
+            if (state == Qt::Unchecked && listed.contains(id, Qt::CaseInsensitive))
+                continue;
+            listed << id;
+            (new QListWidgetItem(id, CheckListBox1))->setCheckState(state);
+        }
+        q.Close();
+    };
+    // The members first, also one whose contact is gone, then the others.
+    desk::open(q, "select * from client_cgroup where  groupname=" + desk::quoted(key));
+    add(Qt::Checked);
+    desk::open(q, "select * from client ");
+    add(Qt::Unchecked);
+}
+
+void TfrmEditCGroup::SaveLinks()
+{
+    // Groups moved under this one in the tree recorded its name.
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from cgroup where parent=" + desk::quoted(OriginalKey));
+    for (; !q.Eof(); q.Next()) {
+        q.Edit();
+        setField(q, "parent", Edit1->text());
+        q.Post();
+    }
+    q.Close();
+    TEditRecordDialog::SaveLinks();
+}
+
+void TfrmEditCGroup::Saved()
+{
+    if (!window_)
+        return;
+    if (Edit1->text() != OriginalKey)
+        for (int i = 0; i < window_->TreeView1->topLevelItemCount(); ++i)
+            RenameTreeNodes(window_->TreeView1->topLevelItem(i), OriginalKey, Edit1->text());
+    if (QTreeWidgetItem *node = window_->SelectedNode())
+        window_->TreeView1Change(node);
+}
+
+void RenameTreeNodes(QTreeWidgetItem *node, const QString &oldText, const QString &newText)
+{
+    if (node->text(0) == oldText)
+        node->setText(0, newText);
+    for (int i = 0; i < node->childCount(); ++i)
+        RenameTreeNodes(node->child(i), oldText, newText);
+}

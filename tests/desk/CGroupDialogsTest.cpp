@@ -1,0 +1,191 @@
+// The contact-group dialogs, opened from the contacts window: groups made
+// one after another and the node of the last one, the member list, and a
+// rename reaching child groups, member rows and tree nodes all or nothing.
+#include "DeskFixture.h"
+#include "TreeShape.h"
+
+#include "desk/CGroupDialogs.h"
+#include "desk/ListView.h"
+#include "desk/TermMan.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+const QStringList Shape = {"联系人", "组", ".手机电话本", ".同事", "..项目组", ".ALL", "..同事"};
+
+class CGroupDialogs : public DeskTest {
+protected:
+    void SetUp() override
+    {
+        DeskTest::SetUp();
+        dir.write("TreeView.Txt", g("联系人\r\n组\r\n\t手机电话本\r\n\t同事\r\n\t\t项目组\r\n\tALL\r\n\t\t同事\r\n"));
+        main = login();
+        for (const char *id : {"张三", "李四", "O'Brien", "王五"})
+            add("client", {{"CLIENTID", id}});
+        add("cgroup", {{"GROUPNAME", "同事"}, {"DISCRIBE", "b"}});
+        add("cgroup", {{"GROUPNAME", "项目组"}, {"parent", "同事"}});
+        add("cgroup", {{"GROUPNAME", "ALL"}, {"parent", "同事"}});
+        for (const char *id : {"O'Brien", "张三", "幽灵"}) // 幽灵: no such contact
+            add("client_cgroup", {{"CLIENTID", id}, {"GROUPNAME", "同事"}});
+        add("task_cgroup", {{"TASKID", "T1"}, {"GROUPNAME", "同事"}});
+        main->show();
+        main->activateWindow();
+        QTRY_VERIFY(frmTermMan != nullptr);
+        win = frmTermMan;
+        win->TreeView1->expandAll();
+    }
+    QTreeWidgetItem *node(const QString &text, int which = 0) const
+    {
+        return win->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(which);
+    }
+    // Every group with its parent, every member row and task row, sorted.
+    static std::vector<std::string> stored(std::vector<std::string> rows = {})
+    {
+        if (rows.empty())
+            rows = column("select groupname || '<' || ifnull(parent, '') as v from cgroup union all "
+                          "select groupname || ':' || clientid from client_cgroup union all "
+                          "select groupname || '@' || taskid from task_cgroup",
+                          "v");
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    TMainFrm *main = nullptr;
+    TfrmTermMan *win = nullptr;
+};
+
+TEST_F(CGroupDialogs, OneNodeForTheLastGroupCreatedInASession)
+{
+    const char *broken = "create trigger nolog before insert on operlog begin select raise(abort, 'full'); end";
+    struct Attempt {
+        const char *name, *describe;
+        bool logFails;
+    };
+    const struct {
+        std::vector<Attempt> attempts;
+        QString node; // the node added under "组"; "" for none (Cancel)
+        int failures;
+    } sessions[] = {
+        {{{"甲组", "d'1", false}, {"同事", "x", false}, {"O'Neil组", "", false}}, "O'Neil组", 1},
+        {{{"同事", "", false}, {"乙组", "", true}}, "", 2}, // the group goes with its failed log row
+        {{{"乙组", "", true}, {"丙组", "c", false}}, "丙组", 1},
+    };
+    QStringList nodes = Shape;
+    QString handed;
+    for (const auto &s : sessions) {
+        boxes.clear();
+        for (int i = 0; i < s.failures; ++i)
+            boxes.ok();
+        modal.then<TfrmNewCGroup>([&](TfrmNewCGroup *d) {
+            EXPECT_FALSE(d->Button1->isEnabled());
+            for (const Attempt &a : s.attempts) {
+                exec(a.logFails ? broken : "drop trigger if exists nolog");
+                d->Edit1->setText(a.name);
+                d->Edit2->setText(a.describe);
+                d->Button1->click();
+                EXPECT_TRUE(d->Edit1->text().isEmpty() && d->Edit2->text().isEmpty());
+            }
+            exec("drop trigger if exists nolog");
+            d->Button2->click();
+        });
+        win->TreeView1->setCurrentItem(node("组"));
+        win->SpeedButton12Click();
+        EXPECT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), QStringList(s.failures, "新增记录失败,请检查组名称是否重复"));
+        if (!s.node.isEmpty())
+            nodes << "." + (handed = s.node);
+        EXPECT_EQ(shape(*win->TreeView1), nodes) << s.node.toStdString();
+        EXPECT_EQ(NewGroupName, handed);
+    }
+    EXPECT_EQ(column("select groupname || '/' || discribe || '/' || ifnull(parent, '') as v from cgroup "
+                     "where groupname not in ('同事', '项目组', 'ALL', '手机电话本') order by rowid",
+                     "v"),
+              (std::vector<std::string>{"甲组/d'1/", "O'Neil组//", "丙组/c/"}));
+    EXPECT_EQ(column("select * from operlog order by rowid", "Action"),
+              (std::vector<std::string>{"增加组甲组", "增加组O'Neil组", "增加组丙组"}));
+}
+
+TEST_F(CGroupDialogs, MembersComeFirstAndAnUnchangedSaveReListsTheNode)
+{
+    add("client", {{"CLIENTID", "ann"}});
+    add("client_cgroup", {{"CLIENTID", "ANN"}, {"GROUPNAME", "同事"}}); // the contact ann, letter case aside
+    win->TreeView1->setCurrentItem(node("同事"));
+    modal.then<TfrmEditCGroup>([](TfrmEditCGroup *d) {
+        EXPECT_EQ(d->Edit2->text(), "b");
+        QStringList items;
+        for (int i = 0; i < d->CheckListBox1->count(); ++i)
+            items << d->CheckListBox1->item(i)->text() +
+                         (d->CheckListBox1->item(i)->checkState() == Qt::Checked ? "+" : "");
+        EXPECT_EQ(items, (QStringList{"O'Brien+", "张三+", "幽灵+", "ANN+", "李四", "王五"}));
+        d->OkButton->click();
+    });
+    win->N11Click(); // the group list in front, the row of 同事 selected, Edit
+    EXPECT_TRUE(modal.done());
+    EXPECT_FALSE(win->Changed);
+    EXPECT_EQ(win->CurrentList, win->ListView(1)); // the tree-change handler re-listed 同事
+    EXPECT_EQ(win->ListView(1)->Count(), 4);
+    EXPECT_EQ(shape(*win->TreeView1), Shape);
+}
+
+TEST_F(CGroupDialogs, ARenameReachesChildGroupsMembersAndEveryNode)
+{
+    win->TreeView1->setCurrentItem(node("同事", 1)); // the node nested under ALL
+    modal.then<TfrmEditCGroup>([](TfrmEditCGroup *d) {
+        QTest::keyClick(d->Edit1, Qt::Key_End);
+        d->Edit1->setText("O'Group");
+        d->Edit2->setText("新");
+        d->CheckListBox1->item(1)->setCheckState(Qt::Unchecked); // 张三
+        d->CheckListBox1->item(4)->setCheckState(Qt::Checked);   // 王五
+        d->OkButton->click();
+    });
+    win->N11Click();
+    EXPECT_TRUE(modal.done());
+    EXPECT_EQ(stored(), stored({"ALL<O'Group", "O'Group:O'Brien", "O'Group:幽灵", "O'Group:王五", "O'Group<",
+                                "手机电话本<", "项目组<O'Group",
+                                // rows under the former name stay: task T1 still reaches its members
+                                "同事:O'Brien", "同事:张三", "同事:幽灵", "同事@T1"}));
+    EXPECT_EQ(column("select * from cgroup where groupname='O''Group'", "DISCRIBE"), std::vector<std::string>{"新"});
+    EXPECT_EQ(shape(*win->TreeView1),
+              (QStringList{"联系人", "组", ".手机电话本", ".O'Group", "..项目组", ".ALL", "..O'Group"}));
+    EXPECT_TRUE(win->Changed);
+    EXPECT_EQ(win->ListView(1)->Count(), 3); // the renamed node lists the new member rows
+}
+
+TEST_F(CGroupDialogs, AFailedSaveChangesNothing)
+{
+    const struct {
+        const char *name, *fault, *box;
+    } cases[] = {
+        {"项目组", "", "更新纪录失败，请检查组名是否重复！"},
+        {"新名", "create trigger nomember before insert on client_cgroup begin select raise(abort, 'no'); end", "no"},
+    };
+    const std::vector<std::string> before = stored();
+    for (const auto &c : cases) {
+        boxes.clear();
+        boxes.ok();
+        if (*c.fault)
+            exec(c.fault);
+        win->TreeView1->setCurrentItem(node("同事"));
+        modal.then<TfrmEditCGroup>([&](TfrmEditCGroup *d) {
+            QTest::keyClick(d->Edit1, Qt::Key_End);
+            d->Edit1->setText(c.name);
+            d->OkButton->click();
+            EXPECT_TRUE(d->isVisible()); // the typed name stays for another try
+            d->CancelButton->click();
+        });
+        win->N11Click();
+        EXPECT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), QStringList{c.box});
+        EXPECT_EQ(stored(), before) << c.name;
+        EXPECT_EQ(shape(*win->TreeView1), Shape) << c.name;
+        EXPECT_FALSE(win->Changed);
+        exec("drop trigger if exists nomember");
+    }
+}
+
+} // namespace
