@@ -89,6 +89,10 @@ TEST_F(GatewayWindowTest, N7WritesAndEndsTheEventLoopOnlyForANewPort)
     boxes.ok(QString::fromStdString(newPort));
     boxes.ok(); // the restart notice
     EXPECT_EQ(runInLoop([&] { window->N7Click(); }), 0);
+    // Until the application loop runs again every event loop ends at once;
+    // a repeated run needs them back.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     EXPECT_EQ(profile::getString("CH1", "COMPORT", "", "smsset.ini"), newPort);
     EXPECT_EQ(channel()->DeviceName(), newPort);
     EXPECT_EQ(boxes.texts().back(), QStringLiteral("串口设置完毕，须重新启动程序！"));
