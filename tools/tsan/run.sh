@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the serial layer's tests (and, switched on below, the engine's) with
+# Builds the serial layer's and the engine's tests with
 # ThreadSanitizer into build-tsan/, apart from the main build, and runs them
 # TSAN_REPEAT times (3 by default). Fails on the first report.
 set -euo pipefail
