@@ -282,6 +282,7 @@ void TPDUSend::Decode(std::string_view hex)
     TPDUSend fresh;
     fresh.Text = std::move(Text);
     fresh.Tries = Tries;
+    fresh.RetryAt = RetryAt;
     *this = std::move(fresh);
 
     HexReader in(hex);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -132,8 +133,8 @@ public:
     // Text := SCALen, SCAType, SCA, FirstOctet, MR, DALen, DAType, DA, PID,
     // DCS, VP, UDL, UD. SCALen 0 writes no type octet.
     void Encode() override;
-    // Reads the same layout (an empty text reads all 0). Text and Tries are
-    // kept; UDL counts octets whatever DCS says.
+    // Reads the same layout (an empty text reads all 0). Text, Tries and
+    // RetryAt are kept; UDL counts octets whatever DCS says.
     void Decode(std::string_view hex) override;
 
     // True when hex is one whole SMS-SUBMIT in the layout Encode writes:
@@ -153,6 +154,9 @@ public:
     std::array<std::uint8_t, kAddressOctets> DA{};
     std::uint8_t VP = 0;
     std::uint8_t Tries = 0; // send attempts; not part of the PDU
+    // No attempt before this time (the scheduler's spacing of the attempts
+    // of a refused message); not part of the PDU.
+    std::chrono::steady_clock::time_point RetryAt{};
 };
 
 // A received message. Its Text is the hex it was decoded from.

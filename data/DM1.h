@@ -8,9 +8,9 @@
 //   Query1  nearly every statement of the desk and all of the engine's
 //   Query2  a second statement while Query1's result is read; the task
 //           runner's appends to sms_tosend in its contact step
-//   Query3  the contact editor's extra columns (through DataSource3); the
-//           task runner's group-member walk
-//   Query4  the contact editor's photo row (through DataSource4)
+//   Query3  the task runner's group-member walk
+//   Query4  not used: the contact editor holds its rows in queries of its
+//           own, which no timer re-points
 //   Query5  the task runner's member lookup
 //   Query6  appends to sms_tosend by the compose and reply dialogs and the
 //           task runner

@@ -84,7 +84,10 @@ const std::vector<Table> &tables()
 const std::vector<Index> &indices()
 {
     // Not unique: they only speed up the dispatch timers, the task runner,
-    // the received-message lists and the group and number lookups.
+    // the received-message lists, the group and number lookups, and the
+    // edit dialogs' probe of one (owner, item) pair per check-list item.
+    // One column each: rows equal in it come in the order a scan gives, so
+    // a statement without ORDER BY returns what it returned before.
     static const std::vector<Index> all = {
         {"sms_tosend_sendflag", "sms_tosend", {"SENDFLAG"}},
         {"task_state_exetime", "task", {"STATE", "EXETIME"}},
@@ -92,6 +95,8 @@ const std::vector<Index> &indices()
         {"sms_toread_phone", "sms_toread", {"PHONE"}},
         {"client_cgroup_groupname", "client_cgroup", {"GROUPNAME"}},
         {"client_cgroup_clientid", "client_cgroup", {"CLIENTID"}},
+        {"task_client_clientid", "task_client", {"CLIENTID"}},
+        {"task_cgroup_groupname", "task_cgroup", {"GROUPNAME"}},
         {"client_contact", "client", {"CONTACT"}},
     };
     return all;
@@ -106,8 +111,16 @@ std::vector<std::string> createStatements()
             sql += (i ? ", " : "") + columnDefinition(t.columns[i]);
         out.push_back(sql + ")");
     }
+    const std::vector<std::string> more = indexStatements();
+    out.insert(out.end(), more.begin(), more.end());
+    return out;
+}
+
+std::vector<std::string> indexStatements()
+{
+    std::vector<std::string> out;
     for (const Index &x : indices()) {
-        std::string sql = "CREATE INDEX " + quoted(x.name) + " ON " + quoted(x.table) + " (";
+        std::string sql = "CREATE INDEX IF NOT EXISTS " + quoted(x.name) + " ON " + quoted(x.table) + " (";
         for (size_t i = 0; i < x.columns.size(); ++i)
             sql += (i ? ", " : "") + quoted(x.columns[i]);
         out.push_back(sql + ")");

@@ -38,4 +38,8 @@ const std::vector<Index> &indices();
 // CREATE TABLE and CREATE INDEX statements for an empty database.
 std::vector<std::string> createStatements();
 
+// "CREATE INDEX IF NOT EXISTS" for each index: a database made before an
+// index was added gets it, one that has it is not touched.
+std::vector<std::string> indexStatements();
+
 } // namespace schema

@@ -6,10 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace workfolder {
 
@@ -48,19 +52,44 @@ const std::vector<PhraseFile> &phraseFiles()
     return files;
 }
 
-// Writes bytes to a new file; false when the file exists already.
+[[noreturn]] void failOn(const std::string &path) { throw std::runtime_error(path + ": " + std::strerror(errno)); }
+
+// Writes bytes to a new file that only its owner may read; false when the
+// file exists already (it is never replaced).
 bool writeNew(const std::string &path, const std::string &bytes)
 {
-    std::FILE *f = std::fopen(path.c_str(), "wbx"); // "x": never replace a file
-    if (!f) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
         if (errno == EEXIST)
             return false;
-        throw std::runtime_error(path + ": " + std::strerror(errno));
+        failOn(path);
     }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !ok)
-        throw std::runtime_error(path + ": " + std::strerror(errno));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            failOn(path);
+        }
+        done += size_t(n);
+    }
+    if (::close(fd) != 0)
+        failOn(path);
     return true;
+}
+
+// Makes a missing folder for its owner only; one that exists keeps its mode.
+void makeFolder(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+        (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST))
+        throw std::runtime_error(path.toStdString() + ": cannot make the folder");
 }
 
 // Lines in GBK, each ended by CR LF.
@@ -124,8 +153,8 @@ const std::vector<std::string> &phraseCategories()
 Result create(const std::string &folder)
 {
     QDir dir(QString::fromStdString(folder));
-    if (!dir.mkpath(QStringLiteral("smsbook")))
-        throw std::runtime_error(folder + ": cannot make the folder");
+    makeFolder(dir.absolutePath());
+    makeFolder(dir.absoluteFilePath(QStringLiteral("smsbook")));
     const std::string base = dir.absolutePath().toStdString() + "/";
     Result result;
     auto note = [&](const std::string &name, bool made) { (made ? result.created : result.kept).push_back(name); };

@@ -7,6 +7,8 @@
 // "dbvord.mdb" (all tables, the supervisor Kelvo, the "QM" row, the group
 // "手机电话本"), "TreeView.Txt", the phrase files "smsbook/<category>.txt", an
 // empty "SMSLog.TXT" and "smsset.ini". A file that exists is never touched.
+// What it makes is its owner's alone: folders 0700, files 0600 (the
+// database's log files too), whatever the umask.
 namespace workfolder {
 
 // The phrase categories, in the order the compose dialog shows them.

@@ -61,16 +61,16 @@ void TfrmEditTask::LoadFields(TAdoQuery &row)
 
 void TfrmEditTask::SaveFields(TAdoQuery &row) { Assign(row); }
 
-void TfrmEditTask::OkClick()
+bool TfrmEditTask::BeforeOk()
 {
     if (ReadOnly || !MessageGiven())
-        return;
+        return false;
     // The runner may have executed the task while the dialog was open; what
     // it has sent cannot be changed any more.
     if (executed(OriginalKey)) {
         boxes::showMessage(QStringLiteral("任务已执行，修改不能保存"));
         reject();
-        return;
+        return false;
     }
-    TEditRecordDialog::OkClick();
+    return true;
 }

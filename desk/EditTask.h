@@ -22,11 +22,10 @@ public:
     explicit TfrmEditTask(TfrmTaskMan *window, QWidget *parent = nullptr);
     ~TfrmEditTask() override;
 
-    void OkClick() override;
-
     const bool ReadOnly;
 
 protected:
+    bool BeforeOk() override;
     void LoadFields(TAdoQuery &row) override;
     void SaveFields(TAdoQuery &row) override;
 };

@@ -182,6 +182,8 @@ void TEditRecordDialog::SaveFields(TAdoQuery &) {}
 
 bool TEditRecordDialog::OwnCheck() { return true; }
 
+bool TEditRecordDialog::BeforeOk() { return true; }
+
 std::string TEditRecordDialog::KeyLiteral(const QString &key) const
 {
     return settings_.numericKey ? desk::number(key) : desk::quoted(key);
@@ -233,6 +235,12 @@ void TEditRecordDialog::Saved() {}
 
 void TEditRecordDialog::OkClick()
 {
+    if (!BeforeOk())
+        return;
+    if (!Modified && !settings_.unmodifiedWrites) {
+        done(Accepted);
+        return;
+    }
     // Without a change the dialog closes with OK when the handler ends,
     // whatever the steps below make of it.
     struct CloseAtEnd {

@@ -90,12 +90,15 @@ struct TLinkList {
 void writeLinks(const std::vector<TLinkList> &links, const QString &key);
 
 // Edit: changes the record whose key is the caption of the manager's
-// selected row, and the link rows of its check lists. OK saves (or just
-// closes with Accepted when nothing was pressed or ticked), Cancel writes
-// nothing. A save sets the manager's Changed from Modified. The record and
-// its link rows are saved in one transaction: a failed update is reported
-// with the failure message, a failed link row in the error box with the
-// database's text, and either leaves the record as it was.
+// selected row, and the link rows of its check lists. OK first runs the
+// dialog's BeforeOk (false: the dialog stays as it is); then, when nothing
+// was pressed or ticked, it closes with Accepted, after saving anyway or
+// (unmodifiedWrites false) without writing; otherwise it saves. Cancel
+// writes nothing. A save sets the manager's Changed from Modified and calls
+// Saved. The record and its link rows are saved in one transaction: a
+// failed update is reported with the failure message, a failed link row in
+// the error box with the database's text, and either leaves the record as
+// it was.
 class TEditRecordDialog : public QDialog {
     Q_OBJECT
 public:
@@ -108,6 +111,8 @@ public:
         QString okName = QStringLiteral("Button3");
         QString cancelName = QStringLiteral("Button4");
         bool centred = true; // false: opens at its design position
+        // false: OK without a change closes at once and writes nothing.
+        bool unmodifiedWrites = true;
     };
 
     virtual void OkClick();
@@ -136,6 +141,9 @@ protected:
     // Assigns every column but the key (the frame assigns it from Edit1).
     virtual void SaveFields(TAdoQuery &row);
     virtual bool OwnCheck();
+    // The dialog's checks before OK commits to closing; false keeps the
+    // dialog as it is (the check has told the operator, or closed it).
+    virtual bool BeforeOk();
     // Fills each check list with the probes; rewrites the link rows under
     // the key as now typed: every delete first, then the ticked items.
     virtual void LoadLinks(const QString &key);

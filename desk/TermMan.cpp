@@ -4,7 +4,9 @@
 #include "desk/CGroupDialogs.h"
 #include "desk/CoolBar.h"
 #include "desk/DeskDb.h"
+#include "desk/EditClient.h"
 #include "desk/ListView.h"
+#include "desk/NewClient.h"
 #include "desk/StatusBar.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -46,15 +48,14 @@ TManagerLook look()
 }
 
 // The New and Edit dialogs of the contacts (TfrmNewClient, TfrmEditClient)
-// and of the groups (TfrmNewCGroup, TfrmEditCGroup) are made here; until
-// the desk has the contacts' ones, their New and Edit do nothing.
+// and of the groups (TfrmNewCGroup, TfrmEditCGroup).
 std::vector<TManagerCategory> categories(TfrmTermMan *window)
 {
     return {{Contacts,
              {{QStringLiteral("用户名称"), 100}, {QStringLiteral("手机号码"), 100}, {QStringLiteral("用户描述"), 300}},
              true,
-             {},
-             {},
+             [] { return new TfrmNewClient; },
+             [window] { return new TfrmEditClient(window, window->ListView(1)); },
              {"Client", "CLIENTID"}},
             {Groups,
              {{QStringLiteral("名称"), 100}, {QStringLiteral("描述"), 300}},
@@ -99,6 +100,7 @@ TfrmTermMan::TfrmTermMan()
     N11 = PopupMenu4->addAction(QStringLiteral("编辑组"), this, [this] { N11Click(); });
     N11->setObjectName("N11");
     TreeView1->PopupMenu = PopupMenu4;
+    buildContactActions();
 
     // FormCreate: the contacts list in front, the tree from its file; the
     // first Refresh only after a whole tree was read.

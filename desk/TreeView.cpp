@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <vector>
 
@@ -148,4 +149,11 @@ void TTreeView::contextMenuEvent(QContextMenuEvent *event)
         PopupMenu->popup(event->globalPos());
     else
         QTreeWidget::contextMenuEvent(event);
+}
+
+void TTreeView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTreeWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && viewport()->rect().contains(event->position().toPoint()))
+        emit Click();
 }

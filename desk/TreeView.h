@@ -53,7 +53,13 @@ public:
     QMenu *PopupMenu = nullptr;
     QIcon NodeIcon;
 
+signals:
+    // A click of the left button on the tree, on a node or beside one; the
+    // press has already made its change of selection.
+    void Click();
+
 protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;

@@ -29,6 +29,12 @@ UrlOpener setUrlOpener(UrlOpener o)
     return previous;
 }
 
+void openLink(const QUrl &url)
+{
+    if (opener())
+        opener()(url);
+}
+
 TfrmAbout::TfrmAbout(QWidget *parent)
     : QWidget(parent, Qt::Window), Image1(new QLabel(this)), Label2(new QLabel(WebAddress, this)),
       Label3(new QLabel(QStringLiteral("澜星信使 V1.1  短信收发管理系统"), this))
@@ -55,11 +61,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     setFixedSize(360, 177);
 }
 
-void TfrmAbout::Label2Click()
-{
-    if (opener())
-        opener()(QUrl(Label2->text()));
-}
+void TfrmAbout::Label2Click() { openLink(QUrl(Label2->text())); }
 
 bool TfrmAbout::eventFilter(QObject *watched, QEvent *event)
 {

@@ -10,6 +10,8 @@ class QLabel;
 // browser starts. Returns the previous opener.
 using UrlOpener = std::function<void(const QUrl &)>;
 UrlOpener setUrlOpener(UrlOpener opener);
+// Opens url through the opener.
+void openLink(const QUrl &url);
 
 // "关于澜星信使": the banner, the maker's web address as a link and one line
 // of text. Created hidden at start-up, shown not modally; closing hides it.

@@ -49,13 +49,35 @@ void TSMSChannel::Open()
         if (Comm->Opened())
             Comm->CloseDevice();
         Comm->OpenDevice();
-    } catch (const EDeviceError &) {
+    } catch (const EDeviceError &e) {
         // The state panel says it; the operator sets another port.
+        OpenFailed(e);
     }
     engine::portState(portName_ + (Comm->Opened() ? "打开成功" : "打开失败,请重新设置串口"));
 }
 
+void TSMSChannel::OpenFailed(const EDeviceError &e)
+{
+    std::string reason = deviceErrorReason(e.SystemError());
+    if (reason.empty())
+        reason = e.what();
+    const std::string line = Comm->DeviceName() + "打开失败,请重新设置串口：" + reason;
+    // The search tries again every few seconds: each reason is said once.
+    if (line == openFailure_)
+        return;
+    openFailure_ = line;
+    engine::logLine(line);
+}
+
 void TSMSChannel::Drive() { ChannelCtr->Drive(); }
+
+void TSMSChannel::Serve() { ChannelCtr->Serve(); }
+
+std::optional<std::chrono::steady_clock::time_point> TSMSChannel::NextStep() const
+{
+    EngineLock lock;
+    return ChannelCtr ? ChannelCtr->StepDue() : std::nullopt;
+}
 
 bool TSMSChannel::IsIdle() const
 {
@@ -135,12 +157,16 @@ void TSMSChannel::TryRate(TBaudRate rate)
         Comm->setDeviceName(name);
         try {
             Comm->OpenDevice();
-        } catch (const EDeviceError &) {
+        } catch (const EDeviceError &e) {
             // Tried again with the next rate; a device that went away is
             // picked up when it comes back.
+            EngineLock lock;
+            OpenFailed(e);
         }
     }
     PortBusy = false;
+    if (Comm->Opened())
+        openFailure_.clear();
     // A program that went away in the middle of a send leaves the modem at
     // its prompt, where every command is taken as PDU text.
     CancelPrompt();
@@ -149,6 +175,4 @@ void TSMSChannel::TryRate(TBaudRate rate)
         engineclock::sleep(1000);
     }
     WritePort("AT\r");
-    EngineUnlock unlock;
-    engineclock::sleep(500);
 }

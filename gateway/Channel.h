@@ -3,9 +3,12 @@
 #include "codec/PDUs.h"
 #include "serial/XComDrv.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class TGateWay;
@@ -19,6 +22,7 @@ class TSMSInitCtr;
 class TSMSDelCtr;
 class TSMSRecvCtr;
 class TSMSSendCtr;
+class TSMSListCtr;
 
 // Commands and reply lines are bytes as the modem writes them (ASCII in PDU
 // mode); a "character" of the line limit is one byte.
@@ -28,6 +32,12 @@ constexpr int kBusyLimitTicks = 30;   // the 31st busy tick ends the exchange
 constexpr int kKeepAliveTicks = 10;   // the 11th idle tick writes "AT"
 constexpr int kLastPhoneBookIndex = 50;
 constexpr char kEscape = 0x1B; // cancels the modem's send prompt
+// Waits inside exchanges, in milliseconds of engine time.
+constexpr int kPromptWaitMs = 400;      // from the prompt ">" to the PDU (two waits of 200)
+constexpr int kStorageWaitMs = 300;     // after a notice's storage selection
+constexpr int kDeleteWaitMs = 800;      // before each delete
+constexpr int kInitDoneWaitMs = 1000;   // after a successful initialisation
+constexpr int kInitFailedWaitMs = 4000; // after a failed one
 
 // One modem channel: a serial port, its send queue and received list, and
 // its scheduler. Created on the main thread, opened once, never closed while
@@ -59,10 +69,15 @@ public:
 
     // Main thread, once, after Number is set: lists, scheduler, port (name
     // from "smsset.ini" [CH<n>] COMPORT, default "COM<n>"), opened at
-    // 57600 bit/s (a failure is ignored) and the port state reported.
+    // 57600 bit/s and the port state reported; a failure is also said in
+    // the log pane with the system's reason (OpenFailed).
     void Open();
     // Drive thread: one scheduler tick (TChannelCtr::Drive).
     void Drive();
+    // Drive thread, between ticks: TChannelCtr::Serve.
+    void Serve();
+    // When the running exchange's timed step is due; none without one. Any thread.
+    std::optional<std::chrono::steady_clock::time_point> NextStep() const;
     // True when no exchange runs; any thread.
     bool IsIdle() const;
 
@@ -94,8 +109,9 @@ public:
     // Drive thread: one attempt of the device search at rate: close the
     // port when open, wait 400 ms, set DTR, the rate and the port name,
     // open (a failure is ignored: a closed port is tried again on the next
-    // attempt, so a device that went away is found when it comes back),
-    // write ESC, wait 1000 ms, write "AT", wait 500 ms. The engine lock is released
+    // attempt, so a device that went away is found when it comes back; a
+    // reason not said since the port last opened is said, OpenFailed),
+    // write ESC, wait 1000 ms, write "AT". The engine lock is released
     // around the close and open and around the waits; while the port is
     // being reopened PortBusy is set and the main thread neither reads nor
     // writes it.
@@ -104,7 +120,13 @@ public:
     bool PortBusy = false;
 
 private:
+    // Logs "<port>打开失败,请重新设置串口：" and the system's reason (the
+    // error's text when the system gave none), unless it is the line
+    // logged last since the port was last opened.
+    void OpenFailed(const EDeviceError &e);
+
     std::string portName_;
+    std::string openFailure_; // the last open failure logged
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.
@@ -113,16 +135,32 @@ public:
     std::string Line;
     TChannelCtr *Owner = nullptr;
 
-    // LF ends the line; ">" becomes a line of its own at once (after a
-    // 200 ms wait; a partial line before it is discarded); CR is dropped;
-    // any other byte is appended.
+    // LF ends the line; ">" becomes a line of its own at once (a partial
+    // line before it is discarded; the send controller waits after it); CR
+    // is dropped; any other byte is appended.
     void PutChar(char c);
     // Dispatches Line when it has at most 338 bytes (and clears ReplyWait);
     // a longer line is dropped and counted in the owner's DroppedLines.
     void LineDone();
 };
 
-// The scheduler of one channel.
+// A message of the modem's storage waiting to be read: the storage it lies
+// in ("SM", "ME"; empty: whichever the modem has selected) and its index.
+struct TReadEntry {
+    std::string Storage;
+    int Index = 0;
+    bool operator==(const TReadEntry &) const = default;
+};
+
+// The scheduler of one channel: at most one exchange runs at a time.
+//
+// The exchange model: the running exchange (Current) gets every reply line
+// until it ends itself (EndExchange) or a timeout ends it. An unsolicited
+// line (a "+CMTI:" notice) never goes to it: the line is noted in Notices
+// and served as an exchange of its own once the running one has ended. An
+// exchange that must wait (after the prompt, before a delete, ...) does so
+// in a timed step (After): the drive thread runs the step when it is due;
+// no thread sleeps for it, so the main thread and the engine lock stay free.
 class TChannelCtr {
 public:
     TChannelCtr();
@@ -130,9 +168,17 @@ public:
     TChannelCtr(const TChannelCtr &) = delete;
     TChannelCtr &operator=(const TChannelCtr &) = delete;
 
-    int Ready = 0;                     // 0: search and initialise on the next tick
-    int IdleTicks = 0;                 // idle ticks since the last keep-alive
-    std::deque<std::string> ReadQueue; // storage indices to read, head first
+    int Ready = 0;                    // 0: search and initialise on the next tick
+    int IdleTicks = 0;                // idle ticks since the last keep-alive
+    std::deque<TReadEntry> ReadQueue; // messages to read, head first, each once
+    // Unsolicited notices not yet served, oldest first.
+    std::deque<std::string> Notices;
+    // Storages still to be swept for stored messages after the last
+    // initialisation, in order ("SM", then "ME").
+    std::deque<std::string> SweepQueue;
+    // The storage the modem reads and deletes in, as far as the engine has
+    // selected it since the last initialisation; empty: not known.
+    std::string SelectedStorage;
     TSMSChannel *Channel = nullptr;
     TSMSCtr *Current = nullptr; // the running exchange; null: idle
     std::unique_ptr<TSMSRecvCtr> RecvCtr;
@@ -143,6 +189,7 @@ public:
     std::unique_ptr<TClccCtr> ClccCtr;
     std::unique_ptr<TDialCtr> DialCtr;
     std::unique_ptr<TCpbrCtr> CpbrCtr;
+    std::unique_ptr<TSMSListCtr> ListCtr;
     std::unique_ptr<TLineGet> LineGet;
     int ReplyWait = 0; // ticks left for the first byte after a write
     int BusyTicks = 0; // ticks of a running exchange since its last write
@@ -150,17 +197,22 @@ public:
     // keeps a message whose PDU line was lost.
     int DroppedLines = 0;
 
-    // Creates the controllers, the line builder and the read queue "1".."5".
+    // Creates the controllers and the line builder; nothing queued.
     void Init();
-    // Drive thread: the tick. The first that applies: a search and
-    // initialisation when not Ready; when idle and not closing, the next
-    // exchange by priority (read, dial, phone-book entry, send or drop of a
-    // message tried four times); else the timeouts and the keep-alive.
+    // Drive thread: the tick. Nothing while the running exchange waits in a
+    // timed step. Otherwise the first that applies: a search and
+    // initialisation when not Ready (TSMSInitCtr::Run); when idle and not
+    // closing, the next exchange (StartNext); else the timeouts and the
+    // keep-alive.
     void Drive();
-    // Main thread (the new-message controller).
-    void AddReadIndex(int index);
-    // A "+CMTI:" line makes the new-message controller current and goes to
-    // it; any other line goes to the current controller, or is dropped.
+    // Drive thread, between ticks: runs the timed step once due, then, when
+    // the channel is Ready, idle and not closing, starts the next exchange.
+    void Serve();
+    // Queues a message for reading unless it is queued already; any thread.
+    void AddReadIndex(const std::string &storage, int index);
+    // A "+CMTI:" line is noted in Notices; any other line goes to the
+    // current controller unless it waits in a timed step, or is dropped
+    // (the final answer to a keep-alive "AT" is noted as such).
     void DispatchLine(const std::string &line);
     // The port's OnData, main thread: clears ReplyWait and reads exactly
     // Received bytes into the line builder (nothing when fewer are waiting
@@ -172,8 +224,29 @@ public:
     // to the port.
     void TypedLine(const std::string &line);
 
+    // For the controllers, under the engine lock:
+    // The running exchange waits ms (engine time), then the drive thread
+    // runs step, unless the exchange has ended meanwhile. One step at a time.
+    void After(int ms, std::function<void()> step);
+    bool Waiting() const { return static_cast<bool>(step_); }
+    std::optional<std::chrono::steady_clock::time_point> StepDue() const;
+    // Ends the running exchange (Current := none, any timed step dropped)
+    // and lets the next one start at once.
+    void EndExchange();
+
 private:
+    // The next exchange by priority: a noted notice, a read, the sweep of a
+    // storage, the dial request, a phone-book entry, then the first queued
+    // message whose spacing has passed (a message tried four times is
+    // dropped instead). True when one was started or dropped.
     bool StartNext();
+    bool StartSend();
     void CountTimeouts();
-    void DropHead();
+    void Drop(std::deque<std::unique_ptr<TPDUSend>>::iterator it);
+
+    std::function<void()> step_;
+    std::chrono::steady_clock::time_point stepDue_;
+    // The keep-alive's final answer is awaited: nothing starts before it,
+    // so that it cannot end the next exchange.
+    bool keepAlive_ = false;
 };

@@ -15,24 +15,6 @@
 
 namespace {
 
-// The index of a notice: the one or two characters after the first comma,
-// leading blanks skipped, read up to the first non-digit.
-std::optional<int> noticeIndex(const std::string &line)
-{
-    const std::size_t comma = line.find(',');
-    if (comma == std::string::npos)
-        return std::nullopt;
-    std::string two = line.substr(comma + 1, 2);
-    two.erase(0, two.find_first_not_of(' '));
-    int value = 0;
-    std::size_t digits = 0;
-    while (digits < two.size() && std::isdigit(static_cast<unsigned char>(two[digits])))
-        value = value * 10 + (two[digits++] - '0');
-    if (digits == 0)
-        return std::nullopt;
-    return value;
-}
-
 bool allHex(const std::string &s)
 {
     for (char c : s)
@@ -41,31 +23,131 @@ bool allHex(const std::string &s)
     return true;
 }
 
+// The digits at the start of text after leading blanks, at most five; none
+// without a digit.
+std::optional<int> leadingNumber(const std::string &text)
+{
+    std::size_t i = text.find_first_not_of(' ');
+    int value = 0;
+    std::size_t digits = 0;
+    for (; i < text.size() && digits < 5 && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+        value = value * 10 + (text[i] - '0');
+    if (digits == 0)
+        return std::nullopt;
+    return value;
+}
+
+std::string selectCommand(const std::string &storage) { return "AT+CPMS=\"" + storage + "\"\r"; }
+
 } // namespace
+
+std::string TSMSCmtictr::StorageOf(const std::string &notice)
+{
+    if (notice.find("\"ME\"") != std::string::npos)
+        return "ME";
+    if (notice.find("\"SM\"") != std::string::npos)
+        return "SM";
+    return {};
+}
+
+std::optional<int> TSMSCmtictr::IndexOf(const std::string &notice)
+{
+    const std::size_t comma = notice.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    return leadingNumber(notice.substr(comma + 1));
+}
+
+void TSMSCmtictr::Serve()
+{
+    auto &notices = Owner->Notices;
+    storage_ = StorageOf(notices.front());
+    indices_.clear();
+    for (auto it = notices.begin(); it != notices.end();) {
+        if (StorageOf(*it) != storage_) {
+            ++it;
+            continue;
+        }
+        if (const std::optional<int> index = IndexOf(*it))
+            indices_.push_back(*index);
+        it = notices.erase(it);
+    }
+    if (storage_.empty()) {
+        // No storage command, so no "OK" will come to end the exchange.
+        QueueIndices();
+        Owner->EndExchange();
+        return;
+    }
+    State = 0;
+    Cmd = selectCommand(storage_);
+    State = 1;
+    SendCmd();
+    State = 2;
+}
 
 void TSMSCmtictr::ProcessLine(const std::string &line)
 {
     if (IsOK(line)) {
-        Owner->Current = nullptr;
+        Owner->SelectedStorage = storage_;
+        Owner->After(kStorageWaitMs, [this] {
+            QueueIndices();
+            Owner->EndExchange();
+        });
+    } else if (IsError(line)) {
+        engine::logLine("短信存储器" + storage_ + "无法选择，新消息留在短信模块中");
+        Owner->EndExchange();
+    }
+}
+
+void TSMSCmtictr::QueueIndices()
+{
+    for (int index : indices_)
+        Owner->AddReadIndex(storage_, index);
+    indices_.clear();
+}
+
+std::string TSMSListCtr::GetCmd()
+{
+    Cmd = listing_ ? "AT+CMGL=4\r" : selectCommand(Storage);
+    return Cmd;
+}
+
+void TSMSListCtr::Start()
+{
+    listing_ = false;
+    used_ = -1;
+    indices_.clear();
+    TSMSCtr::Start();
+}
+
+void TSMSListCtr::ProcessLine(const std::string &line)
+{
+    if (IsError(line)) {
+        Owner->EndExchange();
         return;
     }
-    if (line.find("+CMTI:") == std::string::npos)
+    if (!listing_) {
+        if (line.rfind("+CPMS:", 0) == 0) {
+            used_ = leadingNumber(line.substr(6)).value_or(-1);
+        } else if (IsOK(line)) {
+            Owner->SelectedStorage = Storage;
+            if (used_ == 0) {
+                Owner->EndExchange();
+                return;
+            }
+            listing_ = true;
+            TSMSCtr::Start();
+        }
         return;
-    const bool sm = line.find("\"SM\"") != std::string::npos;
-    const bool me = line.find("\"ME\"") != std::string::npos;
-    if (sm)
-        Cmd = "AT+CPMS=\"SM\"\r";
-    if (me)
-        Cmd = "AT+CPMS=\"ME\"\r";
-    if (sm || me) {
-        SendCmd();
-        Wait(300);
     }
-    if (std::optional<int> index = noticeIndex(line))
-        Owner->AddReadIndex(*index);
-    // Without a storage command no "OK" is coming to end the exchange.
-    if (!sm && !me)
-        Owner->Current = nullptr;
+    if (line.rfind("+CMGL:", 0) == 0) {
+        if (const std::optional<int> index = leadingNumber(line.substr(6)))
+            indices_.push_back(*index);
+    } else if (IsOK(line)) {
+        for (int index : indices_)
+            Owner->AddReadIndex(Storage, index);
+        Owner->EndExchange();
+    }
 }
 
 std::string TClccCtr::GetCmd()
@@ -80,7 +162,15 @@ std::string TDialCtr::GetCmd()
     return Cmd;
 }
 
-void TDialCtr::ProcessLine(const std::string &) { Owner->Current = nullptr; }
+void TDialCtr::ProcessLine(const std::string &line)
+{
+    static const char *const finals[] = {"NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE"};
+    bool final = IsOK(line) || IsError(line);
+    for (const char *f : finals)
+        final = final || line == f;
+    if (final)
+        Owner->EndExchange();
+}
 
 std::string TSMSDelCtr::GetCmd()
 {
@@ -93,7 +183,7 @@ void TSMSDelCtr::ProcessLine(const std::string &line)
     if (!IsOK(line))
         return;
     State = 0;
-    Owner->Current = nullptr;
+    Owner->EndExchange();
 }
 
 std::string TCpbrCtr::GetCmd()
@@ -109,12 +199,12 @@ void TCpbrCtr::ProcessLine(const std::string &line)
             StoreEntry();
         else
             PhoneBookIndex.set(-1); // an empty index ends the import
-        Owner->Current = nullptr;
+        Owner->EndExchange();
         return;
     }
     if (IsError(line)) {
         PhoneBookIndex.set(-1);
-        Owner->Current = nullptr;
+        Owner->EndExchange();
         return;
     }
     Cmd += line;

@@ -2,16 +2,21 @@
 
 #include "codec/PDUs.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class TChannelCtr;
 
 // The AT-command controllers. Each runs one kind of exchange: the scheduler
 // (drive thread) makes it current and writes its command; from then on the
 // main thread hands it every reply line through ProcessLine until it ends
-// the exchange (owner's Current := null) or hands over to another one. All
-// members are called under the engine lock.
+// the exchange (the owner's EndExchange) or hands over to another one. A
+// wait inside an exchange is a timed step of the owner (TChannelCtr::After)
+// run by the drive thread; no controller sleeps. All members are called
+// under the engine lock.
 class TSMSCtr {
 public:
     explicit TSMSCtr(TChannelCtr *owner) : Owner(owner) {}
@@ -35,11 +40,6 @@ public:
     void Start();
     static bool IsOK(const std::string &line);    // exactly "OK"
     static bool IsError(const std::string &line); // holds "ERROR"
-
-protected:
-    // A wait inside reply handling (main thread): a plain sleep, the engine
-    // lock kept, so that no tick runs in the middle of a handler.
-    static void Wait(int ms);
 };
 
 // Finds the modem's line speed and sends the set-up commands.
@@ -49,25 +49,71 @@ public:
     int LineSeen = -1; // -1 from the set-up writes to the first non-empty line
 
     std::string GetCmd() override; // "AT+CNMI=1,1" CR
-    // Drive thread, for seconds: ends a phone-book import, searches the
-    // rate (until a reply "OK", the gateway closes or the thread is asked
-    // to stop), then writes the three set-up commands. Succeeded when State
-    // is 3 on return.
+    // Drive thread, for seconds: ends a phone-book import, forgets the
+    // selected storage, waits 1000 ms (not before the first search of the
+    // program: the port has just been opened), searches the rate (until a
+    // reply "OK", the gateway closes or the thread is asked to stop; each
+    // attempt waits up to 500 ms for the "OK"), then writes the three set-up
+    // commands and waits up to 500 ms for the set-up to succeed or fail.
+    // Succeeded when State is 3 on return. The engine lock is released
+    // during every wait.
     void Run();
+    // In State 2 (the set-up of the running Run, or of the last one when
+    // its answer came late), the set-up's "OK" (after another line) sets
+    // State 3 and Ready 1 and queues the sweep of the storages; its "ERROR"
+    // sets Ready 0. Either keeps the exchange for a timed wait (1000 ms
+    // after a success, 4000 ms after a failure) before it ends.
     void ProcessLine(const std::string &line) override;
 
 private:
-    void WaitUnlocked(int ms);
+    // Waits ms with the engine lock released; ends early once done (asked
+    // under the lock after each kick) holds.
+    void WaitUnlocked(int ms, const std::function<bool()> &done = {});
+    bool searched_ = false; // a search has run in this program
 };
 
-// "+CMTI:" notices: selects the named storage and queues the index. A
-// notice naming neither "SM" nor "ME" writes no storage command and ends
-// its exchange at once; an index that is not a number queues nothing.
+// "+CMTI:" notices, served by the scheduler once no other exchange runs:
+// selects the named storage, waits 300 ms after its "OK" and queues the
+// index for reading. The notices noted since, that name the same storage,
+// are served with it. A notice naming neither "SM" nor "ME" writes no
+// storage command and ends its exchange at once; an index that is not a
+// number queues nothing; a storage the modem refuses queues nothing (its
+// messages are found by the sweep after the next initialisation).
 class TSMSCmtictr : public TSMSCtr {
 public:
     using TSMSCtr::TSMSCtr;
     std::string GetCmd() override { return Cmd; }
+    // Takes the oldest noted notice (and its storage's others) and starts.
+    void Serve();
     void ProcessLine(const std::string &line) override;
+
+    // The storage a notice names ("ME" when it names both) or ""; its index
+    // (every digit after the first comma), none when that is no number.
+    static std::string StorageOf(const std::string &notice);
+    static std::optional<int> IndexOf(const std::string &notice);
+
+private:
+    void QueueIndices();
+    std::string storage_;
+    std::vector<int> indices_;
+};
+
+// The sweep of one storage after an initialisation: selects it ("AT+CPMS=")
+// and, unless its reply counts no message, lists it ("AT+CMGL=4", every
+// message whatever its status) and queues each listed index for reading.
+// An "ERROR" (a storage the modem lacks) ends the sweep of that storage.
+class TSMSListCtr : public TSMSCtr {
+public:
+    using TSMSCtr::TSMSCtr;
+    std::string Storage;
+    std::string GetCmd() override; // the selection, then the list
+    void Start();
+    void ProcessLine(const std::string &line) override;
+
+private:
+    bool listing_ = false;
+    int used_ = -1; // messages the selection's reply counts; -1: not said
+    std::vector<int> indices_;
 };
 
 // The call query: made, never current.
@@ -83,7 +129,9 @@ public:
     using TSMSCtr::TSMSCtr;
     std::string Number;
     std::string GetCmd() override; // "ATDT" Number ";" CR
-    // Any line ends the exchange.
+    // The dial's final result ("OK", a line with "ERROR", "NO CARRIER",
+    // "BUSY", "NO ANSWER", "NO DIALTONE") ends the exchange; the call goes
+    // on in the modem. (Ended by its echo, its "OK" would end the next one.)
     void ProcessLine(const std::string &line) override;
 };
 
@@ -115,16 +163,21 @@ public:
     void ProcessLine(const std::string &line) override;
 };
 
-// Reads one storage index, takes the message in and hands over to delete.
+// Reads one storage index, takes the message in and hands over to delete
+// (800 ms after the read's "OK"). A message that could not be stored stays
+// in the modem; an index that answers "OK" alone (the command's echo
+// aside) is deleted all the same, one whose reply held anything else is not.
 class TSMSRecvCtr : public TSMSCtr {
 public:
     explicit TSMSRecvCtr(TChannelCtr *owner);
+    std::string Storage; // selected first when the modem has another one
     int Index = 0;
     std::unique_ptr<TPDUGet> PDU;
 
     void Init();                   // makes PDU
     std::string GetCmd() override; // "AT+CMGR=" Index CR
-    // As TSMSCtr::Start, with Cmd emptied after the write.
+    // Selects Storage when needed ("AT+CPMS="; an "ERROR" ends the read),
+    // then as TSMSCtr::Start, with Cmd emptied after the write.
     void Start();
     void ProcessLine(const std::string &line) override;
     void DecodePDU();
@@ -134,8 +187,13 @@ public:
     static std::string PhoneOf(const std::string &caption);
 
 private:
+    void StartRead();
     bool TakeIn();
+    void DeleteAfterWait();
     int droppedAtStart_ = 0;
+    bool selecting_ = false;
+    bool strayLine_ = false; // a line the reply of an empty index never holds
+    std::string echo_;       // the read command as the modem echoes it
 };
 
 // Sends the head of the send queue.
@@ -149,9 +207,14 @@ public:
     // Drive thread: TSMSCtr::Start, then the attempt's log line.
     void Start();
     static bool IsPrompt(const std::string &line); // exactly ">"
+    // ">" writes the PDU 400 ms later (a timed step); "OK" after it ends the
+    // send; "ERROR" after it ends the attempt (Failed).
     void ProcessLine(const std::string &line) override;
     // The message PDU points at leaves the engine: PDU falls back to ownPdu_.
     void Forget(const TPDUSend *pdu);
+    // The attempt failed: the message waits before its next one, longer
+    // after each attempt (3 s, 6 s, 12 s), while other messages go.
+    void Failed();
 
 private:
     void RemoveSent();

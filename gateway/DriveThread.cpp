@@ -5,6 +5,7 @@
 #include "platform/comm/CommSync.h"
 
 #include <QtGlobal>
+#include <algorithm>
 #include <exception>
 
 TDriveThread::TDriveThread(TGateWay *gateway) : gateway_(gateway) {}
@@ -37,23 +38,35 @@ void TDriveThread::Join()
 void TDriveThread::Execute()
 {
     engineclock::StopScope scope(stopFlag_);
-    while (!stopFlag_.load()) {
-        if (gateway_) {
-            for (int slot = 1; slot <= 2; ++slot) {
-                TSMSChannel *channel = gateway_->Channels[slot].get();
-                if (!channel || engineclock::stopRequested())
-                    continue;
-                try {
-                    channel->Drive();
-                } catch (const std::exception &e) {
-                    // A failing tick must not end the engine.
-                    qWarning("Channel %d tick failed: %s", slot, e.what());
-                } catch (...) {
-                    qWarning("Channel %d tick failed", slot);
-                }
-            }
+    // A failing tick or step must not end the engine.
+    auto guarded = [](int slot, const auto &call) {
+        try {
+            call();
+        } catch (const std::exception &e) {
+            qWarning("Channel %d tick failed: %s", slot, e.what());
+        } catch (...) {
+            qWarning("Channel %d tick failed", slot);
         }
-        engineclock::sleep(engineclock::kTickMs);
+    };
+    auto nextTick = engineclock::Clock::now();
+    while (!stopFlag_.load()) {
+        // Taken first: a kick while the channels are served brings another round at once.
+        const std::uint64_t seen = engineclock::kicks();
+        const bool tick = engineclock::Clock::now() >= nextTick;
+        auto wake = engineclock::Clock::time_point::max();
+        for (int slot = 1; slot <= 2 && gateway_; ++slot) {
+            TSMSChannel *channel = gateway_->Channels[slot].get();
+            if (!channel || engineclock::stopRequested())
+                continue;
+            if (tick)
+                guarded(slot, [&] { channel->Drive(); });
+            guarded(slot, [&] { channel->Serve(); });
+            if (const auto due = channel->NextStep())
+                wake = std::min(wake, *due);
+        }
+        if (tick)
+            nextTick = engineclock::Clock::now() + engineclock::scaled(engineclock::kTickMs);
+        engineclock::sleepUntil(std::min(nextTick, wake), seen);
     }
     finished_.store(true);
     commsync::wake();

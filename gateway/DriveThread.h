@@ -6,7 +6,10 @@
 class TGateWay;
 
 // Runs the scheduler: one tick of channel 1 (and of channel 2 when it
-// exists), then a 300 ms sleep, for ever. The program never stops it; a
+// exists) every 300 ms (counted from the end of the last tick), and between
+// ticks, as soon as they are due or kicked (engineclock::kick), the timed
+// steps of the channels' exchanges and the start of the next exchange once
+// one has ended (TSMSChannel::Serve), for ever. The program never stops it; a
 // test or the program's very end may ask it to (RequestStop) and wait for
 // it (Join).
 class TDriveThread {

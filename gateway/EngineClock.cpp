@@ -12,6 +12,7 @@ std::atomic<double> g_scale{1.0};
 std::mutex g_mutex;
 std::condition_variable g_wake;
 thread_local std::atomic<bool> *t_stop = nullptr;
+std::uint64_t g_kicks = 0; // under g_mutex
 
 } // namespace
 
@@ -33,6 +34,28 @@ void sleep(int ms)
 }
 
 bool stopRequested() { return t_stop && t_stop->load(); }
+
+void kick()
+{
+    {
+        std::lock_guard lock(g_mutex);
+        ++g_kicks;
+    }
+    g_wake.notify_all();
+}
+
+std::uint64_t kicks()
+{
+    std::lock_guard lock(g_mutex);
+    return g_kicks;
+}
+
+bool sleepUntil(Clock::time_point deadline, std::uint64_t seen)
+{
+    std::unique_lock lock(g_mutex);
+    g_wake.wait_until(lock, deadline, [&] { return g_kicks != seen || (t_stop && t_stop->load()); });
+    return g_kicks != seen && !(t_stop && t_stop->load());
+}
 
 StopScope::StopScope(std::atomic<bool> &flag) : previous_(t_stop) { t_stop = &flag; }
 

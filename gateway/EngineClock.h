@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 
 // Every wait of the engine and the drive thread's tick go through here, so
 // that one setting scales the engine's time: the code keeps the real values
@@ -24,6 +25,19 @@ void sleep(int ms);
 
 // True on a thread under a StopScope whose stop has been requested.
 bool stopRequested();
+
+using Clock = std::chrono::steady_clock;
+
+// Kicks: a thread that waits for engine work (the drive thread) is woken
+// early whenever the work may have changed. kick is cheap and may be called
+// on any thread, the engine lock held or not; kicks() counts them.
+void kick();
+std::uint64_t kicks();
+// Sleeps until deadline; ends early, returning true, once kicks() is no
+// longer seen, and at once when the calling thread's stop has been
+// requested (then false). False when the deadline passed. The caller must
+// not hold the engine lock when it needs another thread to make progress.
+bool sleepUntil(Clock::time_point deadline, std::uint64_t seen);
 
 // Makes the calling thread's engine sleeps wakeable through flag; the
 // thread keeps it for its whole run (scopes do not nest across threads).

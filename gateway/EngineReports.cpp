@@ -3,7 +3,9 @@
 #include "platform/comm/CommSync.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QEvent>
+#include <QObject>
+#include <QThread>
 #include <QtGlobal>
 #include <atomic>
 #include <deque>
@@ -17,6 +19,30 @@ std::atomic<IEngineReports *> g_target{nullptr};
 std::mutex g_queueMutex;
 std::deque<std::function<void()>> g_queue;
 bool g_flushing = false; // main thread only
+
+// Runs the queue on the main thread when its event comes. A plain event
+// that our code never reads rather than a queued functor: the only memory
+// our code shares between the threads is then the queue's, under its mutex
+// (Qt hands its events over under locks that ThreadSanitizer cannot see).
+class Pump : public QObject {
+public:
+    static constexpr QEvent::Type kFlush = QEvent::Type(QEvent::User + 1);
+
+protected:
+    void customEvent(QEvent *) override { flushReports(); }
+};
+
+// The pump of the application's main thread; made once, kept for the process.
+QObject *pump(QCoreApplication *app)
+{
+    static Pump *const made = [app] {
+        auto *p = new Pump;
+        if (p->thread() != app->thread())
+            p->moveToThread(app->thread());
+        return p;
+    }();
+    return made;
+}
 
 void runGuarded(const std::function<void()> &call)
 {
@@ -98,8 +124,7 @@ void onMainThread(std::function<void()> call)
     if (commsync::isMainThread())
         flushReports();
     else
-        QMetaObject::invokeMethod(
-            app, [] { flushReports(); }, Qt::QueuedConnection);
+        QCoreApplication::postEvent(pump(app), new QEvent(Pump::kFlush));
 }
 
 void flushReports()

@@ -8,6 +8,7 @@
 #include "gateway/EngineReports.h"
 
 #include <array>
+#include <cstdint>
 
 namespace {
 
@@ -38,37 +39,53 @@ bool TSMSCtr::IsOK(const std::string &line) { return line == "OK"; }
 
 bool TSMSCtr::IsError(const std::string &line) { return line.find("ERROR") != std::string::npos; }
 
-void TSMSCtr::Wait(int ms) { engineclock::sleep(ms); }
-
 std::string TSMSInitCtr::GetCmd()
 {
     Cmd = "AT+CNMI=1,1\r";
     return Cmd;
 }
 
-void TSMSInitCtr::WaitUnlocked(int ms)
+void TSMSInitCtr::WaitUnlocked(int ms, const std::function<bool()> &done)
 {
     EngineUnlock unlock;
-    engineclock::sleep(ms);
+    const auto deadline = engineclock::Clock::now() + engineclock::scaled(ms);
+    for (;;) {
+        const std::uint64_t seen = engineclock::kicks();
+        if (done) {
+            EngineLock lock;
+            if (done())
+                return;
+        }
+        if (!engineclock::sleepUntil(deadline, seen))
+            return;
+    }
 }
 
 void TSMSInitCtr::Run()
 {
     TSMSChannel *channel = Owner->Channel;
+    // A late answer to an earlier set-up must not complete this one.
+    State = 0;
     PhoneBookIndex.set(-1);
-    WaitUnlocked(1000);
+    // The modem may have been reset: nothing is known to be selected.
+    Owner->SelectedStorage.clear();
+    if (searched_)
+        WaitUnlocked(1000);
+    searched_ = true;
     engine::deviceState("正在查找短信设备...");
     SearchingDevice.set(true);
     std::size_t position = 0;
     while (SearchingDevice.get()) {
         if (channel->IsClosing()) {
-            Owner->Current = nullptr;
+            Owner->EndExchange();
             break;
         }
         if (engineclock::stopRequested())
             return;
         channel->TryRate(kSearchRates[position]);
         position = (position + 1) % kSearchRates.size();
+        // The modem's "OK" ends the wait.
+        WaitUnlocked(500, [] { return !SearchingDevice.get(); });
     }
     LineSeen = -1;
     State = 0;
@@ -82,15 +99,17 @@ void TSMSInitCtr::Run()
     Cmd = "AT+GSN\r";
     SendCmd();
     State = 2;
-    // The main thread takes the replies meanwhile.
-    WaitUnlocked(500);
+    // The main thread takes the replies meanwhile; the final one ends the wait.
+    WaitUnlocked(500, [this] { return State != 2; });
 }
 
 void TSMSInitCtr::ProcessLine(const std::string &line)
 {
     const bool ok = IsOK(line);
-    if (ok && SearchingDevice.get())
+    if (ok && SearchingDevice.get()) {
         SearchingDevice.set(false);
+        engineclock::kick();
+    }
     if (State != 2)
         return;
     engine::deviceState("短信设备已经连接");
@@ -99,15 +118,18 @@ void TSMSInitCtr::ProcessLine(const std::string &line)
     if (ok && LineSeen == 0) {
         engine::logLine("GSM模块初始化成功!");
         State = 3;
-        Owner->Current = nullptr;
-        Wait(1000);
+        // Also when the answer came after Run stopped waiting for it.
+        Owner->Ready = 1;
+        Owner->SweepQueue = {"SM", "ME"};
+        Owner->After(kInitDoneWaitMs, [this] { Owner->EndExchange(); });
+        return;
     }
     if (IsError(line)) {
         State = 0;
-        Owner->Current = nullptr;
         Owner->Ready = 0;
         engine::logLine("GSM模块初始化失败!");
-        Wait(4000);
+        Owner->After(kInitFailedWaitMs, [this] { Owner->EndExchange(); });
+        return;
     }
     if (!line.empty())
         LineSeen = 0;

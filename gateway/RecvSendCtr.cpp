@@ -5,6 +5,7 @@
 #include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "gateway/Channel.h"
+#include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/SmsLog.h"
@@ -85,8 +86,24 @@ std::string TSMSRecvCtr::GetCmd()
 
 void TSMSRecvCtr::Start()
 {
+    strayLine_ = false;
+    selecting_ = !Storage.empty() && Storage != Owner->SelectedStorage;
+    if (!selecting_) {
+        StartRead();
+        return;
+    }
+    State = 0;
+    Cmd = "AT+CPMS=\"" + Storage + "\"\r";
+    State = 1;
+    SendCmd();
+    State = 2;
+}
+
+void TSMSRecvCtr::StartRead()
+{
     State = 0;
     GetCmd();
+    echo_ = Cmd.substr(0, Cmd.size() - 1);
     State = 1;
     SendCmd();
     Cmd.clear();
@@ -106,30 +123,42 @@ std::string TSMSRecvCtr::PhoneOf(const std::string &caption)
 
 void TSMSRecvCtr::ProcessLine(const std::string &line)
 {
+    if (selecting_) {
+        if (IsOK(line)) {
+            Owner->SelectedStorage = Storage;
+            selecting_ = false;
+            StartRead();
+        } else if (IsError(line)) {
+            engine::logLine("短信存储器" + Storage + "无法选择，未能读取消息(序号" + std::to_string(Index) + ")");
+            Owner->EndExchange();
+        }
+        return;
+    }
     if (IsError(line)) {
-        Owner->Current = nullptr;
         State = 0;
+        Owner->EndExchange();
         return;
     }
     if (IsOK(line)) {
         if (State == 3 && Owner->DroppedLines != droppedAtStart_) {
             // The PDU line was too long to take: keep the message in the modem.
             engine::logLine("消息过长未能读取，未从短信模块中删除(序号" + std::to_string(Index) + ")");
-            Owner->Current = nullptr;
+            Owner->EndExchange();
             return;
         }
-        if (Cmd.empty()) {
+        if (State == 2) {
+            // An empty index, unless the reply held what an empty one never does.
             State = 0;
-        } else if (!TakeIn()) {
+            if (strayLine_) {
+                Owner->EndExchange();
+                return;
+            }
+        } else if (Cmd.empty() || !TakeIn()) {
             // Not stored: the modem keeps it, to be read again.
-            Owner->Current = nullptr;
+            Owner->EndExchange();
             return;
         }
-        Wait(800);
-        TSMSDelCtr *del = Owner->DelCtr.get();
-        Owner->Current = del;
-        del->Index = Index;
-        del->Start();
+        DeleteAfterWait();
         return;
     }
     if (line.find("+CMGR:") != std::string::npos) {
@@ -140,6 +169,18 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
     }
     if (State == 3)
         Cmd += trimmed(line);
+    else if (!line.empty() && line != echo_)
+        strayLine_ = true;
+}
+
+void TSMSRecvCtr::DeleteAfterWait()
+{
+    Owner->After(kDeleteWaitMs, [this] {
+        TSMSDelCtr *del = Owner->DelCtr.get();
+        Owner->Current = del;
+        del->Index = Index;
+        del->Start();
+    });
 }
 
 bool TSMSRecvCtr::TakeIn()
@@ -193,11 +234,14 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
     if (State == 2) {
         if (IsPrompt(line)) {
             State = 3;
-            Wait(200);
-            PDU->Encode();
-            Cmd = PDU->Text + "\x1A";
-            SendCmd();
-        } else if (IsError(line)) {
+            Owner->After(kPromptWaitMs, [this] {
+                PDU->Encode();
+                Cmd = PDU->Text + "\x1A";
+                SendCmd();
+            });
+            return;
+        }
+        if (IsError(line)) {
             // Stays current until the busy limit, which searches the modem again.
             engine::logLine("消息发送失败，请检查SIM卡是否插好");
         }
@@ -207,15 +251,25 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
     if (IsOK(line)) {
         State = 0;
         RemoveSent();
-        Owner->Current = nullptr;
+        Owner->EndExchange();
         engine::logLine("消息发送成功");
     } else if (IsError(line)) {
-        Owner->Current = nullptr;
         // The next attempt goes through the centre now set in the window.
         PDU->SetSCA(Owner->Channel->ServiceCentre());
+        Failed();
         Owner->Channel->QueuesChanged();
+        Owner->EndExchange();
         engine::logLine("消息发送失败");
     }
+}
+
+void TSMSSendCtr::Failed()
+{
+    if (PDU == ownPdu_.get())
+        return;
+    // 3 s after the first attempt, 6 s after the second, 12 s after the third.
+    const int waitMs = 3000 << std::min(std::max(int(PDU->Tries), 1) - 1, 2);
+    PDU->RetryAt = engineclock::Clock::now() + engineclock::scaled(waitMs);
 }
 
 void TSMSSendCtr::RemoveSent()

@@ -8,6 +8,8 @@
 #include "gateway/EngineReports.h"
 #include "gateway/SmsLog.h"
 
+#include <algorithm>
+
 TChannelCtr::TChannelCtr() = default;
 TChannelCtr::~TChannelCtr() = default;
 
@@ -27,17 +29,20 @@ void TChannelCtr::Init()
     RecvCtr->Init();
     SendCtr = std::make_unique<TSMSSendCtr>(this);
     SendCtr->Init();
+    ListCtr = std::make_unique<TSMSListCtr>(this);
     LineGet = std::make_unique<TLineGet>();
     LineGet->Owner = this;
-    // Messages left in the modem by an earlier run are read first, as if
-    // five notices had named them.
-    ReadQueue = {"1", "2", "3", "4", "5"};
+    // Messages left in the modem are found by the sweep after every
+    // initialisation.
+    ReadQueue.clear();
     Current = nullptr;
 }
 
 void TChannelCtr::Drive()
 {
     EngineLock lock;
+    if (step_)
+        return;
     if (Ready == 0) {
         Current = InitCtr.get();
         InitCtr->Run();
@@ -48,19 +53,65 @@ void TChannelCtr::Drive()
     if (Current == nullptr) {
         if (Channel->IsClosing())
             return;
-        if (StartNext())
+        if (!keepAlive_ && StartNext())
             return;
     }
     CountTimeouts();
 }
 
+void TChannelCtr::Serve()
+{
+    EngineLock lock;
+    if (step_ && engineclock::Clock::now() >= stepDue_) {
+        const std::function<void()> step = std::move(step_);
+        step_ = nullptr;
+        step();
+    }
+    if (!step_ && !keepAlive_ && Ready == 1 && Current == nullptr && !Channel->IsClosing())
+        StartNext();
+}
+
+void TChannelCtr::After(int ms, std::function<void()> step)
+{
+    step_ = std::move(step);
+    stepDue_ = engineclock::Clock::now() + engineclock::scaled(ms);
+    engineclock::kick();
+}
+
+std::optional<std::chrono::steady_clock::time_point> TChannelCtr::StepDue() const
+{
+    if (!step_)
+        return std::nullopt;
+    return stepDue_;
+}
+
+void TChannelCtr::EndExchange()
+{
+    Current = nullptr;
+    step_ = nullptr;
+    engineclock::kick();
+}
+
 bool TChannelCtr::StartNext()
 {
+    if (!Notices.empty()) {
+        Current = CmtiCtr.get();
+        CmtiCtr->Serve();
+        return true;
+    }
     if (!ReadQueue.empty()) {
         Current = RecvCtr.get();
-        RecvCtr->Index = std::stoi(ReadQueue.front());
+        RecvCtr->Storage = ReadQueue.front().Storage;
+        RecvCtr->Index = ReadQueue.front().Index;
         ReadQueue.pop_front();
         RecvCtr->Start();
+        return true;
+    }
+    if (!SweepQueue.empty()) {
+        Current = ListCtr.get();
+        ListCtr->Storage = SweepQueue.front();
+        SweepQueue.pop_front();
+        ListCtr->Start();
         return true;
     }
     if (std::string number = DialNumber.get(); !number.empty()) {
@@ -80,76 +131,110 @@ bool TChannelCtr::StartNext()
         PhoneBookIndex.set(index > kLastPhoneBookIndex ? -1 : index);
         return true;
     }
-    if (!Channel->SendQueue.empty()) {
-        TPDUSend *head = Channel->SendQueue.front().get();
-        if (head->Tries > 3) {
-            DropHead();
+    return StartSend();
+}
+
+bool TChannelCtr::StartSend()
+{
+    auto &queue = Channel->SendQueue;
+    const auto now = engineclock::Clock::now();
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        TPDUSend *pdu = it->get();
+        if (pdu->Tries > 3) {
+            Drop(it);
             return true;
         }
+        // A refused message waits its turn; the others go meanwhile.
+        if (pdu->RetryAt > now)
+            continue;
         Current = SendCtr.get();
-        SendCtr->PDU = head;
-        ++head->Tries;
+        SendCtr->PDU = pdu;
+        ++pdu->Tries;
         SendCtr->Start();
         return true;
     }
     return false;
 }
 
-void TChannelCtr::DropHead()
+void TChannelCtr::Drop(std::deque<std::unique_ptr<TPDUSend>>::iterator it)
 {
     // Tried four times: given up, but not without a word.
-    const std::unique_ptr<TPDUSend> &head = Channel->SendQueue.front();
-    const std::string line = enginetext::droppedLine(*head);
+    const std::string line = enginetext::droppedLine(**it);
     engine::logLine(line);
     smslog::append(line);
-    SendCtr->Forget(head.get());
-    Channel->SendQueue.pop_front();
+    SendCtr->Forget(it->get());
+    Channel->SendQueue.erase(it);
     Channel->QueuesChanged();
 }
 
 void TChannelCtr::CountTimeouts()
 {
+    // Ends the exchange for a new search of the modem, cancelling a send
+    // prompt it may have been left at; a message being sent waits its turn.
+    auto giveUp = [this] {
+        Channel->CancelPrompt();
+        if (Current == SendCtr.get())
+            SendCtr->Failed();
+        Ready = 0;
+        Current = nullptr;
+        step_ = nullptr;
+        keepAlive_ = false;
+    };
     if (ReplyWait > 0) {
-        if (--ReplyWait == 0) {
-            // No byte since the last write: search the modem again.
-            Channel->CancelPrompt();
-            Ready = 0;
-            Current = nullptr;
-        }
+        if (--ReplyWait == 0)
+            giveUp(); // no byte since the last write
         return;
     }
     if (Current == nullptr) {
+        if (keepAlive_) {
+            // Its answer began but has not ended: as for an exchange.
+            if (++BusyTicks > kBusyLimitTicks) {
+                giveUp();
+                BusyTicks = 0;
+            }
+            return;
+        }
         if (++IdleTicks > kKeepAliveTicks) {
             // Without a memo record. A failed write counts as written, so
             // that a device that went away is searched again.
             Channel->WritePort("AT\r");
             IdleTicks = 0;
             ReplyWait = kReplyWaitTicks;
+            BusyTicks = 0;
+            keepAlive_ = true;
         }
         return;
     }
     if (++BusyTicks > kBusyLimitTicks) {
-        Channel->CancelPrompt();
-        Ready = 0;
-        Current = nullptr;
+        giveUp();
         BusyTicks = 0;
     }
 }
 
-void TChannelCtr::AddReadIndex(int index)
+void TChannelCtr::AddReadIndex(const std::string &storage, int index)
 {
     EngineLock lock;
-    ReadQueue.push_back(std::to_string(index));
+    const TReadEntry entry{storage, index};
+    if (std::find(ReadQueue.begin(), ReadQueue.end(), entry) == ReadQueue.end())
+        ReadQueue.push_back(entry);
+    engineclock::kick();
 }
 
 void TChannelCtr::DispatchLine(const std::string &line)
 {
     if (line.find("+CMTI:") != std::string::npos) {
-        Current = CmtiCtr.get();
-        CmtiCtr->ProcessLine(line);
+        Notices.push_back(line);
+        engineclock::kick();
         return;
     }
-    if (Current)
+    if (!Current && keepAlive_ && (TSMSCtr::IsOK(line) || TSMSCtr::IsError(line))) {
+        // The keep-alive's answer is complete: the next exchange may start.
+        keepAlive_ = false;
+        engineclock::kick();
+        return;
+    }
+    // An exchange in a timed step is owed nothing by the modem.
+    if (Current && !step_)
         Current->ProcessLine(line);
 }
 
@@ -189,7 +274,6 @@ void TLineGet::PutChar(char c)
     case '>':
         // The send prompt has no line end: it is a line at once.
         Line.assign(1, '>');
-        engineclock::sleep(200);
         LineDone();
         Line.clear();
         break;

@@ -7,11 +7,15 @@
 #include "platform/ado/AdoStatement.h"
 #include "platform/ado/AdoText.h"
 
+#include <QObject>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ado {
 
@@ -90,18 +94,20 @@ bool readOnlyMode(const std::string &mode)
     return read && !write;
 }
 
-bool fileExists(const std::string &path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 void applyKey(sqlite3 *db, const std::string &password)
 {
     if (password.empty())
         return;
     Statement key(db, "PRAGMA key = " + QuotedStr(password));
     key.step();
+}
+
+// Called for every statement SQLite compiles, also when a step compiles it
+// again after a schema change, which is what the count is for.
+int countCompile(void *count, int, const char *, const char *, const char *, const char *)
+{
+    ++*static_cast<uint64_t *>(count);
+    return SQLITE_OK;
 }
 
 int64_t runOne(sqlite3 *db, std::string_view sql)
@@ -151,6 +157,8 @@ ConnectionSettings parseConnectionString(std::string_view text)
 
 } // namespace ado
 
+TAdoConnection::TAdoConnection() = default;
+
 TAdoConnection::TAdoConnection(std::string connectionString) : ConnectionString(std::move(connectionString)) {}
 
 TAdoConnection::~TAdoConnection()
@@ -181,19 +189,25 @@ void TAdoConnection::Open()
     const ado::ConnectionSettings settings = ado::parseConnectionString(ConnectionString);
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file is an error, never a new empty one.
-    int flags = settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int flags = (settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(settings.dataSource.c_str(), &db, flags, nullptr);
     try {
         if (rc != SQLITE_OK)
             ado::throwError(db);
         ado::applyKey(db, settings.password);
-        // Brief waits ride out another program's commit; a lock held longer
-        // fails the open with the database's "database is locked".
-        sqlite3_busy_timeout(db, 1000);
+        // A lock held longer fails with the database's "database is locked".
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
         ado::registerCollation(db);
+        sqlite3_set_authorizer(db, ado::countCompile, &compiles_);
+        // SQLite's default 2 MiB holds a fraction of a directory of 100,000
+        // contacts; every page read again is decrypted again.
+        ado::runOne(db, "PRAGMA cache_size = -32768");
         // The first read proves the key: a wrong one gives "file is encrypted or is not a database".
         ado::runOne(db, "SELECT count(*) FROM sqlite_master");
         if (!settings.readOnly) {
+            // Kept in the file: readers and writers of all programs stop
+            // blocking each other.
+            ado::runOne(db, "PRAGMA journal_mode=WAL");
             const int32_t version = ado::collationVersion();
             ado::Statement st(db, "PRAGMA user_version");
             st.step();
@@ -216,6 +230,8 @@ void TAdoConnection::Close()
 {
     for (TAdoQuery *q : queries_)
         q->Close();
+    // A statement left unfinalized would keep the file open after the close.
+    cache_.clear();
     if (db_) {
         // v2: should a statement still live somewhere, the handle closes with
         // it. Closing rolls back what is not committed.
@@ -225,13 +241,50 @@ void TAdoConnection::Close()
     level_ = 0;
 }
 
-int64_t TAdoConnection::Execute(std::string_view sql) { return ado::runOne(handle(), ado::sql::normalise(sql)); }
+int64_t TAdoConnection::Execute(std::string_view sql)
+{
+    sqlite3 *db = handle();
+    const std::string text = ado::sql::normalise(sql);
+    return writing([&] { return ado::runOne(db, text); });
+}
+
+bool TAdoConnection::releaseCursors() noexcept
+{
+    bool released = false;
+    for (TAdoQuery *q : queries_)
+        released = q->suspend() || released;
+    return released;
+}
+
+void TAdoConnection::scheduleRelease()
+{
+    if (releaseDue_)
+        return;
+    if (!releaser_)
+        releaser_ = std::make_unique<QObject>();
+    releaseDue_ = true;
+    QMetaObject::invokeMethod(
+        releaser_.get(),
+        [this] {
+            releaseDue_ = false;
+            releaseCursors();
+        },
+        Qt::QueuedConnection);
+}
+
+bool TAdoConnection::releaseForRetry(const EDatabaseError &e) noexcept
+{
+    // With a read of its own open, SQLite answers busy at once instead of
+    // waiting (or the read's snapshot is older than another program's
+    // commit): only without it can the write wait its turn.
+    return (e.code() & 0xff) == SQLITE_BUSY && level_ == 0 && releaseCursors();
+}
 
 int TAdoConnection::BeginTrans()
 {
     sqlite3 *db = handle();
     if (level_ == 0)
-        ado::runOne(db, readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+        writing([&] { ado::runOne(db, readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE"); });
     else
         ado::runOne(db, "SAVEPOINT ado_" + std::to_string(level_ + 1));
     return ++level_;
@@ -255,6 +308,8 @@ void TAdoConnection::endTransaction(bool commit)
         return;
     }
     const std::string savepoint = "ado_" + std::to_string(level_);
+    if (!commit)
+        releaseCursors(); // a rollback would abort them half-read
     try {
         if (level_ == 1)
             ado::runOne(db, commit ? "COMMIT" : "ROLLBACK");
@@ -301,10 +356,15 @@ void Transaction::commit()
 void TAdoConnection::CreateDatabase(const std::string &path, const std::string &password,
                                     const std::vector<std::string> &statements)
 {
-    if (ado::fileExists(path))
-        throw EDatabaseError(0, path + ": the file exists already");
+    // Made here, for the owner only, whatever the umask: SQLite would make it
+    // readable by all, and its log files take the database file's mode.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw EDatabaseError(
+            0, path + (errno == EEXIST ? ": the file exists already" : ": " + std::string(std::strerror(errno))));
+    ::close(fd);
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     try {
         if (rc != SQLITE_OK)
             ado::throwError(db);

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "platform/ado/AdoCache.h"
+#include "platform/ado/AdoError.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct sqlite3;
+class QObject;
 class TAdoQuery;
 
 namespace ado {
@@ -34,9 +39,21 @@ ConnectionSettings parseConnectionString(std::string_view text);
 
 // The connection to one database file (SQLCipher, encrypted with the
 // password of the connection string). Main thread only, like its queries.
+//
+// Living beside other programs: the file is kept in write-ahead-log mode, so
+// that their reads and writes and this connection's do not block each other,
+// and a lock another program holds is waited out for up to BusyTimeoutMs
+// before "database is locked" is reported. No query holds the database
+// between uses: a result's unread rows are let go (its statement reset) when
+// control returns to the event loop, and before a write that finds the
+// database locked while results are still being read; the query reads on
+// where it was when its caller moves on (Next, Last, RecordCount), by
+// running its statement again and passing the rows it holds already.
 class TAdoConnection {
 public:
-    TAdoConnection() = default;
+    static constexpr int BusyTimeoutMs = 5000;
+
+    TAdoConnection();
     explicit TAdoConnection(std::string connectionString);
     // Closes its queries first, then the file.
     ~TAdoConnection();
@@ -76,9 +93,18 @@ public:
     void RollbackTrans();
     bool InTransaction() const { return level_ > 0; }
 
+    // Statements are prepared once and kept for reuse, keyed by their text
+    // with the values of their WHERE taken out (so a probe run for each item
+    // of a list is prepared once); Close drops them, and a statement whose
+    // table changed meanwhile is prepared afresh. The number prepared so far,
+    // for the benchmarks and tests that show it.
+    uint64_t StatementsPrepared() const { return cache_.prepareCount(); }
+
     // Makes a new database file at path holding what statements create, keyed
-    // with password, in one transaction. Throws EDatabaseError when the file
-    // exists already or a statement fails; a failed attempt leaves no file.
+    // with password, in one transaction; the file is its owner's alone (mode
+    // 0600, as are the log files SQLite keeps beside it). Throws
+    // EDatabaseError when the file exists already or a statement fails; a
+    // failed attempt leaves no file.
     // Only the database creator calls this; the system itself never does.
     static void CreateDatabase(const std::string &path, const std::string &password,
                                const std::vector<std::string> &statements);
@@ -91,8 +117,34 @@ private:
     void detach(TAdoQuery *query);
 
     void endTransaction(bool commit);
+    // Lets go of every query's unread rows; true when some were.
+    bool releaseCursors() noexcept;
+    // Releases the cursors once control is back in the event loop.
+    void scheduleRelease();
+    // Runs a write; when it finds the database locked while results are
+    // still read, releases them and runs it once more, now waiting.
+    template <typename F> auto writing(F &&write)
+    {
+        try {
+            return write();
+        } catch (const EDatabaseError &e) {
+            if (!releaseForRetry(e))
+                throw;
+        }
+        return write();
+    }
+    bool releaseForRetry(const EDatabaseError &e) noexcept;
+    ado::Prepared take(const std::string &key) { return cache_.take(handle(), key); }
+    void give(ado::Prepared p) noexcept { cache_.give(std::move(p)); }
+    // Statements compiled on this connection, also those SQLite compiles
+    // again inside a step after a schema change.
+    uint64_t compiles() const { return compiles_; }
 
     sqlite3 *db_ = nullptr;
+    ado::StatementCache cache_;
+    uint64_t compiles_ = 0;
+    std::unique_ptr<QObject> releaser_; // context of the scheduled release
+    bool releaseDue_ = false;
     bool readOnly_ = false;
     int level_ = 0; // transaction levels begun and not yet ended
     std::vector<TAdoQuery *> queries_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <sqlite3.h>
 #include <strings.h>
 
@@ -66,9 +67,45 @@ int carryRowid(sqlite3 *db, const std::string &text, ado::Statement &st)
     }
 }
 
+// Reads what the rows of a newly prepared select look like; a modifiable
+// one's statement is replaced by the one that carries the rowid.
+void readShape(sqlite3 *db, ado::Prepared &p)
+{
+    auto shape = std::make_shared<ado::ResultShape>();
+    if (sqlite3_column_count(p.statement.get()) > 0) {
+        std::vector<std::string> origins = singleTableOrigins(p.statement.get());
+        if (!origins.empty() && carryRowid(db, p.key, p.statement)) {
+            shape->offset = 1;
+            shape->table = orEmpty(sqlite3_column_table_name(p.statement.get(), 1));
+            shape->origins = std::move(origins);
+        }
+        sqlite3_stmt *st = p.statement.get();
+        for (int i = shape->offset; i < sqlite3_column_count(st); ++i) {
+            shape->names.emplace_back(orEmpty(sqlite3_column_name(st, i)));
+            shape->kinds.push_back(kindOf(sqlite3_column_decltype(st, i)));
+        }
+    }
+    p.shape = std::move(shape);
+}
+
+// Static: values outlive the binding (the statement is reset and its
+// bindings cleared before they go).
+void bindTexts(sqlite3_stmt *st, const std::vector<std::string> &values)
+{
+    for (size_t i = 0; i < values.size(); ++i)
+        sqlite3_bind_text(st, int(i) + 1, values[i].data(), int(values[i].size()), SQLITE_STATIC);
+}
+
+const std::shared_ptr<const ado::ResultShape> &noShape()
+{
+    static const std::shared_ptr<const ado::ResultShape> none = std::make_shared<ado::ResultShape>();
+    return none;
+}
+
 } // namespace
 
-TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name) : Name(std::move(name)), connection_(&connection)
+TAdoQuery::TAdoQuery(TAdoConnection &connection, std::string name)
+    : Name(std::move(name)), connection_(&connection), shape_(noShape())
 {
     connection.attach(this);
 }
@@ -96,7 +133,7 @@ void TAdoQuery::requireActive() const
 void TAdoQuery::requireModifiable() const
 {
     requireActive();
-    if (table_.empty())
+    if (shape_->table.empty())
         fail("Cannot modify a read-only dataset");
 }
 
@@ -106,22 +143,44 @@ void TAdoQuery::SetSQL(std::string text)
     sql_ = std::move(text);
 }
 
-void TAdoQuery::setFields(sqlite3_stmt *st, int count)
+void TAdoQuery::setFields(const std::shared_ptr<const ado::ResultShape> &shape)
 {
+    const int count = int(shape->names.size());
+    if (shape == shape_ && fields_.size() >= size_t(count)) {
+        fieldCount_ = count; // the same statement again: the fields stand
+        return;
+    }
     // Field objects are reused, never freed while the query lives: a pointer
     // kept across a reopen names some field still, never freed memory.
     for (int i = 0; i < count; ++i) {
-        std::string name = orEmpty(sqlite3_column_name(st, i + offset_));
-        const TFieldKind kind = kindOf(sqlite3_column_decltype(st, i + offset_));
         if (size_t(i) < fields_.size()) {
-            fields_[size_t(i)]->name_ = std::move(name);
-            fields_[size_t(i)]->kind_ = kind;
+            fields_[size_t(i)]->name_ = shape->names[size_t(i)];
+            fields_[size_t(i)]->kind_ = shape->kinds[size_t(i)];
         } else {
-            fields_.emplace_back(new TField(this, i, std::move(name), kind));
+            fields_.emplace_back(new TField(this, i, shape->names[size_t(i)], shape->kinds[size_t(i)]));
         }
     }
     fieldCount_ = count;
     nullRow_.assign(size_t(count), TAdoValue{});
+    shape_ = shape;
+}
+
+ado::Lease TAdoQuery::lease(const std::string &sql)
+{
+    return {connection_->cache_, connection_->take(sql), connection_->compiles_};
+}
+
+void TAdoQuery::start(ado::Prepared p)
+{
+    setFields(p.shape);
+    cursor_ = std::move(p);
+    state_ = TDataSetState::dsBrowse;
+    try {
+        fetchOne();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 void TAdoQuery::Open()
@@ -131,25 +190,28 @@ void TAdoQuery::Open()
     if (!connection_)
         fail("The query has no connection");
     sqlite3 *db = connection_->handle();
-    const std::string text = ado::sql::normalise(sql_);
-    ado::Statement st(db, text);
-    const int count = sqlite3_column_count(st.get());
-    if (count == 0)
-        fail("CommandText does not return a result set");
-
-    std::vector<std::string> origins = singleTableOrigins(st.get());
-    const int offset = origins.empty() ? 0 : carryRowid(db, text, st);
-    table_ = offset ? orEmpty(sqlite3_column_table_name(st.get(), 1)) : "";
-    origins_ = offset ? std::move(origins) : std::vector<std::string>{};
-    offset_ = offset;
-    setFields(st.get(), count);
-    cursor_ = std::move(st);
-    state_ = TDataSetState::dsBrowse;
-    try {
-        fetchOne();
-    } catch (...) {
-        Close();
-        throw;
+    ado::sql::Parameterised text = ado::sql::parameterise(sql_);
+    bound_ = std::move(text.values);
+    for (int attempt = 0;; ++attempt) {
+        ado::Prepared p = connection_->take(text.text);
+        if (!p.shape)
+            readShape(db, p);
+        if (p.shape->names.empty()) {
+            connection_->give(std::move(p));
+            fail("CommandText does not return a result set");
+        }
+        bindTexts(p.statement.get(), bound_);
+        const uint64_t compiles = connection_->compiles();
+        start(std::move(p));
+        if (attempt > 0 || connection_->compiles() == compiles)
+            break;
+        // SQLite compiled the kept statement again in its first step: the
+        // schema changed, and the columns read with it may have too.
+        cursor_ = {};
+        connection_->cache_.clear();
+        rows_.clear();
+        rowids_.clear();
+        state_ = TDataSetState::dsInactive;
     }
     pos_ = rows_.empty() ? -1 : 0;
     bof_ = true;
@@ -166,10 +228,15 @@ int64_t TAdoQuery::ExecSQL()
     if (!connection_)
         fail("The query has no connection");
     sqlite3 *db = connection_->handle();
-    ado::Statement st(db, ado::sql::normalise(sql_));
+    const ado::sql::Parameterised text = ado::sql::parameterise(sql_);
+    ado::Lease st = lease(text.text); // given back before text goes
+
+    bindTexts(st.get(), text.values);
     const int before = sqlite3_total_changes(db);
-    while (st.step()) {
-    }
+    connection_->writing([&] {
+        while (st.step()) {
+        }
+    });
     return sqlite3_total_changes(db) - before;
 }
 
@@ -178,14 +245,16 @@ void TAdoQuery::Close()
     if (!Active())
         return;
     state_ = TDataSetState::dsInactive;
-    cursor_.finalize();
+    if (connection_)
+        connection_->give(std::move(cursor_));
+    cursor_ = {};
+    suspendedKey_.clear();
+    suspendError_.reset();
     rows_.clear();
     rowids_.clear();
-    written_.clear();
+    skip_.clear();
     buffer_.clear();
     modified_.clear();
-    table_.clear();
-    origins_.clear();
     pos_ = savedPos_ = -1;
     eof_ = bof_ = true;
     fieldCount_ = 0;
@@ -227,27 +296,77 @@ TAdoQuery::Row TAdoQuery::readRow(sqlite3_stmt *st, int offset) const
 
 bool TAdoQuery::fetchOne()
 {
+    const int offset = shape_->offset;
+    if (!cursor_ && !resume())
+        return false;
     while (cursor_) {
         bool more;
         try {
-            more = cursor_.step();
+            more = cursor_.statement.step();
         } catch (...) {
             // A failed step would start over on the next one: stop reading.
-            cursor_.finalize();
+            connection_->give(std::move(cursor_));
+            cursor_ = {};
             throw;
         }
         if (!more) {
-            cursor_.finalize(); // releases the read lock at once
+            connection_->give(std::move(cursor_)); // reset: the read lock goes at once
+            cursor_ = {};
             return false;
         }
-        const int64_t rowid = offset_ ? sqlite3_column_int64(cursor_.get(), 0) : 0;
-        if (offset_ && written_.count(rowid))
-            continue; // already in the result as this query wrote it
-        rows_.push_back(readRow(cursor_.get(), offset_));
+        sqlite3_stmt *st = cursor_.statement.get();
+        const int64_t rowid = offset ? sqlite3_column_int64(st, 0) : 0;
+        if (offset && skip_.count(rowid))
+            continue; // held already
+        rows_.push_back(readRow(st, offset));
         rowids_.push_back(rowid);
+        connection_->scheduleRelease();
         return true;
     }
     return false;
+}
+
+bool TAdoQuery::resume()
+{
+    if (suspendError_) {
+        const EDatabaseError error = *suspendError_;
+        suspendError_.reset();
+        throw error;
+    }
+    if (suspendedKey_.empty())
+        return false;
+    ado::Prepared p = connection_->take(suspendedKey_);
+    suspendedKey_.clear();
+    if (!p.shape)
+        readShape(connection_->handle(), p);
+    if (p.shape->offset != shape_->offset || p.shape->names != shape_->names) {
+        connection_->give(std::move(p));
+        fail("The table changed while its rows were being read");
+    }
+    bindTexts(p.statement.get(), bound_);
+    cursor_ = std::move(p);
+    skip_.insert(rowids_.begin(), rowids_.end());
+    return true;
+}
+
+bool TAdoQuery::suspend() noexcept
+{
+    if (!cursor_)
+        return false;
+    if (shape_->offset) {
+        suspendedKey_ = cursor_.key;
+        connection_->give(std::move(cursor_));
+        cursor_ = {};
+        return true;
+    }
+    try {
+        fetchAll(); // no rowid to find the place again by
+    } catch (const EDatabaseError &e) {
+        suspendError_ = std::make_unique<EDatabaseError>(e);
+    } catch (...) {
+        suspendError_ = std::make_unique<EDatabaseError>(0, "Out of memory reading the result");
+    }
+    return true;
 }
 
 void TAdoQuery::fetchAll()
@@ -369,8 +488,18 @@ TField *TAdoQuery::FieldByName(std::string_view name)
 
 void TAdoQuery::notify(Event event)
 {
-    // A slot may unlink a source; walk a copy.
-    const std::vector<TDataSource *> sources = sources_;
+    // A slot may unlink a source: walk a copy (most queries have one source
+    // or none, so no allocation).
+    TDataSource *few[2];
+    std::vector<TDataSource *> many;
+    std::span<TDataSource *const> sources;
+    if (sources_.size() <= 2) {
+        std::copy(sources_.begin(), sources_.end(), few);
+        sources = {few, sources_.size()};
+    } else {
+        many = sources_;
+        sources = many;
+    }
     for (TDataSource *s : sources) {
         switch (event) {
         case Event::State: emit s->StateChange(); break;

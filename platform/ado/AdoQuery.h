@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/ado/AdoCache.h"
+#include "platform/ado/AdoError.h"
 #include "platform/ado/AdoField.h"
-#include "platform/ado/AdoStatement.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +26,11 @@ enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 // and then kept, so moving back re-reads nothing and opening a whole table
 // to append costs the same for any size of table. Rows this query appended
 // or changed are never delivered a second time. Changes made meanwhile
-// through other queries may or may not show in rows not read yet.
+// through other queries may or may not show in rows not read yet. Between
+// uses the connection lets go of the unread rows (see TAdoConnection): a
+// changeable result reads on later by running its statement again and
+// passing the rows it holds (by rowid); any other result is read to its end
+// at that moment.
 //
 // Changing: a result whose columns all come from one table, by a plain
 // select (no DISTINCT, grouping, compound or join), can be changed; each of
@@ -94,7 +99,7 @@ public:
     // nullptr when the result has no such column.
     TField *FindField(std::string_view name);
 
-    bool CanModify() const { return Active() && !table_.empty(); }
+    bool CanModify() const { return Active() && !shape_->table.empty(); }
     void Append();
     void Edit();
     void Post();
@@ -111,8 +116,14 @@ private:
     void requireActive() const;
     void requireModifiable() const;
     void checkBrowseMode();
-    void setFields(sqlite3_stmt *st, int count);
+    void start(ado::Prepared p);
+    void setFields(const std::shared_ptr<const ado::ResultShape> &shape);
+    ado::Lease lease(const std::string &sql);
     bool fetchOne();
+    bool resume();
+    // Lets go of the unread rows; true when there were some. Never throws:
+    // a failure is kept and thrown by the next read.
+    bool suspend() noexcept;
     void fetchAll();
     Row readRow(sqlite3_stmt *st, int offset) const;
     Row reread(int64_t rowid);
@@ -128,15 +139,16 @@ private:
     TAdoConnection *connection_;
     std::string sql_;
     TDataSetState state_ = TDataSetState::dsInactive;
-    ado::Statement cursor_;                       // rows not read yet; empty once all are
-    std::vector<std::unique_ptr<TField>> fields_; // the first fieldCount_ are this result's
+    ado::Prepared cursor_;                          // rows not read yet; empty once all are
+    std::vector<std::string> bound_;                // the values cursor_ is bound to
+    std::string suspendedKey_;                      // the statement to run again; "" when none
+    std::unique_ptr<EDatabaseError> suspendError_;  // thrown by the next read
+    std::shared_ptr<const ado::ResultShape> shape_; // of the last result opened
+    std::vector<std::unique_ptr<TField>> fields_;   // the first fieldCount_ are this result's
     int fieldCount_ = 0;
-    int offset_ = 0;                   // 1 when column 0 is the rowid
-    std::string table_;                // the table a modifiable result comes from
-    std::vector<std::string> origins_; // each field's column in table_
     std::vector<Row> rows_;
     std::vector<int64_t> rowids_;
-    std::unordered_set<int64_t> written_; // rowids posted through this result
+    std::unordered_set<int64_t> skip_; // rowids held already: posted through this result, or read before a suspend
     int pos_ = -1;
     int savedPos_ = -1;
     bool eof_ = true;

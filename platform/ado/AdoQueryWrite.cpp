@@ -126,11 +126,12 @@ void TAdoQuery::bindRow(sqlite3_stmt *st, const Row &row, const std::vector<int>
 
 TAdoQuery::Row TAdoQuery::reread(int64_t rowid)
 {
+    const ado::ResultShape &shape = *shape_;
     std::string sql = "SELECT ";
-    for (size_t i = 0; i < origins_.size(); ++i)
-        sql += (i ? "," : "") + ado::sql::quoteName(origins_[i]);
-    sql += " FROM " + ado::sql::quoteName(table_) + " WHERE _rowid_=?";
-    ado::Statement st(connection_->handle(), sql);
+    for (size_t i = 0; i < shape.origins.size(); ++i)
+        sql += (i ? "," : "") + ado::sql::quoteName(shape.origins[i]);
+    sql += " FROM " + ado::sql::quoteName(shape.table) + " WHERE _rowid_=?";
+    ado::Lease st = lease(sql);
     sqlite3_bind_int64(st.get(), 1, rowid);
     if (!st.step())
         return buffer_; // gone already (another writer): keep what was posted
@@ -140,23 +141,24 @@ TAdoQuery::Row TAdoQuery::reread(int64_t rowid)
 void TAdoQuery::postInsert()
 {
     sqlite3 *db = connection_->handle();
+    const ado::ResultShape &shape = *shape_;
     const std::vector<int> columns = modifiedColumns();
-    std::string sql = "INSERT INTO " + ado::sql::quoteName(table_);
+    std::string sql = "INSERT INTO " + ado::sql::quoteName(shape.table);
     if (columns.empty()) {
         sql += " DEFAULT VALUES";
     } else {
         std::string names, marks;
         for (size_t i = 0; i < columns.size(); ++i) {
-            names += (i ? "," : "") + ado::sql::quoteName(origins_[size_t(columns[i])]);
+            names += (i ? "," : "") + ado::sql::quoteName(shape.origins[size_t(columns[i])]);
             marks += i ? ",?" : "?";
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    ado::Statement st(db, sql);
+    ado::Lease st = lease(sql);
     bindRow(st.get(), buffer_, columns, 1);
-    st.step();
+    connection_->writing([&] { st.step(); });
     const int64_t rowid = sqlite3_last_insert_rowid(db);
-    written_.insert(rowid);
+    skip_.insert(rowid);
     rows_.push_back(reread(rowid));
     rowids_.push_back(rowid);
     pos_ = int(rows_.size()) - 1;
@@ -169,24 +171,25 @@ void TAdoQuery::postEdit()
     if (columns.empty())
         return;
     sqlite3 *db = connection_->handle();
+    const ado::ResultShape &shape = *shape_;
     const int64_t rowid = rowids_[size_t(pos_)];
-    std::string sql = "UPDATE " + ado::sql::quoteName(table_) + " SET ";
+    std::string sql = "UPDATE " + ado::sql::quoteName(shape.table) + " SET ";
     for (size_t i = 0; i < columns.size(); ++i)
-        sql += (i ? "," : "") + ado::sql::quoteName(origins_[size_t(columns[i])]) + "=?";
+        sql += (i ? "," : "") + ado::sql::quoteName(shape.origins[size_t(columns[i])]) + "=?";
     // As ADO does by default, the row must still hold what was read in the
     // columns being changed: another writer's change is not overwritten
     // unseen, and a row that is gone is not silently missed.
     sql += " WHERE _rowid_=?";
     for (int c : columns)
-        sql += " AND " + ado::sql::quoteName(origins_[size_t(c)]) + " IS ?";
-    ado::Statement st(db, sql);
+        sql += " AND " + ado::sql::quoteName(shape.origins[size_t(c)]) + " IS ?";
+    ado::Lease st = lease(sql);
     bindRow(st.get(), buffer_, columns, 1);
     sqlite3_bind_int64(st.get(), int(columns.size()) + 1, rowid);
     bindRow(st.get(), rows_[size_t(pos_)], columns, int(columns.size()) + 2);
     const int before = sqlite3_total_changes(db);
-    st.step();
+    connection_->writing([&] { st.step(); });
     if (sqlite3_total_changes(db) == before)
         fail("Row cannot be located for updating. Some values may have been changed since it was last read.");
-    written_.insert(rowid);
+    skip_.insert(rowid);
     rows_[size_t(pos_)] = reread(rowid);
 }

@@ -7,7 +7,11 @@ namespace ado::sql {
 
 namespace {
 
-bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+bool isWordChar(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+           c >= 0x80;
+}
 
 // Calls f(word, begin, end) for each word outside literals and comments.
 template <typename F> void scanWords(std::string_view s, F f)
@@ -109,6 +113,120 @@ std::string withRowid(std::string_view sql)
     std::string out(sql.substr(0, selectEnd));
     out += " _rowid_,";
     out += sql.substr(selectEnd);
+    return out;
+}
+
+namespace {
+
+bool sameWord(std::string_view word, std::string_view lower)
+{
+    if (word.size() != lower.size())
+        return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if ((word[i] | 0x20) != lower[i]) // ASCII letters only: lower is all letters
+            return false;
+    return true;
+}
+
+// Past the quoted text that starts at s[i] (a doubled closing quote stands
+// for one inside); npos when it is not closed.
+size_t skipQuoted(std::string_view s, size_t i)
+{
+    const char close = s[i] == '[' ? ']' : s[i];
+    for (++i; i < s.size(); ++i) {
+        if (s[i] != close)
+            continue;
+        if (close != ']' && i + 1 < s.size() && s[i + 1] == close)
+            ++i;
+        else
+            return i + 1;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+Parameterised parameterise(std::string_view sql)
+{
+    Parameterised out;
+    const auto unchanged = [&] {
+        out.text = normalise(sql);
+        out.values.clear();
+        return out;
+    };
+    out.text.reserve(sql.size());
+    bool first = true, inWhere = false;
+    int depth = 0;
+    size_t copied = 0; // sql[0, copied) is in out.text
+    size_t i = 0;
+    const size_t n = sql.size();
+    while (i < n) {
+        const char c = sql[i];
+        if (isWordChar(static_cast<unsigned char>(c))) {
+            const size_t start = i;
+            while (i < n && isWordChar(static_cast<unsigned char>(sql[i])))
+                ++i;
+            const std::string_view word = sql.substr(start, i - start);
+            if (first && sameWord(word, "delete")) {
+                size_t star = i;
+                while (star < n && std::isspace(static_cast<unsigned char>(sql[star])))
+                    ++star;
+                if (star < n && sql[star] == '*') {
+                    out.text.append(sql.substr(0, star)) += ' '; // Jet's "delete * from"
+                    copied = star + 1;
+                }
+            } else if (first && !sameWord(word, "select") && !sameWord(word, "update")) {
+                return unchanged();
+            }
+            first = false;
+            if (depth == 0 && sameWord(word, "where"))
+                inWhere = true;
+            continue;
+        }
+        switch (c) {
+        case '\'':
+        case '"':
+        case '`':
+        case '[': {
+            const size_t end = skipQuoted(sql, i);
+            if (end == std::string_view::npos)
+                return unchanged();
+            // X'0A' is a blob, not a text.
+            if (c == '\'' && inWhere && !(i > 0 && isWordChar(static_cast<unsigned char>(sql[i - 1])))) {
+                out.text.append(sql.substr(copied, i - copied)) += '?';
+                copied = end;
+                if (out.values.empty())
+                    out.values.reserve(4);
+                std::string &value = out.values.emplace_back(sql.substr(i + 1, end - i - 2));
+                // '' inside stands for one quote.
+                for (size_t k = value.find('\''); k != std::string::npos; k = value.find('\'', k + 1))
+                    value.erase(k, 1);
+            }
+            i = end;
+            break;
+        }
+        case '-': i = i + 1 < n && sql[i + 1] == '-' ? std::min(sql.find('\n', i), n) : i + 1; break;
+        case '/':
+            if (i + 1 < n && sql[i + 1] == '*') {
+                const size_t close = sql.find("*/", i + 2);
+                i = close == std::string_view::npos ? n : close + 2;
+            } else {
+                ++i;
+            }
+            break;
+        case '?':
+        case ':':
+        case '@':
+        case '$': return unchanged(); // parameters of its own: numbering them is the caller's
+        case '(': ++depth, ++i; break;
+        case ')': --depth, ++i; break;
+        default: ++i;
+        }
+    }
+    // A long IN list stays a literal: SQLite takes at most 999 parameters.
+    if (out.values.size() > 100)
+        return unchanged();
+    out.text.append(sql.substr(copied));
     return out;
 }
 

@@ -1,7 +1,11 @@
 #include "platform/ui/Boxes.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QImageReader>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace boxes {
@@ -25,12 +29,39 @@ QMessageBox::Icon qtIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// A non-native file dialog: only it has room for the preview beside the list.
+Answer pictureDialog(const Request &request, const QString &caption)
+{
+    QFileDialog dialog(request.owner, caption, {}, request.text);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto *preview = new QLabel(&dialog);
+    preview->setFixedSize(160, 160);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(preview, 1, grid->columnCount(), grid->rowCount() - 1, 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, [preview](const QString &file) {
+        QImageReader reader(file);
+        reader.setAutoTransform(true);
+        const QSize size = reader.size();
+        if (size.isValid())
+            reader.setScaledSize(size.scaled(preview->size(), Qt::KeepAspectRatio));
+        preview->setPixmap(QPixmap::fromImage(reader.read()));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {false, request.value};
+    return {true, dialog.selectedFiles().constFirst()};
+}
+
 Answer ask(const Request &request)
 {
     if (responder())
         return responder()(request);
 
     const QString caption = request.caption.isEmpty() ? QApplication::applicationDisplayName() : request.caption;
+    if (request.kind == Kind::OpenPicture)
+        return pictureDialog(request, caption);
     if (request.kind == Kind::Input) {
         bool ok = false;
         QString v = QInputDialog::getText(request.owner, caption, request.text, QLineEdit::Normal, request.value, &ok);
@@ -70,6 +101,14 @@ bool inputQuery(const QString &caption, const QString &prompt, QString &value)
     Answer a = ask({Kind::Input, prompt, caption, value, Icon::None, nullptr});
     if (a.ok)
         value = a.value;
+    return a.ok;
+}
+
+bool openPicture(QWidget *owner, const QString &caption, const QString &filter, QString &path)
+{
+    Answer a = ask({Kind::OpenPicture, filter, caption, path, Icon::None, owner});
+    if (a.ok)
+        path = a.value;
     return a.ok;
 }
 

@@ -11,17 +11,18 @@ class QWidget;
 namespace boxes {
 
 enum class Kind {
-    Message, // plain box with OK (ShowMessage, failed inserts and updates)
-    Confirm, // OK / Cancel question
-    Error,   // the application's default error box for an uncaught error
-    Input,   // input box: caption, prompt, value to edit
+    Message,     // plain box with OK (ShowMessage, failed inserts and updates)
+    Confirm,     // OK / Cancel question
+    Error,       // the application's default error box for an uncaught error
+    Input,       // input box: caption, prompt, value to edit
+    OpenPicture, // file-open dialog with a preview: text the filter, value the file chosen
 };
 
 enum class Icon { None, Information, Warning, Error, Question };
 
 struct Request {
     Kind kind = Kind::Message;
-    QString text;    // message text, or the input box's prompt
+    QString text;    // message text, the input box's prompt, or a file filter
     QString caption; // window title ("" = the application title)
     QString value;   // input box: the value offered for editing
     Icon icon = Icon::None;
@@ -30,7 +31,7 @@ struct Request {
 
 struct Answer {
     bool ok = true; // OK pressed (false: Cancel or the box was closed)
-    QString value;  // input box: the edited value
+    QString value;  // input box: the edited value; file dialog: the file chosen
 };
 
 using Responder = std::function<Answer(const Request &)>;
@@ -54,5 +55,10 @@ void showError(const QString &text);
 // Input box: true on OK with value replaced by the edited text; on Cancel
 // value is left unchanged.
 bool inputQuery(const QString &caption, const QString &prompt, QString &value);
+
+// File-open dialog for a picture, with a preview of the file under the
+// cursor; filter as QFileDialog takes it ("位图 (*.bmp);;..."). True when the
+// operator chose a file, then in path.
+bool openPicture(QWidget *owner, const QString &caption, const QString &filter, QString &path);
 
 } // namespace boxes

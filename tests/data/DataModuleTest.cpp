@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <sys/stat.h>
 
 namespace {
 
@@ -106,6 +107,36 @@ TEST(WorkFolder, MakesEveryFileOfAFirstStart)
     q.Open();
     EXPECT_EQ(q.RecordCount(), 1);
     EXPECT_EQ(q.FieldByName("GROUPNAME")->AsString(), "手机电话本");
+}
+
+TEST(WorkFolder, WhatItMakesIsTheOwnersAloneWhatExistedKeepsItsMode)
+{
+    WorkDir dir;
+    const mode_t umask = ::umask(022); // a permissive umask must not matter
+    auto mode = [&](const std::string &name) {
+        struct stat st {};
+        return ::stat(dir.file(name).c_str(), &st) == 0 ? st.st_mode & 07777 : 01;
+    };
+    QDir().mkdir("old");
+    dir.write("old/smsset.ini", "[COMMON]\r\n");
+    const mode_t oldMode = mode("old/smsset.ini");
+    ASSERT_EQ(oldMode, 0644u);
+
+    const workfolder::Result fresh = workfolder::create(dir.file("work"));
+    const workfolder::Result old = workfolder::create(dir.file("old"));
+    QDir::setCurrent(QString::fromStdString(dir.file("work")));
+    auto dm = std::make_unique<TDataModule1>(); // the database's log files appear
+    ::umask(umask);
+
+    std::vector<std::pair<std::string, mode_t>> expected = {
+        {"work", 0700}, {"work/smsbook", 0700},  {"work/dbvord.mdb-wal", 0600}, {"work/dbvord.mdb-shm", 0600},
+        {"old", 0755},  {"old/smsset.ini", 0644}};
+    for (const std::string &f : fresh.created)
+        expected.emplace_back("work/" + f, 0600);
+    for (const std::string &f : old.created)
+        expected.emplace_back("old/" + f, 0600);
+    for (const auto &[name, want] : expected)
+        EXPECT_EQ(mode(name), want) << name;
 }
 
 TEST(WorkFolder, NeverReplacesAFile)

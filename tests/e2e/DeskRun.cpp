@@ -5,7 +5,9 @@
 #include "platform/text/Profile.h"
 #include "support/ColumnValues.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 #include <sstream>
 
@@ -91,6 +93,8 @@ bool DeskRun::start()
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("LD_PRELOAD", BOXPROBE_PATH);
     env.insert("SMS_BOX_PROBE", QString::fromStdString(dir.file("dialogs.probe")));
+    env.insert("SMS_FOCUS_PROBE", QString::fromStdString(dir.file("focus.probe")));
+    env.insert("SMS_SPOT_PROBE", QString::fromStdString(dir.file("spots.probe")));
     desk.setProcessEnvironment(env);
     desk.setWorkingDirectory(QString::fromStdString(dir.path()));
     desk.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -114,9 +118,50 @@ std::vector<std::string> DeskRun::dialogsShown() const
     return out;
 }
 
+bool DeskRun::focused(std::string &name, int &x, int &y) const
+{
+    std::istringstream lines(dir.read("focus.probe"));
+    std::string last;
+    for (std::string line; std::getline(lines, line);)
+        last = line;
+    std::istringstream fields(last);
+    return std::getline(fields, name, '\t') && fields >> x >> y;
+}
+
 bool DeskRun::quit(int timeoutMs)
 {
     if (!x.requestClose("澜星信使V1.1") || !x.keys("退出程序", "Return"))
         return false;
     return desk.waitForFinished(timeoutMs) && desk.exitStatus() == QProcess::NormalExit && desk.exitCode() == 0;
+}
+
+std::optional<DeskRun::Spot> DeskRun::find(const std::string &kind, const std::string &name, const std::string &text,
+                                           int timeoutMs) const
+{
+    const QString file = QString::fromStdString(dir.file("spots.probe"));
+    const QDateTime since = QDateTime::currentDateTime();
+    const QString suffix = "/" + QString::fromStdString(name);
+    QElapsedTimer t;
+    t.start();
+    do {
+        if (QFileInfo(file).lastModified() > since) {
+            std::istringstream lines(dir.read("spots.probe"));
+            for (std::string line; std::getline(lines, line);) {
+                const QStringList f = QString::fromStdString(line).split('\t');
+                if (f.size() != 7 || f[0].toStdString() != kind || f[2].toStdString() != text)
+                    continue;
+                if (f[1].toStdString() == name || f[1].endsWith(suffix))
+                    return Spot{f[3].toInt(), f[4].toInt(), f[5].toInt(), f[6].toInt()};
+            }
+        }
+        QThread::msleep(100);
+    } while (t.elapsed() < timeoutMs);
+    return std::nullopt;
+}
+
+bool DeskRun::click(const std::string &kind, const std::string &name, const std::string &text, int button,
+                    int count) const
+{
+    const std::optional<Spot> s = find(kind, name, text);
+    return s && x.click(s->x + s->width / 2, s->y + s->height / 2, button, count);
 }

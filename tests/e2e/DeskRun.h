@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,6 +65,27 @@ public:
     // Every dialog the program has shown so far, in order: its title and
     // its buttons' texts, as "title\tbutton\tbutton".
     std::vector<std::string> dialogsShown() const;
+    // The widget that took the keyboard focus last, as "parent/name", and
+    // the screen point where a click lands on it (an item view: its first
+    // cell); false before any widget took the focus.
+    bool focused(std::string &name, int &x, int &y) const;
+
+    // Where the program shows something now, in screen coordinates: kind
+    // "view" (the inside of a list or tree), "item" (a list's row or a
+    // tree's node, by the text of its first column) or "button" (by its
+    // text); name is the widget's object name, or the last of the names on
+    // its path ("ListView3/report" for the rows of ListView3, "TreeView2").
+    // Waits, up to timeoutMs, for a report the program made after the call
+    // that holds it.
+    struct Spot {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    std::optional<Spot> find(const std::string &kind, const std::string &name, const std::string &text = {},
+                             int timeoutMs = 20000) const;
+    // Clicks the middle of what find finds (button 3: the right button;
+    // count 2: a double click); false when it is not there.
+    bool click(const std::string &kind, const std::string &name, const std::string &text = {}, int button = 1,
+               int count = 1) const;
 
     XDisplay x;
     WorkDir dir;

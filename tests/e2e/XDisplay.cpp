@@ -6,13 +6,16 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -141,19 +144,93 @@ bool XDisplay::waitForWindow(const std::string &title, int timeoutMs) const
     return pollUntil([&] { return findWindow(title) != 0; }, timeoutMs);
 }
 
+bool XDisplay::waitUntilGone(const std::string &title, int timeoutMs) const
+{
+    return pollUntil([&] { return findWindow(title) == 0; }, timeoutMs);
+}
+
+bool XDisplay::xdotool(const QStringList &args, int timeoutMs) const
+{
+    QProcess xdotool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(name_));
+    xdotool.setProcessEnvironment(env);
+    xdotool.start("xdotool", args);
+    return xdotool.waitForFinished(timeoutMs) && xdotool.exitCode() == 0;
+}
+
 bool XDisplay::keys(const std::string &title, const std::string &keys, int timeoutMs) const
 {
     unsigned long w = 0;
     if (!pollUntil([&] { return (w = findWindow(title)) != 0; }, timeoutMs))
         return false;
-    QProcess xdotool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromStdString(name_));
-    xdotool.setProcessEnvironment(env);
     QStringList args{"windowfocus", "--sync", QString::number(w), "key", "--delay", "50"};
     args += QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts);
-    xdotool.start("xdotool", args);
-    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+    return xdotool(args, 10000);
+}
+
+bool XDisplay::type(const std::string &title, const std::string &text, int timeoutMs) const
+{
+    unsigned long w = 0;
+    if (!pollUntil([&] { return (w = findWindow(title)) != 0; }, timeoutMs))
+        return false;
+    Display *d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return false;
+    // Characters the keyboard lacks are bound to the keycodes that hold no
+    // symbol, a batch at a time. The program reads the map when it handles
+    // each change, so a batch's map stays until its keys have been taken.
+    int minCode = 0, maxCode = 0, perCode = 0;
+    XDisplayKeycodes(d, &minCode, &maxCode);
+    KeySym *map = XGetKeyboardMapping(d, KeyCode(minCode), maxCode - minCode + 1, &perCode);
+    std::vector<KeyCode> spare;
+    for (int code = minCode; code <= maxCode; ++code) {
+        bool empty = true;
+        for (int i = 0; i < perCode; ++i)
+            empty = empty && map[(code - minCode) * perCode + i] == NoSymbol;
+        if (empty)
+            spare.push_back(KeyCode(code));
+    }
+    XFree(map);
+    const auto bind = [&](KeyCode code, KeySym sym) {
+        std::vector<KeySym> row(size_t(perCode), sym);
+        XChangeKeyboardMapping(d, code, perCode, row.data(), 1);
+    };
+
+    const std::u32string chars = QString::fromStdString(text).toStdU32String();
+    bool ok = !spare.empty();
+    for (size_t at = 0; ok && at < chars.size();) {
+        std::vector<std::pair<KeySym, KeyCode>> bound;
+        QStringList names;
+        for (; at < chars.size(); ++at) {
+            const KeySym sym = chars[at] < 0x100 ? KeySym(chars[at]) : KeySym(0x1000000 | chars[at]);
+            const bool mapped = XKeysymToKeycode(d, sym) != 0 ||
+                                std::any_of(bound.begin(), bound.end(), [&](const auto &b) { return b.first == sym; });
+            if (!mapped) {
+                if (bound.size() == spare.size())
+                    break;
+                bound.emplace_back(sym, spare[bound.size()]);
+            }
+            names << QString::fromLatin1(XKeysymToString(sym));
+        }
+        for (const auto &[sym, code] : bound)
+            bind(code, sym);
+        XSync(d, False);
+        QThread::msleep(300);
+        ok = xdotool(QStringList{"windowfocus", "--sync", QString::number(w), "key", "--delay", "50"} + names, 60000);
+        QThread::msleep(1000);
+    }
+    for (KeyCode code : spare)
+        bind(code, NoSymbol);
+    XCloseDisplay(d);
+    return ok;
+}
+
+bool XDisplay::click(int x, int y, int button, int count) const
+{
+    return xdotool({"mousemove", QString::number(x), QString::number(y), "sleep", "0.2", "click", "--repeat",
+                    QString::number(count), "--delay", "80", QString::number(button)},
+                   10000);
 }
 
 bool XDisplay::requestClose(const std::string &title) const

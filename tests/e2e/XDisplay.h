@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QStringList>
 #include <string>
 #include <sys/types.h>
 
 // A private virtual X display (Xvfb) for running the real desk program in a
-// test, and the two things a test does to its windows: type keys into one
-// (through xdotool) and ask one to close, as a window manager's close button
-// does (WM_DELETE_WINDOW).
+// test, and what a test does to its windows: type keys or text into one and
+// click on the screen (through xdotool), and ask one to close, as a window
+// manager's close button does (WM_DELETE_WINDOW).
 class XDisplay {
 public:
     XDisplay();
@@ -23,13 +24,21 @@ public:
     // gives it the keyboard focus and types the keys (xdotool key names,
     // blank-separated). False when no such window appeared.
     bool keys(const std::string &title, const std::string &keys, int timeoutMs = 20000) const;
+    // Like keys, but types text (UTF-8, any characters) as a user would.
+    bool type(const std::string &title, const std::string &text, int timeoutMs = 20000) const;
+    // Moves the pointer to (x, y) on the screen and clicks button (1 left,
+    // 3 right) count times in quick succession (2: a double click).
+    bool click(int x, int y, int button = 1, int count = 1) const;
     // Waits for a window whose title starts with title; true when it exists.
     bool waitForWindow(const std::string &title, int timeoutMs = 20000) const;
+    // Waits for no window whose title starts with title to be left; true then.
+    bool waitUntilGone(const std::string &title, int timeoutMs = 20000) const;
     // Sends WM_DELETE_WINDOW to the window whose title starts with title.
     bool requestClose(const std::string &title) const;
 
 private:
     unsigned long findWindow(const std::string &title) const;
+    bool xdotool(const QStringList &args, int timeoutMs = 10000) const;
 
     pid_t pid_ = -1;
     std::string name_;

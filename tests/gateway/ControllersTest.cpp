@@ -5,6 +5,7 @@
 #include "EngineSupport.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -12,41 +13,110 @@ class ControllersTest : public ChannelTest {
 protected:
     void startRead(int index)
     {
-        ctr->AddReadIndex(index);
+        ctr->AddReadIndex("", index);
         channel.Drive();
         written(std::string("AT+CMGR=").size() + std::to_string(index).size() + 1);
     }
+    std::deque<TReadEntry> readQueue()
+    {
+        return locked([&] { return ctr->ReadQueue; });
+    }
 };
 
-TEST_F(ControllersTest, NoticeSelectsTheNamedStorageAndQueuesItsIndex)
+TEST(NoticeText, StorageAndWholeIndex)
 {
-    feed("+CMTI: \"SM\",3\r\n");
-    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
-    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->CmtiCtr.get());
-
-    feed("+CMTI: \"SM\"/\"ME\",123\r\n"); // "ME" wins; three digits read as two
-    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
-    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), (std::deque<std::string>{"3", "12"}));
-    feed("OK\r\n");
-    EXPECT_TRUE(channel.IsIdle());
+    struct Case {
+        const char *notice;
+        const char *storage;
+        std::optional<int> index;
+    };
+    const Case cases[] = {
+        {"+CMTI: \"SM\",3", "SM", 3},
+        {"+CMTI: \"ME\",101", "ME", 101},
+        {"+CMTI: \"SM\", 7", "SM", 7},
+        {"+CMTI: \"SM\"/\"ME\",123", "ME", 123}, // "ME" wins
+        {"+CMTI: \"MT\",4", "", 4},
+        {"+CMTI: \"SM\",x1", "SM", std::nullopt},
+        {"+CMTI: \"SM\"", "SM", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(TSMSCmtictr::StorageOf(c.notice), c.storage) << c.notice;
+        EXPECT_EQ(TSMSCmtictr::IndexOf(c.notice), c.index) << c.notice;
+    }
 }
 
-TEST_F(ControllersTest, NoticeWithAnotherStorageOrABadIndex)
+TEST_F(ControllersTest, NoticesAreServedOnceIdleOneStorageCommandForEachStorage)
+{
+    feed("+CMTI: \"SM\",3\r\n+CMTI: \"ME\",101\r\n+CMTI: \"SM\",4\r\n");
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_TRUE(channel.IsIdle());
+
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->CmtiCtr.get());
+    feed("AT+CPMS=\"SM\"\r\r\n+CPMS: 2,30,2,30,2,30\r\n\r\nOK\r\n");
+    EXPECT_TRUE(waiting()); // the 300 ms after the selection
+    EXPECT_TRUE(readQueue().empty());
+    runSteps(); // ... whose end starts the next exchange: the "ME" notice
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
+    feed("OK\r\n");
+    EXPECT_EQ(locked([&] { return ctr->SelectedStorage; }), "ME");
+    runSteps();
+    // The first read has started at once: its storage is selected again.
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->RecvCtr.get());
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->RecvCtr->Index; }), 3);
+    EXPECT_EQ(readQueue(), (std::deque<TReadEntry>{{"SM", 4}, {"ME", 101}}));
+}
+
+TEST_F(ControllersTest, NoticeWithAnotherStorageOrABadIndexOrARefusedStorage)
 {
     // No storage command, so no "OK" will come: the exchange ends at once.
     feed("+CMTI: \"MT\",4\r\n");
+    channel.Drive();
     EXPECT_EQ(writtenNow(), "");
     EXPECT_TRUE(channel.IsIdle());
-    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"4"});
+    EXPECT_EQ(readQueue(), (std::deque<TReadEntry>{{"", 4}}));
+    locked([&] {
+        ctr->ReadQueue.clear();
+        return 0;
+    });
 
     feed("+CMTI: \"SM\",x1\r\n+CMTI: \"SM\"\r\n");
-    EXPECT_EQ(written(26), "AT+CPMS=\"SM\"\rAT+CPMS=\"SM\"\r");
-    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"4"});
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    feed("OK\r\n");
+    runSteps();
+    EXPECT_TRUE(readQueue().empty());
+
+    feed("+CMTI: \"ME\",5\r\n");
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
+    feed("+CMS ERROR: 302\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_TRUE(readQueue().empty());
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("短信存储器ME无法选择"); }));
+}
+
+TEST_F(ControllersTest, NoticeDuringAnExchangeLeavesItsRepliesToIt)
+{
+    startRead(2);
+    // The notice comes between the read's echo and its "OK".
+    feed("AT+CMGR=2\r\r\n+CMTI: \"SM\",9\r\n\r\nOK\r\n");
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->RecvCtr.get());
+    runSteps();
+    EXPECT_EQ(written(10), "AT+CMGD=2\r");
+    feed("AT+CMGD=2\r\r\nOK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    // Served after the exchange.
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
 }
 
 TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
 {
     locked([&] {
+        ctr->Ready = 0; // as a search leaves it
         ctr->Current = ctr->InitCtr.get();
         ctr->InitCtr->State = 2;
         ctr->InitCtr->LineSeen = -1;
@@ -56,7 +126,13 @@ TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
     EXPECT_EQ(ctr->InitCtr->State, 2);
     feed("\r\n351234567890125\r\n\r\nOK\r\n");
     EXPECT_EQ(ctr->InitCtr->State, 3);
-    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_TRUE(waiting()); // 1000 ms before the next exchange
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
+    runSteps();
+    // The sweep of the storages follows.
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->ListCtr.get());
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(locked([&] { return ctr->SweepQueue; }), std::deque<std::string>{"ME"});
     ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 1; }));
     EXPECT_EQ(reports.device.back(), "短信设备已经连接");
 
@@ -67,14 +143,19 @@ TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
     });
     feed("+CME ERROR: 10\r\n");
     EXPECT_EQ(ctr->Ready, 0);
+    EXPECT_TRUE(waiting()); // 4000 ms before the next search
+    runSteps();
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_EQ(reports.count("GSM模块初始化失败!"), 1);
 }
 
-TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSame)
+TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSameUnlessItsReplyHeldAnythingElse)
 {
     startRead(2);
     feed("AT+CMGR=2\r\r\nOK\r\n");
+    EXPECT_TRUE(waiting()); // 800 ms before the delete
+    EXPECT_EQ(writtenNow(), "");
+    runSteps();
     EXPECT_EQ(written(10), "AT+CMGD=2\r");
     EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
     feed("AT+CMGD=2\r\r\n+CMS ERROR: 321\r\n"); // passed over
@@ -82,6 +163,52 @@ TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSame)
     feed("OK\r\n");
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
+
+    // A garbled header: whatever the index holds is not deleted unread.
+    startRead(3);
+    feed("AT+CMGR=3\r\r\n+CMG#: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_FALSE(waiting());
+    EXPECT_EQ(writtenNow(), "");
+}
+
+TEST_F(ControllersTest, ReadSelectsItsStorageFirstWhenAnotherIsSelected)
+{
+    locked([&] { return ctr->SelectedStorage = "ME"; });
+    ctr->AddReadIndex("SM", 5);
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    feed("AT+CPMS=\"SM\"\r\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
+    EXPECT_EQ(written(10), "AT+CMGR=5\r");
+    EXPECT_EQ(locked([&] { return ctr->SelectedStorage; }), "SM");
+
+    // Once selected it is not selected again; a refused selection reads nothing.
+    locked([&] { return ctr->Current = nullptr; });
+    ctr->AddReadIndex("SM", 6);
+    channel.Drive();
+    EXPECT_EQ(written(10), "AT+CMGR=6\r");
+    locked([&] { return ctr->Current = nullptr; });
+    ctr->AddReadIndex("ME", 7);
+    ctr->AddReadIndex("ME", 7); // queued once
+    EXPECT_EQ(readQueue().size(), 1u);
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
+    feed("+CMS ERROR: 302\r\n");
+    EXPECT_TRUE(channel.IsIdle());
+    EXPECT_EQ(writtenNow(), "");
+}
+
+TEST_F(ControllersTest, DialEndsOnItsResultNotOnItsEcho)
+{
+    for (const char *result : {"OK", "NO CARRIER", "+CME ERROR: 3", "BUSY"}) {
+        DialNumber.set("10086");
+        channel.Drive();
+        EXPECT_EQ(written(11), "ATDT10086;\r");
+        feed("ATDT10086;\r\r\n");
+        EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DialCtr.get());
+        feed(std::string(result) + "\r\n");
+        EXPECT_TRUE(channel.IsIdle()) << result;
+    }
 }
 
 TEST_F(ControllersTest, ReadErrorEndsTheReadWithoutADelete)

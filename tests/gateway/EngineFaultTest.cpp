@@ -41,15 +41,17 @@ TEST_F(EngineFaultTest, LineOf339CharactersIsDroppedAndOf338Kept)
 
 TEST_F(EngineFaultTest, DeviceDroppedAndBackIsFoundAgain)
 {
+    auto searches = [&] { return std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备..."); };
+    const auto searchesBefore = searches();
     ASSERT_EQ(sim.control("drop"), "OK");
-    // The search starts and finds nothing while the device is away.
-    ASSERT_TRUE(waitUntil(
-        [&] { return std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备...") == 2; }, 30000))
-        << sim.log();
+    // The search starts and finds nothing while the device is away (a
+    // search that a slow machine started before the drop may still succeed).
+    ASSERT_TRUE(waitUntil([&] { return searches() > searchesBefore; }, 30000)) << sim.log();
+    const int found = reports.count("GSM模块初始化成功!");
     QTest::qWait(500);
-    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1);
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), found) << sim.log();
     ASSERT_EQ(sim.control("back"), "OK");
-    ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") == 2; }, 30000)) << sim.log();
+    ASSERT_TRUE(waitUntil([&] { return reports.count("GSM模块初始化成功!") > found; }, 30000)) << sim.log();
     stillReceives(1);
 }
 

@@ -92,7 +92,7 @@ TEST_F(PhoneBookErrorTest, ImportStopsOnError)
     EXPECT_EQ(contactOf("MB_B"), "10010");
 }
 
-TEST_F(PhoneBookTest, DialWritesAtdtAndItsFirstLineEndsTheExchange)
+TEST_F(PhoneBookTest, DialWritesAtdtAndItsResultEndsTheExchange)
 {
     DialNumber.set("13912345678");
     ASSERT_TRUE(waitUntil([&] { return !commandsStarting("ATDT").empty(); })) << sim.log();

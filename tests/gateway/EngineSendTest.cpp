@@ -1,6 +1,6 @@
 // Sends through the simulated modem: the PDU on the wire, retries after
-// "ERROR", the end of a message that fails four times, and a notice that
-// comes in the middle of a send.
+// "ERROR", the end of a message that fails four times, and notices that
+// come in the middle of a send.
 
 #include "EngineSupport.h"
 
@@ -79,26 +79,33 @@ TEST_F(EngineSendTest, ErrorToTheLengthCommandWaitsForTheBusyLimitAndTheSearch)
     EXPECT_EQ(sim.pdus()[0].outcome, "sent");
 }
 
-TEST_F(EngineSendTest, NoticeDuringASendTakesOverAndTheMessageIsSentAgain)
+TEST_F(EngineSendTest, NoticeInsideTheSendIsServedAfterItAndTheMessageGoesOnce)
 {
     ASSERT_EQ(sim.control("hold"), "OK");
     queueSend("13912345678", "你好");
-    // (The simulator's own waits would block the deliveries of the main thread.)
     ASSERT_TRUE(waitUntil([&] { return sim.log().find("result held") != std::string::npos; })) << sim.log();
+    // The modem announces the message after the send's result; this notice
+    // comes in the middle of the exchange.
+    ASSERT_EQ(sim.control("sms SM:7 " + kFirstDeliver), "OK SM 7");
     ASSERT_EQ(sim.control("raw 0D0A2B434D54493A2022534D222C370D0A"), "OK"); // +CMTI: "SM",7
-    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->Current == ctr->CmtiCtr.get(); }); }));
+    ASSERT_TRUE(waitUntil([&] { return locked([&] { return ctr->Notices.size(); }) == 1u; })) << sim.log();
+    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->SendCtr.get());
     ASSERT_EQ(sim.control("release"), "OK");
     ASSERT_TRUE(queueEmpties()) << sim.log();
-    // The send's "OK" went to the notice, so the message went out twice;
-    // the notice's index was read in between.
+    ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
+
     const auto pdus = sim.pdus();
-    ASSERT_EQ(pdus.size(), 2u);
-    EXPECT_EQ(pdus[1].outcome, "sent");
+    ASSERT_EQ(pdus.size(), 1u);
+    EXPECT_EQ(pdus[0].outcome, "sent");
+    EXPECT_EQ(reports.count("消息发送成功"), 1);
+    EXPECT_EQ(reports.count("消息发送失败"), 0);
     std::vector<std::string> after;
     for (const std::string &c : sim.commands())
-        if (c.rfind("AT+CMGS", 0) == 0 || c == "AT+CMGR=7")
+        if (c.rfind("AT+CMGS", 0) == 0 || c.rfind("AT+CMGR", 0) == 0 || c.rfind("AT+CMGD", 0) == 0)
             after.push_back(c);
-    EXPECT_EQ(after, (std::vector<std::string>{"AT+CMGS=19", "AT+CMGR=7", "AT+CMGS=19"}));
+    EXPECT_EQ(after, (std::vector<std::string>{"AT+CMGS=19", "AT+CMGR=7", "AT+CMGD=7"}));
+    EXPECT_EQ(column("select * from sms_toread", "MESSAGE"), std::vector<std::string>{"你好 "});
+    EXPECT_EQ(sim.control("show SM"), "OK 0 30");
 }
 
 } // namespace

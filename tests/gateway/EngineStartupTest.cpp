@@ -1,5 +1,5 @@
 // Start-up against the simulated modem: the line-speed search, the set-up
-// commands and the reads of storage indices 1 to 5 before anything else.
+// commands and the sweep of the storages before anything else.
 
 #include "EngineSupport.h"
 
@@ -15,7 +15,7 @@ protected:
     EngineStartupTest() : EngineTest(ModemSim::Options{kStartupScenario, 9600}) {}
 };
 
-TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFiveFirst)
+TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsEveryStoredMessageFirst)
 {
     // Requests placed before the modem is ready wait for the start-up reads.
     queueSend("13912345678", "你好");
@@ -32,9 +32,9 @@ TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFi
     for (const std::string &c : sim.commands())
         if (c != "AT")
             order.push_back(c);
-    const std::vector<std::string> expected = {
-        "AT+CNMI=1,1", "AT+CMGF=0", "AT+GSN",    "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",        "AT+CMGD=2", "AT+CMGR=3",
-        "AT+CMGD=3",   "AT+CMGR=4", "AT+CMGD=4", "AT+CMGR=5", "AT+CMGD=5", "ATDT13700000000;", "AT+CMGS=19"};
+    const std::vector<std::string> expected = {"AT+CNMI=1,1", "AT+CMGF=0",      "AT+GSN",           "AT+CPMS=\"SM\"",
+                                               "AT+CMGL=4",   "AT+CMGR=1",      "AT+CMGD=1",        "AT+CMGR=3",
+                                               "AT+CMGD=3",   "AT+CPMS=\"ME\"", "ATDT13700000000;", "AT+CMGS=19"};
     EXPECT_EQ(order, expected) << sim.log();
 
     EXPECT_EQ(column("select * from sms_toread order by MESSAGE", "PHONE"),
@@ -43,6 +43,25 @@ TEST_F(EngineStartupTest, FindsTheModemAt9600InitialisesItAndReadsIndicesOneToFi
               (std::vector<std::string>{"hellohello ", "你好 "}));
     EXPECT_EQ(column("select * from sms_toread", "READFLAG"), (std::vector<std::string>{"未读", "未读"}));
     EXPECT_EQ(sim.control("show SM"), "OK 0 10");
+}
+
+class EngineFastStartTest : public EngineTest {
+protected:
+    EngineFastStartTest() : EngineTest(ModemSim::Options{"", 115200}) {}
+};
+
+TEST_F(EngineFastStartTest, ModemThatChecksTheLineSpeedIsFoundAt115200AtOnce)
+{
+    waitSettled();
+    std::vector<std::string> search;
+    for (const std::string &c : sim.commands()) {
+        if (c == "AT+CNMI=1,1")
+            break;
+        search.push_back(c);
+    }
+    EXPECT_EQ(search, std::vector<std::string>{"AT"}) << sim.log();
+    EXPECT_EQ(sim.log().find("RX-LOST"), std::string::npos);
+    EXPECT_EQ(channel->Comm->BaudRate(), br115200);
 }
 
 // A desk killed between "AT+CMGS=" and the end of its PDU left the modem at

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Waits for a condition while the main thread's events run (port
@@ -71,6 +72,20 @@ protected:
     {
         QTest::qWait(20);
         return pty.readAvailable();
+    }
+    // Runs the timed steps of the running exchange as the drive thread
+    // would, each once it is due (its Serve then starts the next exchange
+    // when the channel is idle), until none is left.
+    void runSteps()
+    {
+        while (const auto due = channel.NextStep()) {
+            std::this_thread::sleep_until(*due);
+            channel.Serve();
+        }
+    }
+    bool waiting()
+    {
+        return locked([&] { return ctr->Waiting(); });
     }
     // Hands bytes straight to the line builder, as a delivery would.
     void feed(const std::string &bytes)

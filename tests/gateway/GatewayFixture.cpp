@@ -146,7 +146,8 @@ bool settled(TSMSChannel &channel)
 {
     EngineLock lock;
     const TChannelCtr &ctr = *channel.ChannelCtr;
-    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.Current == nullptr;
+    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.SweepQueue.empty() && ctr.Notices.empty() &&
+           ctr.Current == nullptr;
 }
 
 std::vector<std::string> CmppTest::queuedTexts()

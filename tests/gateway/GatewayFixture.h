@@ -58,7 +58,8 @@ SubmitFields readSubmit(const std::string &hex);
 void receive(TSMSChannel &channel, const std::string &hex); // decoded into RecvList
 std::vector<std::string> queuedHex(TSMSChannel &channel);   // SendQueue encoded, head first
 int receivedCount(TSMSChannel &channel);
-// Initialised, the start-up reads done and nothing running.
+// Initialised, the sweep of the storages and every read done, no notice
+// waiting and nothing running.
 bool settled(TSMSChannel &channel);
 
 // A gateway built in a fresh work folder whose port does not exist, with a

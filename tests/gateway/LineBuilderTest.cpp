@@ -83,17 +83,22 @@ TEST_F(LineBuilderTest, LinesLongerThan338AreDropped)
     EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 0);
 }
 
-TEST_F(LineBuilderTest, NoticeTakesOverTheRunningExchangeAndItsLaterReplies)
+TEST_F(LineBuilderTest, NoticeIsNotedAndTheRunningExchangeKeepsItsReplies)
 {
-    feed("\r\n+CMTI: \"SM\",3\r\n");
-    EXPECT_EQ(lines(), std::vector<std::string>{""});
-    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
-    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"3"});
+    feed("\r\n+CMTI: \"SM\",3\r\nOK\r\n");
+    EXPECT_EQ(lines(), (std::vector<std::string>{"", "OK"}));
+    EXPECT_EQ(locked([&] { return ctr->Notices; }), std::deque<std::string>{"+CMTI: \"SM\",3"});
+    EXPECT_EQ(writtenNow(), "");
+}
 
-    // The storage command's reply ends the notice; the probe hears nothing more.
-    feed("AT+CPMS=\"SM\"\r\r\n+CPMS: 1,30,1,30,1,30\r\n\r\nOK\r\n");
-    EXPECT_EQ(lines(), std::vector<std::string>{""});
-    EXPECT_TRUE(channel.IsIdle());
+TEST_F(LineBuilderTest, AnExchangeInATimedStepGetsNoLines)
+{
+    locked([&] {
+        ctr->After(60000, [] {});
+        return 0;
+    });
+    feed("OK\r\n");
+    EXPECT_TRUE(lines().empty());
 }
 
 TEST_F(LineBuilderTest, WithNothingRunningLinesAreDropped)
@@ -110,9 +115,16 @@ TEST_F(LineBuilderTest, WithNothingRunningLinesAreDropped)
 TEST_F(LineBuilderTest, TypedLineIsHandledAsAModemLineAndNotWritten)
 {
     ctr->TypedLine("+CMTI: \"ME\",12");
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_EQ(locked([&] { return ctr->Notices; }), std::deque<std::string>{"+CMTI: \"ME\",12"});
 
-    EXPECT_EQ(writtenNow(), "AT+CPMS=\"ME\"\r"); // the notice's command, not the typed line
-    EXPECT_EQ(locked([&] { return ctr->ReadQueue; }), std::deque<std::string>{"12"});
+    // Served as the modem's own notice would be.
+    locked([&] {
+        ctr->Current = nullptr;
+        return 0;
+    });
+    channel.Drive();
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
     ASSERT_TRUE(waitUntil([&] { return monitorText().find("AT+CPMS") != std::string::npos; }, 2000));
     EXPECT_EQ(monitorText(), "+CMTI: \"ME\",12\nAT+CPMS=\"ME\"\n");
 }

@@ -34,13 +34,28 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
     queueSend("13912345678", "hi");
     PhoneBookIndex.set(50);
     DialNumber.set("10086");
-    ctr->AddReadIndex(7);
+    locked([&] {
+        ctr->SweepQueue = {"ME"};
+        ctr->Notices = {"+CMTI: \"SM\",8"};
+        return 0;
+    });
+    ctr->AddReadIndex("", 7);
+
+    tick();
+    EXPECT_EQ(current(), ctr->CmtiCtr.get());
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    endExchange();
 
     tick();
     EXPECT_EQ(current(), ctr->RecvCtr.get());
     EXPECT_EQ(written(10), "AT+CMGR=7\r");
     tick(); // busy: nothing new starts
     EXPECT_EQ(writtenNow(), "");
+    endExchange();
+
+    tick();
+    EXPECT_EQ(current(), ctr->ListCtr.get());
+    EXPECT_EQ(written(13), "AT+CPMS=\"ME\"\r");
     endExchange();
 
     tick();
@@ -67,7 +82,7 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
 
 TEST_F(SchedulerTest, NoByteWithinThirtyTicksOfAWriteSearchesTheModemAgain)
 {
-    ctr->AddReadIndex(1);
+    ctr->AddReadIndex("", 1);
     tick();
     ASSERT_EQ(written(10), "AT+CMGR=1\r");
     EXPECT_EQ(locked([&] { return ctr->ReplyWait; }), 30);
@@ -82,7 +97,7 @@ TEST_F(SchedulerTest, NoByteWithinThirtyTicksOfAWriteSearchesTheModemAgain)
 
 TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
 {
-    ctr->AddReadIndex(1);
+    ctr->AddReadIndex("", 1);
     tick();
     written(10);
     feed("AT+CMGR=1\r\n"); // replies began
@@ -115,6 +130,33 @@ TEST_F(SchedulerTest, EleventhIdleTickWritesTheKeepAliveWithoutAMemoRecord)
     EXPECT_TRUE(channel.IsIdle());
 }
 
+TEST_F(SchedulerTest, NothingStartsBeforeTheKeepAlivesAnswerEnds)
+{
+    // An answer that begins and never ends is ended like an exchange.
+    tick(11);
+    ASSERT_EQ(written(3), "AT\r");
+    feed("AT\r\r\n"); // its echo only
+    tick(30);
+    ASSERT_EQ(locked([&] { return ctr->Ready; }), 1);
+    tick();
+    ASSERT_EQ(locked([&] { return ctr->Ready; }), 0);
+    EXPECT_EQ(written(1), "\x1B");
+
+    locked([&] { return ctr->Ready = 1; });
+    tick(11);
+    ASSERT_EQ(written(3), "AT\r");
+    // Its echo has come, its "OK" not yet, when a notice arrives.
+    feed("AT\r\r\n+CMTI: \"SM\",3\r\n");
+    channel.Serve();
+    tick();
+    EXPECT_EQ(writtenNow(), "");
+    feed("\r\nOK\r\n");
+    channel.Serve();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r");
+    EXPECT_EQ(current(), ctr->CmtiCtr.get());
+    EXPECT_FALSE(waiting()); // the keep-alive's "OK" was not taken for the selection's
+}
+
 TEST_F(SchedulerTest, KeepAliveOnAPortThatFailsStillAwaitsAnAnswer)
 {
     channel.Comm->CloseDevice();
@@ -126,7 +168,7 @@ TEST_F(SchedulerTest, KeepAliveOnAPortThatFailsStillAwaitsAnAnswer)
 
 TEST_F(SchedulerTest, ClosingStartsNothingAndWritesNoKeepAliveButEndsARunningExchange)
 {
-    ctr->AddReadIndex(4);
+    ctr->AddReadIndex("", 4);
     DialNumber.set("10086");
     gateway.Closing = true;
     tick(20);
@@ -166,6 +208,48 @@ TEST_F(SchedulerTest, MessageTriedFourTimesIsDroppedWithALogLine)
     EXPECT_EQ(reports.count("消息发送失败，请检查SIM卡是否插好"), 4);
     const std::string log = dir.read("SMSLog.TXT");
     EXPECT_NE(log.find(gbk::fromUtf8(dropped) + "\r\n"), std::string::npos);
+}
+
+TEST_F(SchedulerTest, RefusedMessageWaitsLongerAfterEachAttemptWhileOthersGo)
+{
+    engineclock::setScale(1.0); // spells of seconds, far beyond a tick's delay under load
+    queueSend("13900000001", "a");
+    queueSend("13900000002", "b");
+    TPDUSend *a = locked([&] { return channel.SendQueue.front().get(); });
+    // One attempt of the message the tick takes, answered with reply.
+    auto attempt = [&](const std::string &reply) {
+        tick();
+        EXPECT_EQ(written(11), "AT+CMGS=17\r");
+        feed("> ");
+        runSteps(); // the PDU 400 ms after the prompt
+        EXPECT_EQ(written(53).back(), '\x1A');
+        feed("\r\n" + reply + "\r\n"); // after the blank that follows the prompt
+        EXPECT_TRUE(channel.IsIdle());
+    };
+    auto spell = [&] {
+        return locked([&] { return std::chrono::duration<double>(a->RetryAt - engineclock::Clock::now()).count(); });
+    };
+    auto dueNow = [&] { locked([&] { return a->RetryAt = engineclock::Clock::now(); }); };
+
+    attempt("ERROR");
+    EXPECT_GT(spell(), 2.5);
+    EXPECT_LE(spell(), 3.0);
+    attempt("OK"); // b goes meanwhile
+    EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 1u);
+    tick();
+    EXPECT_EQ(writtenNow(), ""); // a still waits
+    for (double expected : {6.0, 12.0, 12.0}) {
+        dueNow();
+        attempt("ERROR");
+        EXPECT_GT(spell(), expected - 0.5);
+        EXPECT_LE(spell(), expected);
+    }
+    // Four attempts: dropped at once, with its line.
+    tick();
+    EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
+    EXPECT_EQ(writtenNow(), "");
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息四次发送失败，已放弃，手机号:+8613900000001"); }));
+    EXPECT_EQ(reports.count("消息发送失败"), 4);
 }
 
 } // namespace

@@ -13,6 +13,7 @@ const char *kindName(boxes::Kind kind)
     case boxes::Kind::Confirm: return "confirm";
     case boxes::Kind::Error: return "error";
     case boxes::Kind::Input: return "input";
+    case boxes::Kind::OpenPicture: return "picture";
     }
     return "unknown";
 }

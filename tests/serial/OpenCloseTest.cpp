@@ -2,13 +2,10 @@
 
 #include "SerialFixture.h"
 
+#include "support/OtherUser.h"
+
 #include <cerrno>
-#include <grp.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 TEST(SerialComponent, NewComponentStartsClosedWithTheDefaultLine)
 {
@@ -145,19 +142,11 @@ TEST(SerialComponent, DestroyingAnOpenComponentReleasesThePort)
 
 namespace {
 
-// The error number and reason that opening path raises, from a child
-// process that runs as an unprivileged user when the test runs as root (so
-// that file permissions hold); "" and 0 when the open succeeds.
+// The error number and reason that opening path raises, as an unprivileged
+// user; 0 and "" when the open succeeds, -1 when the child said nothing.
 std::pair<int, std::string> openFailureAsAnotherUser(const std::string &path)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {-1, "pipe"};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
+    const std::string out = outputAsAnotherUser([&] {
         int systemError = 0;
         try {
             TXComm comm;
@@ -166,20 +155,8 @@ std::pair<int, std::string> openFailureAsAnotherUser(const std::string &path)
         } catch (const EDeviceError &e) {
             systemError = e.SystemError();
         }
-        const std::string out = std::to_string(systemError) + " " + deviceErrorReason(systemError);
-        const bool written = ::write(fds[1], out.data(), out.size()) == ssize_t(out.size());
-        ::_exit(written ? 0 : 3);
-    }
-    ::close(fds[1]);
-    std::string out;
-    pollfd p{fds[0], POLLIN, 0};
-    char buffer[512];
-    ssize_t n = 1;
-    while (n > 0 && ::poll(&p, 1, 10000) == 1 && (n = ::read(fds[0], buffer, sizeof buffer)) > 0)
-        out.append(buffer, size_t(n));
-    ::close(fds[0]);
-    ::kill(child, SIGKILL); // it has ended, or hangs past its deadline
-    ::waitpid(child, nullptr, 0);
+        return std::to_string(systemError) + " " + deviceErrorReason(systemError);
+    });
     const auto blank = out.find(' ');
     if (blank == std::string::npos)
         return {-1, out};

@@ -76,6 +76,28 @@ TEST_F(CommandTest, StoragesAreSeparateAndReadingMarksRead)
     EXPECT_EQ(sim_.control("show ME"), "OK 1 20 2:1");
 }
 
+TEST_F(CommandTest, ListShowsTheReadStoragesMessagesOfAStatus)
+{
+    // SM 1 unread (kScenario); SM 7 delivered at its index.
+    EXPECT_EQ(sim_.control("sms SM:7 " + vectors::kDeliverUcs2), "OK SM 7");
+    const std::string first = "+CMGL: 1,0,,28\r\n" + vectors::kDeliver7bit + "\r\n";
+    const std::string seventh = "+CMGL: 7,0,,24\r\n" + vectors::kDeliverUcs2 + "\r\n";
+    EXPECT_EQ(term_->command("AT+CMGL"), "AT+CMGL\r\r\n" + first + seventh + "\r\nOK\r\n");
+    // Listed, so read now.
+    EXPECT_EQ(term_->command("AT+CMGL=0"), "AT+CMGL=0\r\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CMGL=4"), "AT+CMGL=4\r\r\n+CMGL: 1,1,,28\r\n" + vectors::kDeliver7bit +
+                                               "\r\n+CMGL: 7,1,,24\r\n" + vectors::kDeliverUcs2 + "\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CPMS=\"ME\""), "AT+CPMS=\"ME\"\r\r\n+CPMS: 1,20,2,10,2,10\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CMGL=1"),
+              "AT+CMGL=1\r\r\n+CMGL: 2,1,,24\r\n" + vectors::kDeliverUcs2 + "\r\n\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CMGL=2"), "AT+CMGL=2\r\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CMGL=5"), "AT+CMGL=5\r\r\n+CMS ERROR: 303\r\n");
+
+    EXPECT_EQ(sim_.control("sms SM:7 " + vectors::kDeliverUcs2).rfind("ERR index 7 of SM is taken", 0), 0u);
+    EXPECT_EQ(sim_.control("sms ME:21 " + vectors::kDeliverUcs2).rfind("ERR index 21 of ME is out of range", 0), 0u);
+    EXPECT_EQ(sim_.control("sms ME:x " + vectors::kDeliverUcs2).rfind("ERR", 0), 0u);
+}
+
 TEST_F(CommandTest, DeleteEmptiesTheIndexOfTheSelectedStorage)
 {
     term_->command("AT+CPMS=\"ME\"");

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <exception>
+#include <sys/stat.h>
 
 int main(int argc, char **argv)
 {
+    ::umask(077); // the work folder is the operator's alone, as the desk keeps it
     QCoreApplication app(argc, argv);
     const std::string folder = argc > 1 ? argv[1] : ".";
     if (argc > 2 || folder == "-h" || folder == "--help") {

@@ -54,8 +54,15 @@ std::string Sim::smsCommand(std::istringstream &in)
     in >> storage >> pdu;
     if (pdu.empty())
         pdu.swap(storage); // no storage named: the modem's receive storage
+    // "<storage>:<index>" names the index too.
+    int at = 0;
+    if (const auto colon = storage.find(':'); colon != std::string::npos) {
+        if (!toInt(storage.substr(colon + 1), at) || at < 1)
+            return "ERR the index must be a number from 1";
+        storage.erase(colon);
+    }
     std::string error;
-    const int index = modem_.deliver(storage, pdu, error);
+    const int index = modem_.deliver(storage, pdu, error, at);
     return index ? "OK " + storage + " " + std::to_string(index) : "ERR " + error;
 }
 

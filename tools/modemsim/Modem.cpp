@@ -159,9 +159,9 @@ std::string Modem::execute(const std::string &body)
         return basic(body[0], body.substr(1));
 
     static const std::pair<const char *, Handler> table[] = {
-        {"+CNMI", &Modem::cnmi}, {"+CMGF", &Modem::cmgf}, {"+CPMS", &Modem::cpms},
-        {"+CMGR", &Modem::cmgr}, {"+CMGD", &Modem::cmgd}, {"+CMGS", &Modem::cmgs},
-        {"+GSN", &Modem::gsn},   {"+CPBR", &Modem::cpbr}, {"+CLCC", &Modem::clcc},
+        {"+CNMI", &Modem::cnmi}, {"+CMGF", &Modem::cmgf}, {"+CPMS", &Modem::cpms}, {"+CMGR", &Modem::cmgr},
+        {"+CMGL", &Modem::cmgl}, {"+CMGD", &Modem::cmgd}, {"+CMGS", &Modem::cmgs}, {"+GSN", &Modem::gsn},
+        {"+CPBR", &Modem::cpbr}, {"+CLCC", &Modem::clcc},
     };
     const auto command = parseExtended(body);
     if (!command)
@@ -250,7 +250,7 @@ void Modem::flushDeferred()
 
 MessageStore *Modem::storage(int which) { return scenario_.storage(mem_[which]); }
 
-int Modem::deliver(std::string &name, const std::string &pduHex, std::string &error)
+int Modem::deliver(std::string &name, const std::string &pduHex, std::string &error, int at)
 {
     MessageStore *store = name.empty() ? storage(2) : scenario_.storage(name);
     if (!store) {
@@ -262,7 +262,12 @@ int Modem::deliver(std::string &name, const std::string &pduHex, std::string &er
         error = "the PDU must be hex text with an even number of digits";
         return 0;
     }
-    const int index = store->firstFree();
+    if (at != 0 && (!store->validIndex(at) || store->at(at))) {
+        error = "index " + std::to_string(at) + " of " + store->name() + " is " +
+                (store->at(at) ? "taken" : "out of range");
+        return 0;
+    }
+    const int index = at != 0 ? at : store->firstFree();
     if (index == 0) {
         error = "storage " + store->name() + " is full";
         return 0;

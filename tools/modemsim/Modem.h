@@ -43,10 +43,11 @@ public:
 
     // Stores an incoming SMS-DELIVER (hex text, service-centre part
     // included) as unread in the named storage, or in the receive storage
-    // when storage is empty, and announces it as AT+CNMI asks. Returns the
-    // index with storage set to the storage's name, or 0 with error set
-    // (bad storage or PDU, storage full).
-    int deliver(std::string &storage, const std::string &pduHex, std::string &error);
+    // when storage is empty, at index (0: the lowest free one), and
+    // announces it as AT+CNMI asks. Returns the index with storage set to
+    // the storage's name, or 0 with error set (bad storage, index or PDU,
+    // index taken, storage full).
+    int deliver(std::string &storage, const std::string &pduHex, std::string &error, int index = 0);
 
     Faults &faults() { return faults_; }
 
@@ -94,6 +95,7 @@ private:
     std::string cmgf(const Extended &c);
     std::string cpms(const Extended &c);
     std::string cmgr(const Extended &c);
+    std::string cmgl(const Extended &c);
     std::string cmgd(const Extended &c);
     std::string cmgs(const Extended &c);
     std::string gsn(const Extended &c);

@@ -135,6 +135,27 @@ std::string Modem::cmgr(const Extended &c)
     return reply;
 }
 
+std::string Modem::cmgl(const Extended &c)
+{
+    if (c.form == Form::Test)
+        return at::info("+CMGL: (0-4)") + at::ok();
+    int stat = 0; // PDU mode's default: received unread
+    if (c.form == Form::Read || (c.form == Form::Set && (c.args.size() != 1 || !at::toInt(c.args[0], stat))))
+        return at::error();
+    if (stat < 0 || stat > 4)
+        return at::cms(kNotSupported);
+    std::string lines;
+    for (auto &[index, sms] : storage(0)->slots()) {
+        if (stat != 4 && sms.stat != stat)
+            continue;
+        lines += "+CMGL: " + std::to_string(index) + "," + std::to_string(sms.stat) + ",," +
+                 std::to_string(storedLength(sms)) + "\r\n" + sms.pdu + "\r\n";
+        if (sms.stat == 0)
+            sms.stat = 1; // listing marks it read, as reading does
+    }
+    return lines.empty() ? at::ok() : "\r\n" + lines + at::ok();
+}
+
 std::string Modem::cmgd(const Extended &c)
 {
     if (c.form == Form::Test)

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds the serial layer's tests (and, switched on below, the engine's) with
+# Builds the serial layer's and the engine's tests with
 # ThreadSanitizer into build-tsan/, apart from the main build, and runs them
 # TSAN_REPEAT times (3 by default). Fails on the first report.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-# The engine tests under ThreadSanitizer too: 1 to run them.
-engine=${TSAN_ENGINE:-0}
+# The engine tests under ThreadSanitizer too (0 leaves them out).
+engine=${TSAN_ENGINE:-1}
 repeat=${TSAN_REPEAT:-3}
 out=build-tsan
 

@@ -1,0 +1,258 @@
+#include "desk/EditClient.h"
+
+#include "data/DM1.h"
+#include "desk/BusinessCard.h"
+#include "desk/DeskDb.h"
+#include "desk/ListView.h"
+#include "platform/ado/Ado.h"
+
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+TfrmEditClient *frmEditClient = nullptr;
+
+using desk::fieldText;
+using desk::recordEdit;
+using desk::setField;
+
+namespace {
+
+TEditRecordDialog::Settings settings()
+{
+    TEditRecordDialog::Settings s{QStringLiteral("编辑联系人"), "client", "CLIENTID",
+                                  QStringLiteral("记录更新失败,请检查联系人名称是否重复!")};
+    s.unmodifiedWrites = false;
+    return s;
+}
+
+} // namespace
+
+TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWidget *parent)
+    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this), Edit2(new QPlainTextEdit(this)),
+      Edit3(recordEdit(this, "Edit3")), Edit4(recordEdit(this, "Edit4")), EditPhone(recordEdit(this, "EditPhone")),
+      EditLanID(recordEdit(this, "EditLanID")), EditCompany(recordEdit(this, "EditCompany")),
+      EditHeadShip(recordEdit(this, "EditHeadShip")), EditEmail(recordEdit(this, "EditEmail")),
+      EditFax(recordEdit(this, "EditFax")), EditAddr(recordEdit(this, "EditAddr")),
+      EditPostCode(recordEdit(this, "EditPostCode")), EditHomePage(recordEdit(this, "EditHomePage")),
+      RBMale(new QRadioButton(QStringLiteral("男"), this)), RBFemale(new QRadioButton(QStringLiteral("女"), this)),
+      Card(new TBusinessCard(this)), CheckListBox1(desk::checkList(this, "CheckListBox1")),
+      PageControl1(new QTabWidget(this))
+{
+    setObjectName("frmEditClient");
+    frmEditClient = this;
+    Edit2->setObjectName("Edit2");
+    Edit2->hide();
+    Edit4->hide();
+    RBMale->setObjectName("RBMale");
+    RBFemale->setObjectName("RBFemale");
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->addTab(personalPage(), QStringLiteral("个人信息"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("事务记录"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("通信记录"));
+    PageControl1->addTab(TabSheet4, QStringLiteral("其他"));
+    PageControl1->setMinimumSize(660, 330);
+
+    auto *groups = new QGroupBox(QStringLiteral("隶属组"), this);
+    (new QVBoxLayout(groups))->addWidget(CheckListBox1);
+    auto *top = new QHBoxLayout;
+    top->addWidget(Card);
+    top->addWidget(groups, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OkButton);
+    buttons->addWidget(CancelButton);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addWidget(PageControl1, 1);
+    column->addLayout(buttons);
+
+    const std::pair<QLabel *, QLineEdit *> mirrored[] = {
+        {Card->btclientid, Edit1},      {Card->btMobile, Edit3},          {Card->btphone, EditPhone},
+        {Card->BtCompany, EditCompany}, {Card->btheadship, EditHeadShip}, {Card->btemail, EditEmail},
+        {Card->btFax, EditFax},         {Card->btaddr, EditAddr},         {Card->btpostcode, EditPostCode}};
+    for (const auto &[value, box] : mirrored)
+        Card->Bind(value, box);
+    for (QLineEdit *e : {Edit1, Edit3, EditPhone, EditCompany, EditHeadShip, EditEmail, EditFax, EditAddr, EditPostCode,
+                         EditHomePage, EditLanID})
+        connect(e, &QLineEdit::textChanged, this, [this] {
+            refreshCard();
+            Modified = true;
+        });
+    for (QRadioButton *b : {RBMale, RBFemale})
+        connect(b, &QRadioButton::clicked, this, [this] { Modified = true; });
+    DateTimePicker1->setMinimumDate(ZeroDate());
+    DateTimePicker1->setSpecialValueText(QStringLiteral(" "));
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] { Modified = true; });
+    Label25->installEventFilter(this);
+
+    Links = {{CheckListBox1, {}, {}, "client_cgroup", "GROUPNAME", "CLIENTID"}};
+    FormCreate();
+    // Only "个人信息", the groups and the birthday make the editor modified;
+    // the other pages store through their own buttons.
+    for (QWidget *page : {TabSheet2, TabSheet3, TabSheet4})
+        for (QWidget *w : page->findChildren<QWidget *>())
+            if (w != Label25)
+                w->removeEventFilter(this);
+}
+
+TfrmEditClient::~TfrmEditClient()
+{
+    if (frmEditClient == this)
+        frmEditClient = nullptr;
+}
+
+QWidget *TfrmEditClient::personalPage()
+{
+    auto *page = new QWidget(this);
+    page->setObjectName("TabSheet1");
+    auto *sex = new QHBoxLayout;
+    sex->addWidget(RBMale);
+    sex->addWidget(RBFemale);
+    sex->addStretch(1);
+    auto *grid = new QGridLayout(page);
+    const struct {
+        const char *label;
+        QWidget *box;
+        int row, column;
+        bool wide;
+    } rows[] = {{"姓名  ", Edit1, 0, 0, false},        {"手机号码", Edit3, 0, 2, false},
+                {"电话", EditPhone, 1, 0, false},      {"电脑名", EditLanID, 1, 2, false},
+                {"单位名称", EditCompany, 2, 0, true}, {"职务", EditHeadShip, 3, 0, false},
+                {"电子邮件", EditEmail, 3, 2, false},  {"传真", EditFax, 4, 0, false},
+                {"邮编", EditPostCode, 4, 2, false},   {"地址", EditAddr, 5, 0, true},
+                {"网站", EditHomePage, 6, 0, false}};
+    for (const auto &r : rows) {
+        grid->addWidget(new QLabel(QString::fromUtf8(r.label), page), r.row, r.column);
+        grid->addWidget(r.box, r.row, r.column + 1, 1, r.wide ? 3 : 1);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("性别"), page), 6, 2);
+    grid->addLayout(sex, 6, 3);
+    grid->setRowStretch(7, 1);
+    QWidget *const order[] = {Edit1,     Edit3,   EditPhone, EditLanID,    EditCompany,  EditHeadShip,
+                              EditEmail, EditFax, EditAddr,  EditPostCode, EditHomePage, RBMale};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    return page;
+}
+
+void TfrmEditClient::refreshCard()
+{
+    Card->btclientid->setText(Edit1->text());
+    Card->btMobile->setText(Edit3->text());
+    Card->btphone->setText(EditPhone->text());
+    Card->BtCompany->setText(EditCompany->text());
+    Card->btheadship->setText(EditHeadShip->text());
+    Card->btemail->setText(EditEmail->text());
+    Card->btFax->setText(EditFax->text());
+    Card->btaddr->setText(EditAddr->text());
+    Card->btpostcode->setText(EditPostCode->text());
+}
+
+void TfrmEditClient::LoadFields(TAdoQuery &row)
+{
+    OpenRows(Edit1->text());
+    Edit2->setPlainText(fieldText(row, "NAME"));
+    Edit3->setText(fieldText(row, "CONTACT"));
+    Edit4->setText(fieldText(row, "PERSONID"));
+    EditPhone->setText(fieldText(row, "PHONE"));
+    EditCompany->setText(fieldText(row, "COMPANY"));
+    EditHeadShip->setText(fieldText(row, "HEADSHIP"));
+    EditEmail->setText(fieldText(row, "EMAIL"));
+    EditFax->setText(fieldText(row, "FAX"));
+    EditAddr->setText(fieldText(row, "ADDR"));
+    EditPostCode->setText(fieldText(row, "POSTCODE"));
+    EditHomePage->setText(fieldText(row, "HOMEPAGE"));
+    EditLanID->setText(fieldText(row, "LanID"));
+    QDateTime birthday;
+    try {
+        birthday = row.FieldByName("birthday")->AsDateTime();
+    } catch (const EDatabaseError &) {
+        // Text that is no date: shown, and saved, as no birthday.
+    }
+    const bool zero = !birthday.isValid() || birthday.date() <= ZeroDate();
+    birthTime_ = zero ? QTime(0, 0) : birthday.time();
+    DateTimePicker1->setDate(zero ? ZeroDate() : birthday.date());
+    DateTimePicker1->setVisible(!zero);
+    (fieldText(row, "Sex") == QStringLiteral("女") ? RBFemale : RBMale)->setChecked(true);
+}
+
+void TfrmEditClient::SaveFields(TAdoQuery &row)
+{
+    setField(row, "NAME", Edit2->toPlainText());
+    setField(row, "CONTACT", Edit3->text());
+    setField(row, "PERSONID", Edit4->text());
+    setField(row, "PHONE", EditPhone->text());
+    setField(row, "COMPANY", EditCompany->text());
+    setField(row, "HEADSHIP", EditHeadShip->text());
+    setField(row, "EMAIL", EditEmail->text());
+    setField(row, "FAX", EditFax->text());
+    setField(row, "ADDR", EditAddr->text());
+    setField(row, "POSTCODE", EditPostCode->text());
+    setField(row, "HOMEPAGE", EditHomePage->text());
+    setField(row, "LanID", EditLanID->text());
+    // Also while the picker is hidden: a zero stays zero.
+    row.FieldByName("birthday")
+        ->SetAsDateTime(BirthdayZero() ? QDateTime() : QDateTime(DateTimePicker1->date(), birthTime_));
+    setField(row, "Sex", RBMale->isChecked() ? QStringLiteral("男") : QStringLiteral("女"));
+}
+
+void TfrmEditClient::LoadLinks(const QString &key)
+{
+    CheckListBox1->clear();
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from client_cgroup where clientid=" + desk::quoted(key));
+    for (; !q.Eof(); q.Next())
+        (new QListWidgetItem(fieldText(q, "GROUPNAME"), CheckListBox1))->setCheckState(Qt::Checked);
+    desk::open(q, "select * from cgroup order by groupname");
+    for (; !q.Eof(); q.Next()) {
+        const QString group = fieldText(q, "GROUPNAME");
+        bool listed = false;
+        for (int i = 0; i < CheckListBox1->count() && !listed; ++i)
+            listed = CheckListBox1->item(i)->text().compare(group, Qt::CaseInsensitive) == 0;
+        if (!listed)
+            (new QListWidgetItem(group, CheckListBox1))->setCheckState(Qt::Unchecked);
+    }
+    q.Close();
+    OpenLists(key, Edit3->text());
+}
+
+bool TfrmEditClient::BeforeOk()
+{
+    if (Modified && Edit3->text().isEmpty())
+        Edit3->setText(QStringLiteral(" "));
+    return true;
+}
+
+void TfrmEditClient::Saved()
+{
+    if (!source_)
+        return;
+    for (int row = 0; row < source_->Count(); ++row)
+        if (source_->Caption(row).compare(OriginalKey, Qt::CaseInsensitive) == 0) {
+            source_->SetCaption(row, Edit1->text());
+            return;
+        }
+}
+
+bool TfrmEditClient::BirthdayZero() const { return DateTimePicker1->date() <= ZeroDate(); }
+
+void TfrmEditClient::Label25DblClick() { DateTimePicker1->show(); }
+
+bool TfrmEditClient::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Label25 && event->type() == QEvent::MouseButtonDblClick) {
+        Label25DblClick();
+        return true;
+    }
+    return TEditRecordDialog::eventFilter(watched, event);
+}

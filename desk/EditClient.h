@@ -1,0 +1,79 @@
+#pragma once
+
+#include "desk/ClientPages.h"
+#include "desk/RecordDialogs.h"
+
+#include <QDate>
+#include <QTime>
+
+class QListWidget;
+class QPlainTextEdit;
+class QRadioButton;
+class QTabWidget;
+class TBusinessCard;
+
+// "编辑联系人": the contact selected in the contacts list, on four pages:
+// "个人信息" (the client row's boxes, mirrored live on the business card),
+// and the pages of TClientPages; above them the card and the groups
+// "隶属组" (the contact's own first, ticked, in the order stored, then the
+// other groups by name). "确定" (Button3) saves only when something was
+// changed on "个人信息", in the group list or in the birthday picker: the
+// client row found by the name as loaded (a changed name renames it;
+// another contact's name is refused with "记录更新失败,请检查联系人名称是否
+// 重复!"), an empty mobile box as one blank, then the contact's groups
+// rewritten under the name as now typed, all or nothing; the contacts
+// list's row then shows the new name and the window reloads. Rows stored
+// under a former name stay where they are. "取消" (Button4) writes nothing.
+// A birthday of zero (or none) hides the picker over "    年  月  日";
+// double-clicking that label shows it; zero is stored as no date.
+class TfrmEditClient : public TEditRecordDialog, public TClientPages {
+    Q_OBJECT
+public:
+    // manager: the window whose Changed the save sets; contacts: its list
+    // whose selected row is the contact and whose row is renamed. Throws
+    // EDatabaseError when the contact cannot be read.
+    TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWidget *parent = nullptr);
+    ~TfrmEditClient() override;
+
+    void Label25DblClick();
+    // The birthday picker holds date-time zero.
+    bool BirthdayZero() const;
+
+    QPlainTextEdit *Edit2;
+    QLineEdit *Edit3;
+    QLineEdit *Edit4;
+    QLineEdit *EditPhone;
+    QLineEdit *EditLanID;
+    QLineEdit *EditCompany;
+    QLineEdit *EditHeadShip;
+    QLineEdit *EditEmail;
+    QLineEdit *EditFax;
+    QLineEdit *EditAddr;
+    QLineEdit *EditPostCode;
+    QLineEdit *EditHomePage;
+    QRadioButton *RBMale;
+    QRadioButton *RBFemale;
+    TBusinessCard *Card;
+    QListWidget *CheckListBox1; // "隶属组"
+    QTabWidget *PageControl1;
+
+    // The picker's value for date-time zero.
+    static QDate ZeroDate() { return {1899, 12, 30}; }
+
+protected:
+    void LoadFields(TAdoQuery &row) override;
+    void SaveFields(TAdoQuery &row) override;
+    void LoadLinks(const QString &key) override;
+    bool BeforeOk() override;
+    void Saved() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *personalPage();
+    void refreshCard();
+
+    QTime birthTime_; // the time of day the stored birthday carried
+};
+
+// The latest contact editor while it is open; null otherwise.
+extern TfrmEditClient *frmEditClient;

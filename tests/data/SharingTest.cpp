@@ -1,0 +1,88 @@
+#include "DataFixture.h"
+
+#include <QCoreApplication>
+#include <future>
+#include <set>
+#include <thread>
+
+namespace {
+
+// The database as other programs share it: a connection of their own.
+class Sharing : public DataFixture {
+protected:
+    void SetUp() override
+    {
+        DataFixture::SetUp();
+        for (const char *id : {"甲", "乙", "丙", "丁", "戊"}) {
+            ado::appendRow(dm->Query1, "client", {{"CLIENTID", id}});
+            ado::appendRow(dm->Query1, "client_cgroup", {{"CLIENTID", id}, {"GROUPNAME", "G"}});
+        }
+        other.Open();
+        other.Execute("PRAGMA busy_timeout=0");
+    }
+
+    // True when no reader holds a snapshot of the log: what a query left
+    // open on an unread result would do for good.
+    bool nobodyReads()
+    {
+        TAdoQuery q(other);
+        q.SetSQL("PRAGMA wal_checkpoint(TRUNCATE)");
+        q.Open();
+        return q.Fields(0)->AsInteger() == 0;
+    }
+
+    TAdoConnection other{TDataModule1::ConnectionString};
+};
+
+TEST_F(Sharing, AResultLeftOpenLetsGoAtTheEventLoopAndReadsOnAfterwards)
+{
+    const char *const statements[] = {
+        "select * from client",                                                          // changeable: resumed
+        "select c.CLIENTID from client c join client_cgroup g on c.CLIENTID=g.CLIENTID", // read to its end
+    };
+    for (const char *sql : statements) {
+        SCOPED_TRACE(sql);
+        TAdoQuery &q = dm->Query1;
+        q.SetSQL(sql);
+        q.Open();
+        q.Next();
+        ASSERT_FALSE(nobodyReads());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(nobodyReads());
+
+        other.Execute("insert into client (CLIENTID) values ('己')");
+        std::multiset<std::string> seen;
+        for (q.First(); !q.Eof(); q.Next())
+            seen.insert(q.Fields(0)->AsString());
+        for (const char *id : {"甲", "乙", "丙", "丁", "戊"})
+            EXPECT_EQ(seen.count(id), 1u) << id;
+        EXPECT_LE(seen.size(), 6u); // the new row may or may not show
+        other.Execute("delete from client where CLIENTID='己'");
+    }
+}
+
+TEST_F(Sharing, AWriteWaitsOutAnotherProgramsLockEvenWithAResultOpen)
+{
+    std::promise<void> locked;
+    std::thread holder([&] {
+        TAdoConnection c(TDataModule1::ConnectionString);
+        c.Open();
+        c.BeginTrans();
+        c.Execute("insert into client (CLIENTID) values ('外部')");
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        c.CommitTrans();
+    });
+    locked.get_future().wait();
+    TAdoQuery &walk = dm->Query1;
+    walk.SetSQL("select * from client");
+    walk.Open(); // unread rows left: SQLite would answer busy at once
+    EXPECT_NO_THROW(ado::appendRow(dm->Query2, "client", {{"CLIENTID", "桌面"}}));
+    EXPECT_NO_THROW(dm->Query2.SetSQL("delete from client_cgroup"); dm->Query2.ExecSQL());
+    holder.join();
+    EXPECT_GE(walk.RecordCount(), 5);
+    EXPECT_EQ(count("select * from client where CLIENTID in ('外部', '桌面')"), 2);
+    EXPECT_EQ(count("select * from client_cgroup"), 0);
+}
+
+} // namespace

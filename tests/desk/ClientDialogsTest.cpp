@@ -1,0 +1,261 @@
+// The contact dialogs: creating contacts one after another with their group,
+// the editor's first page, its group list, birthday and card, and its save.
+#include "ClientFixture.h"
+
+#include "desk/BusinessCard.h"
+#include "desk/EditClient.h"
+#include "desk/NewClient.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+using NewClient = ContactsTest;
+using EditClient = ContactsTest;
+
+QStringList items(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QStringList ticked(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << (list->item(i)->checkState() == Qt::Checked ? "+" : "-") + list->item(i)->text();
+    return out;
+}
+
+void tick(QListWidget *list, const char *group, Qt::CheckState state)
+{
+    list->findItems(group, Qt::MatchExactly).value(0)->setCheckState(state);
+}
+
+TEST_F(NewClient, EachPressCreatesOneContactWithItsGroupOrReportsADuplicate)
+{
+    struct Case {
+        const char *name;
+        const char *mobile;
+        const char *group; // chosen from the list; null keeps the box as it is
+        bool female;
+        bool fails;
+    };
+    const Case cases[] = {
+        {"王五", "13900000001", nullptr, false, false}, // the group preset from the tree node
+        {"O'Neil", "", "无", true, false},              // no group; an empty mobile is one blank
+        {"张三", "13900000003", "同事", false, true},   // taken: nothing of it is written
+        {"赵六", "13900000004", "X", false, false},
+    };
+    select("同事");
+    modal.then<TfrmNewClient>([&](TfrmNewClient *d) {
+        EXPECT_EQ(d->windowTitle(), "新联系人");
+        EXPECT_EQ(d->ComboBox1->currentText(), "同事");
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.name);
+            EXPECT_FALSE(d->Button1->isEnabled());
+            d->Edit1->setText(QString::fromUtf8(c.name));
+            d->Edit3->setText(c.mobile);
+            d->EditCompany->setText("公司");
+            if (c.group)
+                d->ComboBox1->setCurrentIndex(d->ComboBox1->findText(QString::fromUtf8(c.group)));
+            (c.female ? d->RBFemale : d->RBMale)->setChecked(true);
+            const int before = d->Count();
+            d->Button1Click();
+            EXPECT_EQ(d->Count(), before + 1); // failures count too
+            EXPECT_TRUE(d->Edit1->text().isEmpty() && d->Edit3->text().isEmpty() && d->EditCompany->text().isEmpty());
+            EXPECT_EQ(d->RBFemale->isChecked(), c.female); // the sex and the group stay
+            EXPECT_EQ(d->focusWidget(), d->Edit1);
+        }
+        d->Button2Click();
+    });
+    boxes.ok();
+    win->N10Click(); // "新增用户"
+    ASSERT_TRUE(modal.done());
+    EXPECT_EQ(boxes.texts(), QStringList{"新增记录失败,请检查联系人编号是否重复"});
+
+    EXPECT_EQ(client("王五", "CONTACT"), Rows{"13900000001"});
+    EXPECT_EQ(client("O'Neil", "CONTACT"), Rows{" "});
+    EXPECT_EQ(client("O'Neil", "Sex"), Rows{"女"});
+    EXPECT_EQ(client("张三", "CONTACT"), Rows{"13800000001"});
+    EXPECT_EQ(groupsOf("王五"), Rows{"同事"});
+    EXPECT_TRUE(groupsOf("O'Neil").empty());
+    EXPECT_EQ(groupsOf("张三"), (Rows{"Y", "X"}));
+    EXPECT_EQ(groupsOf("赵六"), Rows{"X"});
+    EXPECT_EQ(column("select * from operlog", "Action"),
+              (Rows{"增加联系人王五", "增加联系人O'Neil", "增加联系人赵六"}));
+    // Closed with OK: the group node's list was reloaded.
+    EXPECT_EQ(win->ListView(1)->Count(), 1);
+    EXPECT_EQ(win->ListView(1)->Caption(0), "王五");
+}
+
+TEST_F(NewClient, TheGroupIsChosenFromASortedListAndEnterWalksThenCreates)
+{
+    modal.then<TfrmNewClient>([&](TfrmNewClient *d) {
+        // Code-point order under the tests' C locale: "无" takes its place.
+        EXPECT_EQ(items(d->ComboBox1), (QStringList{"X", "Y", "Z", "同事", "手机电话本", "无"}));
+        EXPECT_EQ(d->ComboBox1->currentText(), "无");
+        QTest::keyClicks(d->ComboBox1, "abc");
+        QTest::keyClick(d->ComboBox1, Qt::Key_Backspace);
+        EXPECT_EQ(d->ComboBox1->currentText(), "无");
+        QTest::keyClick(d->ComboBox1, Qt::Key_Up);
+        EXPECT_EQ(d->ComboBox1->currentText(), "手机电话本");
+
+        // Without a name Enter creates nothing.
+        QTest::keyClick(d->EditOICQ, Qt::Key_Return);
+        EXPECT_EQ(d->Count(), 0);
+        d->Edit1->setText("钱七");
+        QTest::keyClick(d->Edit1, Qt::Key_Return);
+        EXPECT_EQ(d->focusWidget(), d->Edit3);
+        QTest::keyClicks(d->Edit3, "139000000012345"); // at most 11 characters
+        QTest::keyClick(d->Edit3, Qt::Key_Enter);
+        EXPECT_EQ(d->focusWidget(), d->EditPhone);
+        QTest::keyClick(d->EditOICQ, Qt::Key_Return);
+        EXPECT_EQ(d->Count(), 1);
+        d->Button2Click();
+    });
+    win->SpeedButton12Click();
+    ASSERT_TRUE(modal.done());
+    EXPECT_EQ(client("钱七", "CONTACT"), Rows{"13900000001"});
+    EXPECT_EQ(groupsOf("钱七"), Rows{"手机电话本"});
+}
+
+TEST_F(EditClient, LoadsTheContactItsGroupsBirthdayAndCardAndClosesUntouchedWithoutWriting)
+{
+    // A link row to a group that is gone shows, ticked, where it is stored.
+    add("client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "旧组"}});
+    // Any write to the contact would be refused, and the box would show.
+    exec("create trigger frozen before update on client begin select raise(abort, 'written'); end");
+    pick("张三");
+    modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+        EXPECT_EQ(d->windowTitle(), "编辑联系人");
+        EXPECT_EQ(d->Edit1->text(), "张三");
+        EXPECT_EQ(d->Edit3->text(), "13800000001");
+        EXPECT_TRUE(d->RBFemale->isChecked());
+        QStringList expected{"+Y", "+X", "+旧组"};
+        for (const std::string &g : column("select * from cgroup order by groupname", "GROUPNAME"))
+            if (g != "X" && g != "Y")
+                expected << "-" + QString::fromStdString(g);
+        EXPECT_EQ(ticked(d->CheckListBox1), expected);
+        EXPECT_FALSE(d->DateTimePicker1->isHidden());
+        EXPECT_EQ(d->DateTimePicker1->date(), QDate(1990, 5, 6));
+        // The card mirrors the boxes; a click on a caption goes to its box.
+        EXPECT_EQ(d->Card->btclientid->text(), "张三");
+        EXPECT_EQ(d->Card->BtCompany->text(), "甲公司");
+        EXPECT_EQ(d->Card->btemail->text(), "z@s");
+        QTest::mouseClick(d->Card->CaptionOf(d->Card->btMobile), Qt::LeftButton);
+        EXPECT_EQ(d->focusWidget(), d->Edit3);
+        EXPECT_FALSE(d->Modified);
+        d->OkClick();
+        EXPECT_EQ(d->result(), QDialog::Accepted);
+    });
+    win->SpeedButton10Click();
+    ASSERT_TRUE(modal.done());
+    EXPECT_FALSE(win->Changed);
+    EXPECT_EQ(groupsOf("张三"), (Rows{"Y", "X", "旧组"}));
+}
+
+TEST_F(EditClient, ABirthdayOfZeroStaysHiddenUntilTheLabelIsDoubleClicked)
+{
+    struct Case {
+        const char *name;
+        bool pick; // a date picked after showing the picker
+        const char *stored;
+    };
+    const Case cases[] = {{"zero stays zero", false, ""}, {"a date picked", true, "2001-2-3"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pick("O'Brien");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            EXPECT_TRUE(d->DateTimePicker1->isHidden());
+            EXPECT_FALSE(d->Label25->isHidden());
+            EXPECT_EQ(d->Label25->text(), "    年  月  日");
+            QTest::mouseDClick(d->Label25, Qt::LeftButton);
+            EXPECT_FALSE(d->DateTimePicker1->isHidden());
+            if (c.pick)
+                d->DateTimePicker1->setDate({2001, 2, 3});
+            else
+                QTest::keyClicks(d->EditPhone, "1");
+            d->OkClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(client("O'Brien", "birthday"), Rows{c.stored});
+        exec("update client set phone=null, birthday=null where clientid='O''Brien'");
+    }
+}
+
+TEST_F(EditClient, SavesByTheNameAsLoadedAndRewritesTheGroupsUnderTheNameAsTyped)
+{
+    struct Case {
+        const char *name;
+        const char *newName;
+        const char *mobile;
+        QString failure; // "" when the save goes through
+        Rows clientIds;  // every key of client afterwards
+        Rows newGroups;  // the groups under the new name
+        Rows oldGroups;  // the groups still under "张三"
+    };
+    const Case cases[] = {
+        {"another's name",
+         "O'Brien",
+         "1",
+         "记录更新失败,请检查联系人名称是否重复!",
+         {"O'Brien", "张三"},
+         {},
+         {"Y", "X"}},
+        {"renamed", "张三丰", "", "", {"O'Brien", "张三丰"}, {"Y", "Z"}, {"Y", "X"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A stale row under the new name goes; the old name's rows stay.
+        add("client_cgroup", {{"CLIENTID", "张三丰"}, {"GROUPNAME", "同事"}});
+        win->Refresh();
+        pick("张三");
+        boxes.clear();
+        if (!c.failure.isEmpty())
+            boxes.ok();
+        bool stayedOpen = false;
+        QString rowAfterSave;
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            d->Edit1->setText(c.newName);
+            d->Edit3->setText(c.mobile);
+            tick(d->CheckListBox1, "X", Qt::Unchecked);
+            tick(d->CheckListBox1, "Z", Qt::Checked);
+            d->OkClick();
+            stayedOpen = d->result() != QDialog::Accepted;
+            rowAfterSave = win->ListView(1)->Caption(win->ListView(1)->Selected());
+            if (stayedOpen)
+                d->CancelClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), c.failure.isEmpty() ? QStringList{} : QStringList{c.failure});
+        EXPECT_EQ(stayedOpen, !c.failure.isEmpty());
+        EXPECT_EQ(column("select * from client order by clientid", "CLIENTID"), c.clientIds);
+        EXPECT_EQ(groupsOf("张三"), c.oldGroups);
+        if (c.failure.isEmpty()) {
+            EXPECT_EQ(rowAfterSave, c.newName); // before the reload
+            EXPECT_EQ(client(c.newName, "CONTACT"), Rows{" "});
+            EXPECT_EQ(client(c.newName, "birthday"), Rows{"1990-5-6"});
+            EXPECT_EQ(groupsOf(c.newName), c.newGroups);
+            EXPECT_TRUE(win->Changed);
+        } else {
+            EXPECT_EQ(client("O'Brien", "CONTACT"), Rows{" "});
+            EXPECT_EQ(groupsOf("O'Brien"), Rows{});
+            EXPECT_FALSE(win->Changed);
+        }
+        exec("delete from client_cgroup where clientid='张三丰'");
+    }
+}
+
+} // namespace
