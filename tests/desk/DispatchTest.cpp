@@ -136,7 +136,8 @@ void expectEachOnce(const std::vector<std::pair<std::string, std::string>> &hand
 TEST_F(Dispatch, ALockHeldByAnotherProgramIsWaitedOutEachRowGoingOnceWithoutABox)
 {
     // A reserved lock lets the dispatch read but not mark; an exclusive one
-    // stops both.
+    // stops both. Held for less than the busy timeout, either is waited out.
+    static_assert(TAdoConnection::BusyTimeoutMs > 3000);
     for (const char *lock : {"begin immediate", "begin exclusive"}) {
         SCOPED_TRACE(lock);
         exec("delete from sms_tosend");
@@ -169,7 +170,7 @@ TEST_F(Dispatch, ALockHeldByAnotherProgramIsWaitedOutEachRowGoingOnceWithoutABox
         main->Timer1->stop();
         other.join();
         expectEachOnce(handed, {"a", "b", "c"});
-        EXPECT_EQ(log.size(), 1u) << "said once";
+        EXPECT_TRUE(log.empty()) << log.front().toStdString();
         EXPECT_TRUE(boxes.seen().empty());
     }
 }
