@@ -44,6 +44,12 @@ void TChannelCtr::Drive()
     if (step_)
         return;
     if (Ready == 0) {
+        // A set-up whose last answer is late (a busy main thread) is waited
+        // for as any exchange is, not given up for a new search at once.
+        if (Current == InitCtr.get() && InitCtr->State == 2) {
+            CountTimeouts();
+            return;
+        }
         Current = InitCtr.get();
         InitCtr->Run();
         if (InitCtr->State == 3)

@@ -84,6 +84,14 @@ Window search(Display *d, Window w, const std::string &prefix)
 XDisplay::XDisplay()
 {
     XSetErrorHandler(ignoreXErrors);
+    // Xvfbs starting at the same moment race for display numbers; one that
+    // lost is tried again rather than the journey skipped.
+    for (int attempt = 0; attempt < 3 && name_.empty(); ++attempt)
+        start();
+}
+
+void XDisplay::start()
+{
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -117,8 +125,13 @@ XDisplay::XDisplay()
         got += r;
     }
     close(fds[0]);
-    if (buf[0] >= '0' && buf[0] <= '9')
+    if (buf[0] >= '0' && buf[0] <= '9') {
         name_ = ":" + std::to_string(std::atoi(buf));
+        return;
+    }
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 XDisplay::~XDisplay()

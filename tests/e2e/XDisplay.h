@@ -37,6 +37,7 @@ public:
     bool requestClose(const std::string &title) const;
 
 private:
+    void start();
     unsigned long findWindow(const std::string &title) const;
     bool xdotool(const QStringList &args, int timeoutMs = 10000) const;
 

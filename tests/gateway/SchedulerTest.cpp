@@ -95,6 +95,39 @@ TEST_F(SchedulerTest, NoByteWithinThirtyTicksOfAWriteSearchesTheModemAgain)
     EXPECT_EQ(written(1), "\x1B"); // a prompt the modem may be left at is cancelled
 }
 
+TEST_F(SchedulerTest, SetUpWhoseLastAnswerIsLateIsWaitedForNotSearchedAgain)
+{
+    // As the set-up leaves it when its wait for the serial number's answer
+    // ran out.
+    const auto setUpWaiting = [&] {
+        locked([&] {
+            ctr->Ready = 0;
+            ctr->Current = ctr->InitCtr.get();
+            ctr->InitCtr->State = 2;
+            ctr->ReplyWait = kReplyWaitTicks;
+            return 0;
+        });
+    };
+    // No answer at all: searched again once the reply wait ends.
+    // A search, were one started, returns at once instead of hanging here.
+    std::atomic<bool> stop{true};
+    engineclock::StopScope scope(stop);
+
+    setUpWaiting();
+    tick(kReplyWaitTicks - 1);
+    EXPECT_EQ(writtenNow(), "");
+    tick();
+    EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(written(1), "\x1B");
+
+    setUpWaiting();
+    tick(5);
+    EXPECT_EQ(writtenNow(), ""); // no search
+    feed("490154203237518\r\nOK\r\n");
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
+    EXPECT_EQ(locked([&] { return ctr->SweepQueue.size(); }), 2u);
+}
+
 TEST_F(SchedulerTest, AnExchangeStillRunningOnThe31stBusyTickIsEnded)
 {
     ctr->AddReadIndex("", 1);
