@@ -61,14 +61,11 @@ private:
     std::size_t pos_ = 0; // bounded: at most a few hundred octets are claimed
 };
 
-// The address octets of "86" and the decimal digits of number (at most 18).
-// Returns the digit count.
+// The address octets of number in its international form
+// (internationalDigits). Returns the digit count.
 std::size_t packNumber(std::string_view number, std::array<std::uint8_t, kAddressOctets> &out)
 {
-    std::string digits = "86";
-    for (char c : number)
-        if (c >= '0' && c <= '9' && digits.size() < 2 + kMaxNumberDigits)
-            digits += c;
+    const std::string digits = internationalDigits(number);
     out.fill(0);
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         unsigned low = static_cast<unsigned>(digits[i] - '0');
@@ -106,6 +103,21 @@ void readCentre(HexReader &in, TPDUs &pdu)
 } // namespace
 
 std::string ByteToHex(std::uint8_t value) { return {kDigits[value >> 4], kDigits[value & 0xF]}; }
+
+std::string internationalDigits(std::string_view number)
+{
+    std::string digits;
+    for (char c : number)
+        if (c >= '0' && c <= '9' && digits.size() < 2 * kAddressOctets)
+            digits += c;
+    const std::size_t first = number.find_first_not_of(std::string_view(" \t\r\n\f\v"));
+    const bool plus = first != std::string_view::npos && number[first] == '+';
+    // "+" and a country code, or "86" before a mobile number: the country
+    // code is there already and must not be doubled.
+    if ((plus && !digits.empty()) || (digits.size() == 13 && digits.compare(0, 3, "861") == 0))
+        return digits;
+    return "86" + digits.substr(0, kMaxNumberDigits);
+}
 
 std::uint8_t HexToByte(std::string_view hex)
 {
@@ -244,6 +256,25 @@ void TPDUSend::Encode()
     for (std::uint8_t o : {PID, DCS, VP, udl})
         Text += ByteToHex(o);
     appendHex(Text, std::span(UD).first(udl));
+}
+
+bool TPDUSend::IsWhole(std::string_view hex)
+{
+    if (hex.empty() || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos)
+        return false;
+    const std::size_t octets = hex.size() / 2;
+    auto at = [&](std::size_t i) { return i < octets ? HexToByte(hex.substr(2 * i)) : 0u; };
+    const std::size_t scaLen = at(0);
+    if (scaLen > kAddressOctets + 1)
+        return false;
+    const std::size_t first = 1 + scaLen; // FirstOctet, MR, DALen, DAType
+    const unsigned fo = at(first);
+    const std::size_t digits = at(first + 2);
+    if ((fo & 0x03) != 0x01 || (fo & 0x18) != 0x10 || digits == 0 || digits > 2 * kAddressOctets)
+        return false;
+    const std::size_t udlAt = first + 4 + (digits + 1) / 2 + 3; // after PID, DCS, VP
+    const std::size_t udl = at(udlAt);
+    return udl <= kUserDataOctets && octets == udlAt + 1 + udl;
 }
 
 void TPDUSend::Decode(std::string_view hex)

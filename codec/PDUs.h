@@ -28,6 +28,13 @@ constexpr std::size_t kMaxSeptets = 160;     // UDL of 7-bit text
 constexpr std::size_t kMaxNumberDigits = 18; // "86" is put in front
 constexpr std::size_t kMaxTextUnits = 70;    // UTF-16 units in one send
 
+// The decimal digits of a number in international form, country code first:
+// a number written with a leading "+" is international already ("+86..." or
+// "+44..."), and so is "86" followed by an 11-digit mobile number ("1..."); any
+// other number is national and gets "86" in front. Every character but the
+// decimal digits is left out; at most 20 digits (18 after an added "86").
+std::string internationalDigits(std::string_view number);
+
 // The two upper-case hex digits of value, high nibble first.
 std::string ByteToHex(std::uint8_t value);
 
@@ -68,8 +75,8 @@ public:
     // Hex text to fields.
     virtual void Decode(std::string_view hex) = 0;
 
-    // Service centre := "86" and number as an international address (type
-    // 0x91). Only the decimal digits of number count, at most the first 18.
+    // Service centre := number in international form (internationalDigits),
+    // an international address (type 0x91).
     void SetSCA(std::string_view number);
     // "+" when the type is 0x91, then the digits (see addressText).
     std::string GetSCA() const;
@@ -118,7 +125,8 @@ std::string addressText(std::uint8_t type, std::span<const std::uint8_t> octets,
 // A message to send (SMS-SUBMIT).
 class TPDUSend final : public TPDUs {
 public:
-    // Destination := "86" and number (as SetSCA); DALen counts its digits.
+    // Destination := number in international form (as SetSCA); DALen counts
+    // its digits.
     void SetDA(std::string_view number);
     std::string GetDA() const;
 
@@ -128,6 +136,13 @@ public:
     // Reads the same layout (an empty text reads all 0). Text, Tries and
     // RetryAt are kept; UDL counts octets whatever DCS says.
     void Decode(std::string_view hex) override;
+
+    // True when hex is one whole SMS-SUBMIT in the layout Encode writes:
+    // hex octets only, a centre part of at most 11 octets, a first octet of
+    // type SUBMIT with a relative validity period, 1 to 20 destination
+    // digits, at most 140 octets of user data, and exactly as many octets as
+    // the length fields claim.
+    static bool IsWhole(std::string_view hex);
 
     // Octets after the service-centre part, for "AT+CMGS="; valid after
     // Encode: Text.size() / 2 - 1 - SCALen, never below 0.

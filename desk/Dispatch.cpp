@@ -7,11 +7,13 @@
 #include "platform/ado/Ado.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
+const QString kMarkFailed = QStringLiteral("短信已交给网关，但无法标记为已发，稍后再试");
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
 
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
@@ -63,23 +65,89 @@ void TMainFrm::Timer1Timer()
     if (!Engine.SendToGateway)
         return;
     TAdoQuery &q = desk::Db().Query1;
-    desk::open(q, "select * from  param where paramid='QM'");
-    const bool found = !q.IsEmpty();
-    const QString signature =
-        Signature(found, found ? QString::fromStdString(q.FieldByName("paramval")->AsString()) : QString());
+    THandedOver row{};
+    QString text;
+    try {
+        MarkHandedOver();
+    } catch (const EDatabaseError &e) {
+        // The rest waits for a later pass; meanwhile the others go on.
+        DispatchFailed(kMarkFailed, e);
+    }
+    try {
+        desk::open(q, "select * from  param where paramid='QM'");
+        const bool found = !q.IsEmpty();
+        const QString signature =
+            Signature(found, found ? QString::fromStdString(q.FieldByName("paramval")->AsString()) : QString());
 
-    desk::open(q, "select * from  sms_tosend where SENDFLAG='未发'");
-    if (q.IsEmpty())
+        desk::open(q, "select rowid as SENDROW, * from  sms_tosend where SENDFLAG='未发'");
+        auto handed = [&] {
+            const std::int64_t id = q.FieldByName("SENDROW")->AsInteger();
+            return std::any_of(handedOver_.begin(), handedOver_.end(),
+                               [&](const THandedOver &h) { return h.row == id; });
+        };
+        bool none = q.IsEmpty();
+        while (!none && handed()) {
+            q.Next();
+            none = q.Eof();
+        }
+        if (none) {
+            q.Close();
+            if (handedOver_.empty())
+                dispatchFailing_ = false;
+            return;
+        }
+        row = {q.FieldByName("SENDROW")->AsInteger(), q.FieldByName("PHONE")->AsString(),
+               q.FieldByName("MESSAGE")->AsString()};
+        text = QString::fromStdString(row.message) + signature;
+    } catch (const EDatabaseError &e) {
+        DispatchFailed(QStringLiteral("无法读取待发短信"), e);
         return;
-    const QString phone = QString::fromStdString(q.FieldByName("PHONE")->AsString());
-    const QString text = QString::fromStdString(q.FieldByName("MESSAGE")->AsString()) + signature;
+    }
+    const QString phone = QString::fromStdString(row.phone);
     StatusBar1->SetPanelText(1, QStringLiteral("发送手机短信到") + phone + ":" + text);
     Engine.SendToGateway(phone, text);
-    // The result set's own row: exactly the row handed over.
-    q.Edit();
-    q.FieldByName("SENDFLAG")->SetAsString("已发");
-    q.Post();
-    q.Close();
+    // From here the message is with the engine: whatever happens to the
+    // mark, this row never goes out again.
+    handedOver_.push_back(row);
+    try {
+        // The result set's own row: exactly the row handed over.
+        q.Edit();
+        q.FieldByName("SENDFLAG")->SetAsString("已发");
+        q.Post();
+        q.Close();
+        handedOver_.pop_back();
+        if (handedOver_.empty())
+            dispatchFailing_ = false;
+    } catch (const EDatabaseError &e) {
+        q.Close();
+        DispatchFailed(kMarkFailed, e);
+    }
+}
+
+void TMainFrm::MarkHandedOver()
+{
+    TAdoQuery &q = desk::Db().Query1;
+    while (!handedOver_.empty()) {
+        const THandedOver &h = handedOver_.front();
+        desk::open(q, "select * from  sms_tosend where rowid=" + std::to_string(h.row));
+        if (!q.IsEmpty() && q.FieldByName("SENDFLAG")->AsString() == "未发" &&
+            q.FieldByName("PHONE")->AsString() == h.phone && q.FieldByName("MESSAGE")->AsString() == h.message) {
+            q.Edit();
+            q.FieldByName("SENDFLAG")->SetAsString("已发");
+            q.Post();
+        }
+        q.Close();
+        handedOver_.erase(handedOver_.begin());
+    }
+}
+
+void TMainFrm::DispatchFailed(const QString &what, const std::exception &error)
+{
+    const QString line = what + QStringLiteral("：") + QString::fromUtf8(error.what());
+    StatusBar1->SetPanelText(1, line);
+    if (!dispatchFailing_ && Engine.LogLine)
+        Engine.LogLine(line);
+    dispatchFailing_ = true;
 }
 
 void TMainFrm::Timer2Timer()

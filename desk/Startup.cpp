@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <cstdio>
 
 namespace desk {
@@ -22,11 +21,8 @@ namespace desk {
 void connectEngine(TEngineLink &link)
 {
     link.ClearDialNumber = [] { DialNumber.set(std::string()); };
-    link.SendToGateway = [](const QString &phone, const QString &text) {
-        FMain->MaskEdit1->setText(phone);
-        FMain->Edit2->setText(text);
-        FMain->Button3Click();
-    };
+    link.SendToGateway = [](const QString &phone, const QString &text) { FMain->SendFromDesk(phone, text); };
+    link.LogLine = [](const QString &line) { engine::logLine(line.toStdString()); };
     link.SetClosing = [] {
         if (Gateway)
             Gateway->Closing = true;

@@ -2,7 +2,11 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
+#include <exception>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QMdiSubWindow;
@@ -17,9 +21,12 @@ class TStatusBar;
 struct TEngineLink {
     // Drops the engine's pending dial request (DialNumber).
     std::function<void()> ClearDialNumber;
-    // Hands one message to the gateway window: the number into FMain's
-    // MaskEdit1, the text into its Edit2, then its Button3Click.
+    // Hands one message to the gateway window (FMain's SendFromDesk: the
+    // number and text into its send box, then sent). On return the message
+    // is queued with the engine and kept on disk.
     std::function<void(const QString &phone, const QString &text)> SendToGateway;
+    // Appends a line to the engine's log pane.
+    std::function<void(const QString &line)> LogLine;
     // Sets the gateway's closing flag (Gateway->Closing).
     std::function<void()> SetClosing;
     // True when every channel slot 1 to 8 of the gateway is empty or idle.
@@ -63,10 +70,14 @@ public:
     QAction *N1;            // "关于"
 
     // Dispatch (main thread; no handler runs a message loop).
-    // One pass of the pending-SMS sender: hands the first "未发" row of
-    // sms_tosend, with the signature appended, to the gateway and marks that
-    // row "已发". Throws EDatabaseError; a failure before the mark leaves it
-    // "未发".
+    // One pass of the pending-SMS sender: first marks "已发" the rows handed
+    // over earlier whose mark failed; then hands the first "未发" row of
+    // sms_tosend that was not handed over yet, with the signature appended,
+    // to the gateway and marks that row "已发". A row handed over is never
+    // handed over again by this window, and a database error (a lock held by
+    // another program, a read-only folder) shows in status-bar panel 1 and,
+    // once until a pass goes through again, in the engine's log: no box.
+    // Other errors (from the gateway) are thrown, the row left "未发".
     void Timer1Timer();
     // The contact step of the task runner: the earliest due "未执行" task's
     // named contacts become "未发" rows. Does not mark the task, so it runs
@@ -137,6 +148,17 @@ private:
     // error box and the timer runs on (a timer does not fire again while
     // its own box is up).
     void RunPass(void (TMainFrm::*pass)());
+    // Rows handed over whose "已发" mark has not been written yet.
+    struct THandedOver {
+        std::int64_t row;
+        std::string phone, message;
+    };
+    // Marks each remembered row; stops at the first database error, which
+    // it throws. A row that no longer holds what was handed over is dropped.
+    void MarkHandedOver();
+    void DispatchFailed(const QString &what, const std::exception &error);
+    std::vector<THandedOver> handedOver_;
+    bool dispatchFailing_ = false;
     bool FirstActivate = true;
     bool loggedIn_ = false;
     bool closing_ = false;

@@ -19,19 +19,23 @@
 
 namespace {
 
-constexpr std::string_view kPrefix = "DavoRodu:";
 constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
+constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
+constexpr const char *kBadNumber = "目的号码无效，短信未发送:";
+
+bool blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 // Blanks and control characters off both ends. GBK trail bytes are never
 // below 0x40, so no character is cut.
-std::string trimmed(std::string_view s)
+std::string_view trimmed(std::string_view s)
 {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    const auto first = std::find_if_not(s.begin(), s.end(), blank);
-    const auto last = std::find_if_not(s.rbegin(), s.rend(), blank).base();
-    return first < last ? std::string(first, last) : std::string();
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
 }
 
 // The text as pieces of at most 70 UTF-16 units, a surrogate pair kept
@@ -51,7 +55,10 @@ std::vector<std::string> textPieces(const std::string &utf8)
     return out;
 }
 
-// Writes a reply; false when it cannot be handed to the socket.
+// Writes a reply; true only once all of it has gone to the peer's
+// connection. A socket buffers what it is given, and a client that has reset
+// shows only when the buffer is flushed; a reply that cannot go at once is
+// dropped with the connection, so the client never gets it late.
 bool reply(QIODevice *client, const std::string &gbkText)
 {
     if (!client || !client->isWritable())
@@ -59,12 +66,92 @@ bool reply(QIODevice *client, const std::string &gbkText)
     const auto size = static_cast<qint64>(gbkText.size());
     if (client->write(gbkText.data(), size) != size)
         return false;
-    if (auto *socket = qobject_cast<QAbstractSocket *>(client))
-        socket->flush();
-    return true;
+    auto *socket = qobject_cast<QAbstractSocket *>(client);
+    if (!socket)
+        return true;
+    while (socket->bytesToWrite() > 0 && socket->flush()) {
+    }
+    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() == 0)
+        return true;
+    socket->abort();
+    return false;
 }
 
 } // namespace
+
+namespace cmpp {
+
+std::vector<std::string_view> splitCommands(std::string_view chunk)
+{
+    std::vector<std::string_view> out;
+    if (!chunk.starts_with(kPrefix))
+        return out;
+    // Where the word after the prefix at `at` ends (right after the prefix
+    // when no word follows): no command starts inside another's word.
+    auto wordEnd = [&](std::size_t at) {
+        const std::string_view rest = chunk.substr(at + kPrefix.size());
+        for (std::string_view w : kWords)
+            if (rest.starts_with(w))
+                return at + kPrefix.size() + w.size();
+        return at + kPrefix.size();
+    };
+    std::size_t start = 0;
+    for (std::size_t at = chunk.find(kPrefix, wordEnd(0)); at != std::string_view::npos;
+         at = chunk.find(kPrefix, at + 1)) {
+        const std::size_t end = wordEnd(at);
+        if (end == at + kPrefix.size())
+            continue;
+        out.push_back(chunk.substr(start, at - start));
+        start = at;
+        at = end - 1;
+    }
+    out.push_back(chunk.substr(start));
+    return out;
+}
+
+TWord wordOf(std::string_view command)
+{
+    const TWord words[] = {TWord::Read, TWord::Query, TWord::Cmd, TWord::Send};
+    if (!command.starts_with(kPrefix))
+        return TWord::None;
+    for (std::size_t i = 0; i < std::size(kWords); ++i)
+        if (command.find(kWords[i]) == kPrefix.size())
+            return words[i];
+    return TWord::None;
+}
+
+char cmdIndex(std::string_view command)
+{
+    const std::size_t at = command.find("INDEX:");
+    return at == std::string_view::npos || at + 6 >= command.size() ? 0 : command[at + 6];
+}
+
+std::optional<TSendFields> sendFields(std::string_view command)
+{
+    const std::size_t sca = command.find("SCA:");
+    const std::size_t da = command.find("DA:");
+    const std::size_t ud = command.find("UD:");
+    // Missing or out of order: the fields would come from the wrong
+    // stretches of the command.
+    if (sca == std::string_view::npos || da == std::string_view::npos || ud == std::string_view::npos ||
+        !(sca < da && da < ud))
+        return std::nullopt;
+    TSendFields f;
+    f.sca = trimmed(command.substr(sca + 4, da - sca - 4));
+    f.da = trimmed(command.substr(da + 3, ud - da - 3));
+    f.ud = trimmed(gbk::headBytes(command.substr(ud + 3), kSendTextBytes));
+    return f;
+}
+
+bool validNumber(std::string_view number)
+{
+    number = trimmed(number);
+    if (number.starts_with('+'))
+        number.remove_prefix(1);
+    return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace cmpp
 
 TCMPPSet::Endpoint TCMPPSet::ListenOn;
 
@@ -75,14 +162,30 @@ TSMSChannel *TEasyLinkCtr::Channel1() const
     return Owner->Owner->Channels[1].get();
 }
 
-void TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const std::string &text)
+bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const std::string &text)
 {
     TSMSChannel *channel = Channel1();
     if (!channel)
-        return;
+        return false;
+    if (!cmpp::validNumber(da)) {
+        engine::logLine(kBadNumber + da);
+        return false;
+    }
     const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
-    for (const std::string &piece : textPieces(text))
-        channel->QueueSend(MakeSendPdu(centre, da, piece));
+    std::vector<std::string> lines;
+    // Queued and kept in one hold of the lock, so that the queue files'
+    // writer sees every queued message kept. SendQueued, not QueuesChanged:
+    // an appended line needs no rewrite of the file.
+    EngineLock lock;
+    for (const std::string &piece : textPieces(text)) {
+        auto pdu = MakeSendPdu(centre, da, piece);
+        pdu->Encode();
+        lines.push_back(pdu->Text);
+        channel->SendQueue.push_back(std::move(pdu));
+    }
+    if (Owner && Owner->Owner)
+        Owner->Owner->SendQueued(lines);
+    return true;
 }
 
 std::unique_ptr<TPDUSend> TEasyLinkCtr::MakeSendPdu(const std::string &sca, const std::string &da,
@@ -103,22 +206,25 @@ std::unique_ptr<TPDUSend> TEasyLinkCtr::MakeSendPdu(const std::string &sca, cons
 
 void TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
 {
-    if (chunk.compare(0, kPrefix.size(), kPrefix) != 0)
-        return;
-    auto word = [&chunk](std::string_view w) { return chunk.find(w) == kPrefix.size(); };
-    try {
-        if (word("READ"))
-            Read(client);
-        else if (word("QUERY"))
-            Query(client);
-        else if (word("CMD"))
-            Command(chunk);
-        else if (word("SEND"))
-            Send(chunk);
-    } catch (const std::exception &e) {
-        qWarning("Command chunk dropped: %s", e.what());
-    } catch (...) {
-        qWarning("Command chunk dropped");
+    for (std::string_view command : cmpp::splitCommands(chunk)) {
+        try {
+            Run(command, client);
+        } catch (const std::exception &e) {
+            qWarning("Command dropped: %s", e.what());
+        } catch (...) {
+            qWarning("Command dropped");
+        }
+    }
+}
+
+void TEasyLinkCtr::Run(std::string_view command, QIODevice *client)
+{
+    switch (cmpp::wordOf(command)) {
+    case cmpp::TWord::Read: Read(client); break;
+    case cmpp::TWord::Query: Query(client); break;
+    case cmpp::TWord::Cmd: Command(command); break;
+    case cmpp::TWord::Send: Send(command); break;
+    case cmpp::TWord::None: break;
     }
 }
 
@@ -156,36 +262,31 @@ void TEasyLinkCtr::Query(QIODevice *client)
     reply(client, std::to_string(count));
 }
 
-void TEasyLinkCtr::Command(const std::string &chunk)
+void TEasyLinkCtr::Command(std::string_view command)
 {
-    const std::size_t at = chunk.find("INDEX:");
-    if (at == std::string::npos || at + 6 >= chunk.size())
-        return;
-    const char c = chunk[at + 6];
+    const char c = cmpp::cmdIndex(command);
     if (c == '1')
         engine::hideWindow();
     else if (c == '2')
         engine::showWindow();
 }
 
-void TEasyLinkCtr::Send(const std::string &chunk)
+void TEasyLinkCtr::Send(std::string_view command)
 {
-    const std::size_t sca = chunk.find("SCA:");
-    const std::size_t da = chunk.find("DA:");
-    const std::size_t ud = chunk.find("UD:");
-    // Missing or out of order: the fields would come from the wrong
-    // stretches of the chunk.
-    if (sca == std::string::npos || da == std::string::npos || ud == std::string::npos || !(sca < da && da < ud))
+    const std::optional<cmpp::TSendFields> f = cmpp::sendFields(command);
+    if (!f)
         return;
-    const std::string centre = trimmed(std::string_view(chunk).substr(sca + 4, da - sca - 4));
-    const std::string number = trimmed(std::string_view(chunk).substr(da + 3, ud - da - 3));
-    const std::string text = trimmed(gbk::headBytes(std::string_view(chunk).substr(ud + 3), kSendTextBytes));
-    const std::string numberText = gbk::toUtf8(number);
-    engine::sentRow(numberText, gbk::toUtf8(text), DateTimeToStr(QDateTime::currentDateTime()));
-    if (text.empty())
+    const std::string numberText = gbk::toUtf8(f->da);
+    // A number with letters would lose them and go to someone else.
+    if (!cmpp::validNumber(f->da)) {
+        engine::logLine(kBadNumber + numberText);
         return;
-    const std::string centreText = gbk::toUtf8(centre);
-    for (const std::string &piece : gbk::splitBytes(text, kPieceBytes))
+    }
+    engine::sentRow(numberText, gbk::toUtf8(f->ud), DateTimeToStr(QDateTime::currentDateTime()));
+    if (f->ud.empty())
+        return;
+    const std::string centreText = gbk::toUtf8(f->sca);
+    for (const std::string &piece : gbk::splitBytes(f->ud, kPieceBytes))
         SendSMS(centreText, numberText, gbk::toUtf8(piece));
 }
 

@@ -3,7 +3,10 @@
 #include <QHostAddress>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class QIODevice;
 class QTcpServer;
@@ -13,15 +16,48 @@ class TGateWay;
 class TPDUSend;
 class TSMSChannel;
 
-// The TCP command protocol. Other programs connect, write one command per
-// chunk and get bare GBK text back, without any terminator:
+// The TCP command protocol. Other programs connect, write commands and get
+// bare GBK text back, without any terminator:
 //   "DavoRodu:READ"   the oldest received message, or "EMPTY"
 //   "DavoRodu:QUERY"  how many received messages wait, in decimal
 //   "DavoRodu:CMD ... INDEX:<d>"  1 hides the gateway window, 2 shows it
 //   "DavoRodu:SEND SCA:<n> DA:<n> UD:<text>"  queues the text
 // CMD and SEND are not answered. There is no framing: whatever is waiting
-// on a socket when it signals data is one chunk, and one chunk is one
-// command; the rest of a chunk is the command's tail.
+// on a socket when it signals data is one chunk. A chunk that begins with
+// "DavoRodu:" holds one command, or several written back to back: a new
+// command starts wherever "DavoRodu:" is followed by one of the four words.
+// The parsing, apart from the engine (main thread or any other):
+namespace cmpp {
+
+inline constexpr std::string_view kPrefix = "DavoRodu:";
+enum class TWord { None, Read, Query, Cmd, Send };
+
+// The commands of a chunk, in order, each running to the start of the next:
+// none when the chunk does not begin with the prefix; otherwise one from the
+// start and one more wherever the prefix is followed by READ, QUERY, CMD or
+// SEND. They cover the chunk without gap or overlap.
+std::vector<std::string_view> splitCommands(std::string_view chunk);
+// The word of a command: the one whose first occurrence starts right after
+// the prefix (exact case); None for a command without such a word.
+TWord wordOf(std::string_view command);
+// CMD: the character right after the first "INDEX:"; 0 when there is none.
+char cmdIndex(std::string_view command);
+
+// SEND's fields, GBK: the text between "SCA:" and "DA:", between "DA:" and
+// "UD:", and at most the 160 bytes after "UD:" (never cutting a double-byte
+// character), each trimmed of blanks and control characters at both ends.
+struct TSendFields {
+    std::string sca, da, ud;
+};
+// Nothing unless "SCA:", "DA:" and "UD:" each occur and their first
+// occurrences stand in this order.
+std::optional<TSendFields> sendFields(std::string_view command);
+
+// True for a number the send path takes: after trimming blanks and control
+// characters, one or more decimal digits, with one "+" allowed in front.
+bool validNumber(std::string_view number);
+
+} // namespace cmpp
 
 // The command interpreter and the send path of the engine. Main thread.
 class TEasyLinkCtr {
@@ -29,12 +65,17 @@ public:
     TCMPPSet *Owner = nullptr;
 
     // Queues text for da on channel 1 through the centre sca (the host's
-    // centre number when sca is empty). Numbers are national, without
-    // country code; text is UTF-8. A text longer than 70 UTF-16 units goes
-    // as consecutive messages of at most 70 units each, in order, never
-    // cutting a surrogate pair; an empty text is one empty message. Nothing
-    // is checked or reported; without channel 1 nothing is queued.
-    void SendSMS(const std::string &sca, const std::string &da, const std::string &text);
+    // centre number when sca is empty). A number may be national (as the
+    // desk keeps them) or carry its country code ("+8613912345678",
+    // "8613912345678", "+447700900123"): the codec makes it international
+    // without doubling "86". Text is UTF-8; a text longer than 70 UTF-16
+    // units goes as consecutive messages of at most 70 units each, in
+    // order, never cutting a surrogate pair; an empty text is one empty
+    // message. Once queued, the messages are handed to the gateway's
+    // SendQueued (kept on disk) before the call returns. Returns false,
+    // queueing nothing, without channel 1 and for a da that is not a number
+    // (cmpp::validNumber), which the log pane then says.
+    bool SendSMS(const std::string &sca, const std::string &da, const std::string &text);
 
     // One message as SendSMS queues it: an SMS-SUBMIT (first octet 0x11,
     // relative validity 0xA8, not tried yet) of UCS-2 text for da through
@@ -42,18 +83,20 @@ public:
     static std::unique_ptr<TPDUSend> MakeSendPdu(const std::string &sca, const std::string &da,
                                                  const std::string &text);
 
-    // Runs one command chunk (GBK bytes) and writes its reply to client.
-    // Anything that is not a well-formed command is ignored without a word,
-    // and a reply that cannot be written is dropped: a client can never
-    // raise an error on the operator's screen. Never throws.
+    // Runs the commands of one chunk (GBK bytes) in order and writes their
+    // replies to client. Anything that is not a well-formed command is
+    // ignored without a word, and a reply that cannot be written is dropped
+    // (READ then keeps its message): a client can never raise an error on
+    // the operator's screen. Never throws.
     void DoCommand(const std::string &chunk, QIODevice *client);
 
 private:
     TSMSChannel *Channel1() const;
+    void Run(std::string_view command, QIODevice *client);
     void Read(QIODevice *client);
     void Query(QIODevice *client);
-    void Command(const std::string &chunk);
-    void Send(const std::string &chunk);
+    void Command(std::string_view command);
+    void Send(std::string_view command);
 };
 
 // The command server: a listening socket whose events come on the main
@@ -89,7 +132,7 @@ public:
     quint16 Port() const;
 
     void ServerClientConnect(QTcpSocket *client);
-    // Reads the waiting bytes as one chunk and runs it.
+    // Reads the waiting bytes as one chunk and runs its commands.
     void ServerClientRead(QTcpSocket *client);
     // What is waiting on client as one chunk: at most kMaxChunk bytes, the
     // rest of what is waiting read and dropped.

@@ -5,9 +5,6 @@
 #include "gateway/QueueFiles.h"
 #include "platform/text/Profile.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QObject>
 #include <QString>
 
 TEngineHost *EngineHost = nullptr;
@@ -31,7 +28,7 @@ std::string withoutPlus86(const std::string &sca)
 
 } // namespace
 
-TEngineHost::TEngineHost() : context_(std::make_unique<QObject>()) {}
+TEngineHost::TEngineHost() = default;
 
 TEngineHost::~TEngineHost() { Stop(); }
 
@@ -50,6 +47,7 @@ void TEngineHost::StartEngine()
     gateway_->Host = this;
     Gateway = gateway_.get();
     gateway_->Init("GW01");
+    store_ = std::make_unique<TQueueStore>(*Channel1());
     drive_ = std::make_unique<TDriveThread>(gateway_.get());
     DriveThread = drive_.get();
     drive_->Start();
@@ -63,10 +61,10 @@ void TEngineHost::ReadServiceCentre()
 std::vector<std::string> TEngineHost::LoadQueues()
 {
     TSMSChannel *channel = Channel1();
-    if (!channel || queuesLoaded_)
+    if (!channel || !store_ || queuesLoaded_)
         return {};
     queuesLoaded_ = true;
-    return queuefiles::load(*channel);
+    return store_->Load();
 }
 
 std::string TEngineHost::FSCA() const
@@ -112,35 +110,20 @@ bool TEngineHost::Send(const std::string &number, const std::string &text)
 
 void TEngineHost::QueuesChanged()
 {
-    // After Stop the channel is gone; before it the drive thread has ended.
-    if (!context_ || savePending_.exchange(true))
-        return;
-    auto save = [this] {
-        savePending_.store(false);
-        SaveQueues();
-    };
-    // Always through the event loop, also on the main thread: a burst of
-    // changes (a reload, a split message) then costs one save.
-    if (QCoreApplication::instance())
-        QMetaObject::invokeMethod(context_.get(), save, Qt::QueuedConnection);
-    else
-        save();
+    if (store_)
+        store_->Changed();
+}
+
+void TEngineHost::SendQueued(const std::vector<std::string> &lines)
+{
+    if (store_)
+        store_->Appended(lines);
 }
 
 void TEngineHost::SaveQueues()
 {
-    TSMSChannel *channel = Channel1();
-    if (!queuesLoaded_ || !channel)
-        return;
-    const std::vector<std::string> failed = queuefiles::save(*channel);
-    // Said once when writing starts to fail, not on every change after.
-    if (!failed.empty() && !saveFailed_) {
-        std::string names;
-        for (const std::string &name : failed)
-            names += (names.empty() ? "" : ",") + name;
-        engine::logLine("队列文件写入失败:" + names);
-    }
-    saveFailed_ = !failed.empty();
+    if (store_ && queuesLoaded_)
+        store_->Save();
 }
 
 void TEngineHost::Stop()
@@ -152,9 +135,11 @@ void TEngineHost::Stop()
         drive_->RequestStop();
         drive_->Join();
     }
-    SaveQueues();
-    // A save still queued would find the channel gone.
-    context_.reset();
+    if (store_) {
+        store_->Close();
+        // It refers to channel 1.
+        store_.reset();
+    }
     if (DriveThread == drive_.get())
         DriveThread = nullptr;
     drive_.reset();

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "gateway/GateWay.h"
+#include "gateway/QueueFiles.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-class QObject;
 class TDriveThread;
 
 // The owner of the running engine: the gateway "GW01" with its command
@@ -19,10 +18,11 @@ class TDriveThread;
 // Gateway and DriveThread). Created, started and destroyed on the main
 // thread, whose event loop must run for the queue files to follow changes.
 //
-// Queue persistence has one path: every change of channel 1's SendQueue or
-// RecvList calls QueuesChanged (any thread), which coalesces them into one
-// SaveQueues call on the main thread. SaveQueues is the only writer of the
-// queue files.
+// Queue persistence has one owner, the host's TQueueStore (QueueFiles.h):
+// a message the send path queues is on disk when Send returns; every other
+// change of channel 1's SendQueue or RecvList reaches QueuesChanged (any
+// thread), which has the store's writer thread rewrite the files. Nothing
+// on the caller's thread grows with the queues.
 class TEngineHost : public IEngineHost {
 public:
     TEngineHost();
@@ -44,9 +44,9 @@ public:
     // a leading "+86".
     void ReadServiceCentre();
     // Appends "ReadBuf.TXT" to channel 1's RecvList and "SendBuf.TXT" to its
-    // SendQueue (queuefiles::load); from then on the files follow every
+    // SendQueue (TQueueStore::Load); from then on the files follow every
     // change. Returns one text for each file that exists but cannot be
-    // read. Nothing before StartEngine.
+    // read. Once; nothing before StartEngine.
     std::vector<std::string> LoadQueues();
 
     // The service-centre number in use, national form; any thread.
@@ -64,14 +64,15 @@ public:
 
     // The way of the window's send box (and so of the desk's dispatch) into
     // the engine: queues text for number on channel 1 through FSCA
-    // (TEasyLinkCtr::SendSMS). On return the message is in the send queue;
-    // "SendBuf.TXT" follows from the event loop. False, with nothing queued,
-    // before the engine start.
+    // (TEasyLinkCtr::SendSMS). On return the message is in the send queue
+    // and, once the queues are loaded, in "SendBuf.TXT" on disk. False, with
+    // nothing queued, before the engine start and for a number the send path
+    // refuses (the log pane says why).
     bool Send(const std::string &number, const std::string &text);
 
-    // Writes both queue files from channel 1 (queuefiles::save); nothing
-    // until LoadQueues has run, so a start that failed never replaces them.
-    // A failure is said once in the log pane when writing starts to fail.
+    // Writes both queue files from channel 1 now (TQueueStore::Save);
+    // nothing until LoadQueues has run, so a start that failed never
+    // replaces them. A failure is said once in the log pane.
     void SaveQueues();
 
     // Program end, main thread: stops and joins the drive thread (port
@@ -83,16 +84,17 @@ public:
     // IEngineHost.
     std::string ServiceCentre() const override { return FSCA(); }
     void QueuesChanged() override;
+    void SendQueued(const std::vector<std::string> &lines) override;
 
 private:
     TSMSChannel *Channel1() const;
 
     std::unique_ptr<TGateWay> gateway_;
+    // Made before the drive thread starts and freed after it has ended, so
+    // that QueuesChanged may use it from either thread.
+    std::unique_ptr<TQueueStore> store_;
     std::unique_ptr<TDriveThread> drive_;
-    std::unique_ptr<QObject> context_; // receives the coalesced save; its end drops a pending one
-    std::atomic<bool> savePending_{false};
     bool queuesLoaded_ = false;
-    bool saveFailed_ = false;
     bool stopped_ = false;
     mutable std::mutex scaGuard_; // a leaf lock: nothing is called while it is held
     std::string sca_;

@@ -24,3 +24,9 @@ void TGateWay::QueuesChanged()
     if (Host)
         Host->QueuesChanged();
 }
+
+void TGateWay::SendQueued(const std::vector<std::string> &lines)
+{
+    if (Host)
+        Host->SendQueued(lines);
+}

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What the engine asks of the object that runs it (TEngineHost; tests may
 // stand in). Both are called on either thread, the engine lock held or not:
@@ -22,6 +23,11 @@ public:
     // A channel's SendQueue or RecvList has changed; called after every
     // change, so it must be cheap.
     virtual void QueuesChanged() = 0;
+    // The exception to the rules above: the send path, on the main thread
+    // with the engine lock held, has just queued messages on channel 1
+    // whose hex texts are lines; returns once they are kept on disk (or
+    // keeping them failed and was reported). Nothing by default.
+    virtual void SendQueued(const std::vector<std::string> &) {}
 };
 
 // The root of the engine: its id, its channels, the TCP command server and
@@ -54,7 +60,9 @@ public:
     // the gateway works on without the server).
     void Init(const std::string &name);
 
-    // Host's answers; "" and nothing without a host. Any thread.
+    // Host's answers; "" and nothing without a host. Any thread (but
+    // SendQueued as IEngineHost says).
     std::string ServiceCentre() const;
     void QueuesChanged();
+    void SendQueued(const std::vector<std::string> &lines);
 };

@@ -11,7 +11,8 @@ inline constexpr const char *kFileName = "SMSLog.TXT";
 
 // Appends one line (UTF-8 in) to the file, creating the file when it is
 // missing. Returns false when the line could not be written; never throws,
-// so a log that cannot be written stops nothing. Thread-safe.
+// so a log that cannot be written stops nothing, but the log pane says it
+// once (and again only after a line has gone in meanwhile). Thread-safe.
 bool append(const std::string &line);
 
 } // namespace smslog

@@ -72,10 +72,17 @@ void TFMain::Button1Click()
                 MakeMonitor(number);
 }
 
-void TFMain::Button3Click()
+void TFMain::Button3Click() { Send(MaskEdit1->text().toStdString(), Edit2->text().toStdString()); }
+
+void TFMain::SendFromDesk(const QString &number, const QString &text)
 {
-    const std::string number = MaskEdit1->text().toStdString();
-    const std::string text = Edit2->text().toStdString();
+    MaskEdit1->setText(number);
+    Edit2->setText(text);
+    Send(number.toStdString(), text.toStdString());
+}
+
+void TFMain::Send(const std::string &number, const std::string &text)
+{
     if (host_.Send(number, text))
         SentRow(number, text, DateTimeToStr(QDateTime::currentDateTime()));
 }

@@ -79,8 +79,13 @@ public:
     // thread (DriveThread); the channels' monitor controls are made.
     void Button1Click();
     // Sends the send box through the host's send path and adds a row to
-    // the sent list; nothing before the engine has started.
+    // the sent list; nothing before the engine has started or for a number
+    // the send path refuses.
     void Button3Click();
+    // The desk's hand-over: number into MaskEdit1, text into Edit2, then
+    // sent as Button3Click sends them, but with number as given, since the
+    // field's eleven-digit mask would cut a number with a country code.
+    void SendFromDesk(const QString &number, const QString &text);
     // Asks for a new centre number; the host stores it (also on Cancel, the
     // number as it stands).
     void N6Click();
@@ -115,6 +120,7 @@ private:
     void ListViewClick(QTreeWidget *list);
     // The command edit and monitor memo of channel number, made on first use.
     void MakeMonitor(int number);
+    void Send(const std::string &number, const std::string &text);
 
     TEngineHost &host_;
     bool FirstActivate = true;

@@ -80,23 +80,27 @@ Line parse(std::string raw)
     return line;
 }
 
-std::optional<std::vector<Line>> load(const std::string &file)
+std::vector<Line> parseAll(std::string_view bytes)
+{
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t end = bytes.find('\n', pos);
+        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        lines.push_back(parse(std::string(bytes.substr(pos, end - pos))));
+        pos = end;
+    }
+    return lines;
+}
+
+std::optional<std::string> load(const std::string &file)
 {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return std::nullopt;
     std::ostringstream buf;
     buf << in.rdbuf();
-    const std::string bytes = buf.str();
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        end = end == std::string::npos ? bytes.size() : end + 1;
-        lines.push_back(parse(bytes.substr(pos, end - pos)));
-        pos = end;
-    }
-    return lines;
+    return buf.str();
 }
 
 // Index range [begin, end) of the lines that belong to the first matching
@@ -131,15 +135,14 @@ void endWithNewLine(std::vector<Line> &lines, std::size_t index)
         raw += "\r\n";
 }
 
-bool save(const std::vector<Line> &lines, const std::string &file)
+bool save(const std::string &bytes, const std::string &file)
 {
     const std::string temp = file + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out)
             return false;
-        for (const Line &line : lines)
-            out << line.raw;
+        out << bytes;
         out.flush();
         if (!out) {
             out.close();
@@ -154,31 +157,37 @@ bool save(const std::vector<Line> &lines, const std::string &file)
     return true;
 }
 
+std::string joined(const std::vector<Line> &lines)
+{
+    std::string bytes;
+    for (const Line &line : lines)
+        bytes += line.raw;
+    return bytes;
+}
+
 } // namespace
 
 namespace profile {
 
-std::string getString(std::string_view section, std::string_view key, std::string_view def, const std::string &file)
+std::string valueIn(std::string_view text, std::string_view section, std::string_view key, std::string_view def)
 {
     std::string fallback(def);
     while (!fallback.empty() && isBlank(fallback.back()))
         fallback.pop_back();
-    std::optional<std::vector<Line>> lines = load(file);
-    if (!lines)
-        return fallback;
-    auto [begin, end] = findSection(*lines, section);
+    const std::vector<Line> lines = parseAll(text);
+    auto [begin, end] = findSection(lines, section);
     if (begin == std::string::npos)
         return fallback;
-    std::size_t at = findKey(*lines, begin, end, key);
-    return at == std::string::npos ? fallback : (*lines)[at].value;
+    std::size_t at = findKey(lines, begin, end, key);
+    return at == std::string::npos ? fallback : lines[at].value;
 }
 
-bool writeString(std::string_view section, std::string_view key, std::string_view value, const std::string &file)
+std::string withValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value)
 {
     section = trim(firstLine(section));
     key = trim(firstLine(key));
     value = firstLine(value);
-    std::vector<Line> lines = load(file).value_or(std::vector<Line>{});
+    std::vector<Line> lines = parseAll(text);
 
     auto [begin, end] = findSection(lines, section);
     if (begin == std::string::npos) {
@@ -186,12 +195,12 @@ bool writeString(std::string_view section, std::string_view key, std::string_vie
             endWithNewLine(lines, lines.size() - 1);
         lines.push_back(parse(newLine("[" + std::string(section) + "]")));
         lines.push_back(parse(newLine(std::string(key) + "=" + std::string(value))));
-        return save(lines, file);
+        return joined(lines);
     }
     std::size_t at = findKey(lines, begin, end, key);
     if (at != std::string::npos) {
         lines[at] = parse(newLine(lines[at].name + "=" + std::string(value)));
-        return save(lines, file);
+        return joined(lines);
     }
     std::size_t after = begin; // just below the header by default
     for (std::size_t i = begin; i < end; ++i)
@@ -200,7 +209,17 @@ bool writeString(std::string_view section, std::string_view key, std::string_vie
     endWithNewLine(lines, after - 1);
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after),
                  parse(newLine(std::string(key) + "=" + std::string(value))));
-    return save(lines, file);
+    return joined(lines);
+}
+
+std::string getString(std::string_view section, std::string_view key, std::string_view def, const std::string &file)
+{
+    return valueIn(load(file).value_or(std::string()), section, key, def);
+}
+
+bool writeString(std::string_view section, std::string_view key, std::string_view value, const std::string &file)
+{
+    return save(withValue(load(file).value_or(std::string()), section, key, value), file);
 }
 
 } // namespace profile

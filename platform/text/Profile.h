@@ -34,4 +34,9 @@ std::string getString(std::string_view section, std::string_view key, std::strin
 // false, leaving the file as it was, when it cannot be written.
 bool writeString(std::string_view section, std::string_view key, std::string_view value, const std::string &file);
 
+// The same two on the file's text (GBK bytes) instead of the file: the
+// value getString would read, and the text writeString would write.
+std::string valueIn(std::string_view text, std::string_view section, std::string_view key, std::string_view def);
+std::string withValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
+
 } // namespace profile

@@ -154,6 +154,29 @@ TEST(PduSend, NumbersKeepOnlyDigitsAndAtMostEighteen)
     EXPECT_EQ(pdu.Text.substr(0, 24), "0B9168214365870921436587");
 }
 
+TEST(PduSend, ACountryCodeGivenWithTheNumberIsNotDoubled)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"13912345678", "+8613912345678"},
+        {"+8613912345678", "+8613912345678"},
+        {"8613912345678", "+8613912345678"},
+        {" +86 139 1234 5678", "+8613912345678"},
+        {"+447700900123", "+447700900123"},
+        {"861391234567", "+86861391234567"},   // not "86" and eleven digits
+        {"8623912345678", "+868623912345678"}, // eleven digits, but not a mobile number
+        {"1+44", "+86144"},                    // "+" only in front
+        {"+", "+86"},
+        {"+123456789012345678901234", "+12345678901234567890"},
+    };
+    for (const auto &[number, address] : cases) {
+        TPDUSend pdu;
+        pdu.SetDA(number);
+        pdu.SetSCA(number);
+        EXPECT_EQ(pdu.GetDA(), address) << number;
+        EXPECT_EQ(pdu.GetSCA(), address) << number;
+    }
+}
+
 TEST(PduSend, AddressTextRules)
 {
     TPDUSend pdu;

@@ -5,7 +5,10 @@
 #include <QDateTime>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -117,6 +120,85 @@ TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
     EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
     EXPECT_EQ(boxes.seen()[0].text, "gateway down");
     EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+}
+
+// Every pending row handed over exactly once, in any order.
+void expectEachOnce(const std::vector<std::pair<std::string, std::string>> &handed,
+                    const std::vector<std::string> &messages)
+{
+    std::vector<std::string> texts;
+    for (const auto &h : handed)
+        texts.push_back(h.second);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, messages);
+}
+
+TEST_F(Dispatch, ALockHeldByAnotherProgramIsWaitedOutEachRowGoingOnceWithoutABox)
+{
+    // A reserved lock lets the dispatch read but not mark; an exclusive one
+    // stops both. Held for less than the busy timeout, either is waited out.
+    static_assert(TAdoConnection::BusyTimeoutMs > 3000);
+    for (const char *lock : {"begin immediate", "begin exclusive"}) {
+        SCOPED_TRACE(lock);
+        exec("delete from sms_tosend");
+        handed.clear();
+        for (const char *m : {"a", "b", "c"})
+            pending("13800000001", m);
+        std::vector<QString> log;
+        main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+        std::atomic<bool> held{false};
+        std::jthread other([&] {
+            TAdoConnection c(TDataModule1::ConnectionString);
+            c.Open();
+            c.Execute(lock);
+            held = true;
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            c.Execute("commit");
+        });
+        QTRY_VERIFY(held);
+        main->Timer1->setInterval(50);
+        main->Timer1->start();
+        auto marked = [&] {
+            try {
+                return count("select * from sms_tosend where SENDFLAG='已发'");
+            } catch (const EDatabaseError &) {
+                return -1; // the test's own reads meet the lock too
+            }
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(marked() == 3, 30000);
+        QTest::qWait(300); // more passes find nothing
+        main->Timer1->stop();
+        other.join();
+        expectEachOnce(handed, {"a", "b", "c"});
+        EXPECT_TRUE(log.empty()) << log.front().toStdString();
+        EXPECT_TRUE(boxes.seen().empty());
+    }
+}
+
+TEST_F(Dispatch, ARowWhoseMarkCannotBeWrittenGoesOnceAndIsMarkedWhenItCanBe)
+{
+    for (const char *m : {"a", "b"})
+        pending("13800000001", m);
+    exec("create trigger readonly before update on sms_tosend "
+         "begin select raise(abort, 'attempt to write a readonly database'); end");
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    for (int i = 0; i < 5; ++i)
+        main->Timer1Timer();
+    expectEachOnce(handed, {"a", "b"});
+    EXPECT_EQ(flags(), (std::vector<std::string>{"未发", "未发"}));
+    EXPECT_TRUE(main->StatusBar1->PanelText(1).contains("readonly database"));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_TRUE(log[0].contains(QStringLiteral("无法标记为已发")));
+
+    // The marks go first once they can; a row whose text was changed
+    // meanwhile is a new message.
+    exec("drop trigger readonly");
+    exec("update sms_tosend set MESSAGE='b2' where MESSAGE='b'");
+    main->Timer1Timer();
+    main->Timer1Timer();
+    expectEachOnce(handed, {"a", "b", "b2"});
+    EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发"}));
 }
 
 // --- the task runner ---------------------------------------------------

@@ -6,6 +6,11 @@
 #include <QBuffer>
 #include <QTcpServer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 const std::string kFirstRead = gbk::fromUtf8("OA:+8613513254678 TIME:12-5-3 14:7:9:32 UD:你好");
@@ -43,8 +48,20 @@ TEST_F(CmppProtocolTest, TextAfterTheWordIsIgnored)
     TcpClient client(port());
     EXPECT_EQ(client.ask("DavoRodu:QUERY how many?", 1), "2");
     EXPECT_EQ(client.ask("DavoRodu:READING", kFirstRead.size()), kFirstRead);
-    // Two commands in one write are one chunk: the second is the first's tail.
-    EXPECT_EQ(client.ask("DavoRodu:QUERYDavoRodu:READ", 1), "1");
+    settle(port());
+    EXPECT_EQ(client.pending(), "");
+    EXPECT_EQ(received(), 1);
+}
+
+TEST_F(CmppProtocolTest, CommandsWrittenBackToBackAreEachServedInOrder)
+{
+    receive(kFirstDeliver);
+    receive(kSecondDeliver);
+    TcpClient client(port());
+    // "DavoRodu:" starts a new command only before a command word.
+    const std::string replies = "2" + kFirstRead + "1";
+    EXPECT_EQ(client.ask("DavoRodu:QUERY DavoRodu: DavoRodu:HELLODavoRodu:READDavoRodu:QUERY", replies.size()),
+              replies);
     settle(port());
     EXPECT_EQ(client.pending(), "");
     EXPECT_EQ(received(), 1);
@@ -126,6 +143,23 @@ TEST_F(CmppProtocolTest, AReadWhoseReplyCannotBeWrittenKeepsTheMessage)
     QTcpSocket gone;
     gateway->CMPPSet->EasyLinkCtr->DoCommand("DavoRodu:READ", &gone);
     gateway->CMPPSet->EasyLinkCtr->DoCommand("DavoRodu:QUERY", &gone);
+    EXPECT_EQ(received(), 1);
+
+    // A client that resets right after its READ: the reply fails only once
+    // the socket's buffer goes out.
+    for (int i = 0; i < 3; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+        ASSERT_EQ(::write(fd, "DavoRodu:READ", 13), 13);
+        const linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(fd);
+        settle(port());
+    }
     EXPECT_EQ(received(), 1);
     TcpClient client(port());
     EXPECT_EQ(client.ask("DavoRodu:READ", kFirstRead.size()), kFirstRead);

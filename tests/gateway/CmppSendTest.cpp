@@ -101,6 +101,45 @@ TEST_F(CmppSendTest, ASendWithoutAllThreeFieldsInOrderIsIgnored)
     EXPECT_TRUE(reports.sent.empty());
 }
 
+TEST_F(CmppSendTest, FiveSendsInOneWriteAreFiveMessagesWithTheirOwnTexts)
+{
+    std::string chunk;
+    std::vector<std::string> texts;
+    for (int i = 1; i <= 5; ++i) {
+        texts.push_back("第" + std::to_string(i) + "条 DavoRodu: UD:");
+        chunk += sendChunk(texts.back());
+    }
+    send(chunk);
+    EXPECT_EQ(queuedTexts(), texts);
+    EXPECT_EQ(reports.sent.size(), 5u);
+}
+
+TEST_F(CmppSendTest, ANumberWithItsCountryCodeKeepsItAndOneWithLettersIsRefused)
+{
+    const std::pair<std::string, std::string> good[] = {
+        {"+8613912345678", "8613912345678"},
+        {"8613912345678", "8613912345678"},
+        {"13912345678", "8613912345678"},
+        {"+447700900123", "447700900123"},
+    };
+    for (const auto &[da, digits] : good) {
+        clearQueue();
+        send("DavoRodu:SEND SCA:+8613800100500 DA:" + da + " UD:hi");
+        ASSERT_EQ(queued().size(), 1u) << da;
+        EXPECT_EQ(readSubmit(queued()[0]).da, digits) << da;
+        EXPECT_EQ(readSubmit(queued()[0]).sca, "8613800100500") << da;
+    }
+    reports.sent.clear();
+    clearQueue();
+    for (const std::string da : {"1391234ABCD", "", "+", "139 1234 5678", "++8613912345678"}) {
+        send("DavoRodu:SEND SCA: DA:" + da + " UD:hi");
+        EXPECT_TRUE(reports.logHas("目的号码无效，短信未发送:" + da)) << da;
+    }
+    EXPECT_FALSE(gateway->CMPPSet->EasyLinkCtr->SendSMS("", "1391234ABCD", "hi"));
+    EXPECT_TRUE(queued().empty());
+    EXPECT_TRUE(reports.sent.empty());
+}
+
 TEST_F(CmppSendTest, SendSmsSplitsLongTextsIntoMessagesOfSeventyUnits)
 {
     TEasyLinkCtr &link = *gateway->CMPPSet->EasyLinkCtr;

@@ -66,6 +66,37 @@ TEST_F(EngineHostTest, SendsOneMessageAndReadsOneWithoutAWindow)
     EXPECT_FALSE(host->Send("13912345678", "你好"));
 }
 
+TEST_F(EngineHostTest, NumbersWithACountryCodeReachTheModemAsTheyAreAndOneWithLettersNever)
+{
+    EXPECT_TRUE(host->Start().empty());
+    TSMSChannel *channel = Gateway->Channels[1].get();
+    ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
+    const std::pair<std::string, std::string> numbers[] = {
+        {"+8613912345678", "+8613912345678"}, {"8613912345678", "+8613912345678"},
+        {"13912345678", "+8613912345678"},    {"1391234ABCD", ""},
+        {"+447700900123", "+447700900123"},
+    };
+    std::string chunk;
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const auto &[da, address] : numbers) {
+        chunk += "DavoRodu:SEND SCA: DA:" + da + " UD:to " + da;
+        if (!address.empty())
+            expected.emplace_back(address, "to " + da);
+    }
+    TcpClient client(Gateway->CMPPSet->Port());
+    client.send(chunk); // one write
+    ASSERT_TRUE(waitUntil([&] { return sim.pdus().size() == 4 && queuedHex(*channel).empty(); })) << sim.log();
+    std::vector<std::pair<std::string, std::string>> sent;
+    for (const ModemSim::Pdu &p : sim.pdus()) {
+        EXPECT_EQ(p.outcome, "sent");
+        TPDUSend pdu;
+        pdu.Decode(p.text);
+        EXPECT_EQ(pdu.GetSCA(), "+8613800210500");
+        sent.emplace_back(pdu.GetDA(), pdu.GetUD());
+    }
+    EXPECT_EQ(sent, expected);
+}
+
 TEST_F(EngineHostTest, AHostNeverStartedSendsNothingAndLeavesTheQueueFilesAlone)
 {
     dir.write("ReadBuf.TXT", kFirstDeliver + "\r\n");

@@ -2,7 +2,13 @@
 // start from a scenario and a clean stop.
 #include "SimFixture.h"
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -110,6 +116,54 @@ TEST_F(DeviceTest, PromptLeftByAProgramThatWentAwayWaitsForTheNextOne)
     ASSERT_EQ(sim_.pdus().size(), 1u);
     EXPECT_EQ(sim_.pdus()[0].outcome, "cancelled");
     EXPECT_EQ(sim_.pdus()[0].text, "0391AT");
+}
+
+// 0 when a process without privileges over the pty (in a user namespace of
+// its own) opens path; 1 when it cannot; 2 when no such process can be made.
+int openWithoutPrivilege(const std::string &path)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWUSER) != 0)
+            _exit(2);
+        _exit(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) >= 0 ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+}
+
+TEST_F(DeviceTest, ProgramKilledWithThePortExclusiveKeepsNobodyOutAndItsLastBytesArrive)
+{
+    auto seen = [&](const std::string &event, std::size_t times) {
+        return sim_.waitFor([&] {
+            const std::string log = sim_.log();
+            std::size_t n = 0;
+            for (std::size_t at = log.find(event); at != std::string::npos; at = log.find(event, at + 1))
+                ++n;
+            return n == times;
+        });
+    };
+    term_->command("AT");
+    term_.reset();
+    ASSERT_TRUE(seen("terminal closed", 1));
+    // What a killed program leaves: exclusive mode on, bytes nobody read yet.
+    const int fd = ::open(sim_.port().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+    ASSERT_TRUE(seen("terminal opened", 2));
+    ASSERT_EQ(::write(fd, "AT+CNMI=1,1\r", 12), 12);
+    ::close(fd);
+    ASSERT_TRUE(seen("terminal closed", 2));
+    EXPECT_EQ(sim_.commands(), (std::vector<std::string>{"AT", "AT+CNMI=1,1"}));
+
+    const int opened = openWithoutPrivilege(sim_.port());
+    if (opened == 2)
+        GTEST_SKIP() << "no user namespace for the unprivileged open";
+    EXPECT_EQ(opened, 0);
 }
 
 TEST(ModemSimProcess, StopsCleanlyOnTerminateAndRemovesItsFiles)

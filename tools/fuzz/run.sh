@@ -10,7 +10,10 @@ seconds=${FUZZ_SECONDS:-30}
 out=build-fuzz
 mkdir -p "$out"
 
-targets=(Get Send)
+# Each target, its seeds (under tools/fuzz/seeds) and its dictionary.
+targets=(Get Send Cmpp Line Ini Queue)
+declare -A seeds=([Get]=pdu [Send]=pdu [Cmpp]=cmpp [Line]=line [Ini]=ini [Queue]=queue)
+declare -A dicts=([Get]=pdu [Send]=pdu [Cmpp]=cmpp [Line]=line [Ini]=ini [Queue]=pdu)
 
 echo "== building the fuzz targets"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -23,7 +26,8 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   log="$out/${target}.log"
   # The first folder gathers new inputs; the seeds are only read.
-  if "$out/tools/fuzz/${target}Fuzz" "$corpus" tools/fuzz/seeds -dict=tools/fuzz/pdu.dict \
+  if "$out/tools/fuzz/${target}Fuzz" "$corpus" "tools/fuzz/seeds/${seeds[$target]}" \
+       -dict="tools/fuzz/${dicts[$target]}.dict" \
        -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=1024 \
        -artifact_prefix="$out/${target}-" -print_final_stats=1 >"$log" 2>&1; then
     grep -E '^(Done|stat::(number_of_executed_units|new_units_added|peak_rss_mb))' "$log"

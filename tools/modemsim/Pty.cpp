@@ -44,7 +44,6 @@ std::string errnoText(const char *what) { return std::string(what) + ": " + std:
 
 bool Pty::open(const std::string &link, std::string &error)
 {
-    close();
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         error = link + " exists and is not a symbolic link";
@@ -76,6 +75,9 @@ bool Pty::open(const std::string &link, std::string &error)
         ::close(fd);
         return false;
     }
+    // The link already leads to the new pair: the old one goes unseen.
+    if (master_ >= 0)
+        ::close(master_);
     master_ = fd;
     terminal_ = name;
     link_ = link;

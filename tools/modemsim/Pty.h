@@ -14,8 +14,9 @@ public:
     Pty &operator=(const Pty &) = delete;
 
     // Creates a new pair and points link at its terminal side, replacing an
-    // older link in one step. A path that exists and is not a symbolic link
-    // is left alone and refused. False with error set.
+    // older link in one step; a pair already open is closed once the link
+    // has left it. A path that exists and is not a symbolic link is left
+    // alone and refused. False with error set (an open pair then stays).
     bool open(const std::string &link, std::string &error);
     // Closes the pair (a program holding the terminal side sees a hang-up)
     // and removes the link. Does nothing when closed.

@@ -115,20 +115,35 @@ void Sim::trackTerminal()
     if (open == terminalWasOpen_)
         return;
     terminalWasOpen_ = open;
-    log_.line("EV", open ? "terminal opened" : "terminal closed");
-    if (!open && !queue_.empty()) {
+    if (open) {
+        log_.line("EV", "terminal opened");
+        return;
+    }
+    // What the program wrote before it went away reached the module.
+    serveTerminal(POLLIN);
+    if (!queue_.empty()) {
         // Like a UART whose port was closed: what had not gone out is lost.
         log_.bytes("TX-LOST", pty_.speed(), queue_);
         queue_.clear();
     }
+    // A program that went away without closing its port (killed) leaves the
+    // terminal side in exclusive mode, which a serial port drops with its
+    // last close but a pty keeps while its other side is open: a new pair
+    // behind the same link lets the next program in.
+    std::string error;
+    if (pty_.open(options_.link, error))
+        log_.line("EV", "port " + pty_.terminalName() + " at " + options_.link);
+    else
+        log_.line("EV", "port not renewed: " + error);
+    log_.line("EV", "terminal closed");
 }
 
 void Sim::serveTerminal(short revents)
 {
     if (revents & POLLIN) {
         char buf[4096];
-        const ssize_t n = read(pty_.fd(), buf, sizeof buf);
-        if (n > 0) {
+        ssize_t n = 0;
+        while ((n = read(pty_.fd(), buf, sizeof buf)) > 0) {
             const unsigned speed = pty_.speed();
             const std::string_view bytes(buf, static_cast<size_t>(n));
             if (speedMatches(speed)) {
