@@ -1,6 +1,7 @@
 // Bytes from the modem through the line builder: whatever comes, no line
 // handed on holds a line end, lines past the limit are counted as dropped,
-// and new-message notices queue only storage indices that are numbers.
+// and a new-message notice is noted whole, naming a storage the engine
+// knows (or none) and an index that is a number, never a negative one.
 #include "gateway/Channel.h"
 #include "gateway/Controllers.h"
 #include "gateway/EngineClock.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     TChannelCtr &ctr = scheduler();
     EngineLock lock;
     ctr.Current = nullptr;
-    ctr.ReadQueue.clear();
+    ctr.Notices.clear();
     ctr.DroppedLines = 0;
     ctr.LineGet->Line.clear();
     for (char c : bytes) {
@@ -46,8 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (ctr.DroppedLines < 0 || static_cast<std::size_t>(ctr.DroppedLines) > size / (kMaxLine + 1))
         fuzzFail("more lines dropped than could be too long", bytes);
-    for (const std::string &index : ctr.ReadQueue)
-        if (index.empty() || index.find_first_not_of("0123456789") != std::string::npos)
-            fuzzFail("a storage index that is not a number", bytes);
+    for (const std::string &notice : ctr.Notices) {
+        if (notice.find("+CMTI:") == std::string::npos || notice.find_first_of("\r\n") != std::string::npos)
+            fuzzFail("a notice that is not one whole notice line", bytes);
+        const std::string storage = TSMSCmtictr::StorageOf(notice);
+        if (!storage.empty() && storage != "SM" && storage != "ME")
+            fuzzFail("a notice naming a storage the engine does not know", bytes);
+        if (const std::optional<int> index = TSMSCmtictr::IndexOf(notice); index && *index < 0)
+            fuzzFail("a negative storage index", bytes);
+    }
     return 0;
 }
