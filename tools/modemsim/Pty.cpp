@@ -107,6 +107,20 @@ bool Pty::terminalOpen() const
     return !(p.revents & POLLHUP);
 }
 
+bool Pty::exclusiveLeftBehind() const
+{
+    if (master_ < 0 || terminalOpen())
+        return false;
+    const int fd = ::open(terminal_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return false;
+    }
+    // Asked again: a program that opened it meanwhile holds it, not a ghost.
+    return errno == EBUSY && !terminalOpen();
+}
+
 unsigned Pty::speed() const
 {
     termios t{};

@@ -28,6 +28,11 @@ public:
 
     // True while some program has the terminal side open.
     bool terminalOpen() const;
+    // With nobody on the terminal side: true when the last program left it
+    // in exclusive mode that this process may not override (it keeps that
+    // mode while the master is open). An exclusive mode this process may
+    // override is cleared instead, and false returned.
+    bool exclusiveLeftBehind() const;
     // The line speed the terminal side is set to, in bit/s; 0 when unknown.
     unsigned speed() const;
 

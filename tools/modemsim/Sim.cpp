@@ -129,12 +129,15 @@ void Sim::trackTerminal()
     // A program that went away without closing its port (killed) leaves the
     // terminal side in exclusive mode, which a serial port drops with its
     // last close but a pty keeps while its other side is open: a new pair
-    // behind the same link lets the next program in.
-    std::string error;
-    if (pty_.open(options_.link, error))
-        log_.line("EV", "port " + pty_.terminalName() + " at " + options_.link);
-    else
-        log_.line("EV", "port not renewed: " + error);
+    // behind the same link lets the next program in. Only then: a program
+    // that reopens at once must not find its pair gone under it.
+    if (pty_.exclusiveLeftBehind()) {
+        std::string error;
+        if (pty_.open(options_.link, error))
+            log_.line("EV", "port " + pty_.terminalName() + " at " + options_.link);
+        else
+            log_.line("EV", "port not renewed: " + error);
+    }
     log_.line("EV", "terminal closed");
 }
 
