@@ -162,6 +162,7 @@ protected:
 
     void waitSettled()
     {
+        ASSERT_NE(channel, nullptr) << "the engine was not started";
         ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
     }
 
