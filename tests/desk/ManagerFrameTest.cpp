@@ -258,7 +258,7 @@ protected:
     }
     static std::vector<std::string> members(const char *group)
     {
-        return column(std::string("select * from oper_group where groupname='") + group + "' order by workcode",
+        return column("select * from oper_group where groupname=" + QuotedStr(group) + " order by workcode",
                       "WORKCODE");
     }
     int refreshes = 0;

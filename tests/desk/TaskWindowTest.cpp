@@ -48,7 +48,7 @@ protected:
     }
     static Rows message(const char *task)
     {
-        return column(std::string("select * from task where taskid='") + task + "'", "MESSAGE");
+        return column("select * from task where taskid=" + QuotedStr(task), "MESSAGE");
     }
 
     TMainFrm *main = nullptr;

@@ -82,7 +82,7 @@ protected:
     void select(const QString &text) const { tree->setCurrentItem(node(text)); }
     static std::vector<std::string> members(const char *group)
     {
-        return column(std::string("select * from client_cgroup where groupname='") + group + "' order by clientid",
+        return column("select * from client_cgroup where groupname=" + QuotedStr(group) + " order by clientid",
                       "CLIENTID");
     }
     QMdiSubWindow *sub() const { return qobject_cast<QMdiSubWindow *>(win->parentWidget()); }
@@ -225,7 +225,7 @@ TEST_F(TermMan, AGroupNodeDraggedInTheTree)
         EXPECT_EQ(shape(*tree), c.after.isEmpty() ? before : c.after) << c.dragged << " on " << c.target;
         EXPECT_EQ(win->SelectedNode(), node(c.dragged)) << c.dragged;
         if (c.parent)
-            EXPECT_EQ(column(std::string("select * from cgroup where groupname='") + c.dragged + "'", "parent"),
+            EXPECT_EQ(column("select * from cgroup where groupname=" + QuotedStr(c.dragged), "parent"),
                       std::vector<std::string>{c.parent});
         EXPECT_EQ(count("select * from cgroup"), 4) << c.dragged;
     }

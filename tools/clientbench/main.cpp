@@ -60,20 +60,20 @@ void fill(long messages, long photoBytes)
     auto series = [](long n) {
         return "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" + std::to_string(n) + ") ";
     };
-    db.Execute(std::string("INSERT INTO client (CLIENTID, CONTACT, Sex) VALUES ('") + Contact + "', '" + Mobile +
-               "', '男')");
-    db.Execute(series(messages / 2) + "INSERT INTO sms_tosend (TASKID, PHONE, MESSAGE, SENDFLAG) SELECT 'T' || x, '" +
-               Mobile + "', '短信内容第' || x || '条，发给联系人的较长的一段文字', '已发' FROM c");
-    db.Execute(series(messages - messages / 2) + "INSERT INTO sms_toread (PHONE, MESSAGE, TIME, READFLAG) SELECT '" +
-               Mobile +
-               "', '收到的短信第' || x || '条', datetime('2024-01-01', '+' || x || ' minutes'), '已读' FROM c");
+    db.Execute("INSERT INTO client (CLIENTID, CONTACT, Sex) VALUES (" + QuotedStr(Contact) + ", " + QuotedStr(Mobile) +
+               ", '男')");
+    db.Execute(series(messages / 2) + "INSERT INTO sms_tosend (TASKID, PHONE, MESSAGE, SENDFLAG) SELECT 'T' || x, " +
+               QuotedStr(Mobile) + ", '短信内容第' || x || '条，发给联系人的较长的一段文字', '已发' FROM c");
+    db.Execute(series(messages - messages / 2) + "INSERT INTO sms_toread (PHONE, MESSAGE, TIME, READFLAG) SELECT " +
+               QuotedStr(Mobile) +
+               ", '收到的短信第' || x || '条', datetime('2024-01-01', '+' || x || ' minutes'), '已读' FROM c");
     db.Execute(series(50000) + "INSERT INTO sms_tosend (TASKID, PHONE, MESSAGE, SENDFLAG) SELECT 'O' || x, "
                                "'139' || substr('00000000' || x, -8, 8), 'other', '已发' FROM c");
     db.Execute(series(50000) +
                "INSERT INTO sms_toread (PHONE, MESSAGE, TIME, READFLAG) SELECT "
                "'139' || substr('00000000' || x, -8, 8), 'other', '2024-01-01 00:00:00', '已读' FROM c");
-    db.Execute(series(200) + "INSERT INTO clientsession (CLIENTID, datetime, session) SELECT '" + std::string(Contact) +
-               "', datetime('2020-01-01', '+' || x || ' days'), '事务' || x FROM c");
+    db.Execute(series(200) + "INSERT INTO clientsession (CLIENTID, datetime, session) SELECT " + QuotedStr(Contact) +
+               ", datetime('2020-01-01', '+' || x || ' days'), '事务' || x FROM c");
     db.Execute("COMMIT");
 
     TAdoQuery q(db);

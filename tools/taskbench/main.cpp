@@ -39,22 +39,24 @@ void makeGroup(TAdoConnection &db, long size)
                "_' || x, '139' || substr('00000000' || x, -8, 8) FROM c");
     db.Execute("INSERT INTO client_cgroup (CLIENTID, GROUPNAME) SELECT CLIENTID, 'G" + n +
                "' FROM client WHERE CLIENTID LIKE 'm" + n + "\\_%' ESCAPE '\\'");
-    db.Execute("INSERT INTO cgroup (GROUPNAME) VALUES ('G" + n + "')");
+    db.Execute("INSERT INTO cgroup (GROUPNAME) VALUES (" + QuotedStr("G" + n) + ")");
     db.Execute("COMMIT");
 }
 
 void dueTask(TAdoConnection &db, const std::string &id, long size)
 {
-    db.Execute("INSERT INTO task (TASKID, MESSAGE, EXETIME, STATE) VALUES ('" + id +
-               "', '会议通知：明天上午九点开会', datetime('now', 'localtime', '-1 minute'), '未执行')");
-    db.Execute("INSERT INTO task_client (TASKID, CLIENTID) VALUES ('" + id + "', 'm" + std::to_string(size) + "_1')");
-    db.Execute("INSERT INTO task_cgroup (TASKID, GROUPNAME) VALUES ('" + id + "', 'G" + std::to_string(size) + "')");
+    db.Execute("INSERT INTO task (TASKID, MESSAGE, EXETIME, STATE) VALUES (" + QuotedStr(id) +
+               ", '会议通知：明天上午九点开会', datetime('now', 'localtime', '-1 minute'), '未执行')");
+    db.Execute("INSERT INTO task_client (TASKID, CLIENTID) VALUES (" + QuotedStr(id) + ", " +
+               QuotedStr("m" + std::to_string(size) + "_1") + ")");
+    db.Execute("INSERT INTO task_cgroup (TASKID, GROUPNAME) VALUES (" + QuotedStr(id) + ", " +
+               QuotedStr("G" + std::to_string(size)) + ")");
 }
 
 long rowsOf(TAdoConnection &db, const std::string &id)
 {
     TAdoQuery q(db);
-    q.SetSQL("select count(*) as n from sms_tosend where taskid='" + id + "'");
+    q.SetSQL("select count(*) as n from sms_tosend where taskid=" + QuotedStr(id));
     q.Open();
     return q.FieldByName("n")->AsInteger();
 }
