@@ -13,6 +13,7 @@
 #include "desk/ListView.h"
 #include "desk/Photo.h"
 #include "platform/ado/Ado.h"
+#include "tools/bench/Times.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,16 +30,6 @@ namespace {
 constexpr int Runs = 7;
 const char *const Contact = "张三";
 const char *const Mobile = "13800000001";
-
-struct Times {
-    double median = 0, worst = 0;
-};
-
-Times summary(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
-}
 
 // A bitmap of about bytes bytes (24 bits a pixel), a gradient so that it
 // is a picture and not a block of one colour.

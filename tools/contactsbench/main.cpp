@@ -13,6 +13,7 @@
 #include "desk/TermMan.h"
 #include "desk/TreeFile.h"
 #include "platform/ado/Ado.h"
+#include "tools/bench/Times.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,16 +29,6 @@
 namespace {
 
 constexpr int Runs = 7;
-
-struct Times {
-    double median = 0, worst = 0;
-};
-
-Times summary(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
-}
 
 void fillContacts(long rows)
 {
