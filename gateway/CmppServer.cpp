@@ -1,6 +1,7 @@
 #include "gateway/CmppServer.h"
 
 #include "codec/Gbk.h"
+#include "codec/Numbers.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
@@ -143,14 +144,6 @@ std::optional<TSendFields> sendFields(std::string_view command)
     return f;
 }
 
-bool validNumber(std::string_view number)
-{
-    number = trimmed(number);
-    if (number.starts_with('+'))
-        number.remove_prefix(1);
-    return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 } // namespace cmpp
 
 TCMPPSet::Endpoint TCMPPSet::ListenOn;
@@ -167,7 +160,7 @@ bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const 
     TSMSChannel *channel = Channel1();
     if (!channel)
         return false;
-    if (!cmpp::validNumber(da)) {
+    if (!numbers::validNumber(da)) {
         engine::logLine(kBadNumber + da);
         return false;
     }
@@ -278,7 +271,7 @@ void TEasyLinkCtr::Send(std::string_view command)
         return;
     const std::string numberText = gbk::toUtf8(f->da);
     // A number with letters would lose them and go to someone else.
-    if (!cmpp::validNumber(f->da)) {
+    if (!numbers::validNumber(f->da)) {
         engine::logLine(kBadNumber + numberText);
         return;
     }

@@ -53,10 +53,6 @@ struct TSendFields {
 // occurrences stand in this order.
 std::optional<TSendFields> sendFields(std::string_view command);
 
-// True for a number the send path takes: after trimming blanks and control
-// characters, one or more decimal digits, with one "+" allowed in front.
-bool validNumber(std::string_view number);
-
 } // namespace cmpp
 
 // The command interpreter and the send path of the engine. Main thread.
@@ -74,7 +70,7 @@ public:
     // message. Once queued, the messages are handed to the gateway's
     // SendQueued (kept on disk) before the call returns. Returns false,
     // queueing nothing, without channel 1 and for a da that is not a number
-    // (cmpp::validNumber), which the log pane then says.
+    // (numbers::validNumber), which the log pane then says.
     bool SendSMS(const std::string &sca, const std::string &da, const std::string &text);
 
     // One message as SendSMS queues it: an SMS-SUBMIT (first octet 0x11,

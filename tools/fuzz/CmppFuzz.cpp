@@ -2,6 +2,7 @@
 // cover the chunk in order, their fields stay in bounds, a number the send
 // path takes has an international form of digits, and the interpreter runs
 // every command without throwing or crashing.
+#include "codec/Numbers.h"
 #include "codec/PDUs.h"
 #include "gateway/CmppServer.h"
 #include "tools/fuzz/FuzzCommon.h"
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         if (f->ud.size() > 160 || !trimmedText(f->sca) || !trimmedText(f->da) || !trimmedText(f->ud))
             fuzzFail("SEND field not trimmed or too long", chunk);
-        if (cmpp::validNumber(f->da)) {
+        if (numbers::validNumber(f->da)) {
             const std::string digits = internationalDigits(f->da);
             if (digits.empty() || digits.size() > 20 || digits.find_first_not_of("0123456789") != std::string::npos)
                 fuzzFail("a valid number without an international form", chunk);
