@@ -196,7 +196,7 @@ void TAdoConnection::Open()
             ado::throwError(db);
         ado::applyKey(db, settings.password);
         // A lock held longer fails with the database's "database is locked".
-        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        sqlite3_busy_timeout(db, busyTimeoutMs_);
         ado::registerCollation(db);
         sqlite3_set_authorizer(db, ado::countCompile, &compiles_);
         // SQLite's default 2 MiB holds a fraction of a directory of 100,000
@@ -382,3 +382,27 @@ void TAdoConnection::CreateDatabase(const std::string &path, const std::string &
     }
     sqlite3_close_v2(db);
 }
+
+void TAdoConnection::SetBusyTimeout(int ms)
+{
+    busyTimeoutMs_ = ms;
+    if (db_)
+        sqlite3_busy_timeout(db_, ms);
+}
+
+namespace ado {
+
+bool isBusy(const EDatabaseError &e) noexcept
+{
+    const int primary = e.code() & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+ShortWait::ShortWait(TAdoConnection &connection) : connection_(connection), previous_(connection.BusyTimeout())
+{
+    connection_.SetBusyTimeout(std::min(previous_, TAdoConnection::ShortBusyTimeoutMs));
+}
+
+ShortWait::~ShortWait() { connection_.SetBusyTimeout(previous_); }
+
+} // namespace ado

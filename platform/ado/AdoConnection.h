@@ -52,6 +52,10 @@ ConnectionSettings parseConnectionString(std::string_view text);
 class TAdoConnection {
 public:
     static constexpr int BusyTimeoutMs = 5000;
+    // What work driven by a timer or the modem waits on the main thread: a
+    // longer lock is retried from the event loop, so windows, the command
+    // port and the modem's replies are never held up by another program.
+    static constexpr int ShortBusyTimeoutMs = 30;
 
     TAdoConnection();
     explicit TAdoConnection(std::string connectionString);
@@ -92,6 +96,10 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const { return level_ > 0; }
+    // How long a lock another program holds is waited out from now on (the
+    // file's open sets BusyTimeoutMs); see ado::ShortWait.
+    void SetBusyTimeout(int ms);
+    int BusyTimeout() const { return busyTimeoutMs_; }
 
     // Statements are prepared once and kept for reuse, keyed by their text
     // with the values of their WHERE taken out (so a probe run for each item
@@ -147,10 +155,29 @@ private:
     bool releaseDue_ = false;
     bool readOnly_ = false;
     int level_ = 0; // transaction levels begun and not yet ended
+    int busyTimeoutMs_ = BusyTimeoutMs;
     std::vector<TAdoQuery *> queries_;
 };
 
 namespace ado {
+
+// True when e is another program's lock outlasting the busy timeout.
+bool isBusy(const EDatabaseError &e) noexcept;
+
+// Waits ShortBusyTimeoutMs for locks while it lives, then restores the wait
+// it found; for work that a timer or the modem drives and that can be tried
+// again later. Guards nest.
+class ShortWait {
+public:
+    explicit ShortWait(TAdoConnection &connection);
+    ~ShortWait();
+    ShortWait(const ShortWait &) = delete;
+    ShortWait &operator=(const ShortWait &) = delete;
+
+private:
+    TAdoConnection &connection_;
+    int previous_;
+};
 
 // A transaction for callers that may throw: begins one level on the
 // connection and rolls it back when it goes out of scope without commit().

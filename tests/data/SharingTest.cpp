@@ -85,4 +85,23 @@ TEST_F(Sharing, AWriteWaitsOutAnotherProgramsLockEvenWithAResultOpen)
     EXPECT_EQ(count("select * from client_cgroup"), 0);
 }
 
+TEST_F(Sharing, UnderAShortWaitALockIsReportedBusyAndTheLongWaitComesBack)
+{
+    other.Execute("PRAGMA busy_timeout=5000");
+    other.BeginTrans();
+    other.Execute("insert into client (CLIENTID) values ('外部')");
+    {
+        ado::ShortWait shortWait(dm->Database1);
+        try {
+            ado::appendRow(dm->Query1, "client", {{"CLIENTID", "桌面"}});
+            ADD_FAILURE() << "the insert went through another program's lock";
+        } catch (const EDatabaseError &e) {
+            EXPECT_TRUE(ado::isBusy(e)) << e.what();
+        }
+    }
+    EXPECT_EQ(dm->Database1.BusyTimeout(), TAdoConnection::BusyTimeoutMs);
+    other.RollbackTrans();
+    EXPECT_NO_THROW(ado::appendRow(dm->Query1, "client", {{"CLIENTID", "桌面"}}));
+}
+
 } // namespace
