@@ -38,15 +38,6 @@ protected:
         TAdoQuery q(dm->Database1, "probe");
         return columnValues(q, sql, field);
     }
-    // Another program's write transaction on the file.
-    std::unique_ptr<TAdoConnection> lockByAnotherProgram()
-    {
-        auto other = std::make_unique<TAdoConnection>(TDataModule1::ConnectionString);
-        other->Open();
-        other->BeginTrans();
-        other->Execute("insert into operlog (WORKCODE) values ('other')");
-        return other;
-    }
 
     WorkDir dir;
     std::unique_ptr<TDataModule1> dm;
@@ -92,7 +83,7 @@ TEST_F(EngineStoreTest, DigestsOlderThanTheKeepAreForgotten)
 
 TEST_F(EngineStoreTest, AnotherProgramsLockIsBusyAtOnceAndNothingIsWritten)
 {
-    auto other = lockByAnotherProgram();
+    auto other = anotherProgramsLock();
     EXPECT_EQ(received(kFirstDeliver), TResult::Busy);
     EXPECT_EQ(enginestore::storeContact("MB_张三", "10086").result, TResult::Busy);
     EXPECT_EQ(dm->Database1.BusyTimeout(), TAdoConnection::BusyTimeoutMs);
