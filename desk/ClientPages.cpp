@@ -254,6 +254,19 @@ void TClientPages::Button5Click()
     Memo1->clear();
 }
 
+bool TClientPages::StorePhoto()
+{
+    if (!PhotoPending())
+        return true;
+    try {
+        ADOQuery5.Post();
+    } catch (const std::exception &e) {
+        boxes::showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+    return true;
+}
+
 void TClientPages::ScrollBar1Change()
 {
     DBImage1->SetDataField(QStringLiteral("photo%1").arg(ScrollBar1->value() + 1));

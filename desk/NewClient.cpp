@@ -128,6 +128,8 @@ bool TfrmNewClient::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
+bool TfrmNewClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
+
 void TfrmNewClient::AssignFields(TAdoQuery &row)
 {
     setField(row, "NAME", Edit2->toPlainText());
