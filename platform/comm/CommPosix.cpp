@@ -3,6 +3,7 @@
 // eventfd. Every termios, ioctl and poll call of the project sits in this file.
 
 #include "platform/comm/CommQueues.h"
+#include "platform/comm/Termios2.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,23 +17,6 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-
-// Linux's termios2, which carries any baud rate; used only for rates without
-// a speed code of their own. glibc's <termios.h> and the kernel's
-// <asm/termbits.h> clash, so the kernel record is declared here.
-struct termios2 {
-    tcflag_t c_iflag;
-    tcflag_t c_oflag;
-    tcflag_t c_cflag;
-    tcflag_t c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed;
-    speed_t c_ospeed;
-};
-#ifndef BOTHER
-#define BOTHER 0010000
-#endif
 
 namespace comm {
 namespace detail {
