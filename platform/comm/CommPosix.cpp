@@ -108,7 +108,7 @@ template <typename Termios> void applyLine(Termios &t, const DCB &d)
 
 // A serial device: its termios, modem lines, and the driver thread that moves
 // bytes between the device and the queues.
-class Port : public PortQueues {
+class Port final : public PortQueues {
 public:
     static std::shared_ptr<Port> open(const std::string &path);
     Port(int fd, int wake) : fd_(fd), wake_(wake) {}
@@ -122,7 +122,9 @@ public:
     bool write(const BYTE *buffer, DWORD count, DWORD *put, OVERLAPPED *ov, std::shared_ptr<Event> event);
 
 private:
-    void wakeDriver() override;
+    void wakeDriver() override { wake(); }
+    // Not virtual: the destructor stops the driver through it.
+    void wake();
     void run();
     void shutdown();
     void receive();
@@ -199,7 +201,7 @@ void Port::shutdown()
             wait_.reset();
         }
     }
-    wakeDriver();
+    wake();
     if (driver_.joinable())
         driver_.join();
     ::ioctl(fd_.get(), TIOCNXCL); // the flag outlives our descriptor when others hold the tty
@@ -207,7 +209,7 @@ void Port::shutdown()
     wake_.reset();
 }
 
-void Port::wakeDriver()
+void Port::wake()
 {
     std::uint64_t one = 1;
     // EAGAIN means the counter is already non-zero: the driver wakes anyway.
