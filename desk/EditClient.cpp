@@ -76,6 +76,10 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
     column->addLayout(top);
     column->addWidget(PageControl1, 1);
     column->addLayout(buttons);
+    // The fields of every page, the groups and the page tabs; then the buttons.
+    desk::setTabChain({Edit1,     Edit3,     EditPhone,     EditLanID,    EditCompany, EditHeadShip, EditEmail,
+                       EditFax,   EditAddr,  EditPostCode,  EditHomePage, RBMale,      RBFemale,     TabSheet2,
+                       TabSheet3, TabSheet4, CheckListBox1, PageControl1, OkButton,    CancelButton});
 
     const std::pair<QLabel *, QLineEdit *> mirrored[] = {
         {Card->btclientid, Edit1},      {Card->btMobile, Edit3},          {Card->btphone, EditPhone},
@@ -139,10 +143,6 @@ QWidget *TfrmEditClient::personalPage()
     grid->addWidget(new QLabel(QStringLiteral("性别"), page), 6, 2);
     grid->addLayout(sex, 6, 3);
     grid->setRowStretch(7, 1);
-    QWidget *const order[] = {Edit1,     Edit3,   EditPhone, EditLanID,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax, EditAddr,  EditPostCode, EditHomePage, RBMale};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     return page;
 }
 

@@ -328,6 +328,32 @@ void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget 
     for (QWidget *b : buttons)
         strip->addWidget(b);
     form->addRow(strip);
+
+    std::vector<QWidget *> chain;
+    for (const auto &row : rows)
+        chain.push_back(row.second);
+    chain.insert(chain.end(), buttons.begin(), buttons.end());
+    setTabChain(chain);
+}
+
+void setTabChain(const std::vector<QWidget *> &widgets)
+{
+    std::vector<QWidget *> chain;
+    const auto add = [&chain](QWidget *w, const auto &self) -> void {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            chain.push_back(w);
+            if (auto *memo = qobject_cast<QPlainTextEdit *>(w))
+                memo->setTabChangesFocus(true);
+            return;
+        }
+        for (QObject *child : w->children())
+            if (auto *inner = qobject_cast<QWidget *>(child); inner && !inner->isWindow())
+                self(inner, self);
+    };
+    for (QWidget *w : widgets)
+        add(w, add);
+    for (size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 QString fieldText(TAdoQuery &row, const char *column)

@@ -168,9 +168,14 @@ QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password = false);
 // A check list (TCheckListBox) named after its component.
 QListWidget *checkList(QWidget *dialog, const char *name);
 // Lays a dialog out: one labelled row per field, top to bottom (a row with
-// an empty label spans the width), then the buttons side by side.
+// an empty label spans the width), then the buttons side by side. Tab goes
+// through the fields in that order, then the buttons (setTabChain).
 void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
                   const std::vector<QWidget *> &buttons);
+// Tab goes through widgets in this order: a widget that takes the focus
+// itself, or else the widgets inside it that do, in the order they were
+// made. Memos in the chain pass Tab on instead of taking it as text.
+void setTabChain(const std::vector<QWidget *> &widgets);
 // A column of the current row as text (NULL as "").
 QString fieldText(TAdoQuery &row, const char *column);
 // Assigns text to a column of the row being edited or appended.
