@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -63,18 +64,24 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
     PageControl1->addTab(TabSheet4, QStringLiteral("其他"));
     PageControl1->setMinimumSize(660, 330);
 
-    auto *groups = new QGroupBox(QStringLiteral("隶属组"), this);
+    // The card, the groups and the pages scroll on a small screen; the
+    // buttons stay below them.
+    auto *contents = new QWidget(this);
+    auto *groups = new QGroupBox(QStringLiteral("隶属组"), contents);
     (new QVBoxLayout(groups))->addWidget(CheckListBox1);
     auto *top = new QHBoxLayout;
     top->addWidget(Card);
     top->addWidget(groups, 1);
+    auto *inside = new QVBoxLayout(contents);
+    inside->setContentsMargins(0, 0, 0, 0);
+    inside->addLayout(top);
+    inside->addWidget(PageControl1, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
     auto *column = new QVBoxLayout(this);
-    column->addLayout(top);
-    column->addWidget(PageControl1, 1);
+    column->addWidget(desk::scrollingPanel(this, contents), 1);
     column->addLayout(buttons);
     // The fields of every page, the groups and the page tabs; then the buttons.
     desk::setTabChain({Edit1,     Edit3,     EditPhone,     EditLanID,    EditCompany, EditHeadShip, EditEmail,
