@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -64,19 +65,29 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
     PageControl1->addTab(TabSheet4, QStringLiteral("其他"));
     PageControl1->setMinimumSize(660, 330);
 
-    auto *groups = new QGroupBox(QStringLiteral("隶属组"), this);
+    // The card, the groups and the pages scroll on a small screen; the
+    // buttons stay below them.
+    auto *contents = new QWidget(this);
+    auto *groups = new QGroupBox(QStringLiteral("隶属组"), contents);
     (new QVBoxLayout(groups))->addWidget(CheckListBox1);
     auto *top = new QHBoxLayout;
     top->addWidget(Card);
     top->addWidget(groups, 1);
+    auto *inside = new QVBoxLayout(contents);
+    inside->setContentsMargins(0, 0, 0, 0);
+    inside->addLayout(top);
+    inside->addWidget(PageControl1, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
     auto *column = new QVBoxLayout(this);
-    column->addLayout(top);
-    column->addWidget(PageControl1, 1);
+    column->addWidget(desk::scrollingPanel(this, contents), 1);
     column->addLayout(buttons);
+    // The fields of every page, the groups and the page tabs; then the buttons.
+    desk::setTabChain({Edit1,     Edit3,     EditPhone,     EditLanID,    EditCompany, EditHeadShip, EditEmail,
+                       EditFax,   EditAddr,  EditPostCode,  EditHomePage, RBMale,      RBFemale,     TabSheet2,
+                       TabSheet3, TabSheet4, CheckListBox1, PageControl1, OkButton,    CancelButton});
 
     const std::pair<QLabel *, QLineEdit *> mirrored[] = {
         {Card->btclientid, Edit1},      {Card->btMobile, Edit3},          {Card->btphone, EditPhone},
@@ -140,10 +151,6 @@ QWidget *TfrmEditClient::personalPage()
     grid->addWidget(new QLabel(QStringLiteral("性别"), page), 6, 2);
     grid->addLayout(sex, 6, 3);
     grid->setRowStretch(7, 1);
-    QWidget *const order[] = {Edit1,     Edit3,   EditPhone, EditLanID,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax, EditAddr,  EditPostCode, EditHomePage, RBMale};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     return page;
 }
 
