@@ -40,6 +40,14 @@ bool operate(const DeskRun &run, const std::string &keys)
     return run.x.keys("澜星信使V1.1", keys);
 }
 
+// Messages go out unsigned; the contact 张三 has a number.
+void unsignedToZhangSan(Db &db)
+{
+    db.q.SetSQL("update param set paramval='' where paramid='QM'");
+    db.q.ExecSQL();
+    db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
+}
+
 } // namespace
 
 TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecutedList)
@@ -48,9 +56,7 @@ TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecu
     DESK_RUN_READY(run);
     {
         Db db;
-        db.q.SetSQL("update param set paramval='' where paramid='QM'");
-        db.q.ExecSQL();
-        db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
+        unsignedToZhangSan(db);
         db.append("client", {{"CLIENTID", "李四"}, {"CONTACT", "13800000002"}});
         db.append("client", {{"CLIENTID", "王五"}, {"CONTACT", "13800000003"}});
         db.append("cgroup", {{"GROUPNAME", "同事"}});
@@ -118,9 +124,7 @@ TEST(TaskJourney, ATaskThatAlwaysFailsHoldsUpNoLaterTaskAndShowsNoBox)
     DESK_RUN_READY(run);
     {
         Db db;
-        db.q.SetSQL("update param set paramval='' where paramid='QM'");
-        db.q.ExecSQL();
-        db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
+        unsignedToZhangSan(db);
         for (const char *id : {"bad", "good"}) {
             db.append("task", {{"TASKID", id},
                                {"MESSAGE", std::string("task ") + id},
