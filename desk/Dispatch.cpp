@@ -221,7 +221,7 @@ bool TMainFrm::RunTask(const TDueTask &task)
         heldBack_[task.id] = {std::chrono::steady_clock::now() + std::chrono::milliseconds(TaskRetryMs), pass_};
         if (!said) {
             const int minutes = std::max(1, (TaskRetryMs + 59999) / 60000);
-            TaskRunnerReport(QStringLiteral("任务%1未能执行，%2分钟后或下次启动时再试：%3")
+            TaskRunnerReport(QStringLiteral("任务 %1 未能执行，%2 分钟后或下次启动时再试：%3")
                                  .arg(QString::fromStdString(task.id))
                                  .arg(minutes)
                                  .arg(QString::fromUtf8(e.what())));
@@ -244,7 +244,7 @@ void TMainFrm::Timer3Timer()
         bool ran = false;
         while (!ran && NextDueTask(task))
             ran = RunTask(task);
-        // Only now, outside the transaction: a reload may show a box.
+        // Only now, once committed: the window reads the task as executed.
         if (ran && TaskWindowRefresh)
             TaskWindowRefresh();
         runnerStopped_ = false;

@@ -337,7 +337,7 @@ TEST_F(TaskRunner, ATaskThatAlwaysFailsIsSaidOnceAndHeldBackWhileTheNextDueTaskR
     EXPECT_EQ(state("bad"), "未执行");
     EXPECT_EQ(column("select * from sms_tosend order by rowid", "TASKID"), (std::vector<std::string>{"good", "later"}));
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_TRUE(log[0].startsWith(QStringLiteral("任务bad未能执行，1分钟后或下次启动时再试"))) << log[0].toStdString();
+    EXPECT_EQ(log[0], QStringLiteral("任务 bad 未能执行，1 分钟后或下次启动时再试：disk I/O error"));
     EXPECT_EQ(main->StatusBar1->PanelText(1), log[0]);
     EXPECT_TRUE(boxes.seen().empty());
 
