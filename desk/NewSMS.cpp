@@ -40,9 +40,9 @@ qsizetype characters(const QString &text)
     return QString::fromStdString(gbk::toUtf8(gbk::fromUtf8(text.toStdString()))).size();
 }
 
-} // namespace
-
 QString phraseFile(const QString &category) { return QStringLiteral("smsbook/") + category + QStringLiteral(".txt"); }
+
+} // namespace
 
 QStringList readPhrases(const QString &category, bool *cut)
 {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -417,12 +418,8 @@ bool isPlainDatabaseFile(const std::string &path)
 {
     static const char header[] = "SQLite format 3"; // with its NUL: 16 bytes
     char start[sizeof header] = {};
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    const size_t n = std::fread(start, 1, sizeof start, f);
-    std::fclose(f);
-    return n == sizeof start && std::memcmp(start, header, sizeof header) == 0;
+    std::ifstream file(path, std::ios::binary);
+    return file.read(start, sizeof start) && std::memcmp(start, header, sizeof header) == 0;
 }
 
 ShortWait::ShortWait(TAdoConnection &connection) : connection_(connection), previous_(connection.BusyTimeout())
