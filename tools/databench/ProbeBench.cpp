@@ -10,9 +10,9 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
-#include <benchmark/benchmark.h>
 #include <memory>
 #include <string>
 
@@ -71,7 +71,9 @@ void dialogOpen(benchmark::State &state, const TLinkList &link, const char *key,
         const std::vector<TCheckItem> items = checkItems(dm.Query1, link, QString::fromUtf8(key), linkedFirst);
         auto t0 = std::chrono::steady_clock::now();
         fillCheckList(&list, items);
-        fprintf(stderr, "fill %lld ms\n", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now()-t0).count());
+        fprintf(stderr, "fill %lld ms\n",
+                (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                    .count());
         prepared = dm.Database1.StatementsPrepared() - before;
         ticked = int(std::count_if(items.begin(), items.end(), [](const TCheckItem &i) { return i.ticked; }));
     }
