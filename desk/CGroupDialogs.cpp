@@ -112,24 +112,11 @@ void TfrmEditCGroup::SaveFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit
 
 void TfrmEditCGroup::LoadLinks(const QString &key)
 {
-    CheckListBox1->clear();
-    TAdoQuery &q = desk::Db().Query1;
-    QStringList listed;
-    auto add = [&](Qt::CheckState state) {
-        for (; !q.Eof(); q.Next()) {
-            const QString id = fieldText(q, "CLIENTID");
-            if (state == Qt::Unchecked && listed.contains(id, Qt::CaseInsensitive))
-                continue;
-            listed << id;
-            (new QListWidgetItem(id, CheckListBox1))->setCheckState(state);
-        }
-        q.Close();
-    };
     // The members first, also one whose contact is gone, then the others.
-    desk::open(q, "select * from client_cgroup where  groupname=" + desk::quoted(key));
-    add(Qt::Checked);
-    desk::open(q, "select * from client ");
-    add(Qt::Unchecked);
+    fillCheckList(CheckListBox1, checkItems(desk::Db().Query1,
+                                            {CheckListBox1, "select * from client ", "CLIENTID", "client_cgroup",
+                                             "CLIENTID", "GROUPNAME"},
+                                            key, true));
 }
 
 void TfrmEditCGroup::SaveLinks()

@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QTextEdit>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace {
 
@@ -73,6 +74,59 @@ public:
 };
 
 } // namespace
+
+std::vector<TCheckItem> checkItems(TAdoQuery &q, const TLinkList &link, const QString &key, bool linkedFirst)
+{
+    std::vector<std::string> linked;
+    desk::open(q, "select * from " + link.linkTable + " where " + link.keyColumn + "=" + desk::quoted(key));
+    for (TField *f = q.Eof() ? nullptr : q.FieldByName(link.itemColumn); !q.Eof(); q.Next())
+        linked.push_back(f->AsString());
+    std::unordered_set<std::string> ticked(linked.begin(), linked.end());
+    std::unordered_set<std::string> matched; // linked texts an item equals byte for byte
+    std::vector<std::string> items;
+    desk::open(q, link.relatedSql);
+    for (TField *f = q.Eof() ? nullptr : q.FieldByName(link.relatedColumn); !q.Eof(); q.Next()) {
+        items.push_back(f->AsString());
+        if (ticked.count(items.back()))
+            matched.insert(items.back());
+    }
+    q.Close();
+    // A probe per item would cost a statement each; the texts are nearly
+    // always equal byte for byte, so only the others go to the database.
+    for (const std::string &text : linked) {
+        if (matched.count(text))
+            continue;
+        desk::open(q, "select " + link.relatedColumn + " from (" + link.relatedSql + ") where " + link.relatedColumn +
+                          "=" + QuotedStr(text));
+        for (; !q.Eof(); q.Next())
+            ticked.insert(q.Fields(0)->AsString());
+        q.Close();
+    }
+
+    std::vector<TCheckItem> out;
+    out.reserve(items.size() + (linkedFirst ? linked.size() : 0));
+    if (linkedFirst)
+        for (const std::string &text : linked)
+            out.push_back({QString::fromStdString(text), true});
+    for (const std::string &text : items) {
+        const bool tick = ticked.count(text) > 0;
+        if (!linkedFirst || !tick)
+            out.push_back({QString::fromStdString(text), tick && !linkedFirst});
+    }
+    return out;
+}
+
+void fillCheckList(QListWidget *list, const std::vector<TCheckItem> &items)
+{
+    list->clear();
+    for (const TCheckItem &item : items) {
+        // Ticked before it joins the list: a change to an item in a list
+        // looks for its row, item by item.
+        auto *entry = new QListWidgetItem(item.text);
+        entry->setCheckState(item.ticked ? Qt::Checked : Qt::Unchecked);
+        list->addItem(entry);
+    }
+}
 
 void writeLinks(const std::vector<TLinkList> &links, const QString &key)
 {
@@ -239,21 +293,8 @@ void TEditRecordDialog::FormCreate()
 
 void TEditRecordDialog::LoadLinks(const QString &key)
 {
-    TAdoQuery &q = desk::Db().Query1;
-    TAdoQuery &probe = desk::Db().Query2;
-    for (const TLinkList &l : Links) {
-        l.list->clear();
-        desk::open(q, l.relatedSql);
-        for (; !q.Eof(); q.Next()) {
-            const QString item = QString::fromStdString(q.FieldByName(l.relatedColumn)->AsString());
-            auto *entry = new QListWidgetItem(item, l.list);
-            desk::open(probe, "select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::quoted(item) +
-                                  " and " + l.keyColumn + "=" + desk::quoted(key));
-            entry->setCheckState(probe.IsEmpty() ? Qt::Unchecked : Qt::Checked);
-            probe.Close();
-        }
-        q.Close();
-    }
+    for (const TLinkList &l : Links)
+        fillCheckList(l.list, checkItems(desk::Db().Query1, l, key));
 }
 
 void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }

@@ -88,6 +88,24 @@ struct TLinkList {
     std::string keyColumn;     // the link table's column for the edited key
 };
 
+// One item of a check list as loaded.
+struct TCheckItem {
+    QString text;
+    bool ticked;
+};
+
+// The items of link's check list for key, read through q in two statements
+// whatever their number: relatedColumn of every row of relatedSql in the
+// order returned, each ticked when linkTable holds (item, key). linkedFirst:
+// the link rows under key first instead, ticked, in the order stored (also
+// one that names no item), then the items not among them, unticked. Texts
+// compare as the database compares them (letter case aside): a link row that
+// equals no item byte for byte is looked up in relatedSql. Throws
+// EDatabaseError.
+std::vector<TCheckItem> checkItems(TAdoQuery &q, const TLinkList &link, const QString &key, bool linkedFirst = false);
+// Replaces list's items by items.
+void fillCheckList(QListWidget *list, const std::vector<TCheckItem> &items);
+
 // Writes the link rows of key through Query1: every link table's rows under
 // key are deleted first, then one row (key, item) is appended for each
 // ticked item, in list order. Throws EDatabaseError.
