@@ -2,9 +2,11 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,15 +83,21 @@ public:
     void Timer1Timer();
     // The contact step of the task runner: the earliest due "未执行" task's
     // named contacts become "未发" rows. Does not mark the task, so it runs
-    // only as the first step of Timer3Timer, inside its transaction (its own
-    // timer never starts).
+    // only as the first step of a task's run in Timer3Timer, inside its
+    // transaction (its own timer never starts).
     void Timer2Timer();
-    // One pass of the task runner, in one transaction: the contact step,
-    // the task marked "已执行", its groups' members as rows, in that order;
-    // then, once committed, the open task window reloaded. A failure leaves
-    // no row and the task "未执行" and throws EDatabaseError. At most one
-    // task per pass.
+    // One pass of the task runner: the earliest due task, in one
+    // transaction: the contact step, the task marked "已执行", its groups'
+    // members as rows, in that order; then, once committed, the open task
+    // window reloaded. At most one task runs per pass. A task whose run
+    // fails leaves no row, stays "未执行" and is held back for TaskRetryMs
+    // (or until the next start), said once in status-bar panel 1 and the
+    // engine's log; the pass goes on with the next due task. A lock another
+    // program holds is waited out for a few tens of ms only: the pass ends
+    // and a later one runs the task; said once until a pass gets through,
+    // as is a failure to read the tasks. Shows no box.
     void Timer3Timer();
+    int TaskRetryMs = 5 * 60 * 1000;
     // The signature the sender appends: "" without the "QM" row; paramval in
     // square brackets when it holds more than blanks, unchanged otherwise.
     static QString Signature(bool rowFound, const QString &paramval);
@@ -157,6 +165,24 @@ private:
     // it throws. A row that no longer holds what was handed over is dropped.
     void MarkHandedOver();
     void DispatchFailed(const QString &what, const std::exception &error);
+    // The task runner.
+    struct TDueTask {
+        std::string id, message;
+    };
+    // The earliest due "未执行" task that is not held back; false when none.
+    bool NextDueTask(TDueTask &task);
+    void ContactStep(const TDueTask &task);
+    // Runs task in one transaction; false when it failed and is held back.
+    // Throws EDatabaseError for another program's lock.
+    bool RunTask(const TDueTask &task);
+    void TaskRunnerReport(const QString &line);
+    struct THeldBack {
+        std::chrono::steady_clock::time_point retryAt;
+        unsigned pass; // never tried again in the pass that it failed in
+    };
+    std::map<std::string, THeldBack> heldBack_;
+    unsigned pass_ = 0;
+    bool runnerStopped_ = false;
     std::vector<THandedOver> handedOver_;
     bool dispatchFailing_ = false;
     bool FirstActivate = true;

@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ado {
@@ -187,6 +189,10 @@ void TAdoConnection::Open()
     if (db_)
         return;
     const ado::ConnectionSettings settings = ado::parseConnectionString(ConnectionString);
+    // SQLite takes a file of no bytes for a new database and writes one
+    // into it; such a file is a damaged one and stays as it is.
+    if (struct stat st{}; ::stat(settings.dataSource.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        throw EDatabaseError(SQLITE_NOTADB, sqlite3_errstr(SQLITE_NOTADB));
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file is an error, never a new empty one.
     int flags = (settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
@@ -402,6 +408,24 @@ bool isBusy(const EDatabaseError &e) noexcept
 {
     const int primary = e.code() & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+bool isDamaged(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_CORRUPT; }
+
+bool isNotADatabase(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_NOTADB; }
+
+bool isCannotOpen(const EDatabaseError &e) noexcept
+{
+    const int primary = e.code() & 0xFF;
+    return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM;
+}
+
+bool isPlainDatabaseFile(const std::string &path)
+{
+    static const char header[] = "SQLite format 3"; // with its NUL: 16 bytes
+    char start[sizeof header] = {};
+    std::ifstream file(path, std::ios::binary);
+    return file.read(start, sizeof start) && std::memcmp(start, header, sizeof header) == 0;
 }
 
 ShortWait::ShortWait(TAdoConnection &connection) : connection_(connection), previous_(connection.BusyTimeout())
