@@ -319,6 +319,37 @@ std::string TPDUGet::GetSCTS() const
     return buf;
 }
 
+bool TPDUGet::IsWhole(std::string_view hex)
+{
+    if (hex.empty() || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos)
+        return false;
+    const std::size_t octets = hex.size() / 2;
+    auto at = [&](std::size_t i) { return i < octets ? HexToByte(hex.substr(2 * i)) : 0u; };
+    const std::size_t scaLen = at(0);
+    if (scaLen > kAddressOctets + 1)
+        return false;
+    const unsigned fo = at(1 + scaLen);
+    const bool submit = (fo & 0x03) == 0x01;
+    const std::size_t oaAt = 2 + scaLen + (submit ? 1 : 0);
+    const std::size_t digits = at(oaAt);
+    if (digits > 2 * kAddressOctets)
+        return false;
+    const std::size_t dcsAt = oaAt + 2 + (digits + 1) / 2 + 1; // after the type, the address and PID
+    std::size_t udlAt = dcsAt + 1 + 7;                         // the time stamp
+    if (submit) {
+        const unsigned format = (fo >> 3) & 3;
+        udlAt = dcsAt + 1 + (format == 0 ? 0 : format == 2 ? 1 : 7);
+    }
+    const std::size_t udl = at(udlAt);
+    std::size_t data = udl;
+    if (codingOf(static_cast<std::uint8_t>(at(dcsAt))) == TextCoding::Gsm7) {
+        if (udl > kMaxSeptets)
+            return false;
+        data = (udl * 7 + 7) / 8;
+    }
+    return data <= kUserDataOctets && octets == udlAt + 1 + data;
+}
+
 void TPDUGet::Decode(std::string_view hex)
 {
     if (hex.empty())

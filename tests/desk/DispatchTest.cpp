@@ -18,8 +18,10 @@ protected:
     {
         DeskTest::SetUp();
         main = login();
-        main->Engine.SendToGateway = [this](const QString &phone, const QString &text) {
+        main->Engine.SendToGateway = [this](const QString &phone, const QString &text,
+                                            const std::vector<std::string> &) {
             handed.push_back({phone.toStdString(), text.toStdString()});
+            return true;
         };
     }
     void setSignature(const char *value) { exec(std::string("update param set paramval=") + QuotedStr(value)); }
@@ -94,7 +96,9 @@ TEST_F(Dispatch, OneRowPerPassAndExactlyTheRowHandedOverIsMarked)
 TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
 {
     pending("13800000001", "hello");
-    main->Engine.SendToGateway = [](const QString &, const QString &) { throw std::runtime_error("gateway"); };
+    main->Engine.SendToGateway = [](const QString &, const QString &, const std::vector<std::string> &) -> bool {
+        throw std::runtime_error("gateway");
+    };
     EXPECT_THROW(main->Timer1Timer(), std::runtime_error);
     EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
     // Without a gateway window nothing is handed over or marked.
@@ -107,7 +111,7 @@ TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
 {
     pending("13800000001", "hello");
     int attempts = 0;
-    main->Engine.SendToGateway = [&](const QString &, const QString &) {
+    main->Engine.SendToGateway = [&](const QString &, const QString &, const std::vector<std::string> &) -> bool {
         ++attempts;
         throw std::runtime_error("gateway down");
     };

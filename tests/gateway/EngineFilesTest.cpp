@@ -70,10 +70,9 @@ TEST_F(EngineFilesTest, AQueuedMessageIsOnDiskWhenSendReturnsAndAMessageTakenOff
     EXPECT_EQ(logged("队列文件"), 0);
 }
 
-TEST_F(EngineFilesTest, LinesThatAreNoWholeSubmitAreSkippedAndKeptUntilTheQueueIsNextWritten)
+TEST_F(EngineFilesTest, SendBufLinesWithBlanksAroundAreSentAndLinesSkippedAreKeptAside)
 {
     const std::vector<std::string> junk = {
-        "",                                        // blank
         "ZZ",                                      // not hex
         kHelloPdu.substr(0, kHelloPdu.size() - 4), // truncated
         kHelloPdu.substr(0, kHelloPdu.size() - 1), // an odd digit short
@@ -81,28 +80,74 @@ TEST_F(EngineFilesTest, LinesThatAreNoWholeSubmitAreSkippedAndKeptUntilTheQueueI
         kFirstDeliver,                             // a received message
         "00110000910008A800",                      // no destination digits
     };
-    std::string file = kHelloPdu + "\r\n";
+    std::string aside;
     for (const std::string &line : junk)
-        file += line + "\r\n";
-    file += kSecondSubmit; // without a last line end
+        aside += line + "\r\n";
+    std::string file = kHelloPdu + " \r\n\r\n" + aside;      // a trailing blank, then a blank line
+    file += "\t" + kSecondSubmit + "\t\r\n" + kSecondSubmit; // TABs; no last line end
     dir.write("SendBuf.TXT", file);
 
-    ASSERT_TRUE(host->Start().empty());
-    EXPECT_EQ(queuedHex(channel()), (std::vector<std::string>{kHelloPdu, kSecondSubmit}));
-    EXPECT_EQ(logged("SendBuf.TXT第"), static_cast<int>(junk.size()));
-    QTest::qWait(200);
-    EXPECT_EQ(dir.read("SendBuf.TXT"), file);
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(host->Start().empty());
+        EXPECT_EQ(queuedHex(channel()), (std::vector<std::string>{kHelloPdu, kSecondSubmit, kSecondSubmit}));
+        EXPECT_EQ(logged("不是完整的短信"), start == 0 ? static_cast<int>(junk.size()) : 0);
+        EXPECT_EQ(dir.read("SendBuf.TXT.skipped"), aside);
+        // The file is put right once the skipped lines are safe.
+        EXPECT_TRUE(waitUntil(
+            [&] { return dir.read("SendBuf.TXT") == kHelloPdu + "\r\n" + repeat(kSecondSubmit + "\r\n", 2); }, 5000))
+            << dir.read("SendBuf.TXT");
+        host = std::make_unique<TEngineHost>();
+        reports.log.clear();
+    }
+}
 
-    // A message queued is appended; one taken off has the file written anew.
-    ASSERT_TRUE(host->Send("13912345678", "你好"));
-    EXPECT_EQ(dir.read("SendBuf.TXT"), file + "\r\n" + kHelloPdu + "\r\n");
+TEST_F(EngineFilesTest, ReadBufLinesCutShortAreNeverServedAndAreKeptAside)
+{
+    const std::vector<std::string> junk = {
+        kSecondDeliver.substr(0, kSecondDeliver.size() - 2), // the last character cut off
+        kFirstDeliver.substr(0, 30),                         // the sender cut
+        "DavoRodu:READ",
+    };
+    std::string file = kFirstDeliver + "\r\n";
+    for (const std::string &line : junk)
+        file += line + "\r\n";
+    file += kSecondDeliver + " \r\n\r\n" + junk[0]; // a blank line is an empty entry; no last line end
+    dir.write("ReadBuf.TXT", file);
+
+    ASSERT_TRUE(host->Start().empty());
+    std::vector<std::string> senders;
+    locked([&] {
+        for (const auto &pdu : channel().RecvList)
+            senders.push_back(pdu->GetOA() + ":" + pdu->GetUD());
+        return 0;
+    });
+    EXPECT_EQ(senders, (std::vector<std::string>{"+8613513254678:你好", "+8613912345678:第二条", ":"}));
+    EXPECT_EQ(logged("ReadBuf.TXT第"), 4);
+    EXPECT_EQ(dir.read("ReadBuf.TXT.skipped"),
+              junk[0] + "\r\n" + junk[1] + "\r\n" + junk[2] + "\r\n" + junk[0] + "\r\n");
+    EXPECT_TRUE(waitUntil(
+        [&] { return dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n" + kSecondDeliver + "\r\n\r\n"; }, 5000));
+}
+
+TEST_F(EngineFilesTest, ASkippedLineIsNeverErasedWhileItCannotBeKeptAside)
+{
+    dir.write("SendBuf.TXT", "junk\r\n" + kHelloPdu + "\r\n");
+    ASSERT_TRUE(mkdir("SendBuf.TXT.skipped"));
+    ASSERT_TRUE(host->Start().empty());
     {
-        EngineLock lock;
+        EngineLock lock; // as the message is sent
         channel().SendQueue.pop_front();
         channel().QueuesChanged();
     }
-    EXPECT_TRUE(
-        waitUntil([&] { return dir.read("SendBuf.TXT") == kSecondSubmit + "\r\n" + kHelloPdu + "\r\n"; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return logged("队列文件写入失败:SendBuf.TXT") == 1; }, 5000));
+    EXPECT_EQ(dir.read("SendBuf.TXT"), "junk\r\n" + kHelloPdu + "\r\n");
+
+    // Tried again without another change.
+    ASSERT_TRUE(rmdir("SendBuf.TXT.skipped"));
+    EXPECT_TRUE(waitUntil([&] { return dir.read("SendBuf.TXT").empty(); }, 10000));
+    EXPECT_EQ(dir.read("SendBuf.TXT.skipped"), "junk\r\n");
+    EXPECT_TRUE(waitUntil([&] { return logged("队列文件已写入:SendBuf.TXT") == 1; }, 5000));
 }
 
 TEST_F(EngineFilesTest, AQueueFileThatCannotBeWrittenIsSaidOnceAndTheMessagesGoOn)

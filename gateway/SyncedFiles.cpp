@@ -1,0 +1,86 @@
+#include "gateway/SyncedFiles.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace syncedfile {
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAllAt(int fd, std::string_view bytes, off_t at)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool append(int fd, std::string_view bytes)
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    if (writeAll(fd, bytes) && ::fdatasync(fd) == 0)
+        return true;
+    const int error = errno;
+    if (before >= 0)
+        (void)::ftruncate(fd, before);
+    errno = error;
+    return false;
+}
+
+bool overwrite(int fd, std::string_view bytes, off_t oldSize)
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const auto size = static_cast<off_t>(bytes.size());
+    // An empty file has nothing to lose.
+    if (size > oldSize && oldSize > 0) {
+        const std::string blanks(static_cast<std::size_t>(size - oldSize), ' ');
+        if (!writeAllAt(fd, blanks, oldSize) || ::fdatasync(fd) != 0) {
+            const int error = errno;
+            (void)::ftruncate(fd, oldSize);
+            errno = error;
+            return false;
+        }
+    }
+    return writeAllAt(fd, bytes, 0) && ::fdatasync(fd) == 0;
+}
+
+void syncFolder()
+{
+    const int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+std::string lastError() { return std::strerror(errno); }
+
+} // namespace syncedfile
