@@ -573,12 +573,14 @@ bool TQueueStore::ShrinkInPlace(File &file, const std::vector<std::string> &all,
     if (n == 0) {
         ok = ::ftruncate(fd, 0) == 0 && ::fdatasync(fd) == 0;
     } else {
-        // Blanks at the end of the last line fill the old length, so that a
-        // kill before the cut leaves whole lines, which the load takes.
+        // Blanks at the end of the last line fill the old length, and the
+        // cut comes before that line gets its end back: a kill at any point
+        // leaves whole lines, which the load takes.
         std::string content = joined(all, 0, n);
         content.insert(content.size() - 2, static_cast<std::size_t>(st.st_size) - bytes, ' ');
-        ok = syncedfile::overwrite(fd, content, st.st_size) && ::ftruncate(fd, static_cast<off_t>(bytes)) == 0 &&
-             ::fdatasync(fd) == 0;
+        const auto end = static_cast<off_t>(bytes);
+        ok = syncedfile::overwrite(fd, content, st.st_size) && ::ftruncate(fd, end) == 0 &&
+             syncedfile::writeAllAt(fd, "\r\n", end - 2) && ::fdatasync(fd) == 0;
     }
     closeFd(fd);
     if (!ok)
