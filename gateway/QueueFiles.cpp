@@ -141,6 +141,16 @@ void closeFd(int &fd)
     fd = -1;
 }
 
+// Whether fd is still the file that name names: one deleted or replaced
+// behind our back would take lines that nobody ever reads.
+bool stillNamed(int fd, const std::string &name)
+{
+    struct stat open {};
+    struct stat named {};
+    return fd >= 0 && ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(name.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 } // namespace
 
 TQueueStore::TQueueStore(TSMSChannel &channel) : channel_(channel)
@@ -273,6 +283,8 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
         if (!loaded_)
             return false;
         bool created = false;
+        if (!stillNamed(send_.fd, send_.name))
+            closeFd(send_.fd);
         if (send_.fd < 0) {
             send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
             if (send_.fd < 0 && errno == ENOENT) {
@@ -475,7 +487,8 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
         std::lock_guard lock(guard_);
         for (std::size_t i = 0; same && i < extraSeen; ++i)
             same = lines[file.base.size() + i] == file.extra[i];
-        if (same && (file.fd >= 0 || QFile::exists(QString::fromStdString(file.name)))) {
+        if (same &&
+            (file.fd >= 0 ? stillNamed(file.fd, file.name) : QFile::exists(QString::fromStdString(file.name)))) {
             file.base.insert(file.base.end(), file.extra.begin(), file.extra.begin() + extraSeen);
             file.extra.erase(file.extra.begin(), file.extra.begin() + extraSeen);
             Report(file.failing, file.name, true, {});
@@ -486,9 +499,7 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
         std::lock_guard lock(guard_);
         if (!PutAside(file)) {
             why = "无法另存跳过的行:" + syncedfile::lastError();
-            std::vector<std::string> held = file.base;
-            held.insert(held.end(), file.extra.begin(), file.extra.end());
-            unsaved = missing(lines, held);
+            unsaved = missing(lines, Held(file));
             Report(file.failing, file.name, false, why);
             return Outcome::Failed;
         }
@@ -535,9 +546,7 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
                 if (unsaved == 0)
                     outcome = Outcome::Written;
             } else {
-                std::vector<std::string> held = file.base;
-                held.insert(held.end(), file.extra.begin(), file.extra.end());
-                unsaved = missing(all, held);
+                unsaved = missing(all, Held(file));
             }
         }
         if (outcome != Outcome::Deferred)
@@ -548,6 +557,15 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
         ::unlink(temp.c_str());
     }
     return outcome;
+}
+
+std::vector<std::string> TQueueStore::Held(const File &file)
+{
+    if (file.stale)
+        return {};
+    std::vector<std::string> held = file.base;
+    held.insert(held.end(), file.extra.begin(), file.extra.end());
+    return held;
 }
 
 bool TQueueStore::ShrinkInPlace(File &file, const std::vector<std::string> &all, std::size_t &kept)

@@ -153,6 +153,8 @@ private:
     // The full-disk way, under guard_: the head of all that fits into the
     // file's present length, written over it in place.
     bool ShrinkInPlace(File &file, const std::vector<std::string> &all, std::size_t &kept);
+    // What the file is known to hold (nothing when that is not known).
+    static std::vector<std::string> Held(const File &file);
     // Appends file.aside to the file beside it; true when none is left.
     bool PutAside(File &file);
     // Writes the journal when it changed; true when its file holds no

@@ -205,6 +205,56 @@ TEST_F(Dispatch, ARowWhoseMarkCannotBeWrittenGoesOnceAndIsMarkedWhenItCanBe)
     EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发"}));
 }
 
+TEST_F(Dispatch, ARowTheGatewayCannotKeepStaysPendingAndGoesOnALaterPass)
+{
+    pending("13800000001", "a");
+    const std::string row = column("select rowid as R from sms_tosend", "R").at(0);
+    int refusals = 2; // a full disk, twice
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.SendToGateway = [&](const QString &phone, const QString &text, const std::vector<std::string> &key) {
+        EXPECT_EQ(key, (std::vector<std::string>{row, "13800000001", "a"}));
+        handed.push_back({phone.toStdString(), text.toStdString()});
+        return refusals-- <= 0;
+    };
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    for (int pass = 0; pass < 2; ++pass) {
+        main->Timer1Timer();
+        EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+        EXPECT_TRUE(main->StatusBar1->PanelText(1).contains(QStringLiteral("无法把短信保存到磁盘")));
+    }
+    ASSERT_EQ(log.size(), 1u);
+    main->Timer1Timer();
+    EXPECT_EQ(flags(), std::vector<std::string>{"已发"});
+    EXPECT_EQ(handed.size(), 3u);
+    EXPECT_EQ(marked, (std::vector<std::vector<std::string>>{{row, "13800000001", "a"}}));
+}
+
+TEST_F(Dispatch, RowsAnEarlierRunHandedOverAreMarkedAndNeverHandedOverAgain)
+{
+    for (const char *m : {"a", "b", "c"})
+        pending("13800000001", m);
+    const std::vector<std::string> rows = column("select rowid as R from sms_tosend order by rowid", "R");
+    const std::vector<std::vector<std::string>> earlier = {
+        {rows[0], "13800000001", "a"},
+        {rows[1], "13800000001", "b before it was changed"}, // no longer the message: a new one
+        {"junk"},
+    };
+    int taken = 0;
+    main->Engine.TakeHandedOver = [&] { return taken++ ? std::vector<std::vector<std::string>>{} : earlier; };
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    for (int pass = 0; pass < 3; ++pass)
+        main->Timer1Timer();
+    expectEachOnce(handed, {"b", "c"});
+    EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发", "已发"}));
+    // Every row the engine named leaves its journal, ours or not.
+    std::vector<std::vector<std::string>> expected = {
+        earlier[2], earlier[0], earlier[1], {rows[1], "13800000001", "b"}, {rows[2], "13800000001", "c"}};
+    EXPECT_EQ(marked, expected);
+}
+
 // --- the task runner ---------------------------------------------------
 
 class TaskRunner : public Dispatch {
