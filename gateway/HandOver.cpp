@@ -90,7 +90,11 @@ std::string joinedLines(const std::vector<std::string> &lines)
 std::vector<TRecord> parse(std::string_view bytes)
 {
     std::vector<TRecord> records;
-    for (std::string_view line : split(bytes, '\n')) {
+    std::vector<std::string_view> lines = split(bytes, '\n');
+    // A record counts only once its line end is written: a write cut short
+    // leaves none.
+    lines.pop_back();
+    for (std::string_view line : lines) {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         const std::vector<std::string_view> w = words(line);

@@ -30,8 +30,8 @@ struct TRecord {
     bool operator==(const TRecord &) const = default;
 };
 
-// The records of a journal's bytes, in order; lines that are no record are
-// passed over.
+// The records of a journal's bytes, in order; lines that are no record,
+// and a last one without its line end, are passed over.
 std::vector<TRecord> parse(std::string_view bytes);
 std::string format(const std::vector<TRecord> &records);
 
