@@ -83,6 +83,8 @@ std::optional<std::string> receivedLine(std::string_view line)
 
 namespace {
 
+enum class Outcome { Written, Failed, Deferred };
+
 constexpr auto kRetry = std::chrono::seconds(2); // a file that cannot be written is tried again
 constexpr int kSkippedSaid = 10;                 // skipped lines said one by one, per file
 
@@ -474,8 +476,8 @@ std::vector<TQueueStore::TUnsaved> TQueueStore::Rewrite(bool fresh)
     return unsaved;
 }
 
-TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen,
-                                              bool stale, std::size_t &unsaved, std::string &why)
+void TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale,
+                              std::size_t &unsaved, std::string &why)
 {
     unsaved = 0;
     // What the file holds when the copy was taken: base and the lines
@@ -492,7 +494,7 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
             file.base.insert(file.base.end(), file.extra.begin(), file.extra.begin() + extraSeen);
             file.extra.erase(file.extra.begin(), file.extra.begin() + extraSeen);
             Report(file.failing, file.name, true, {});
-            return Outcome::Written;
+            return;
         }
     }
     {
@@ -501,7 +503,7 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
             why = "无法另存跳过的行:" + syncedfile::lastError();
             unsaved = missing(lines, Held(file));
             Report(file.failing, file.name, false, why);
-            return Outcome::Failed;
+            return;
         }
     }
 
@@ -523,6 +525,7 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
             // how it ended.
             outcome = Outcome::Deferred;
             ok = false;
+            unsaved = missing(all, Held(file));
         } else if (ok) {
             ok = syncedfile::writeAll(fd, joined(file.extra, extraSeen)) && ::fdatasync(fd) == 0 &&
                  ::rename(temp.c_str(), file.name.c_str()) == 0;
@@ -556,7 +559,6 @@ TQueueStore::Outcome TQueueStore::RewriteFile(File &file, const std::vector<std:
         ::close(fd);
         ::unlink(temp.c_str());
     }
-    return outcome;
 }
 
 std::vector<std::string> TQueueStore::Held(const File &file)

@@ -139,7 +139,6 @@ private:
         bool stale = false;             // what the file holds is not known: rewrite it
         bool openLine = false;          // the file may end inside a line
     };
-    enum class Outcome { Written, Failed, Deferred };
 
     void WriterLoop();
     // Brings the journal and both files in line with the channel; fresh:
@@ -148,8 +147,8 @@ private:
     // Replaces file by lines and the lines appended after the first
     // extraSeen, unless it holds just that already (and is not stale).
     // unsaved: how many of them the file does not hold afterwards.
-    Outcome RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale,
-                        std::size_t &unsaved, std::string &why);
+    void RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale,
+                     std::size_t &unsaved, std::string &why);
     // The full-disk way, under guard_: the head of all that fits into the
     // file's present length, written over it in place.
     bool ShrinkInPlace(File &file, const std::vector<std::string> &all, std::size_t &kept);
