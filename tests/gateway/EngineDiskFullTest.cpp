@@ -67,8 +67,10 @@ TEST_F(EngineDiskFullTest, AMessageThatCannotBePutOnDiskIsKeptInMemorySaidAndSav
     EXPECT_EQ(queuedHex(channel()), std::vector<std::string>{kHelloPdu});
     EXPECT_EQ(dir.read("SendBuf.TXT"), "");
     EXPECT_EQ(logged("短信未能保存到SendBuf.TXT，只在内存中等待发送，手机号:+8613912345678"), 1);
+    // The writer may find the empty queue's file writable before the send:
+    // said again then, once each time.
     EXPECT_TRUE(waitUntil([&] { return logged("队列文件写入失败:ReadBuf.TXT") == 1; }));
-    EXPECT_EQ(logged("队列文件写入失败:SendBuf.TXT"), 1);
+    EXPECT_GE(logged("队列文件写入失败:SendBuf.TXT"), 1);
     ASSERT_FALSE(reports.store.empty());
     EXPECT_NE(reports.store.back(), "");
 
@@ -77,8 +79,10 @@ TEST_F(EngineDiskFullTest, AMessageThatCannotBePutOnDiskIsKeptInMemorySaidAndSav
     EXPECT_TRUE(waitUntil([&] {
         return dir.read("SendBuf.TXT") == kHelloPdu + "\r\n" && dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n";
     }));
-    EXPECT_TRUE(waitUntil([&] { return logged("队列文件已写入") == 2; }));
-    EXPECT_EQ(reports.store.back(), "");
+    EXPECT_TRUE(waitUntil([&] {
+        return logged("队列文件已写入:SendBuf.TXT") >= 1 && logged("队列文件已写入:ReadBuf.TXT") == 1 &&
+               reports.store.back().empty();
+    }));
     EXPECT_EQ(host->HandOver(row, "13912345678", "二"), TEngineHost::THandOver::Queued);
 }
 
