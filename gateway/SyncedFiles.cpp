@@ -8,11 +8,14 @@
 
 namespace syncedfile {
 
-bool writeAll(int fd, std::string_view bytes)
+namespace {
+
+// Goes on after a partial write or a signal until all of bytes is written.
+template <typename Write> bool writeLoop(std::string_view bytes, Write write)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = write(bytes.data() + done, bytes.size() - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -22,18 +25,18 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
+} // namespace
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    return writeLoop(bytes, [fd](const char *data, std::size_t size, std::size_t) { return ::write(fd, data, size); });
+}
+
 bool writeAllAt(int fd, std::string_view bytes, off_t at)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeLoop(bytes, [fd, at](const char *data, std::size_t size, std::size_t done) {
+        return ::pwrite(fd, data, size, at + static_cast<off_t>(done));
+    });
 }
 
 bool append(int fd, std::string_view bytes)
