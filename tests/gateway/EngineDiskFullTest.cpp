@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kDiskKiB = 512;
 
-using EngineDiskFullTest = EngineFilesTest;
+class EngineDiskFullTest : private smalldisk::TSmallDiskFolder, public EngineFilesTest {};
 
 std::vector<std::string> senders(TSMSChannel &channel)
 {

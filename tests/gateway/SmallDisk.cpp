@@ -25,8 +25,8 @@ constexpr auto kDeadline = std::chrono::minutes(2);
 // The child's shell: mount, then run the rest of its arguments.
 constexpr const char *kMountThenRun = "mount -t tmpfs -o size=\"$1\"k tmpfs \"$2\" || exit 97; shift 2; exec \"$@\"";
 
-// Runs command in new user and mount namespaces with the tmpfs mounted and
-// TMPDIR on it; its exit code, -1 when it could not start or ran out of
+// Runs command in new user and mount namespaces with the tmpfs mounted,
+// named in kInside; its exit code, -1 when it could not start or ran out of
 // time. posix_spawn, not fork: the engine's tests also run under
 // ThreadSanitizer, which does not follow a fork of a threaded program.
 int runMounted(const std::string &mount, int kib, const std::vector<std::string> &command, std::string &output)
@@ -37,7 +37,7 @@ int runMounted(const std::string &mount, int kib, const std::vector<std::string>
     for (std::string &a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> settings = {std::string(kInside) + "=1", "TMPDIR=" + mount};
+    std::vector<std::string> settings = {std::string(kInside) + "=" + mount};
     std::vector<char *> env;
     for (char **e = environ; *e; ++e)
         env.push_back(*e);
@@ -107,6 +107,22 @@ std::string rerun(int kib)
     if (code == 0)
         return {};
     return "the test on the small disk failed (" + std::to_string(code) + "):\n" + output;
+}
+
+TSmallDiskFolder::TSmallDiskFolder()
+{
+    if (!inside())
+        return;
+    previous_ = qgetenv("TMPDIR");
+    set_ = qputenv("TMPDIR", qgetenv(kInside));
+}
+
+TSmallDiskFolder::~TSmallDiskFolder()
+{
+    if (set_ && previous_.isEmpty())
+        qunsetenv("TMPDIR");
+    else if (set_)
+        qputenv("TMPDIR", previous_);
 }
 
 void fill()

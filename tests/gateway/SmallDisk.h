@@ -3,9 +3,11 @@
 // A test's work folder on a file system of its own, a few hundred KiB of
 // tmpfs, to see what the engine does when the disk is full. The test runs
 // again in a child process inside user and mount namespaces of its own (no
-// privilege needed where the system allows them), with TMPDIR on the tmpfs,
-// so that its WorkDir lies there; the parent checks the child's result.
+// privilege needed where the system allows them); the parent checks the
+// child's result. A fixture that derives from TSmallDiskFolder first has
+// its WorkDir made on the tmpfs in the child.
 
+#include <QByteArray>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -22,6 +24,20 @@ std::string rerun(int kib);
 // Fills the file system of the current directory to the last page with the
 // file "filler"; removing it gives the room back.
 void fill();
+
+// In the child, for its lifetime: temporary folders are made on the tmpfs
+// (TMPDIR), and only then, as the process itself may keep files there.
+class TSmallDiskFolder {
+public:
+    TSmallDiskFolder();
+    ~TSmallDiskFolder();
+    TSmallDiskFolder(const TSmallDiskFolder &) = delete;
+    TSmallDiskFolder &operator=(const TSmallDiskFolder &) = delete;
+
+private:
+    QByteArray previous_;
+    bool set_ = false;
+};
 
 } // namespace smalldisk
 
