@@ -9,12 +9,14 @@
 #include <QDateTime>
 #include <algorithm>
 #include <chrono>
+#include <charconv>
 #include <string>
 #include <vector>
 
 namespace {
 
 const QString kMarkFailed = QStringLiteral("短信已交给网关，但无法标记为已发，稍后再试");
+const QString kNotTaken = QStringLiteral("短信网关无法把短信保存到磁盘，短信仍为未发，稍后再发");
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
 
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
@@ -50,6 +52,20 @@ void appendToSend(TAdoQuery &table, const std::string &taskId, const std::string
 
 } // namespace
 
+std::vector<std::string> TMainFrm::THandedOver::Fields() const { return {std::to_string(row), phone, message}; }
+
+std::optional<TMainFrm::THandedOver> TMainFrm::THandedOver::FromFields(const std::vector<std::string> &fields)
+{
+    if (fields.size() != 3)
+        return std::nullopt;
+    const std::string &key = fields[0];
+    std::int64_t row = 0;
+    const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), row);
+    if (error != std::errc() || end != key.data() + key.size())
+        return std::nullopt;
+    return THandedOver{row, fields[1], fields[2]};
+}
+
 QString TMainFrm::Signature(bool rowFound, const QString &paramval)
 {
     if (!rowFound)
@@ -68,6 +84,13 @@ void TMainFrm::Timer1Timer()
     TAdoQuery &q = desk::Db().Query1;
     THandedOver row{};
     QString text;
+    if (Engine.TakeHandedOver)
+        for (const std::vector<std::string> &fields : Engine.TakeHandedOver()) {
+            if (const std::optional<THandedOver> h = THandedOver::FromFields(fields))
+                handedOver_.push_back(*h);
+            else if (Engine.HandOverMarked)
+                Engine.HandOverMarked(fields); // no row of ours
+        }
     try {
         MarkHandedOver();
     } catch (const EDatabaseError &e) {
@@ -106,7 +129,12 @@ void TMainFrm::Timer1Timer()
     }
     const QString phone = QString::fromStdString(row.phone);
     StatusBar1->SetPanelText(1, QStringLiteral("发送手机短信到") + phone + ":" + text);
-    Engine.SendToGateway(phone, text);
+    if (!Engine.SendToGateway(phone, text, row.Fields())) {
+        // Not taken: the row stays "未发" and goes on a later pass.
+        q.Close();
+        DispatchFailed(kNotTaken + QStringLiteral("：") + phone);
+        return;
+    }
     // From here the message is with the engine: whatever happens to the
     // mark, this row never goes out again.
     handedOver_.push_back(row);
@@ -117,6 +145,8 @@ void TMainFrm::Timer1Timer()
         q.Post();
         q.Close();
         handedOver_.pop_back();
+        if (Engine.HandOverMarked)
+            Engine.HandOverMarked(row.Fields());
         if (handedOver_.empty())
             dispatchFailing_ = false;
     } catch (const EDatabaseError &e) {
@@ -138,13 +168,20 @@ void TMainFrm::MarkHandedOver()
             q.Post();
         }
         q.Close();
+        const std::vector<std::string> fields = h.Fields();
         handedOver_.erase(handedOver_.begin());
+        if (Engine.HandOverMarked)
+            Engine.HandOverMarked(fields);
     }
 }
 
 void TMainFrm::DispatchFailed(const QString &what, const std::exception &error)
 {
-    const QString line = what + QStringLiteral("：") + QString::fromUtf8(error.what());
+    DispatchFailed(what + QStringLiteral("：") + QString::fromUtf8(error.what()));
+}
+
+void TMainFrm::DispatchFailed(const QString &line)
+{
     StatusBar1->SetPanelText(1, line);
     if (!dispatchFailing_ && Engine.LogLine)
         Engine.LogLine(line);

@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,17 @@ class TStatusBar;
 struct TEngineLink {
     // Drops the engine's pending dial request (DialNumber).
     std::function<void()> ClearDialNumber;
-    // Hands one message to the gateway window (FMain's SendFromDesk: the
-    // number and text into its send box, then sent). On return the message
-    // is queued with the engine and kept on disk.
-    std::function<void(const QString &phone, const QString &text)> SendToGateway;
+    // Hands one message of a row (its key and values) to the gateway window
+    // (FMain's SendFromDesk: the number and text into its send box, then
+    // sent). True when the row is done with: its message is queued with the
+    // engine and kept on disk, or its number was refused. False when it
+    // could not be taken: the row is to go again on a later pass.
+    std::function<bool(const QString &phone, const QString &text, const std::vector<std::string> &row)> SendToGateway;
+    // The engine's hand-over journal: a row that was marked (or found
+    // changed) leaves it; rows of an earlier run whose messages went into
+    // the engine but whose mark may be missing, each once.
+    std::function<void(const std::vector<std::string> &row)> HandOverMarked;
+    std::function<std::vector<std::vector<std::string>>()> TakeHandedOver;
     // Appends a line to the engine's log pane.
     std::function<void(const QString &line)> LogLine;
     // Sets the gateway's closing flag (Gateway->Closing).
@@ -160,11 +168,18 @@ private:
     struct THandedOver {
         std::int64_t row;
         std::string phone, message;
+        // As the engine's hand-over journal keeps it, and back.
+        std::vector<std::string> Fields() const;
+        static std::optional<THandedOver> FromFields(const std::vector<std::string> &fields);
     };
-    // Marks each remembered row; stops at the first database error, which
-    // it throws. A row that no longer holds what was handed over is dropped.
+    // Marks each remembered row (with those the engine found unmarked from
+    // an earlier run); stops at the first database error, which it throws.
+    // A row that no longer holds what was handed over is dropped.
     void MarkHandedOver();
+    // Shows line in the status bar, and in the log pane once until the
+    // dispatch works again.
     void DispatchFailed(const QString &what, const std::exception &error);
+    void DispatchFailed(const QString &line);
     // The task runner.
     struct TDueTask {
         std::string id, message;

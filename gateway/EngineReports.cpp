@@ -95,6 +95,11 @@ void sentRow(const std::string &number, const std::string &text, const std::stri
     report([number, text, time](IEngineReports &r) { r.SentRow(number, text, time); });
 }
 
+void storeState(const std::string &text)
+{
+    report([text](IEngineReports &r) { r.StoreState(text); });
+}
+
 void hideWindow()
 {
     report([](IEngineReports &r) { r.HideWindow(); });

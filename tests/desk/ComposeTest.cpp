@@ -277,9 +277,10 @@ TEST_F(Compose, AMessageReachesTheGatewayPieceByPieceInOrder)
 {
     exec("update param set paramval='Sig'");
     std::vector<QString> handed;
-    main->Engine.SendToGateway = [&](const QString &phone, const QString &text) {
+    main->Engine.SendToGateway = [&](const QString &phone, const QString &text, const std::vector<std::string> &) {
         EXPECT_EQ(phone, Mobile);
         handed.push_back(text);
+        return true;
     };
     QString text;
     for (int i = 0; i < 200; ++i)

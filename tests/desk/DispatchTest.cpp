@@ -18,8 +18,10 @@ protected:
     {
         DeskTest::SetUp();
         main = login();
-        main->Engine.SendToGateway = [this](const QString &phone, const QString &text) {
+        main->Engine.SendToGateway = [this](const QString &phone, const QString &text,
+                                            const std::vector<std::string> &) {
             handed.push_back({phone.toStdString(), text.toStdString()});
+            return true;
         };
     }
     void setSignature(const char *value) { exec(std::string("update param set paramval=") + QuotedStr(value)); }
@@ -94,7 +96,9 @@ TEST_F(Dispatch, OneRowPerPassAndExactlyTheRowHandedOverIsMarked)
 TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
 {
     pending("13800000001", "hello");
-    main->Engine.SendToGateway = [](const QString &, const QString &) { throw std::runtime_error("gateway"); };
+    main->Engine.SendToGateway = [](const QString &, const QString &, const std::vector<std::string> &) -> bool {
+        throw std::runtime_error("gateway");
+    };
     EXPECT_THROW(main->Timer1Timer(), std::runtime_error);
     EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
     // Without a gateway window nothing is handed over or marked.
@@ -107,7 +111,7 @@ TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
 {
     pending("13800000001", "hello");
     int attempts = 0;
-    main->Engine.SendToGateway = [&](const QString &, const QString &) {
+    main->Engine.SendToGateway = [&](const QString &, const QString &, const std::vector<std::string> &) -> bool {
         ++attempts;
         throw std::runtime_error("gateway down");
     };
@@ -199,6 +203,56 @@ TEST_F(Dispatch, ARowWhoseMarkCannotBeWrittenGoesOnceAndIsMarkedWhenItCanBe)
     main->Timer1Timer();
     expectEachOnce(handed, {"a", "b", "b2"});
     EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发"}));
+}
+
+TEST_F(Dispatch, ARowTheGatewayCannotKeepStaysPendingAndGoesOnALaterPass)
+{
+    pending("13800000001", "a");
+    const std::string row = column("select rowid as R from sms_tosend", "R").at(0);
+    int refusals = 2; // a full disk, twice
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.SendToGateway = [&](const QString &phone, const QString &text, const std::vector<std::string> &key) {
+        EXPECT_EQ(key, (std::vector<std::string>{row, "13800000001", "a"}));
+        handed.push_back({phone.toStdString(), text.toStdString()});
+        return refusals-- <= 0;
+    };
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    for (int pass = 0; pass < 2; ++pass) {
+        main->Timer1Timer();
+        EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+        EXPECT_TRUE(main->StatusBar1->PanelText(1).contains(QStringLiteral("无法把短信保存到磁盘")));
+    }
+    ASSERT_EQ(log.size(), 1u);
+    main->Timer1Timer();
+    EXPECT_EQ(flags(), std::vector<std::string>{"已发"});
+    EXPECT_EQ(handed.size(), 3u);
+    EXPECT_EQ(marked, (std::vector<std::vector<std::string>>{{row, "13800000001", "a"}}));
+}
+
+TEST_F(Dispatch, RowsAnEarlierRunHandedOverAreMarkedAndNeverHandedOverAgain)
+{
+    for (const char *m : {"a", "b", "c"})
+        pending("13800000001", m);
+    const std::vector<std::string> rows = column("select rowid as R from sms_tosend order by rowid", "R");
+    const std::vector<std::vector<std::string>> earlier = {
+        {rows[0], "13800000001", "a"},
+        {rows[1], "13800000001", "b before it was changed"}, // no longer the message: a new one
+        {"junk"},
+    };
+    int taken = 0;
+    main->Engine.TakeHandedOver = [&] { return taken++ ? std::vector<std::vector<std::string>>{} : earlier; };
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    for (int pass = 0; pass < 3; ++pass)
+        main->Timer1Timer();
+    expectEachOnce(handed, {"b", "c"});
+    EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发", "已发"}));
+    // Every row the engine named leaves its journal, ours or not.
+    std::vector<std::vector<std::string>> expected = {
+        earlier[2], earlier[0], earlier[1], {rows[1], "13800000001", "b"}, {rows[2], "13800000001", "c"}};
+    EXPECT_EQ(marked, expected);
 }
 
 // --- the task runner ---------------------------------------------------

@@ -87,12 +87,13 @@ std::string DeskRun::notReady() const
     return {};
 }
 
-bool DeskRun::start()
+bool DeskRun::start(const std::string &killAfterSync)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromStdString(x.name()));
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("LD_PRELOAD", BOXPROBE_PATH);
+    env.insert("LD_PRELOAD", killAfterSync.empty() ? BOXPROBE_PATH : BOXPROBE_PATH " " KILLPROBE_PATH);
+    env.insert("SMS_KILL_AFTER_SYNC", QString::fromStdString(killAfterSync));
     env.insert("SMS_BOX_PROBE", QString::fromStdString(dir.file("dialogs.probe")));
     env.insert("SMS_FOCUS_PROBE", QString::fromStdString(dir.file("focus.probe")));
     env.insert("SMS_SPOT_PROBE", QString::fromStdString(dir.file("spots.probe")));

@@ -58,7 +58,9 @@ public:
     std::string notReady() const;
     bool hasDisplay() const { return x.started(); }
 
-    bool start();
+    // killAfterSync: the program kills itself right after its first sync
+    // of the file of that name (tests/e2e/probe/KillProbe.cpp).
+    bool start(const std::string &killAfterSync = {});
     bool login();
     // Asks the main window to close and answers the exit question with OK;
     // true when the program then ended with status 0 within timeoutMs.
