@@ -9,7 +9,6 @@
 #include "desk/StatusBar.h"
 #include "desk/about.h"
 #include "desk/main.h"
-#include "gateway/EngineGlobals.h"
 #include "platform/ado/Ado.h"
 #include "platform/ado/AdoText.h"
 #include "platform/lan/NetMessage.h"
@@ -178,7 +177,8 @@ void TfrmTermMan::N6Click()
         boxes::showMessage(QStringLiteral("呼叫失败，没有被叫号码!"));
         return;
     }
-    DialNumber.set(number);
+    if (MainFrm && MainFrm->Engine.Dial)
+        MainFrm->Engine.Dial(number);
 }
 
 void TfrmTermMan::N7Click() { openLink(QUrl(QStringLiteral("mailto:") + MailAddress)); }
@@ -207,4 +207,8 @@ void TfrmTermMan::N8Click()
     });
 }
 
-void TfrmTermMan::read1Click() { PhoneBookIndex.set(1); }
+void TfrmTermMan::read1Click()
+{
+    if (MainFrm && MainFrm->Engine.ImportPhoneBook)
+        MainFrm->Engine.ImportPhoneBook();
+}
