@@ -1,6 +1,7 @@
 // The contacts window's contact actions and received messages.
 #include "desk/TermMan.h"
 
+#include "codec/Text.h"
 #include "data/DM1.h"
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
@@ -36,7 +37,7 @@ bool dialable(const std::string &number)
     for (const unsigned char c : number)
         if (c < 32 || c == 127 || c == ';')
             return false;
-    return !desk::trimmed(number).empty();
+    return !strings::trimmed(number).empty();
 }
 
 } // namespace
