@@ -53,6 +53,33 @@ QString textOf(const QWidget *box)
 
 } // namespace
 
+TClientBoxes::TClientBoxes(QWidget *dialog, TClientDialog which)
+{
+    using desk::recordEdit;
+    Edit2 = new QPlainTextEdit(dialog);
+    Edit2->setObjectName("Edit2");
+    Edit2->hide();
+    Edit3 = recordEdit(dialog, "Edit3");
+    Edit4 = recordEdit(dialog, "Edit4");
+    Edit4->hide();
+    EditPhone = recordEdit(dialog, "EditPhone");
+    if (which == TClientDialog::Editor)
+        EditLanID = recordEdit(dialog, "EditLanID");
+    EditCompany = recordEdit(dialog, "EditCompany");
+    EditHeadShip = recordEdit(dialog, "EditHeadShip");
+    EditEmail = recordEdit(dialog, "EditEmail");
+    EditFax = recordEdit(dialog, "EditFax");
+    EditAddr = recordEdit(dialog, "EditAddr");
+    EditPostCode = recordEdit(dialog, "EditPostCode");
+    EditHomePage = recordEdit(dialog, "EditHomePage");
+    if (which == TClientDialog::NewContact)
+        EditOICQ = recordEdit(dialog, "EditOICQ");
+    RBMale = new QRadioButton(Male, dialog);
+    RBMale->setObjectName("RBMale");
+    RBFemale = new QRadioButton(Female, dialog);
+    RBFemale->setObjectName("RBFemale");
+}
+
 namespace desk {
 
 void writeClientFields(TAdoQuery &row, const TClientBoxes &boxes)

@@ -3,12 +3,20 @@
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
+class QWidget;
 class TAdoQuery;
 
+// Which contact dialog the boxes are for: the new-contact dialog has
+// EditOICQ and no EditLanID, the editor the other way round.
+enum class TClientDialog { NewContact, Editor };
+
 // The boxes of the two contact dialogs that hold columns of client, under
-// their component names. A dialog leaves null the boxes it does not have:
-// the new-contact dialog has no EditLanID, the editor no EditOICQ.
+// their component names; a box the dialog does not have stays null.
 struct TClientBoxes {
+    // Makes the dialog's boxes on it, in the order declared, named after
+    // their components; Edit2 and Edit4 hidden.
+    TClientBoxes(QWidget *dialog, TClientDialog which);
+
     QPlainTextEdit *Edit2 = nullptr; // NAME, never shown
     QLineEdit *Edit3 = nullptr;      // CONTACT, the mobile
     QLineEdit *Edit4 = nullptr;      // PERSONID, never shown

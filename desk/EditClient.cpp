@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -25,7 +24,6 @@
 TfrmEditClient *frmEditClient = nullptr;
 
 using desk::fieldText;
-using desk::recordEdit;
 
 namespace {
 
@@ -40,32 +38,12 @@ TEditRecordDialog::Settings settings()
 } // namespace
 
 TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWidget *parent)
-    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this)
+    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this),
+      TClientBoxes(this, TClientDialog::Editor), Card(new TBusinessCard(this)),
+      CheckListBox1(desk::checkList(this, "CheckListBox1")), PageControl1(new QTabWidget(this))
 {
-    Edit2 = new QPlainTextEdit(this);
-    Edit3 = recordEdit(this, "Edit3");
-    Edit4 = recordEdit(this, "Edit4");
-    EditPhone = recordEdit(this, "EditPhone");
-    EditLanID = recordEdit(this, "EditLanID");
-    EditCompany = recordEdit(this, "EditCompany");
-    EditHeadShip = recordEdit(this, "EditHeadShip");
-    EditEmail = recordEdit(this, "EditEmail");
-    EditFax = recordEdit(this, "EditFax");
-    EditAddr = recordEdit(this, "EditAddr");
-    EditPostCode = recordEdit(this, "EditPostCode");
-    EditHomePage = recordEdit(this, "EditHomePage");
-    RBMale = new QRadioButton(QStringLiteral("男"), this);
-    RBFemale = new QRadioButton(QStringLiteral("女"), this);
-    Card = new TBusinessCard(this);
-    CheckListBox1 = desk::checkList(this, "CheckListBox1");
-    PageControl1 = new QTabWidget(this);
     setObjectName("frmEditClient");
     frmEditClient = this;
-    Edit2->setObjectName("Edit2");
-    Edit2->hide();
-    Edit4->hide();
-    RBMale->setObjectName("RBMale");
-    RBFemale->setObjectName("RBFemale");
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(personalPage(), QStringLiteral("个人信息"));
     PageControl1->addTab(TabSheet2, QStringLiteral("事务记录"));

@@ -46,9 +46,9 @@ public:
     // The birthday picker holds date-time zero.
     bool BirthdayZero() const;
 
-    TBusinessCard *Card = nullptr;
-    QListWidget *CheckListBox1 = nullptr; // "隶属组"
-    QTabWidget *PageControl1 = nullptr;
+    TBusinessCard *Card;
+    QListWidget *CheckListBox1; // "隶属组"
+    QTabWidget *PageControl1;
 
     // The picker's value for date-time zero.
     static QDate ZeroDate() { return {1899, 12, 30}; }

@@ -26,7 +26,7 @@ public:
     // "无" and every group, kept in the locale's order; only the list
     // chooses (typing is discarded), while the contacts window may preset
     // any text.
-    QComboBox *ComboBox1 = nullptr;
+    QComboBox *ComboBox1;
 
 protected:
     bool OwnCheck() override;
