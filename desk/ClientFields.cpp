@@ -88,12 +88,10 @@ void writeClientFields(TAdoQuery &row, const TClientBoxes &boxes)
         const QWidget *box = f.box(boxes);
         if (!box)
             continue;
-        QString value;
-        switch (f.value) {
-        case TValue::Text: value = textOf(box); break;
-        case TValue::TextOrBlank: value = textOf(box).isEmpty() ? QStringLiteral(" ") : textOf(box); break;
-        case TValue::Sex: value = static_cast<const QRadioButton *>(box)->isChecked() ? Male : Female; break;
-        }
+        QString value = f.value == TValue::Sex ? (static_cast<const QRadioButton *>(box)->isChecked() ? Male : Female)
+                                               : textOf(box);
+        if (f.value == TValue::TextOrBlank && value.isEmpty())
+            value = QStringLiteral(" ");
         setField(row, f.column, value);
     }
 }
