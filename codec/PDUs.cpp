@@ -309,6 +309,38 @@ int TPDUSend::TPDULength() const
 
 // --- TPDUGet -------------------------------------------------------------
 
+bool TPDUGet::IsWhole(std::string_view hex)
+{
+    if (hex.empty() || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos)
+        return false;
+    const std::size_t octets = hex.size() / 2;
+    auto at = [&](std::size_t i) -> unsigned { return i < octets ? HexToByte(hex.substr(2 * i)) : 0u; };
+    const std::size_t scaLen = at(0);
+    if (scaLen > kAddressOctets + 1)
+        return false;
+    std::size_t p = 1 + scaLen;
+    const unsigned fo = at(p++);
+    const bool submit = (fo & 0x03) == 0x01;
+    if (submit)
+        ++p; // message reference
+    const std::size_t digits = at(p);
+    if (digits > 2 * kAddressOctets)
+        return false;
+    p += 2 + (digits + 1) / 2 + 2; // length, type, address, PID, DCS
+    const unsigned dcs = at(p - 1);
+    if (submit) {
+        const unsigned format = (fo >> 3) & 3;
+        p += format == 0 ? 0 : format == 2 ? 1 : 7;
+    } else {
+        p += 7; // time stamp
+    }
+    const std::size_t udl = at(p++);
+    const bool septets = codingOf(static_cast<std::uint8_t>(dcs)) == TextCoding::Gsm7;
+    if (udl > (septets ? kMaxSeptets : kUserDataOctets))
+        return false;
+    return octets == p + (septets ? (udl * 7 + 7) / 8 : udl);
+}
+
 std::string TPDUGet::GetOA() const { return addressText(OAType, std::span(OA).first(numberOctets(OALen)), OALen); }
 
 std::string TPDUGet::GetSCTS() const

@@ -380,6 +380,12 @@ void TAdoConnection::CreateDatabase(const std::string &path, const std::string &
     sqlite3_close_v2(db);
 }
 
+bool TAdoConnection::FileGone() const
+{
+    int moved = 0;
+    return db_ && sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
 void TAdoConnection::SetBusyTimeout(int ms)
 {
     busyTimeoutMs_ = ms;

@@ -76,6 +76,10 @@ public:
     // then the file.
     void Close();
     bool Connected() const { return db_ != nullptr; }
+    // True when the open file is no longer the one at its path: deleted
+    // (its link count is 0), renamed or replaced. What is written then goes
+    // into a file nobody will open again. False when closed.
+    bool FileGone() const;
     void SetConnected(bool value) { value ? Open() : Close(); }
 
     // Runs one statement that needs no result set (a PRAGMA, a CREATE, ...);

@@ -459,3 +459,33 @@ TEST(PduGet, MalformedTextsReadAsDefined)
     EXPECT_EQ(pdu.GetSCA(), "+11111111111111111111");
     EXPECT_EQ(pdu.GetOA(), "+8613912345678");
 }
+
+TEST(PduGet, WholeOnlyWhenEveryLengthFieldMatchesTheText)
+{
+    const std::string head = kCentre + "04" + kNumber;
+    struct Case {
+        std::string hex;
+        bool whole;
+    };
+    const Case cases[] = {
+        {head + "0008" + kStamp + "044F60597D", true},
+        {head + "0000" + kStamp + "05E8329BFD06", true},                                  // 5 septets in 5 octets
+        {head + "0000" + kStamp + "08E8329BFD4697D9", true},                              // 8 septets in 7 octets
+        {head + "0000" + kStamp + "A0" + std::string(280, '0'), true},                    // 160 septets
+        {"0004" + kNumber + "0000" + kStamp + "05E8329BFD06", true},                      // no centre part
+        {kCentre + "1100" + kNumber + "0008A8044F60597D", true},                          // a stored submit
+        {"00010004916821000002C834", true},                                               // ... without validity
+        {head + "0008" + kStamp + "044F6059", false},                                     // one octet short
+        {head + "0008" + kStamp + "044F60597D00", false},                                 // one octet over
+        {head + "0008" + kStamp + "044F60597", false},                                    // odd digit count
+        {head + "0008" + kStamp + "044F60597G", false},                                   // not hex
+        {head + "0008" + kStamp + "044F60 97D", false},                                   // a blank inside
+        {head + "0008" + kStamp + "8D" + std::string(282, '0'), false},                   // 141 octets
+        {head + "0000" + kStamp + "A1" + std::string(282, '0'), false},                   // 161 septets
+        {kCentre + "041591" + std::string(22, '1') + "0000" + kStamp + "00", false},      // 21 digits
+        {"0C91" + std::string(22, '1') + "04" + kNumber + "0000" + kStamp + "00", false}, // 12-octet centre
+        {"", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TPDUGet::IsWhole(c.hex), c.whole) << c.hex;
+}

@@ -35,7 +35,7 @@ std::string Sim::control(const std::string &line)
         {"release", &Sim::releaseCommand}, {"mute", &Sim::muteCommand},         {"garbage", &Sim::garbageCommand},
         {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand}, {"drop", &Sim::dropCommand},
         {"back", &Sim::backCommand},       {"hangup", &Sim::hangUpCommand},     {"show", &Sim::showCommand},
-        {"text", &Sim::textCommand},
+        {"text", &Sim::textCommand},       {"junk", &Sim::junkCommand},
     };
     std::istringstream in(line);
     std::string word;
@@ -172,16 +172,38 @@ std::string Sim::longLineCommand(std::istringstream &in)
     return "OK";
 }
 
+std::string Sim::junkCommand(std::istringstream &in)
+{
+    const std::string line = restOf(in);
+    if (line.empty())
+        return "ERR junk takes a line";
+    modem_.faults().cmgrJunk.push_back(line);
+    return "OK";
+}
+
 std::string Sim::dropCommand(std::istringstream &in)
 {
     std::string a;
     int ms = 0;
     in >> a;
+    const bool atCmgd = a == "cmgd";
+    if (atCmgd) {
+        a.clear();
+        in >> a;
+    }
     if (!a.empty() && (!toInt(a, ms) || ms < 0))
         return "ERR drop takes milliseconds";
-    dropDevice();
+    std::optional<std::chrono::milliseconds> back;
     if (!a.empty())
-        backAt_ = Clock::now() + std::chrono::milliseconds(ms);
+        back = std::chrono::milliseconds(ms);
+    if (atCmgd) {
+        modem_.faults().dropAtCmgd = true;
+        backAfterDrop_ = back;
+        return "OK";
+    }
+    dropDevice();
+    if (back)
+        backAt_ = Clock::now() + *back;
     return "OK";
 }
 

@@ -84,6 +84,8 @@ void Modem::powerOn()
 void Modem::receive(std::string_view bytes)
 {
     for (char c : bytes) {
+        if (dropNow_)
+            break; // the device is gone: the rest never reaches it
         if (mode_ == Mode::Command)
             commandByte(c);
         else if (mode_ == Mode::Pdu)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class Log;
@@ -19,6 +20,10 @@ struct Faults {
     std::string pduReply = "ERROR";
     int mutedCommands = 0;       // next command lines get no echo and no answer
     bool holdNextResult = false; // next PDU's result waits for releaseHeld()
+    // Lines the next AT+CMGR answer that holds a message carries between
+    // its header and its PDU, in order.
+    std::vector<std::string> cmgrJunk;
+    bool dropAtCmgd = false; // the device goes when the next AT+CMGD comes
 };
 
 // The AT command interpreter of a GSM module in PDU mode. It knows nothing
@@ -56,6 +61,10 @@ public:
 
     // The far end ends the call: "NO CARRIER"; false when there is no call.
     bool farEndHangUp();
+
+    // True once after a command that a fault made the device go away at;
+    // the port must then be dropped.
+    bool takeDrop() { return std::exchange(dropNow_, false); }
 
 private:
     enum class Mode { Command, Pdu, Held };
@@ -123,4 +132,5 @@ private:
     std::string pending_; // output of the call in progress
     int nextReference_ = 1;
     std::optional<Call> call_;
+    bool dropNow_ = false;
 };

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -152,6 +153,13 @@ void Sim::serveTerminal(short revents)
             if (speedMatches(speed)) {
                 log_.bytes("RX", speed, bytes);
                 modem_.receive(bytes);
+                if (modem_.takeDrop()) {
+                    // What the program wrote after that command is lost with the device.
+                    dropDevice();
+                    if (backAfterDrop_)
+                        backAt_ = Clock::now() + *std::exchange(backAfterDrop_, std::nullopt);
+                    return;
+                }
             } else {
                 // At the wrong speed the module sees framing errors, not characters.
                 log_.bytes("RX-LOST", speed, bytes);
