@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -25,8 +24,6 @@
 TfrmEditClient *frmEditClient = nullptr;
 
 using desk::fieldText;
-using desk::recordEdit;
-using desk::setField;
 
 namespace {
 
@@ -41,23 +38,12 @@ TEditRecordDialog::Settings settings()
 } // namespace
 
 TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWidget *parent)
-    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this), Edit2(new QPlainTextEdit(this)),
-      Edit3(recordEdit(this, "Edit3")), Edit4(recordEdit(this, "Edit4")), EditPhone(recordEdit(this, "EditPhone")),
-      EditLanID(recordEdit(this, "EditLanID")), EditCompany(recordEdit(this, "EditCompany")),
-      EditHeadShip(recordEdit(this, "EditHeadShip")), EditEmail(recordEdit(this, "EditEmail")),
-      EditFax(recordEdit(this, "EditFax")), EditAddr(recordEdit(this, "EditAddr")),
-      EditPostCode(recordEdit(this, "EditPostCode")), EditHomePage(recordEdit(this, "EditHomePage")),
-      RBMale(new QRadioButton(QStringLiteral("男"), this)), RBFemale(new QRadioButton(QStringLiteral("女"), this)),
-      Card(new TBusinessCard(this)), CheckListBox1(desk::checkList(this, "CheckListBox1")),
-      PageControl1(new QTabWidget(this))
+    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this),
+      TClientBoxes(this, TClientDialog::Editor), Card(new TBusinessCard(this)),
+      CheckListBox1(desk::checkList(this, "CheckListBox1")), PageControl1(new QTabWidget(this))
 {
     setObjectName("frmEditClient");
     frmEditClient = this;
-    Edit2->setObjectName("Edit2");
-    Edit2->hide();
-    Edit4->hide();
-    RBMale->setObjectName("RBMale");
-    RBFemale->setObjectName("RBFemale");
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(personalPage(), QStringLiteral("个人信息"));
     PageControl1->addTab(TabSheet2, QStringLiteral("事务记录"));
@@ -173,18 +159,7 @@ void TfrmEditClient::LoadFields(TAdoQuery &row)
     ghost_ = row.IsEmpty();
     if (!ghost_)
         OpenRows(Edit1->text());
-    Edit2->setPlainText(fieldText(row, "NAME"));
-    Edit3->setText(fieldText(row, "CONTACT"));
-    Edit4->setText(fieldText(row, "PERSONID"));
-    EditPhone->setText(fieldText(row, "PHONE"));
-    EditCompany->setText(fieldText(row, "COMPANY"));
-    EditHeadShip->setText(fieldText(row, "HEADSHIP"));
-    EditEmail->setText(fieldText(row, "EMAIL"));
-    EditFax->setText(fieldText(row, "FAX"));
-    EditAddr->setText(fieldText(row, "ADDR"));
-    EditPostCode->setText(fieldText(row, "POSTCODE"));
-    EditHomePage->setText(fieldText(row, "HOMEPAGE"));
-    EditLanID->setText(fieldText(row, "LanID"));
+    desk::readClientFields(row, *this);
     QDateTime birthday;
     try {
         birthday = row.FieldByName("birthday")->AsDateTime();
@@ -195,7 +170,6 @@ void TfrmEditClient::LoadFields(TAdoQuery &row)
     birthTime_ = zero ? QTime(0, 0) : birthday.time();
     DateTimePicker1->setDate(zero ? ZeroDate() : birthday.date());
     DateTimePicker1->setVisible(!zero);
-    (fieldText(row, "Sex") == QStringLiteral("女") ? RBFemale : RBMale)->setChecked(true);
 }
 
 void TfrmEditClient::SaveFields(TAdoQuery &row)
@@ -203,22 +177,10 @@ void TfrmEditClient::SaveFields(TAdoQuery &row)
     // Edit on no row appends: the contact went after the check before OK.
     if (row.State() == TDataSetState::dsInsert)
         throw EDatabaseError(0, "client: the contact no longer exists");
-    setField(row, "NAME", Edit2->toPlainText());
-    setField(row, "CONTACT", Edit3->text());
-    setField(row, "PERSONID", Edit4->text());
-    setField(row, "PHONE", EditPhone->text());
-    setField(row, "COMPANY", EditCompany->text());
-    setField(row, "HEADSHIP", EditHeadShip->text());
-    setField(row, "EMAIL", EditEmail->text());
-    setField(row, "FAX", EditFax->text());
-    setField(row, "ADDR", EditAddr->text());
-    setField(row, "POSTCODE", EditPostCode->text());
-    setField(row, "HOMEPAGE", EditHomePage->text());
-    setField(row, "LanID", EditLanID->text());
+    desk::writeClientFields(row, *this);
     // Also while the picker is hidden: a zero stays zero.
     row.FieldByName("birthday")
         ->SetAsDateTime(BirthdayZero() ? QDateTime() : QDateTime(DateTimePicker1->date(), birthTime_));
-    setField(row, "Sex", RBMale->isChecked() ? QStringLiteral("男") : QStringLiteral("女"));
 }
 
 void TfrmEditClient::LoadLinks(const QString &key)

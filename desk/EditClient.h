@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desk/ClientFields.h"
 #include "desk/ClientPages.h"
 #include "desk/RecordDialogs.h"
 
@@ -7,8 +8,6 @@
 #include <QTime>
 
 class QListWidget;
-class QPlainTextEdit;
-class QRadioButton;
 class QTabWidget;
 class TBusinessCard;
 
@@ -33,7 +32,7 @@ class TBusinessCard;
 // A birthday of zero (or none) hides the picker over "    年  月  日";
 // double-clicking that label shows it; zero is stored as no date. Only the
 // zero date itself is zero: any earlier date is a birthday.
-class TfrmEditClient : public TEditRecordDialog, public TClientPages {
+class TfrmEditClient : public TEditRecordDialog, public TClientPages, public TClientBoxes {
     Q_OBJECT
 public:
     // manager: the window whose Changed the save sets; contacts: its list
@@ -47,20 +46,6 @@ public:
     // The birthday picker holds date-time zero.
     bool BirthdayZero() const;
 
-    QPlainTextEdit *Edit2;
-    QLineEdit *Edit3;
-    QLineEdit *Edit4;
-    QLineEdit *EditPhone;
-    QLineEdit *EditLanID;
-    QLineEdit *EditCompany;
-    QLineEdit *EditHeadShip;
-    QLineEdit *EditEmail;
-    QLineEdit *EditFax;
-    QLineEdit *EditAddr;
-    QLineEdit *EditPostCode;
-    QLineEdit *EditHomePage;
-    QRadioButton *RBMale;
-    QRadioButton *RBFemale;
     TBusinessCard *Card;
     QListWidget *CheckListBox1; // "隶属组"
     QTabWidget *PageControl1;

@@ -20,7 +20,9 @@ namespace desk {
 
 void connectEngine(TEngineLink &link)
 {
+    link.Dial = [](const std::string &number) { DialNumber.set(number); };
     link.ClearDialNumber = [] { DialNumber.set(std::string()); };
+    link.ImportPhoneBook = [] { PhoneBookIndex.set(1); };
     link.SendToGateway = [](const QString &phone, const QString &text, const std::vector<std::string> &row) {
         return FMain->SendFromDesk(phone, text, row);
     };

@@ -19,11 +19,17 @@ class TStatusBar;
 
 // What the main window needs of the gateway engine. Installed once the
 // gateway window exists; until then an empty hook means "no engine": no
-// dial request to drop, nothing handed over (pending rows stay "未发"), no
-// closing flag to set and nothing to wait for. Main thread.
+// dial or phone-book request placed or dropped, nothing handed over (pending
+// rows stay "未发"), no closing flag to set and nothing to wait for. The
+// desk reaches the engine only through this link. Main thread.
 struct TEngineLink {
+    // Asks the engine to dial number, as given, on its next idle tick
+    // (DialNumber); replaces a request not dialled yet.
+    std::function<void(const std::string &number)> Dial;
     // Drops the engine's pending dial request (DialNumber).
     std::function<void()> ClearDialNumber;
+    // Starts the SIM phone-book import from its first entry (PhoneBookIndex).
+    std::function<void()> ImportPhoneBook;
     // Hands one message of a row (its key and values) to the gateway window
     // (FMain's SendFromDesk: the number and text into its send box, then
     // sent). True when the row is done with: its message is queued with the

@@ -1,5 +1,6 @@
 #include "platform/ado/AdoConnection.h"
 
+#include "codec/Text.h"
 #include "platform/ado/AdoCollation.h"
 #include "platform/ado/AdoError.h"
 #include "platform/ado/AdoQuery.h"
@@ -22,16 +23,6 @@
 namespace ado {
 
 namespace {
-
-std::string trimmed(std::string_view s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 std::string lower(std::string s)
 {
@@ -64,13 +55,13 @@ std::string readValue(std::string_view text, size_t &i)
             value += text[i++];
         }
         size_t end = text.find(';', i);
-        if (!trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)).empty())
+        if (!strings::trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)).empty())
             badString("text after a quoted value");
         i = end == std::string_view::npos ? text.size() : end + 1;
         return value;
     }
     size_t end = text.find(';', i);
-    std::string value = trimmed(text.substr(i, end == std::string_view::npos ? end : end - i));
+    std::string value(strings::trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)));
     i = end == std::string_view::npos ? text.size() : end + 1;
     return value;
 }
@@ -81,8 +72,8 @@ bool readOnlyMode(const std::string &mode)
     size_t start = 0;
     while (start <= mode.size()) {
         size_t bar = mode.find('|', start);
-        std::string token =
-            lower(trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start)));
+        std::string token = lower(std::string(
+            strings::trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start))));
         if (token == "read")
             read = true;
         else if (token == "write")
@@ -131,13 +122,13 @@ ConnectionSettings parseConnectionString(std::string_view text)
         size_t eq = text.find('=', i);
         size_t semi = text.find(';', i);
         if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
-            std::string rest = trimmed(text.substr(i, semi == std::string_view::npos ? semi : semi - i));
+            const std::string rest(strings::trimmed(text.substr(i, semi == std::string_view::npos ? semi : semi - i)));
             if (!rest.empty())
                 badString("\"" + rest + "\" has no value");
             i = semi == std::string_view::npos ? text.size() : semi + 1;
             continue;
         }
-        const std::string key = lower(trimmed(text.substr(i, eq - i)));
+        const std::string key = lower(std::string(strings::trimmed(text.substr(i, eq - i))));
         i = eq + 1;
         const std::string value = readValue(text, i);
         if (key == "data source") {
@@ -148,7 +139,7 @@ ConnectionSettings parseConnectionString(std::string_view text)
         } else if (key == "mode") {
             out.readOnly = readOnlyMode(value);
         } else if (key == "locale identifier") {
-            if (trimmed(value) != "2052")
+            if (strings::trimmed(value) != "2052")
                 badString("Locale Identifier " + value + " is not supported (the database collates as 2052)");
         }
     }

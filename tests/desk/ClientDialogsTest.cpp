@@ -22,6 +22,7 @@ namespace {
 using NewClient = ContactsTest;
 using EditClient = ContactsTest;
 using ContactMobile = ContactsTest;
+using ContactFields = ContactsTest;
 
 QStringList items(const QComboBox *box)
 {
@@ -135,6 +136,83 @@ TEST_F(NewClient, TheGroupIsChosenFromASortedListAndEnterWalksThenCreates)
     ASSERT_TRUE(modal.done());
     EXPECT_EQ(client("钱七", "CONTACT"), Rows{"13900000001"});
     EXPECT_EQ(groupsOf("钱七"), Rows{"手机电话本"});
+}
+
+// The client columns the contact dialogs write and the box each one takes;
+// null where the dialog leaves the column as it is.
+struct FieldCase {
+    const char *column;
+    const char *newBox;
+    const char *editBox;
+};
+const FieldCase clientFields[] = {
+    {"NAME", "Edit2", "Edit2"},
+    {"CONTACT", "Edit3", "Edit3"},
+    {"PERSONID", "Edit4", "Edit4"},
+    {"PHONE", "EditPhone", "EditPhone"},
+    {"COMPANY", "EditCompany", "EditCompany"},
+    {"HEADSHIP", "EditHeadShip", "EditHeadShip"},
+    {"EMAIL", "EditEmail", "EditEmail"},
+    {"FAX", "EditFax", "EditFax"},
+    {"ADDR", "EditAddr", "EditAddr"},
+    {"POSTCODE", "EditPostCode", "EditPostCode"},
+    {"HOMEPAGE", "EditHomePage", "EditHomePage"},
+    {"OICQ", "EditOICQ", nullptr},
+    {"LanID", nullptr, "EditLanID"},
+};
+
+// Every box of the table that the dialog has gets a text of its own (digits,
+// so that the mobile box takes it too): the box's row number after "1390000".
+void fillBoxes(QDialog *d, const char *FieldCase::*box)
+{
+    for (std::size_t i = 0; i < std::size(clientFields); ++i) {
+        const char *name = clientFields[i].*box;
+        if (!name)
+            continue;
+        const QString text = QString::number(13900000000LL + qlonglong(i));
+        if (auto *memo = d->findChild<QPlainTextEdit *>(name))
+            memo->setPlainText(text);
+        else
+            d->findChild<QLineEdit *>(name)->setText(text);
+    }
+}
+
+TEST_F(ContactFields, EachDialogWritesEveryBoxToItsOwnColumnAndNoOther)
+{
+    exec("update client set OICQ='旧', LanID='旧' where clientid='张三'");
+    modal.then<TfrmNewClient>([&](TfrmNewClient *d) {
+        d->Edit1->setText("新");
+        fillBoxes(d, &FieldCase::newBox);
+        d->RBFemale->setChecked(true);
+        d->Button1Click();
+        d->Button2Click();
+    });
+    win->SpeedButton12Click();
+    ASSERT_TRUE(modal.done());
+    pick("张三");
+    modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+        fillBoxes(d, &FieldCase::editBox);
+        d->RBMale->click();
+        d->OkClick();
+    });
+    win->SpeedButton10Click();
+    ASSERT_TRUE(modal.done());
+
+    const struct {
+        std::string key;
+        const char *FieldCase::*box;
+        std::string notWritten; // what a column the dialog leaves holds
+        std::string sex;
+    } dialogs[] = {{"新", &FieldCase::newBox, "", "女"}, {"张三", &FieldCase::editBox, "旧", "男"}};
+    for (const auto &dialog : dialogs) {
+        for (std::size_t i = 0; i < std::size(clientFields); ++i) {
+            const FieldCase &f = clientFields[i];
+            const std::string written = std::to_string(13900000000LL + qlonglong(i));
+            EXPECT_EQ(client(dialog.key, f.column), Rows{f.*dialog.box ? written : dialog.notWritten})
+                << dialog.key << " " << f.column;
+        }
+        EXPECT_EQ(client(dialog.key, "Sex"), Rows{dialog.sex}) << dialog.key;
+    }
 }
 
 TEST_F(EditClient, LoadsTheContactItsGroupsBirthdayAndCardAndClosesUntouchedWithoutWriting)
