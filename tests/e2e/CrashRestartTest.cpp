@@ -76,8 +76,9 @@ TEST(CrashRestart, KilledSixTimesEveryMessageGoesOutOnceOrTwice)
     for (int life = 0; life <= kKills; ++life) {
         ASSERT_TRUE(run.start());
         ASSERT_TRUE(run.login()) << "life " << life;
-        if (life == 0)
+        if (life == 0) {
             ASSERT_TRUE(sendAll());
+        }
         if (life == kKills)
             break;
         QThread::msleep(std::uniform_int_distribution<int>(0, kLongestLifeMs)(random));
@@ -109,8 +110,9 @@ TEST(CrashRestart, KilledSixTimesEveryMessageGoesOutOnceOrTwice)
                      << tail(run.sim.log(), 4000) << "\nthe send log ends:\n"
                      << gbk::toUtf8(tail(run.dir.read("SMSLog.TXT"), 2000)) << "\nthe send queue:\n"
                      << run.dir.read("SendBuf.TXT");
-    if (all)
+    if (all) {
         EXPECT_TRUE(eventually([&] { return run.dir.read("SendBuf.TXT").empty(); }, 20000));
+    }
     int duplicates = 0;
     for (char kind : {'R', 'T'})
         for (int i = 0; i < kEach; ++i) {
