@@ -1,8 +1,10 @@
 #include "desk/DeskDb.h"
 
+#include "codec/Numbers.h"
 #include "data/DM1.h"
 #include "desk/main.h"
 #include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QDateTime>
 
@@ -54,6 +56,16 @@ std::string_view trimmed(std::string_view text)
     while (!text.empty() && low(text.back()))
         text.remove_suffix(1);
     return text;
+}
+
+bool mobileAccepted(const QString &number)
+{
+    const std::string typed = number.toStdString();
+    if (trimmed(typed).empty() || numbers::validNumber(typed))
+        return true;
+    boxes::showMessage(QStringLiteral("手机号码“") + number +
+                       QStringLiteral("”不正确：只能由数字组成，最前面可以有一个“+”号"));
+    return false;
 }
 
 QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }

@@ -46,6 +46,12 @@ struct TDeleteFrom {
 // only to test a value, never to change one that is stored or sent.
 std::string_view trimmed(std::string_view text);
 
+// A mobile number as the operator typed it into a contact or a message:
+// blanks alone (no number, refused or allowed by the caller) or a number the
+// engine sends to (numbers::validNumber). Anything else is told, naming the
+// number, and false returned.
+bool mobileAccepted(const QString &number);
+
 // The work code of the logged-in operator ("" before the login).
 QString workCode();
 

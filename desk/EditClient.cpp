@@ -5,6 +5,7 @@
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
 #include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -63,19 +65,29 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
     PageControl1->addTab(TabSheet4, QStringLiteral("其他"));
     PageControl1->setMinimumSize(660, 330);
 
-    auto *groups = new QGroupBox(QStringLiteral("隶属组"), this);
+    // The card, the groups and the pages scroll on a small screen; the
+    // buttons stay below them.
+    auto *contents = new QWidget(this);
+    auto *groups = new QGroupBox(QStringLiteral("隶属组"), contents);
     (new QVBoxLayout(groups))->addWidget(CheckListBox1);
     auto *top = new QHBoxLayout;
     top->addWidget(Card);
     top->addWidget(groups, 1);
+    auto *inside = new QVBoxLayout(contents);
+    inside->setContentsMargins(0, 0, 0, 0);
+    inside->addLayout(top);
+    inside->addWidget(PageControl1, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
     auto *column = new QVBoxLayout(this);
-    column->addLayout(top);
-    column->addWidget(PageControl1, 1);
+    column->addWidget(desk::scrollingPanel(this, contents), 1);
     column->addLayout(buttons);
+    // The fields of every page, the groups and the page tabs; then the buttons.
+    desk::setTabChain({Edit1,     Edit3,     EditPhone,     EditLanID,    EditCompany, EditHeadShip, EditEmail,
+                       EditFax,   EditAddr,  EditPostCode,  EditHomePage, RBMale,      RBFemale,     TabSheet2,
+                       TabSheet3, TabSheet4, CheckListBox1, PageControl1, OkButton,    CancelButton});
 
     const std::pair<QLabel *, QLineEdit *> mirrored[] = {
         {Card->btclientid, Edit1},      {Card->btMobile, Edit3},          {Card->btphone, EditPhone},
@@ -91,8 +103,8 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
         });
     for (QRadioButton *b : {RBMale, RBFemale})
         connect(b, &QRadioButton::clicked, this, [this] { Modified = true; });
-    DateTimePicker1->setMinimumDate(ZeroDate());
-    DateTimePicker1->setSpecialValueText(QStringLiteral(" "));
+    // Every date a birthday column can hold, the zero date among them.
+    DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] { Modified = true; });
     Label25->installEventFilter(this);
 
@@ -139,10 +151,6 @@ QWidget *TfrmEditClient::personalPage()
     grid->addWidget(new QLabel(QStringLiteral("性别"), page), 6, 2);
     grid->addLayout(sex, 6, 3);
     grid->setRowStretch(7, 1);
-    QWidget *const order[] = {Edit1,     Edit3,   EditPhone, EditLanID,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax, EditAddr,  EditPostCode, EditHomePage, RBMale};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     return page;
 }
 
@@ -161,7 +169,10 @@ void TfrmEditClient::refreshCard()
 
 void TfrmEditClient::LoadFields(TAdoQuery &row)
 {
-    OpenRows(Edit1->text());
+    // A member key whose contact is gone: no page gets a row to write to.
+    ghost_ = row.IsEmpty();
+    if (!ghost_)
+        OpenRows(Edit1->text());
     Edit2->setPlainText(fieldText(row, "NAME"));
     Edit3->setText(fieldText(row, "CONTACT"));
     Edit4->setText(fieldText(row, "PERSONID"));
@@ -180,7 +191,7 @@ void TfrmEditClient::LoadFields(TAdoQuery &row)
     } catch (const EDatabaseError &) {
         // Text that is no date: shown, and saved, as no birthday.
     }
-    const bool zero = !birthday.isValid() || birthday.date() <= ZeroDate();
+    const bool zero = !birthday.isValid() || birthday.date() == ZeroDate();
     birthTime_ = zero ? QTime(0, 0) : birthday.time();
     DateTimePicker1->setDate(zero ? ZeroDate() : birthday.date());
     DateTimePicker1->setVisible(!zero);
@@ -189,6 +200,9 @@ void TfrmEditClient::LoadFields(TAdoQuery &row)
 
 void TfrmEditClient::SaveFields(TAdoQuery &row)
 {
+    // Edit on no row appends: the contact went after the check before OK.
+    if (row.State() == TDataSetState::dsInsert)
+        throw EDatabaseError(0, "client: the contact no longer exists");
     setField(row, "NAME", Edit2->toPlainText());
     setField(row, "CONTACT", Edit3->text());
     setField(row, "PERSONID", Edit4->text());
@@ -223,14 +237,36 @@ void TfrmEditClient::LoadLinks(const QString &key)
             (new QListWidgetItem(group, CheckListBox1))->setCheckState(Qt::Unchecked);
     }
     q.Close();
-    OpenLists(key, Edit3->text());
+    if (!ghost_)
+        OpenLists(key, Edit3->text());
 }
 
 bool TfrmEditClient::BeforeOk()
 {
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from client where CLIENTID=" + desk::quoted(OriginalKey));
+    const bool gone = q.IsEmpty();
+    q.Close();
+    if (gone) {
+        boxes::showMessage(QStringLiteral("联系人“") + OriginalKey + QStringLiteral("”已不存在，不能保存"));
+        done(Rejected);
+        return false;
+    }
+    if (!StorePhoto())
+        return false;
     if (Modified && Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral(" "));
     return true;
+}
+
+bool TfrmEditClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
+
+void TfrmEditClient::reject()
+{
+    if (PhotoPending() &&
+        boxes::confirm(this, QStringLiteral("载入的照片还没有保存，要保存吗？"), QStringLiteral("保存照片")) &&
+        !StorePhoto())
+        return;
+    TEditRecordDialog::reject();
 }
 
 void TfrmEditClient::Saved()
@@ -244,7 +280,7 @@ void TfrmEditClient::Saved()
         }
 }
 
-bool TfrmEditClient::BirthdayZero() const { return DateTimePicker1->date() <= ZeroDate(); }
+bool TfrmEditClient::BirthdayZero() const { return DateTimePicker1->date() == ZeroDate(); }
 
 void TfrmEditClient::Label25DblClick() { DateTimePicker1->show(); }
 

@@ -84,11 +84,6 @@ TfrmNewClient::TfrmNewClient(QWidget *parent)
                         {QStringLiteral("OICQ"), EditOICQ},
                         {QStringLiteral("性别"), sex}},
                        {Button1, Button2});
-    QWidget *const order[] = {Edit1,     Edit3,    EditPhone, ComboBox1,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax,  EditAddr,  EditPostCode, EditHomePage, EditOICQ,
-                              RBMale,    RBFemale, Button1,   Button2};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     for (QLineEdit *e : {Edit1, Edit3, EditPhone, EditCompany, EditHeadShip, EditEmail, EditFax, EditAddr, EditPostCode,
                          EditHomePage, EditOICQ})
         e->installEventFilter(this);
@@ -127,6 +122,8 @@ bool TfrmNewClient::eventFilter(QObject *watched, QEvent *event)
         Button1Click();
     return true;
 }
+
+bool TfrmNewClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
 
 void TfrmNewClient::AssignFields(TAdoQuery &row)
 {

@@ -10,11 +10,12 @@ class QRadioButton;
 // operlog row "增加联系人" + name and, unless the group box says "无", one
 // client_cgroup row for the group chosen; all or nothing, a name client
 // holds already refused ("新增记录失败,请检查联系人编号是否重复"). An empty
-// mobile box stores one blank. Enter moves from the name to the mobile box
-// and on to the phone box, and in the boxes after it acts as "创建". After
-// each attempt the boxes are emptied (the group and the sex stay) and the
-// name box has the focus. Edit2 and Edit4 are never shown (NAME, PERSONID
-// stay empty).
+// mobile box stores one blank; any other mobile must be a number the engine
+// sends to, or nothing is written, counted or cleared (desk::mobileAccepted).
+// Enter moves from the name to the mobile box and on to the phone box, and in
+// the boxes after it acts as "创建". After each attempt the boxes are emptied
+// (the group and the sex stay) and the name box has the focus. Edit2 and
+// Edit4 are never shown (NAME, PERSONID stay empty).
 class TfrmNewClient : public TNewRecordDialog {
     Q_OBJECT
 public:
@@ -42,6 +43,7 @@ public:
     QRadioButton *RBFemale;
 
 protected:
+    bool OwnCheck() override;
     void AssignFields(TAdoQuery &row) override;
     void Insert() override;
     void ClearFields() override;

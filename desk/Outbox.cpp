@@ -20,7 +20,7 @@ bool ready(const QString &text, const QString &phone)
         boxes::showMessage(QStringLiteral("手机号码不能为空!"));
         return false;
     }
-    return true;
+    return desk::mobileAccepted(phone);
 }
 
 std::vector<std::string> pieces(const QString &text) { return gbk::splitUtf8(text.toStdString(), PieceBytes); }

@@ -6,6 +6,7 @@
 #include "desk/ManagerFrame.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -17,7 +18,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTextEdit>
 #include <stdexcept>
 
@@ -37,13 +39,38 @@ QList<QWidget *> textBoxes(QWidget *dialog)
     return out;
 }
 
-void fixAndCentre(QDialog *dialog, bool centred = true)
+// Fixed at the size its layout asks for; on a screen too small for that, at
+// the most the screen holds, its scrolling contents taking up the rest.
+void fixAndPlace(QDialog *dialog, bool centred = true)
 {
-    if (dialog->layout())
-        dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    if (QScreen *s = dialog->screen(); s && centred)
-        dialog->move(s->availableGeometry().center() - dialog->rect().center());
+    if (QLayout *layout = dialog->layout()) {
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        layout->activate();
+        const QSize room = placement::room(dialog);
+        if (!room.isEmpty() && (dialog->width() > room.width() || dialog->height() > room.height())) {
+            QSize size = dialog->size();
+            if (size.height() > room.height()) // a vertical scroll bar takes its width
+                size.rwidth() += dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            layout->setSizeConstraint(QLayout::SetDefaultConstraint);
+            dialog->setFixedSize(size.boundedTo(room));
+        }
+    }
+    placement::place(dialog, centred);
 }
+
+// Asks for the whole size of its contents, not a part: the dialog shows
+// them without scrolling wherever the screen has room.
+class TFullScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint().expandedTo(widget()->minimumSizeHint()) + QSize(frame, frame);
+    }
+};
 
 } // namespace
 
@@ -87,7 +114,7 @@ TNewRecordDialog::TNewRecordDialog(Settings settings, QWidget *parent)
 
 void TNewRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndCentre(this);
+    fixAndPlace(this);
     QDialog::showEvent(event);
 }
 
@@ -172,7 +199,7 @@ TEditRecordDialog::TEditRecordDialog(Settings settings, TManagerFrame *manager, 
 
 void TEditRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndCentre(this, settings_.centred);
+    fixAndPlace(this, settings_.centred);
     QDialog::showEvent(event);
 }
 
@@ -328,6 +355,43 @@ void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget 
     for (QWidget *b : buttons)
         strip->addWidget(b);
     form->addRow(strip);
+
+    std::vector<QWidget *> chain;
+    for (const auto &row : rows)
+        chain.push_back(row.second);
+    chain.insert(chain.end(), buttons.begin(), buttons.end());
+    setTabChain(chain);
+}
+
+QScrollArea *scrollingPanel(QWidget *dialog, QWidget *contents)
+{
+    auto *area = new TFullScrollArea(dialog);
+    area->setObjectName("ScrollBox1");
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus); // Tab goes to the fields inside
+    area->setWidgetResizable(true);
+    area->setWidget(contents);
+    return area;
+}
+
+void setTabChain(const std::vector<QWidget *> &widgets)
+{
+    std::vector<QWidget *> chain;
+    const auto add = [&chain](QWidget *w, const auto &self) -> void {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            chain.push_back(w);
+            if (auto *memo = qobject_cast<QPlainTextEdit *>(w))
+                memo->setTabChangesFocus(true);
+            return;
+        }
+        for (QObject *child : w->children())
+            if (auto *inner = qobject_cast<QWidget *>(child); inner && !inner->isWindow())
+                self(inner, self);
+    };
+    for (QWidget *w : widgets)
+        add(w, add);
+    for (size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 QString fieldText(TAdoQuery &row, const char *column)

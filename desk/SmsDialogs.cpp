@@ -110,9 +110,6 @@ TfrmNewSmsData::TfrmNewSmsData()
                   {QStringLiteral("标题"), Edit3},
                   {QStringLiteral("内容"), Memo1}},
                  {Button1, Button2});
-    QWidget *order[] = {Edit1, Edit2, SpeedButton1, SpeedButton2, Button1, Button2, Edit3, Memo1};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
 }

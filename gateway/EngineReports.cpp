@@ -1,6 +1,6 @@
 #include "gateway/EngineReports.h"
 
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -121,7 +121,7 @@ void onMainThread(std::function<void()> call)
         std::lock_guard lock(g_queueMutex);
         g_queue.push_back(std::move(call));
     }
-    if (commsync::isMainThread())
+    if (threadsync::isMainThread())
         flushReports();
     else
         QCoreApplication::postEvent(pump(app), new QEvent(Pump::kFlush));

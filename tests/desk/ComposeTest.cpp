@@ -101,7 +101,7 @@ TEST_F(Compose, ATextBecomesPiecesOfWholeCharactersThatPutTogetherGiveIt)
     }
 }
 
-TEST_F(Compose, EmptyTextOrNumberIsRefusedAndTheDialogStays)
+TEST_F(Compose, EmptyTextOrANumberThatIsNoneIsRefusedAndTheDialogStays)
 {
     struct Case {
         QString text, phone;
@@ -112,6 +112,8 @@ TEST_F(Compose, EmptyTextOrNumberIsRefusedAndTheDialogStays)
         {QStringLiteral(" \n "), Mobile, true, QStringLiteral("消息内容不能为空!")},
         {QStringLiteral("hi"), QStringLiteral("  "), true, QStringLiteral("手机号码不能为空!")},
         {QString(), QString(), false, QStringLiteral("消息内容不能为空!")},
+        {QStringLiteral("hi"), QStringLiteral("139abc12345"), true,
+         QStringLiteral("手机号码“139abc12345”不正确：只能由数字组成，最前面可以有一个“+”号")},
     };
     for (const Case &c : cases) {
         TfrmNewSMS d(QStringLiteral("甲"), c.phone);
@@ -256,18 +258,22 @@ TEST_F(Compose, AReplyGoesToTheSenderAsOneRow)
         EXPECT_EQ(d.edit2->toPlainText(), "[Re:" + received + "]");
         EXPECT_TRUE(messages().empty());
 
-        d.Edit1->setText(" ");
-        boxes.ok();
-        d.Button3Click();
-        EXPECT_EQ(boxes.texts(), QStringList{"手机号码不能为空!"});
-        d.Edit1->setText("13900000002");
+        for (const char *wrong : {" ", "+86 139"}) {
+            d.Edit1->setText(wrong);
+            boxes.ok();
+            d.Button3Click();
+            EXPECT_EQ(d.result(), 0); // still open
+        }
+        EXPECT_EQ(boxes.texts(),
+                  (QStringList{"手机号码不能为空!", "手机号码“+86 139”不正确：只能由数字组成，最前面可以有一个“+”号"}));
+        d.Edit1->setText("+8613900000002");
         d.Button3Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
     }
     EXPECT_EQ(frmReadSMS, atStart);
     // Longer than 140 bytes, and not cut.
     EXPECT_EQ(messages(), std::vector<std::string>{("[Re:" + received + "]").toStdString()});
-    EXPECT_EQ(column("select * from sms_tosend", "PHONE"), std::vector<std::string>{"13900000002"});
+    EXPECT_EQ(column("select * from sms_tosend", "PHONE"), std::vector<std::string>{"+8613900000002"});
     EXPECT_EQ(column("select * from sms_tosend", "SENDFLAG"), std::vector<std::string>{"未发"});
 }
 
