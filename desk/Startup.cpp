@@ -6,8 +6,8 @@
 #include "desk/about.h"
 #include "desk/main.h"
 
-#include "gateway/SMSMain.h"
 #include "gateway/smsclasses.h"
+#include "gateway/window/SMSMain.h"
 
 #include "platform/ui/Boxes.h"
 

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6
   libsqlcipher-dev sqlcipher libicu-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2
   qt6-translations-l10n netcat-openbsd stress-ng
 )

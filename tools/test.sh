@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 bash tools/build.sh
-export QT_QPA_PLATFORM=offscreen
+export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 cd build
 ctest -j"$(nproc)" --output-on-failure --timeout 300

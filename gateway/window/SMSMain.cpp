@@ -1,4 +1,4 @@
-#include "gateway/SMSMain.h"
+#include "gateway/window/SMSMain.h"
 
 #include "gateway/Channel.h"
 #include "platform/ado/AdoText.h"

@@ -1,6 +1,6 @@
 // The gateway window's widgets.
 
-#include "gateway/SMSMain.h"
+#include "gateway/window/SMSMain.h"
 
 #include <QAction>
 #include <QBoxLayout>

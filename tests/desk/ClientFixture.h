@@ -3,11 +3,13 @@
 // The contacts window with a few contacts and groups, for the contact
 // dialogs' tests.
 #include "DeskFixture.h"
+#include "ModelTester.h"
 #include "TreeShape.h"
 
 #include "desk/ListView.h"
 #include "desk/TermMan.h"
 
+#include <QTableView>
 #include <QTreeWidget>
 
 class ContactsTest : public DeskTest {
@@ -33,6 +35,7 @@ protected:
         main->N2_old_oldClick();
         win = frmTermMan;
         ASSERT_NE(win, nullptr);
+        attachModelTester(win->ListView(1)->ReportView()->model());
         select("联系人");
     }
 

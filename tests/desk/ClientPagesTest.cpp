@@ -1,6 +1,7 @@
 // The contact editor's pages: the photo row, notes, the message lists, the
 // extra columns and the photos, and posts made while the task runner runs.
 #include "ClientFixture.h"
+#include "ModelTester.h"
 
 #include "desk/DataControls.h"
 #include "desk/EditClient.h"
@@ -61,6 +62,13 @@ QByteArray huge()
 
 QImage stored(const std::string &bytes) { return QImage::fromData(QByteArray::fromStdString(bytes)); }
 
+// The editor's three grids under Qt's model tester.
+void testGrids(const TfrmEditClient *d)
+{
+    for (TDBGrid *grid : {d->DBGrid1, d->DBGrid2, d->DBGrid3})
+        attachModelTester(grid->model());
+}
+
 TEST_F(ClientPages, APhotoRowIsMadeOnceAndANoteGoesUnderTheNameAsLoaded)
 {
     add("clientsession", {{"CLIENTID", "张三"}, {"datetime", "2020-01-01 08:00:00"}, {"session", "old"}});
@@ -70,6 +78,7 @@ TEST_F(ClientPages, APhotoRowIsMadeOnceAndANoteGoesUnderTheNameAsLoaded)
     for (int opening = 0; opening < 3; ++opening) {
         pick(openings[opening]);
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            testGrids(d);
             if (opening == 2) {
                 // No note to edit: typing makes no note of nobody.
                 QTest::keyClicks(d->DBMemo2, "x");
@@ -132,6 +141,7 @@ TEST_F(ClientPages, TheMessageListsMatchTheMobileNumberAsStored)
         SCOPED_TRACE(c.contact);
         pick(c.contact);
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            testGrids(d);
             QStringList sent, received;
             for (int row = 0; row < d->DBGrid1->RowCount(); ++row)
                 sent << d->DBGrid1->CellText(row, 0);
@@ -166,6 +176,7 @@ TEST_F(ClientPages, PostsLandOnTheContactsRowsWhileTheRunnerRuns)
         SCOPED_TRACE(typed);
         pick("张三");
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            testGrids(d);
             QTest::keyClicks(d->DBEdit(1), typed);
             if (std::string(typed) == "zs") {
                 boxes.ok(QString::fromStdString(dir.file("face.jpg")));
@@ -284,6 +295,7 @@ TEST_F(ClientPages, APhotoIsStoredAsABitmapAndAFailedLoadKeepsTheColumn)
         boxes.clear();
         pick("张三");
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            testGrids(d);
             d->ScrollBar1->setValue(4); // a column that holds no picture: shown empty, told, kept
             EXPECT_TRUE(d->DBImage1->Picture().isNull());
             d->ScrollBar1->setValue(c.slot);

@@ -1,5 +1,5 @@
 #include "DeskFixture.h"
-#include "gateway/SMSMain.h"
+#include "gateway/window/SMSMain.h"
 
 #include "desk/MdiClient.h"
 #include "desk/about.h"

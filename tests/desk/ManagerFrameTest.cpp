@@ -1,4 +1,5 @@
 #include "DeskFixture.h"
+#include "ModelTester.h"
 #include "TestWindows.h"
 
 #include "desk/CoolBar.h"
@@ -30,6 +31,8 @@ protected:
         win = main->OpenManager(frmTestMan);
         list1 = win->ListView(1);
         list2 = win->ListView(2);
+        for (TListView *list : {list1, list2})
+            attachModelTester(list->ReportView()->model());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
         QCoreApplication::processEvents();
     }

@@ -49,7 +49,8 @@ TEST_F(SmsCustomTest, TheNewTemplateDialogProposesTheLargestNumberPlusOne)
 {
     const std::vector<std::pair<std::vector<const char *>, QString>> cases = {
         {{}, "1"}, {{"3", "10"}, "11"}, {{"10", "3", "-5"}, "11"}};
-    for (const auto &[numbers, proposed] : cases) {
+    for (const auto &[numbers, expected] : cases) {
+        const QString proposed = expected; // clang 14's lambdas capture no structured binding
         exec("delete from smsdata");
         for (const char *n : numbers)
             add("smsdata", {{"SMSID", n}});

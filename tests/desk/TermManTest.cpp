@@ -2,6 +2,7 @@
 // group tree, Delete in its three kinds, the tree commands, Find and the
 // tree file from opening to closing.
 #include "DeskFixture.h"
+#include "ModelTester.h"
 #include "TreeShape.h"
 
 #include "desk/CoolBar.h"
@@ -72,6 +73,8 @@ protected:
         tree = win->TreeView1;
         list1 = win->ListView(1);
         list2 = win->ListView(2);
+        for (TListView *list : {list1, list2})
+            attachModelTester(list->ReportView()->model());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
         tree->expandAll();
     }
@@ -224,9 +227,10 @@ TEST_F(TermMan, AGroupNodeDraggedInTheTree)
         win->TreeView1DragDrop(tree, hit);
         EXPECT_EQ(shape(*tree), c.after.isEmpty() ? before : c.after) << c.dragged << " on " << c.target;
         EXPECT_EQ(win->SelectedNode(), node(c.dragged)) << c.dragged;
-        if (c.parent)
+        if (c.parent) {
             EXPECT_EQ(column("select * from cgroup where groupname=" + QuotedStr(c.dragged), "parent"),
                       std::vector<std::string>{c.parent});
+        }
         EXPECT_EQ(count("select * from cgroup"), 4) << c.dragged;
     }
     // Refused while dragging: onto "联系人", onto a node of the same text, "联系人" itself.
@@ -375,8 +379,9 @@ TEST_F(TermMan, FindSelectsTheFirstCaptionHoldingTheText)
         QTest::keyClick(win->EditFind, Qt::Key_Return);
         EXPECT_EQ(list1->IsSelected(all.indexOf("王五")), true) << c.text; // added to the selection
         EXPECT_EQ(list1->SelCount(), c.expected.isEmpty() ? 1 : 2) << c.text;
-        if (!c.expected.isEmpty())
+        if (!c.expected.isEmpty()) {
             EXPECT_TRUE(list1->IsSelected(all.indexOf(c.expected))) << c.text;
+        }
     }
     select("组");
     list2->SetSelected(0, true);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "../GatewayFixture.h"
-#include "gateway/SMSMain.h"
+#include "gateway/window/SMSMain.h"
 #include "harness/BoxScript.h"
 
 #include <QEventLoop>
