@@ -8,8 +8,8 @@
 
 #include <QDateTime>
 #include <algorithm>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <string>
 #include <vector>
 
