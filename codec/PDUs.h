@@ -153,7 +153,7 @@ public:
     std::uint8_t DAType = 0;
     std::array<std::uint8_t, kAddressOctets> DA{};
     std::uint8_t VP = 0;
-    std::uint8_t Tries = 0; // send attempts; not part of the PDU
+    std::uint8_t Tries = 0; // attempts the network refused or left unanswered; not part of the PDU
     // No attempt before this time (the scheduler's spacing of the attempts
     // of a refused message); not part of the PDU.
     std::chrono::steady_clock::time_point RetryAt{};

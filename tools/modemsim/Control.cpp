@@ -97,9 +97,17 @@ std::string Sim::failCommand(std::istringstream &in)
         count = 1;
     if (count < 0)
         return "ERR the count cannot be negative";
+    Faults &f = modem_.faults();
+    if (which == "prompt") {
+        int ms = 1000;
+        if (!text.empty() && (!toInt(text, ms) || ms < 0))
+            return "ERR fail prompt takes a count and milliseconds";
+        f.promptResets = count;
+        f.resetBackMs = ms;
+        return "OK";
+    }
     if (text.empty())
         text = "ERROR";
-    Faults &f = modem_.faults();
     if (which == "cmgs") {
         f.cmgsFailures = count;
         f.cmgsReply = text;
@@ -107,14 +115,20 @@ std::string Sim::failCommand(std::istringstream &in)
         f.pduFailures = count;
         f.pduReply = text;
     } else {
-        return "ERR fail takes cmgs or pdu";
+        return "ERR fail takes cmgs, prompt or pdu";
     }
     return "OK";
 }
 
-std::string Sim::holdCommand(std::istringstream &)
+std::string Sim::holdCommand(std::istringstream &in)
 {
+    std::string a;
+    int ms = 0;
+    in >> a;
+    if (!a.empty() && (!toInt(a, ms) || ms < 1))
+        return "ERR hold takes milliseconds";
     modem_.faults().holdNextResult = true;
+    modem_.faults().holdMs = ms;
     return "OK";
 }
 

@@ -77,6 +77,8 @@ void Modem::powerOn()
     taBuffer_.clear();
     pduText_.clear();
     held_.clear();
+    releaseAt_.reset();
+    resetting_ = false;
     pending_.clear();
     call_.reset();
 }
@@ -288,6 +290,7 @@ bool Modem::releaseHeld()
     mode_ = Mode::Command;
     emit(held_);
     held_.clear();
+    releaseAt_.reset();
     flushDeferred();
     flushOutput();
     return true;

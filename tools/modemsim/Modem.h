@@ -2,10 +2,12 @@
 
 #include "Storage.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class Log;
@@ -19,6 +21,9 @@ struct Faults {
     std::string pduReply = "ERROR";
     int mutedCommands = 0;       // next command lines get no echo and no answer
     bool holdNextResult = false; // next PDU's result waits for releaseHeld()
+    int holdMs = 0;              // ... or, when above 0, for this long
+    int promptResets = 0;        // next AT+CMGS: the module resets at its prompt
+    int resetBackMs = 1000;      // ... and is back after this long
 };
 
 // The AT command interpreter of a GSM module in PDU mode. It knows nothing
@@ -53,6 +58,12 @@ public:
 
     // Writes the result that a hold kept back; false when nothing is held.
     bool releaseHeld();
+    // When a result held for a time is due to go by itself; none otherwise.
+    std::optional<std::chrono::steady_clock::time_point> releaseDue() const { return releaseAt_; }
+
+    // True once after the module has reset at its prompt (Faults::
+    // promptResets): the device must drop now, its prompt lost with it.
+    bool takeReset() { return std::exchange(resetting_, false); }
 
     // The far end ends the call: "NO CARRIER"; false when there is no call.
     bool farEndHangUp();
@@ -120,6 +131,8 @@ private:
     int pduLength_ = 0;
     std::string pduText_;
     std::string held_;
+    std::optional<std::chrono::steady_clock::time_point> releaseAt_;
+    bool resetting_ = false;
     std::string pending_; // output of the call in progress
     int nextReference_ = 1;
     std::optional<Call> call_;

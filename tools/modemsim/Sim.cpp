@@ -79,6 +79,8 @@ int Sim::run()
             if (!bringBack(error))
                 log_.line("EV", "cannot come back: " + error);
         }
+        if (const auto due = modem_.releaseDue(); due && Clock::now() >= *due)
+            modem_.releaseHeld();
         // The terminal first: a control command may close or replace the pty.
         size_t first = 1;
         if (watchTerminal) {
@@ -101,8 +103,10 @@ int Sim::pollTimeout() const
     int timeout = -1;
     if (pty_.isOpen() && !terminalWasOpen_)
         timeout = kAbsentRecheckMs;
-    if (backAt_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*backAt_ - Clock::now());
+    for (const auto &at : {backAt_, modem_.releaseDue()}) {
+        if (!at)
+            continue;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*at - Clock::now());
         const int ms = left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
         timeout = timeout < 0 ? ms : std::min(timeout, ms);
     }
@@ -152,6 +156,12 @@ void Sim::serveTerminal(short revents)
             if (speedMatches(speed)) {
                 log_.bytes("RX", speed, bytes);
                 modem_.receive(bytes);
+                if (modem_.takeReset()) {
+                    // Gone as it prompts: what it wrote and what follows is lost.
+                    dropDevice();
+                    backAt_ = Clock::now() + std::chrono::milliseconds(modem_.faults().resetBackMs);
+                    return;
+                }
             } else {
                 // At the wrong speed the module sees framing errors, not characters.
                 log_.bytes("RX-LOST", speed, bytes);

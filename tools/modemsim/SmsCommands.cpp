@@ -196,6 +196,11 @@ std::string Modem::cmgs(const Extended &c)
     }
     if (length < 1 || length > kMaxTpdu)
         return at::cms(kInvalidPduParameter);
+    if (faults_.promptResets > 0) {
+        --faults_.promptResets;
+        log_.line("EV", "fault: reset at the prompt");
+        resetting_ = true;
+    }
     mode_ = Mode::Pdu;
     pduLength_ = length;
     pduText_.clear();
@@ -252,6 +257,8 @@ void Modem::submitPdu()
         faults_.holdNextResult = false;
         held_ = reply;
         mode_ = Mode::Held;
+        if (faults_.holdMs > 0)
+            releaseAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(faults_.holdMs);
         log_.line("EV", "result held");
         return;
     }
