@@ -25,14 +25,10 @@
 constexpr std::size_t kAddressOctets = 10;   // SCA, DA, OA: 20 digits
 constexpr std::size_t kUserDataOctets = 140; // UD
 constexpr std::size_t kMaxSeptets = 160;     // UDL of 7-bit text
-constexpr std::size_t kMaxNumberDigits = 18; // "86" is put in front
 constexpr std::size_t kMaxTextUnits = 70;    // UTF-16 units in one send
 
-// The decimal digits of a number in international form, country code first:
-// a number written with a leading "+" is international already ("+86..." or
-// "+44..."), and so is "86" followed by an 11-digit mobile number ("1..."); any
-// other number is national and gets "86" in front. Every character but the
-// decimal digits is left out; at most 20 digits (18 after an added "86").
+// The first 20 digits of a number's international form
+// (numbers::internationalForm; numbers::fitsAddress says whether any is cut).
 std::string internationalDigits(std::string_view number);
 
 // The two upper-case hex digits of value, high nibble first.

@@ -24,7 +24,6 @@ constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
-constexpr const char *kBadNumber = "目的号码无效，短信未发送:";
 
 bool blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
@@ -155,15 +154,37 @@ TSMSChannel *TEasyLinkCtr::Channel1() const
     return Owner->Owner->Channels[1].get();
 }
 
+std::string TEasyLinkCtr::NumberFault(const std::string &what, const std::string &number)
+{
+    if (!numbers::validNumber(number))
+        return what + "无效";
+    if (!numbers::fitsAddress(number))
+        return what + "过长，短信地址最多" + std::to_string(numbers::kAddressDigits) + "位数字（含国家码86）";
+    return {};
+}
+
+bool TEasyLinkCtr::Refused(const std::string &sca, const std::string &da) const
+{
+    TSMSChannel *channel = Channel1();
+    const std::string centre = sca.empty() && channel ? channel->ServiceCentre() : sca;
+    // Cut to fit, it would go to someone else or through a centre that is none.
+    std::string fault = NumberFault("目的号码", da);
+    std::string number = da;
+    if (fault.empty()) {
+        fault = NumberFault("中心号码", centre);
+        number = centre;
+    }
+    if (fault.empty())
+        return false;
+    engine::logLine(fault + "，短信未发送:" + number);
+    return true;
+}
+
 bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const std::string &text)
 {
     TSMSChannel *channel = Channel1();
-    if (!channel)
+    if (!channel || Refused(sca, da))
         return false;
-    if (!numbers::validNumber(da)) {
-        engine::logLine(kBadNumber + da);
-        return false;
-    }
     const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
     std::vector<std::string> lines;
     // Queued and kept in one hold of the lock, so that the queue files'
@@ -270,15 +291,12 @@ void TEasyLinkCtr::Send(std::string_view command)
     if (!f)
         return;
     const std::string numberText = gbk::toUtf8(f->da);
-    // A number with letters would lose them and go to someone else.
-    if (!numbers::validNumber(f->da)) {
-        engine::logLine(kBadNumber + numberText);
+    const std::string centreText = gbk::toUtf8(f->sca);
+    if (Refused(centreText, numberText))
         return;
-    }
     engine::sentRow(numberText, gbk::toUtf8(f->ud), DateTimeToStr(QDateTime::currentDateTime()));
     if (f->ud.empty())
         return;
-    const std::string centreText = gbk::toUtf8(f->sca);
     for (const std::string &piece : gbk::splitBytes(f->ud, kPieceBytes))
         SendSMS(centreText, numberText, gbk::toUtf8(piece));
 }

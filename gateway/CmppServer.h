@@ -69,9 +69,14 @@ public:
     // order, never cutting a surrogate pair; an empty text is one empty
     // message. Once queued, the messages are handed to the gateway's
     // SendQueued (kept on disk) before the call returns. Returns false,
-    // queueing nothing, without channel 1 and for a da that is not a number
-    // (numbers::validNumber), which the log pane then says.
+    // queueing nothing, without channel 1 and when da or the centre does not
+    // fit an address (Refused, which the log pane then says).
     bool SendSMS(const std::string &sca, const std::string &da, const std::string &text);
+
+    // Why number, named what ("目的号码", "中心号码"), cannot go into an SMS
+    // address: what + "无效" (not a number) or what + "过长..." (more digits
+    // than an address holds, numbers::fitsAddress); "" when it can.
+    static std::string NumberFault(const std::string &what, const std::string &number);
 
     // One message as SendSMS queues it: an SMS-SUBMIT (first octet 0x11,
     // relative validity 0xA8, not tried yet) of UCS-2 text for da through
@@ -88,6 +93,9 @@ public:
 
 private:
     TSMSChannel *Channel1() const;
+    // True, with the reason in the log pane, when a message for da through
+    // the centre sca ("" the host's) would be refused.
+    bool Refused(const std::string &sca, const std::string &da) const;
     void Run(std::string_view command, QIODevice *client);
     void Read(QIODevice *client);
     void Query(QIODevice *client);

@@ -93,7 +93,10 @@ void TFMain::N6Click()
     QString value = old;
     // Stored also on Cancel, as it stands.
     boxes::inputQuery(QStringLiteral("请输入新的中心号码"), QStringLiteral("(原中心号码是：") + old + u')', value);
-    host_.StoreServiceCentre(value.toStdString());
+    const std::string fault = host_.StoreServiceCentre(value.toStdString());
+    if (!fault.empty())
+        boxes::inform(this, qs(fault) + QStringLiteral("，中心号码仍是") + old, QStringLiteral("设置中心号码"),
+                      boxes::Icon::Warning);
 }
 
 void TFMain::N7Click()

@@ -87,7 +87,8 @@ public:
     // field's eleven-digit mask would cut a number with a country code.
     void SendFromDesk(const QString &number, const QString &text);
     // Asks for a new centre number; the host stores it (also on Cancel, the
-    // number as it stands).
+    // number as it stands). One that does not fit an address is refused
+    // with a box that says why, and the old one stays.
     void N6Click();
     // Asks for channel 1's port name; a changed one is stored by the host
     // ("smsset.ini" and the port), the operator told to restart, and the
