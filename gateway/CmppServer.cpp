@@ -2,6 +2,7 @@
 
 #include "codec/Gbk.h"
 #include "codec/Numbers.h"
+#include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
@@ -9,14 +10,20 @@
 
 #include <QAbstractSocket>
 #include <QDateTime>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtGlobal>
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <string_view>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -302,7 +309,15 @@ void TEasyLinkCtr::Send(std::string_view command)
 }
 
 TCMPPSet::TCMPPSet() = default;
-TCMPPSet::~TCMPPSet() = default;
+
+TCMPPSet::~TCMPPSet()
+{
+    // The watch on its socket goes first; its clients go with it, while the
+    // count they report to is still here.
+    acceptor_.reset();
+    acceptRetry_.reset();
+    Server.reset();
+}
 
 bool TCMPPSet::Init()
 {
@@ -310,22 +325,90 @@ bool TCMPPSet::Init()
     EasyLinkCtr->Owner = this;
     Server = std::make_unique<QTcpServer>();
     QTcpServer *server = Server.get();
-    QObject::connect(server, &QTcpServer::newConnection, server, [this, server] {
-        while (QTcpSocket *client = server->nextPendingConnection()) {
-            QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client] { ServerClientRead(client); });
-            ServerClientConnect(client);
-            if (client->bytesAvailable() > 0)
-                ServerClientRead(client);
-        }
+    server->setListenBacklogSize(kListenQueue);
+    if (!server->listen(ListenOn.Address, ListenOn.Port)) {
+        engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
+        return false;
+    }
+    // The server only listens; connections are taken here (TakeClients),
+    // since it would spin on a waiting one once descriptors run out.
+    server->pauseAccepting();
+    acceptor_ = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
+    QObject::connect(acceptor_.get(), &QSocketNotifier::activated, server, [this] { TakeClients(); });
+    acceptRetry_ = std::make_unique<QTimer>();
+    acceptRetry_->setSingleShot(true);
+    QObject::connect(acceptRetry_.get(), &QTimer::timeout, server, [this] {
+        acceptFailed_ = false;
+        TakeClients();
     });
-    if (server->listen(ListenOn.Address, ListenOn.Port))
-        return true;
-    engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
-    return false;
+    return true;
 }
 
 quint16 TCMPPSet::Port() const { return Server && Server->isListening() ? Server->serverPort() : 0; }
+
+void TCMPPSet::TakeClients()
+{
+    while (clients_ < kMaxClients && !acceptFailed_) {
+        const int fd =
+            ::accept4(static_cast<int>(Server->socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            // EINTR, or a client that went before it was taken: the next one.
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                AcceptFailed();
+            break;
+        }
+        auto *client = new QTcpSocket(Server.get());
+        if (!client->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete client;
+            continue;
+        }
+        Serve(client);
+    }
+    // Beyond the cap, clients wait in the listen queue until one leaves.
+    acceptor_->setEnabled(clients_ < kMaxClients && !acceptFailed_);
+}
+
+void TCMPPSet::Serve(QTcpSocket *client)
+{
+    ++clients_;
+    QObject::connect(client, &QObject::destroyed, Server.get(), [this] { ClientGone(); });
+    QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    auto *idle = new QTimer(client);
+    idle->setSingleShot(true);
+    idle->setInterval(std::chrono::duration_cast<std::chrono::milliseconds>(engineclock::scaled(kIdleClientMs)));
+    QObject::connect(idle, &QTimer::timeout, client, [client] {
+        client->abort();
+        client->deleteLater();
+    });
+    idle->start();
+    QObject::connect(client, &QTcpSocket::readyRead, client, [this, client, idle] {
+        idle->start();
+        ServerClientRead(client);
+    });
+    ServerClientConnect(client);
+    if (client->bytesAvailable() > 0)
+        ServerClientRead(client);
+}
+
+void TCMPPSet::ClientGone()
+{
+    --clients_;
+    if (!Server)
+        return;
+    // Its descriptor is free again.
+    acceptFailed_ = false;
+    TakeClients();
+}
+
+void TCMPPSet::AcceptFailed()
+{
+    acceptFailed_ = true;
+    if (!acceptRetry_->isActive())
+        acceptRetry_->start(std::chrono::duration_cast<std::chrono::milliseconds>(engineclock::scaled(kAcceptRetryMs)));
+}
 
 void TCMPPSet::ServerClientConnect(QTcpSocket *) {}
 

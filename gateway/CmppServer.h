@@ -11,6 +11,8 @@
 class QIODevice;
 class QTcpServer;
 class QTcpSocket;
+class QSocketNotifier;
+class QTimer;
 class TCMPPSet;
 class TGateWay;
 class TPDUSend;
@@ -104,7 +106,9 @@ private:
 };
 
 // The command server: a listening socket whose events come on the main
-// thread. Any number of clients; no state is kept per client.
+// thread. At most kMaxClients clients are connected at a time; further ones
+// wait in the listen queue until one leaves. No protocol state is kept per
+// client; a client silent for kIdleClientMs is closed.
 class TCMPPSet {
 public:
     TCMPPSet();
@@ -123,6 +127,13 @@ public:
 
     // The longest chunk taken; the rest of a longer one is dropped.
     static constexpr std::size_t kMaxChunk = 64 * 1024;
+    static constexpr int kMaxClients = 256;
+    // Connections the kernel holds for us while we take no more.
+    static constexpr int kListenQueue = 4096;
+    static constexpr int kIdleClientMs = 5 * 60 * 1000; // engine time
+    // A process out of descriptors tries to take a client again after this
+    // long (engine time), or as soon as a client leaves.
+    static constexpr int kAcceptRetryMs = 1000;
 
     std::unique_ptr<QTcpServer> Server;
     TGateWay *Owner = nullptr;
@@ -134,6 +145,8 @@ public:
     bool Init();
     // The port listened on; 0 when not listening.
     quint16 Port() const;
+    // Clients connected now.
+    int Clients() const { return clients_; }
 
     void ServerClientConnect(QTcpSocket *client);
     // Reads the waiting bytes as one chunk and runs its commands.
@@ -141,4 +154,20 @@ public:
     // What is waiting on client as one chunk: at most kMaxChunk bytes, the
     // rest of what is waiting read and dropped.
     static std::string ReadChunk(QIODevice &client);
+
+private:
+    // Accepts waiting connections up to the cap; the listening socket is
+    // watched only while there is room and an accept has not failed.
+    void TakeClients();
+    void Serve(QTcpSocket *client);
+    void ClientGone();
+    // An accept failed (the process or the system is out of descriptors or
+    // memory): no more are tried until a client leaves or kAcceptRetryMs
+    // has passed, instead of spinning on the connections that wait.
+    void AcceptFailed();
+
+    int clients_ = 0;
+    bool acceptFailed_ = false;
+    std::unique_ptr<QSocketNotifier> acceptor_;
+    std::unique_ptr<QTimer> acceptRetry_;
 };
