@@ -18,6 +18,7 @@ TFMain *FMain = nullptr;
 namespace {
 
 constexpr int kMonitorLines = 2000; // the hidden memo keeps the latest lines
+constexpr int kListRows = 1000;     // each message list keeps the latest rows
 
 QString qs(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -136,12 +137,20 @@ void TFMain::PortState(const std::string &text) { SBarPanels[3]->setText(qs(text
 
 void TFMain::ReceivedRow(const std::string &caption, const std::string &text, const std::string &time)
 {
-    new QTreeWidgetItem(ListView2, {qs(caption), qs(text), qs(time)});
+    AddRow(ListView2, {qs(caption), qs(text), qs(time)});
 }
 
 void TFMain::SentRow(const std::string &number, const std::string &text, const std::string &time)
 {
-    new QTreeWidgetItem(ListView1, {qs(number), qs(text), qs(time)});
+    AddRow(ListView1, {qs(number), qs(text), qs(time)});
+}
+
+void TFMain::AddRow(QTreeWidget *list, const QStringList &columns)
+{
+    new QTreeWidgetItem(list, columns);
+    // A desk that runs for months: the oldest rows go, as the log pane's lines do.
+    while (list->topLevelItemCount() > kListRows)
+        delete list->takeTopLevelItem(0);
 }
 
 void TFMain::HideWindow() { hide(); }

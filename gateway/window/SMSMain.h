@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <string>
 
@@ -57,7 +58,7 @@ public:
     QFrame *Panel6;
     TXMemo *FXMemo; // the engine's log pane
     QGroupBox *GroupBox1;
-    QTreeWidget *ListView1; // sent: 手机号, 内容, 时间
+    QTreeWidget *ListView1; // sent: 手机号, 内容, 时间; the latest 1,000 rows
     QGroupBox *GroupBox2;
     QTreeWidget *ListView2; // received, the same columns
     QStatusBar *SBar;
@@ -119,6 +120,8 @@ private:
     void BuildLists(QWidget *parent);
     void BuildStatusBar();
     void ListViewClick(QTreeWidget *list);
+    // Adds a row at the end of list, which keeps only the latest 1,000.
+    void AddRow(QTreeWidget *list, const QStringList &columns);
     // The command edit and monitor memo of channel number, made on first use.
     void MakeMonitor(int number);
     void Send(const std::string &number, const std::string &text);

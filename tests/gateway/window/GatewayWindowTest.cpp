@@ -136,6 +136,21 @@ TEST_F(GatewayWindowTest, AClickOnAListRowPutsItsNumberWithoutPlus86IntoTheNumbe
     EXPECT_EQ(window->MaskEdit1->text(), QStringLiteral("13811112222"));
 }
 
+TEST_F(GatewayWindowTest, TheMessageListsKeepTheLatestThousandRows)
+{
+    TFMain *window = open();
+    const std::pair<QTreeWidget *, void (TFMain::*)(const std::string &, const std::string &, const std::string &)>
+        lists[] = {{window->ListView1, &TFMain::SentRow}, {window->ListView2, &TFMain::ReceivedRow}};
+    for (const auto &[list, addRow] : lists) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        for (int i = 1; i <= 1005; ++i)
+            (window->*addRow)(std::to_string(13900000000LL + i), "text " + std::to_string(i), "now");
+        ASSERT_EQ(list->topLevelItemCount(), 1000);
+        EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("text 6"));
+        EXPECT_EQ(list->topLevelItem(999)->text(0), QStringLiteral("13900001005"));
+    }
+}
+
 TEST_F(GatewayWindowTest, EnterInTheTextFieldSendsLikeTheButton)
 {
     TFMain *window = open();

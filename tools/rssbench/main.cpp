@@ -1,0 +1,165 @@
+// Measures whether the running engine's memory stays flat: the engine host
+// and the gateway window (its log pane and its sent and received lists, as
+// the desk shows them, on the offscreen platform) against the modem
+// simulator, with the engine's clock scaled down so that a run takes
+// minutes. First N messages go out through the window's send path, as the
+// desk's dispatch hands them over, then N come in through "+CMTI:" notices,
+// each stored, shown and taken by a "READ" as a client of the command port
+// would. The resident set size is printed after each 1,000.
+// Usage: rssbench [messages each way, default 10000]
+
+#include "data/DM1.h"
+#include "data/WorkFolder.h"
+#include "gateway/SMSMain.h"
+#include "gateway/smsclasses.h"
+#include "platform/text/Profile.h"
+#include "support/ModemSim.h"
+#include "support/WorkDir.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kStep = 1000;
+constexpr int kSendBatch = 50;
+constexpr int kReceiveBatch = 20; // the simulator's storage holds 30
+
+double residentMb()
+{
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Runs a real event loop (port deliveries are served at once, as in the
+// desk) until condition holds; false after two minutes.
+bool waitFor(const std::function<bool()> &condition)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    poll.start(1);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+int sendQueueSize(TSMSChannel &channel)
+{
+    EngineLock lock;
+    return static_cast<int>(channel.SendQueue.size());
+}
+
+int receivedCount(TSMSChannel &channel)
+{
+    EngineLock lock;
+    return static_cast<int>(channel.RecvList.size());
+}
+
+bool idle(TSMSChannel &channel)
+{
+    EngineLock lock;
+    const TChannelCtr &ctr = *channel.ChannelCtr;
+    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.SweepQueue.empty() && ctr.Notices.empty() &&
+           ctr.Current == nullptr;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int messages = argc > 1 ? std::max(kStep, std::atoi(argv[1])) : 10000;
+
+    ModemSim sim;
+    if (!sim.started()) {
+        std::fprintf(stderr, "modem simulator did not start: %s\n", sim.errorOutput().c_str());
+        return 1;
+    }
+    WorkDir dir;
+    workfolder::create(dir.path());
+    profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
+    auto dm = std::make_unique<TDataModule1>();
+    DataModule1 = dm.get();
+    engineclock::setScale(0.005);
+
+    EngineHost = new TEngineHost;
+    auto *window = new TFMain(*EngineHost);
+    window->show();
+    window->FormActivate();
+    TSMSChannel &channel = *Gateway->Channels[1];
+    if (!waitFor([&] { return idle(channel); })) {
+        std::fprintf(stderr, "engine did not initialise\n%s", sim.log().c_str());
+        return 1;
+    }
+    std::printf("engine and window started: RSS %.1f MB\n", residentMb());
+    std::fflush(stdout);
+
+    for (int sent = 0; sent < messages;) {
+        for (int i = 0; i < kSendBatch; ++i, ++sent)
+            window->SendFromDesk(QString::number(13900000000LL + sent),
+                                 QStringLiteral("第%1条消息，澜星信使").arg(sent));
+        if (!waitFor([&] { return sendQueueSize(channel) == 0; })) {
+            std::fprintf(stderr, "messages not sent\n");
+            return 1;
+        }
+        if (sent % kStep == 0) {
+            std::printf("sent %5d: RSS %.1f MB\n", sent, residentMb());
+            std::fflush(stdout);
+        }
+    }
+
+    TEasyLinkCtr &link = *Gateway->CMPPSet->EasyLinkCtr;
+    for (int got = 0; got < messages;) {
+        for (int i = 0; i < kReceiveBatch; ++i, ++got) {
+            const std::string reply =
+                sim.control("text " + std::to_string(13700000000LL + got) + " 收到的第" + std::to_string(got) + "条");
+            if (reply.rfind("OK", 0) != 0) {
+                std::fprintf(stderr, "simulator refused a message: %s\n", reply.c_str());
+                return 1;
+            }
+        }
+        if (!waitFor([&] { return receivedCount(channel) == kReceiveBatch && idle(channel); })) {
+            std::fprintf(stderr, "messages not received\n");
+            return 1;
+        }
+        // A client of the command port takes them.
+        for (int i = 0; i < kReceiveBatch; ++i) {
+            QBuffer reply;
+            reply.open(QIODevice::WriteOnly);
+            link.DoCommand("DavoRodu:READ", &reply);
+        }
+        if (got % kStep == 0) {
+            std::printf("received %5d: RSS %.1f MB\n", got, residentMb());
+            std::fflush(stdout);
+        }
+    }
+    std::printf("rows in the sent list %d, in the received list %d, lines in the log pane %d\n",
+                window->ListView1->topLevelItemCount(), window->ListView2->topLevelItemCount(),
+                window->FXMemo->document()->blockCount());
+
+    engineEnd();
+    engine::flushReports();
+    DataModule1 = nullptr;
+    return 0;
+}
