@@ -101,7 +101,7 @@ int main(int argc, char **argv)
     profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
     auto dm = std::make_unique<TDataModule1>();
     DataModule1 = dm.get();
-    engineclock::setScale(0.005);
+    engineclock::setScale(0.01);
 
     EngineHost = new TEngineHost;
     auto *window = new TFMain(*EngineHost);
@@ -140,7 +140,9 @@ int main(int argc, char **argv)
             }
         }
         if (!waitFor([&] { return receivedCount(channel) == kReceiveBatch && idle(channel); })) {
-            std::fprintf(stderr, "messages not received\n");
+            std::fprintf(stderr, "%d of %d messages received; the modem's storage: %s\nlog pane:\n%s\n",
+                         receivedCount(channel), kReceiveBatch, sim.control("show SM").c_str(),
+                         window->FXMemo->toPlainText().right(2000).toStdString().c_str());
             return 1;
         }
         // A client of the command port takes them.
@@ -154,6 +156,8 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     }
+    // What may still grow is the database's page cache, bounded by the
+    // data layer's cache size.
     std::printf("rows in the sent list %d, in the received list %d, lines in the log pane %d\n",
                 window->ListView1->topLevelItemCount(), window->ListView2->topLevelItemCount(),
                 window->FXMemo->document()->blockCount());
