@@ -5,6 +5,7 @@
 #include "Sim.h"
 
 #include <charconv>
+#include <optional>
 
 namespace {
 
@@ -15,6 +16,21 @@ bool toInt(const std::string &text, int &value)
     const char *end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, value);
     return !text.empty() && ec == std::errc() && p == end;
+}
+
+// The milliseconds a command may end with, at least least: none when none
+// is given; false when what is given is no such count.
+bool optionalMs(std::istringstream &in, int least, std::optional<int> &ms)
+{
+    std::string a;
+    in >> a;
+    int value = 0;
+    if (a.empty())
+        return true;
+    if (!toInt(a, value) || value < least)
+        return false;
+    ms = value;
+    return true;
 }
 
 std::string restOf(std::istringstream &in)
@@ -122,13 +138,11 @@ std::string Sim::failCommand(std::istringstream &in)
 
 std::string Sim::holdCommand(std::istringstream &in)
 {
-    std::string a;
-    int ms = 0;
-    in >> a;
-    if (!a.empty() && (!toInt(a, ms) || ms < 1))
+    std::optional<int> ms;
+    if (!optionalMs(in, 1, ms))
         return "ERR hold takes milliseconds";
     modem_.faults().holdNextResult = true;
-    modem_.faults().holdMs = ms;
+    modem_.faults().holdMs = ms.value_or(0);
     return "OK";
 }
 
@@ -188,14 +202,12 @@ std::string Sim::longLineCommand(std::istringstream &in)
 
 std::string Sim::dropCommand(std::istringstream &in)
 {
-    std::string a;
-    int ms = 0;
-    in >> a;
-    if (!a.empty() && (!toInt(a, ms) || ms < 0))
+    std::optional<int> ms;
+    if (!optionalMs(in, 0, ms))
         return "ERR drop takes milliseconds";
     dropDevice();
-    if (!a.empty())
-        backAt_ = Clock::now() + std::chrono::milliseconds(ms);
+    if (ms)
+        backAt_ = Clock::now() + std::chrono::milliseconds(*ms);
     return "OK";
 }
 

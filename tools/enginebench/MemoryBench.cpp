@@ -1,22 +1,18 @@
 // Measures whether the running engine's memory stays flat: the engine host
 // and the gateway window (its log pane and its sent and received lists, as
 // the desk shows them, on the offscreen platform) against the modem
-// simulator, with the engine's clock scaled down so that a run takes
-// minutes. First N messages go out through the window's send path, as the
-// desk's dispatch hands them over, then N come in through "+CMTI:" notices,
-// each stored, shown and taken by a "READ" as a client of the command port
+// simulator, with the engine's clock at 1/100 so that a run takes minutes.
+// First N messages go out through the window's send path, as the desk's
+// dispatch hands them over, then N come in through "+CMTI:" notices, each
+// stored, shown and taken by a "READ" as a client of the command port
 // would. The resident set size is printed after each 1,000.
-// Usage: rssbench [messages each way, default 10000]
 
-#include "data/DM1.h"
-#include "data/WorkFolder.h"
+#include "EngineRig.h"
+
 #include "gateway/SMSMain.h"
 #include "gateway/smsclasses.h"
-#include "platform/text/Profile.h"
-#include "support/ModemSim.h"
-#include "support/WorkDir.h"
+#include "support/EngineState.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QEventLoop>
 #include <QTimer>
@@ -68,47 +64,30 @@ int sendQueueSize(TSMSChannel &channel)
     return static_cast<int>(channel.SendQueue.size());
 }
 
-int receivedCount(TSMSChannel &channel)
-{
-    EngineLock lock;
-    return static_cast<int>(channel.RecvList.size());
-}
-
-bool idle(TSMSChannel &channel)
-{
-    EngineLock lock;
-    const TChannelCtr &ctr = *channel.ChannelCtr;
-    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.SweepQueue.empty() && ctr.Notices.empty() &&
-           ctr.Current == nullptr;
-}
-
 } // namespace
 
-int main(int argc, char **argv)
+int memoryBench(int messages)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int messages = argc > 1 ? std::max(kStep, std::atoi(argv[1])) : 10000;
-
-    ModemSim sim;
-    if (!sim.started()) {
-        std::fprintf(stderr, "modem simulator did not start: %s\n", sim.errorOutput().c_str());
+    EngineRig rig;
+    if (!rig.started())
         return 1;
-    }
-    WorkDir dir;
-    workfolder::create(dir.path());
-    profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
-    auto dm = std::make_unique<TDataModule1>();
-    DataModule1 = dm.get();
+    ModemSim &sim = rig.sim;
     engineclock::setScale(0.01);
 
     EngineHost = new TEngineHost;
     auto *window = new TFMain(*EngineHost);
+    // The window and the engine end before the rig, as at the program's end.
+    struct End {
+        ~End()
+        {
+            engineEnd();
+            engine::flushReports();
+        }
+    } end;
     window->show();
     window->FormActivate();
     TSMSChannel &channel = *Gateway->Channels[1];
-    if (!waitFor([&] { return idle(channel); })) {
+    if (!waitFor([&] { return settled(channel); })) {
         std::fprintf(stderr, "engine did not initialise\n%s", sim.log().c_str());
         return 1;
     }
@@ -139,7 +118,7 @@ int main(int argc, char **argv)
                 return 1;
             }
         }
-        if (!waitFor([&] { return receivedCount(channel) == kReceiveBatch && idle(channel); })) {
+        if (!waitFor([&] { return receivedCount(channel) == kReceiveBatch && settled(channel); })) {
             std::fprintf(stderr, "%d of %d messages received; the modem's storage: %s\nlog pane:\n%s\n",
                          receivedCount(channel), kReceiveBatch, sim.control("show SM").c_str(),
                          window->FXMemo->toPlainText().right(2000).toStdString().c_str());
@@ -161,9 +140,5 @@ int main(int argc, char **argv)
     std::printf("rows in the sent list %d, in the received list %d, lines in the log pane %d\n",
                 window->ListView1->topLevelItemCount(), window->ListView2->topLevelItemCount(),
                 window->FXMemo->document()->blockCount());
-
-    engineEnd();
-    engine::flushReports();
-    DataModule1 = nullptr;
     return 0;
 }
