@@ -91,6 +91,25 @@ std::size_t numberOctets(std::uint8_t digits) { return std::min<std::size_t>((di
 
 // SCALen, SCAType and SCA as both kinds read them. A length of 0 means the
 // modem left the centre out: no type octet follows.
+// The octets of a hex text, for the whole-message checks: one past the end
+// reads as 0.
+class Octets {
+public:
+    explicit Octets(std::string_view hex) : hex_(hex) {}
+    // Hex digits in pairs only, and a centre part of at most 11 octets.
+    bool Plausible() const
+    {
+        return !hex_.empty() && hex_.size() % 2 == 0 &&
+               hex_.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos &&
+               at(0) <= kAddressOctets + 1;
+    }
+    std::size_t size() const { return hex_.size() / 2; }
+    unsigned at(std::size_t i) const { return i < size() ? HexToByte(hex_.substr(2 * i)) : 0u; }
+
+private:
+    std::string_view hex_;
+};
+
 void readCentre(HexReader &in, TPDUs &pdu)
 {
     const std::uint8_t claimed = in.next();
@@ -251,21 +270,17 @@ void TPDUSend::Encode()
 
 bool TPDUSend::IsWhole(std::string_view hex)
 {
-    if (hex.empty() || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos)
+    const Octets octets(hex);
+    if (!octets.Plausible())
         return false;
-    const std::size_t octets = hex.size() / 2;
-    auto at = [&](std::size_t i) { return i < octets ? HexToByte(hex.substr(2 * i)) : 0u; };
-    const std::size_t scaLen = at(0);
-    if (scaLen > kAddressOctets + 1)
-        return false;
-    const std::size_t first = 1 + scaLen; // FirstOctet, MR, DALen, DAType
-    const unsigned fo = at(first);
-    const std::size_t digits = at(first + 2);
+    const std::size_t first = 1 + octets.at(0); // FirstOctet, MR, DALen, DAType
+    const unsigned fo = octets.at(first);
+    const std::size_t digits = octets.at(first + 2);
     if ((fo & 0x03) != 0x01 || (fo & 0x18) != 0x10 || digits == 0 || digits > 2 * kAddressOctets)
         return false;
     const std::size_t udlAt = first + 4 + (digits + 1) / 2 + 3; // after PID, DCS, VP
-    const std::size_t udl = at(udlAt);
-    return udl <= kUserDataOctets && octets == udlAt + 1 + udl;
+    const std::size_t udl = octets.at(udlAt);
+    return udl <= kUserDataOctets && octets.size() == udlAt + 1 + udl;
 }
 
 void TPDUSend::Decode(std::string_view hex)
@@ -308,6 +323,34 @@ std::string TPDUGet::GetSCTS() const
     std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d:%d:%d", SCTS[0], SCTS[1], SCTS[2], SCTS[3], SCTS[4], SCTS[5],
                   SCTS[6]);
     return buf;
+}
+
+bool TPDUGet::IsWhole(std::string_view hex)
+{
+    const Octets octets(hex);
+    if (!octets.Plausible())
+        return false;
+    const std::size_t scaLen = octets.at(0);
+    const unsigned fo = octets.at(1 + scaLen);
+    const bool submit = (fo & 0x03) == 0x01;
+    const std::size_t oaAt = 2 + scaLen + (submit ? 1 : 0);
+    const std::size_t digits = octets.at(oaAt);
+    if (digits > 2 * kAddressOctets)
+        return false;
+    const std::size_t dcsAt = oaAt + 2 + (digits + 1) / 2 + 1; // after the type, the address and PID
+    std::size_t udlAt = dcsAt + 1 + 7;                         // the time stamp
+    if (submit) {
+        const unsigned format = (fo >> 3) & 3;
+        udlAt = dcsAt + 1 + (format == 0 ? 0 : format == 2 ? 1 : 7);
+    }
+    const std::size_t udl = octets.at(udlAt);
+    std::size_t data = udl;
+    if (codingOf(static_cast<std::uint8_t>(octets.at(dcsAt))) == TextCoding::Gsm7) {
+        if (udl > kMaxSeptets)
+            return false;
+        data = (udl * 7 + 7) / 8;
+    }
+    return data <= kUserDataOctets && octets.size() == udlAt + 1 + data;
 }
 
 void TPDUGet::Decode(std::string_view hex)

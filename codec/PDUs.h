@@ -172,6 +172,13 @@ public:
     // above 160 is 0.
     void Decode(std::string_view hex) override;
 
+    // True when hex is one whole message in the layout Decode reads: hex
+    // octets only, a centre part of at most 11 octets, at most 20 address
+    // digits, user data within 140 octets (160 septets of 7-bit text), and
+    // exactly as many octets as the length fields claim. A text cut short
+    // is never whole.
+    static bool IsWhole(std::string_view hex);
+
     std::uint8_t OALen = 0; // digits
     std::uint8_t OAType = 0;
     std::array<std::uint8_t, kAddressOctets> OA{};

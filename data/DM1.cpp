@@ -20,12 +20,12 @@ TDataModule1::TDataModule1() : Database1(ConnectionString)
     DataSource3.SetDataSet(&Query3);
     DataSource4.SetDataSet(&Query4);
     Database1.Open();
-    for (const std::string &sql : schema::indexStatements()) {
+    for (const std::string &sql : schema::upgradeStatements()) {
         try {
             Database1.Execute(sql);
         } catch (const EDatabaseError &) {
             // A database this program may not write runs without the newer
-            // indices, only slower.
+            // indices, only slower, and stores no received message.
         }
     }
 }

@@ -30,6 +30,14 @@ std::string columnDefinition(const Column &c)
     return out;
 }
 
+std::string createTable(const Table &t, const char *how)
+{
+    std::string sql = std::string(how) + quoted(t.name) + " (";
+    for (size_t i = 0; i < t.columns.size(); ++i)
+        sql += (i ? ", " : "") + columnDefinition(t.columns[i]);
+    return sql + ")";
+}
+
 } // namespace
 
 const std::vector<Table> &tables()
@@ -81,6 +89,14 @@ const std::vector<Table> &tables()
     return all;
 }
 
+const std::vector<Table> &engineTables()
+{
+    static const std::vector<Table> all = {
+        {"sms_received", {{"DIGEST", T, true}, {"STORED", D, false}}},
+    };
+    return all;
+}
+
 const std::vector<Index> &indices()
 {
     // Not unique: they only speed up the dispatch timers, the task runner,
@@ -98,6 +114,7 @@ const std::vector<Index> &indices()
         {"task_client_clientid", "task_client", {"CLIENTID"}},
         {"task_cgroup_groupname", "task_cgroup", {"GROUPNAME"}},
         {"client_contact", "client", {"CONTACT"}},
+        {"sms_received_stored", "sms_received", {"STORED"}},
     };
     return all;
 }
@@ -105,20 +122,18 @@ const std::vector<Index> &indices()
 std::vector<std::string> createStatements()
 {
     std::vector<std::string> out;
-    for (const Table &t : tables()) {
-        std::string sql = "CREATE TABLE " + quoted(t.name) + " (";
-        for (size_t i = 0; i < t.columns.size(); ++i)
-            sql += (i ? ", " : "") + columnDefinition(t.columns[i]);
-        out.push_back(sql + ")");
-    }
-    const std::vector<std::string> more = indexStatements();
+    for (const Table &t : tables())
+        out.push_back(createTable(t, "CREATE TABLE "));
+    const std::vector<std::string> more = upgradeStatements();
     out.insert(out.end(), more.begin(), more.end());
     return out;
 }
 
-std::vector<std::string> indexStatements()
+std::vector<std::string> upgradeStatements()
 {
     std::vector<std::string> out;
+    for (const Table &t : engineTables())
+        out.push_back(createTable(t, "CREATE TABLE IF NOT EXISTS "));
     for (const Index &x : indices()) {
         std::string sql = "CREATE INDEX IF NOT EXISTS " + quoted(x.name) + " ON " + quoted(x.table) + " (";
         for (size_t i = 0; i < x.columns.size(); ++i)

@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
-// The twenty tables of the database, their columns and keys, and the indices
-// of the statements that run every second or on every message. The database
-// creator and the tests build from this one description.
+// The twenty tables of the database, their columns and keys, the engine's
+// own table beside them, and the indices of the statements that run every
+// second or on every message. The database creator and the tests build from
+// this one description.
 namespace schema {
 
 enum class Kind {
@@ -32,14 +33,20 @@ struct Index {
     std::vector<const char *> columns;
 };
 
+// The twenty tables the desk and the engine share.
 const std::vector<Table> &tables();
+// The engine's own: sms_received remembers each received message stored in
+// sms_toread (DIGEST, the digest of its PDU; STORED, when), so that a
+// message read again from the modem is not stored twice.
+const std::vector<Table> &engineTables();
 const std::vector<Index> &indices();
 
 // CREATE TABLE and CREATE INDEX statements for an empty database.
 std::vector<std::string> createStatements();
 
-// "CREATE INDEX IF NOT EXISTS" for each index: a database made before an
-// index was added gets it, one that has it is not touched.
-std::vector<std::string> indexStatements();
+// "CREATE TABLE IF NOT EXISTS" for the engine's tables and "CREATE INDEX IF
+// NOT EXISTS" for each index: a database made before they were added gets
+// them, one that has them is not touched.
+std::vector<std::string> upgradeStatements();
 
 } // namespace schema

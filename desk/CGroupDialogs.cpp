@@ -1,10 +1,12 @@
 #include "desk/CGroupDialogs.h"
 
+#include "codec/Gbk.h"
 #include "data/DM1.h"
 #include "desk/DeskDb.h"
 #include "desk/ManagerFrame.h"
 #include "desk/TermMan.h"
 #include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +18,39 @@ using desk::setField;
 
 TfrmNewCGroup *frmNewCGroup = nullptr;
 TfrmEditCGroup *frmEditCGroup = nullptr;
+
+namespace {
+
+// Why the tree file would not give name back as the same node ("" when it
+// would): its reader takes leading blanks and TABs for levels, a line
+// break ends the line, and GBK turns what it cannot hold into "?".
+QString nameFault(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("组名不能为空！");
+    for (const QChar c : name)
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("组名中不能有制表符、换行符等控制字符！");
+    if (name.front().isSpace() || name.back().isSpace())
+        return QStringLiteral("组名的开头和结尾不能是空格！");
+    for (const char32_t c : name.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        if (const std::string utf8 = one.toStdString(); gbk::toUtf8(gbk::fromUtf8(utf8)) != utf8)
+            return QStringLiteral("组名中的字符“%1”不能保存到组树文件中，请换用其他字符！").arg(one);
+    }
+    return {};
+}
+
+bool nameFits(const QString &name)
+{
+    const QString fault = nameFault(name);
+    if (fault.isEmpty())
+        return true;
+    boxes::showMessage(fault);
+    return false;
+}
+
+} // namespace
 
 // --- new ---------------------------------------------------------------------
 
@@ -35,9 +70,15 @@ TfrmNewCGroup::~TfrmNewCGroup()
         frmNewCGroup = nullptr;
 }
 
+bool TfrmNewCGroup::OwnCheck() { return nameFits(Edit1->text()); }
+
 void TfrmNewCGroup::AssignFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit2->text()); }
 
-void TfrmNewCGroup::Created() { NewGroupName = Edit1->text(); }
+void TfrmNewCGroup::Created()
+{
+    CreatedNames << Edit1->text();
+    NewGroupName = Edit1->text();
+}
 
 // --- edit --------------------------------------------------------------------
 
@@ -63,30 +104,19 @@ TfrmEditCGroup::~TfrmEditCGroup()
         frmEditCGroup = nullptr;
 }
 
+bool TfrmEditCGroup::OwnCheck() { return nameFits(Edit1->text()); }
+
 void TfrmEditCGroup::LoadFields(TAdoQuery &row) { Edit2->setText(fieldText(row, "DISCRIBE")); }
 
 void TfrmEditCGroup::SaveFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit2->text()); }
 
 void TfrmEditCGroup::LoadLinks(const QString &key)
 {
-    CheckListBox1->clear();
-    TAdoQuery &q = desk::Db().Query1;
-    QStringList listed;
-    auto add = [&](Qt::CheckState state) {
-        for (; !q.Eof(); q.Next()) {
-            const QString id = fieldText(q, "CLIENTID");
-            if (state == Qt::Unchecked && listed.contains(id, Qt::CaseInsensitive))
-                continue;
-            listed << id;
-            (new QListWidgetItem(id, CheckListBox1))->setCheckState(state);
-        }
-        q.Close();
-    };
     // The members first, also one whose contact is gone, then the others.
-    desk::open(q, "select * from client_cgroup where  groupname=" + desk::quoted(key));
-    add(Qt::Checked);
-    desk::open(q, "select * from client ");
-    add(Qt::Unchecked);
+    fillCheckList(CheckListBox1, checkItems(desk::Db().Query1,
+                                            {CheckListBox1, "select * from client ", "CLIENTID", "client_cgroup",
+                                             "CLIENTID", "GROUPNAME"},
+                                            key, true));
 }
 
 void TfrmEditCGroup::SaveLinks()

@@ -2,17 +2,24 @@
 
 #include "desk/RecordDialogs.h"
 
+#include <QStringList>
+
 class QListWidget;
 class QTreeWidgetItem;
 
 // The two dialogs of the contact groups in the contacts window (TfrmTermMan).
 
+// Both dialogs refuse, with a box and before anything is written, a name
+// that the tree file cannot give back as the same node: empty, a blank at
+// either end, a TAB, line break or other control character, or a character
+// that GBK cannot hold.
+
 // "新建组": cgroup (GROUPNAME, DISCRIBE; parent left empty), one group after
 // another, each with its operlog row "增加组" + name, all or nothing. Only
 // groups created count: "关闭" closes with Accepted when at least one was.
-// Each group created leaves its name in NewGroupName, so the window adds a
-// node for the last one; a failed attempt ("新增记录失败,请检查组名称是否重复")
-// leaves it as it was.
+// Each group created is added to CreatedNames, so the window adds a node
+// for every one, and leaves its name in NewGroupName; a failed attempt
+// ("新增记录失败,请检查组名称是否重复") changes neither.
 class TfrmNewCGroup : public TNewRecordDialog {
     Q_OBJECT
 public:
@@ -20,8 +27,11 @@ public:
     ~TfrmNewCGroup() override;
 
     QLineEdit *Edit2; // "描述"
+    // The groups created in this opening, in order.
+    QStringList CreatedNames;
 
 protected:
+    bool OwnCheck() override;
     void AssignFields(TAdoQuery &row) override;
     void Created() override;
 };
@@ -48,6 +58,7 @@ public:
     QListWidget *CheckListBox1; // "成员"
 
 protected:
+    bool OwnCheck() override;
     void LoadFields(TAdoQuery &row) override;
     void SaveFields(TAdoQuery &row) override;
     void LoadLinks(const QString &key) override;

@@ -172,6 +172,7 @@ QWidget *TClientPages::otherPage(QDialog *dialog)
     auto *birthday = new QGridLayout; // the picker over the label, in one cell
     birthday->addWidget(Label25, 0, 0);
     birthday->addWidget(DateTimePicker1, 0, 0);
+    DateTimePicker1->raise(); // the label, made later, would be drawn over the date
 
     DBImage1 = named(new TDBImage(&DataSource5, "photo1", page), "DBImage1");
     DBImage1->setToolTip(QStringLiteral("图片"));
@@ -252,6 +253,19 @@ void TClientPages::Button5Click()
         return;
     }
     Memo1->clear();
+}
+
+bool TClientPages::StorePhoto()
+{
+    if (!PhotoPending())
+        return true;
+    try {
+        ADOQuery5.Post();
+    } catch (const std::exception &e) {
+        boxes::showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+    return true;
 }
 
 void TClientPages::ScrollBar1Change()

@@ -22,7 +22,8 @@ class TDBNavigator;
 
 // The contact editor's pages besides "个人信息", working on database rows
 // through data-aware controls and stored by their own buttons, whatever the
-// editor's "确定" and "取消" do:
+// editor's "确定" and "取消" do (a photo loaded but not yet posted aside:
+// the editor stores it or asks, see TfrmEditClient):
 //   "事务记录" (TabSheet2): the contact's dated notes, newest first, in
 //       DBGrid2 (editable in place) and DBMemo2, moved through and posted
 //       with DBNavigator2; "添加" (Button5) adds the text of Memo1 as a note.
@@ -64,6 +65,12 @@ struct TClientPages {
     // "添加图片": the photo row into Edit, then the picture dialog; a file
     // chosen is loaded into the box (TDBImage::LoadFromFile).
     void N1Click();
+    // A picture was loaded into the photo row and neither posted nor
+    // cancelled.
+    bool PhotoPending() const { return ADOQuery5.Modified(); }
+    // Posts a pending photo; true when stored or none was pending, false
+    // after the error box (the row stays in Edit for another try).
+    bool StorePhoto();
     // The text of field MESSAGE of q's current row into Memo2.
     void ShowMessageOf(TAdoQuery &q);
     // The extra-column box of number n (1 to 11).

@@ -1,8 +1,11 @@
 #include "desk/DeskDb.h"
 
+#include "codec/Numbers.h"
+#include "codec/Text.h"
 #include "data/DM1.h"
 #include "desk/main.h"
 #include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QDateTime>
 
@@ -46,14 +49,14 @@ std::string TDeleteFrom::statement(const QString &key) const
     return "delete from " + table + " where " + keyColumn + "=" + (numericKey ? number(key) : quoted(key));
 }
 
-std::string_view trimmed(std::string_view text)
+bool mobileAccepted(const QString &number)
 {
-    auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && low(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && low(text.back()))
-        text.remove_suffix(1);
-    return text;
+    const std::string typed = number.toStdString();
+    if (strings::trimmed(typed).empty() || numbers::validNumber(typed))
+        return true;
+    boxes::showMessage(QStringLiteral("手机号码“") + number +
+                       QStringLiteral("”不正确：只能由数字组成，最前面可以有一个“+”号"));
+    return false;
 }
 
 QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codec/Text.h"
+
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -42,9 +44,14 @@ struct TDeleteFrom {
     std::string statement(const QString &key) const;
 };
 
-// Removes leading and trailing characters whose code is 32 or lower; used
-// only to test a value, never to change one that is stored or sent.
-std::string_view trimmed(std::string_view text);
+// strings::trimmed, also under the desk's own name.
+using strings::trimmed;
+
+// A mobile number as the operator typed it into a contact or a message:
+// blanks alone (no number, refused or allowed by the caller) or a number the
+// engine sends to (numbers::validNumber). Anything else is told, naming the
+// number, and false returned.
+bool mobileAccepted(const QString &number);
 
 // The work code of the logged-in operator ("" before the login).
 QString workCode();

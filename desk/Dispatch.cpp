@@ -8,12 +8,15 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <chrono>
+#include <charconv>
 #include <string>
 #include <vector>
 
 namespace {
 
 const QString kMarkFailed = QStringLiteral("短信已交给网关，但无法标记为已发，稍后再试");
+const QString kNotTaken = QStringLiteral("短信网关无法把短信保存到磁盘，短信仍为未发，稍后再发");
 const char *const EarliestTask = "select * from  task where state='未执行' order by exetime";
 
 bool isDue(TAdoQuery &task) { return task.FieldByName("EXETIME")->AsDateTime() <= QDateTime::currentDateTime(); }
@@ -49,6 +52,20 @@ void appendToSend(TAdoQuery &table, const std::string &taskId, const std::string
 
 } // namespace
 
+std::vector<std::string> TMainFrm::THandedOver::Fields() const { return {std::to_string(row), phone, message}; }
+
+std::optional<TMainFrm::THandedOver> TMainFrm::THandedOver::FromFields(const std::vector<std::string> &fields)
+{
+    if (fields.size() != 3)
+        return std::nullopt;
+    const std::string &key = fields[0];
+    std::int64_t row = 0;
+    const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), row);
+    if (error != std::errc() || end != key.data() + key.size())
+        return std::nullopt;
+    return THandedOver{row, fields[1], fields[2]};
+}
+
 QString TMainFrm::Signature(bool rowFound, const QString &paramval)
 {
     if (!rowFound)
@@ -67,6 +84,13 @@ void TMainFrm::Timer1Timer()
     TAdoQuery &q = desk::Db().Query1;
     THandedOver row{};
     QString text;
+    if (Engine.TakeHandedOver)
+        for (const std::vector<std::string> &fields : Engine.TakeHandedOver()) {
+            if (const std::optional<THandedOver> h = THandedOver::FromFields(fields))
+                handedOver_.push_back(*h);
+            else if (Engine.HandOverMarked)
+                Engine.HandOverMarked(fields); // no row of ours
+        }
     try {
         MarkHandedOver();
     } catch (const EDatabaseError &e) {
@@ -105,7 +129,12 @@ void TMainFrm::Timer1Timer()
     }
     const QString phone = QString::fromStdString(row.phone);
     StatusBar1->SetPanelText(1, QStringLiteral("发送手机短信到") + phone + ":" + text);
-    Engine.SendToGateway(phone, text);
+    if (!Engine.SendToGateway(phone, text, row.Fields())) {
+        // Not taken: the row stays "未发" and goes on a later pass.
+        q.Close();
+        DispatchFailed(kNotTaken + QStringLiteral("：") + phone);
+        return;
+    }
     // From here the message is with the engine: whatever happens to the
     // mark, this row never goes out again.
     handedOver_.push_back(row);
@@ -116,6 +145,8 @@ void TMainFrm::Timer1Timer()
         q.Post();
         q.Close();
         handedOver_.pop_back();
+        if (Engine.HandOverMarked)
+            Engine.HandOverMarked(row.Fields());
         if (handedOver_.empty())
             dispatchFailing_ = false;
     } catch (const EDatabaseError &e) {
@@ -137,81 +168,134 @@ void TMainFrm::MarkHandedOver()
             q.Post();
         }
         q.Close();
+        const std::vector<std::string> fields = h.Fields();
         handedOver_.erase(handedOver_.begin());
+        if (Engine.HandOverMarked)
+            Engine.HandOverMarked(fields);
     }
 }
 
 void TMainFrm::DispatchFailed(const QString &what, const std::exception &error)
 {
-    const QString line = what + QStringLiteral("：") + QString::fromUtf8(error.what());
+    DispatchFailed(what + QStringLiteral("：") + QString::fromUtf8(error.what()));
+}
+
+void TMainFrm::DispatchFailed(const QString &line)
+{
     StatusBar1->SetPanelText(1, line);
     if (!dispatchFailing_ && Engine.LogLine)
         Engine.LogLine(line);
     dispatchFailing_ = true;
 }
 
+bool TMainFrm::NextDueTask(TDueTask &task)
+{
+    const auto now = std::chrono::steady_clock::now();
+    TAdoQuery &q = desk::open(desk::Db().Query1, EarliestTask);
+    for (; !q.Eof() && isDue(q); q.Next()) {
+        task.id = q.FieldByName("TASKID")->AsString();
+        const auto held = heldBack_.find(task.id);
+        if (held != heldBack_.end() && (held->second.pass == pass_ || now < held->second.retryAt))
+            continue;
+        task.message = q.FieldByName("MESSAGE")->AsString();
+        q.Close();
+        return true;
+    }
+    q.Close();
+    return false;
+}
+
 void TMainFrm::Timer2Timer()
 {
-    TDataModule1 &dm = desk::Db();
-    TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    if (q.IsEmpty() || !isDue(q)) {
-        q.Close();
-        return;
-    }
-    const std::string taskId = q.FieldByName("TASKID")->AsString();
-    const std::string message = q.FieldByName("MESSAGE")->AsString();
+    if (TDueTask task; NextDueTask(task))
+        ContactStep(task);
+}
 
-    q.Close();
+void TMainFrm::ContactStep(const TDueTask &task)
+{
+    TDataModule1 &dm = desk::Db();
     TAdoQuery &table = desk::open(dm.Query2, "select * from  sms_tosend");
-    for (const std::string &phone : numbersOf(dm.Query3, "task_client", "taskid", taskId))
-        appendToSend(table, taskId, phone, message);
+    for (const std::string &phone : numbersOf(dm.Query3, "task_client", "taskid", task.id))
+        appendToSend(table, task.id, phone, task.message);
     table.Close();
+}
+
+bool TMainFrm::RunTask(const TDueTask &task)
+{
+    TDataModule1 &dm = desk::Db();
+    try {
+        // The task's rows and its mark stand or fall together: a failure
+        // half-way leaves no row and the task pending, so that no later
+        // pass can queue the same messages a second time.
+        ado::Transaction transaction(dm.Database1);
+        ContactStep(task);
+        TAdoQuery &q = desk::open(dm.Query1, "select * from  task where taskid=" + QuotedStr(task.id));
+        if (!q.IsEmpty()) {
+            q.Edit();
+            q.FieldByName("STATE")->SetAsString("已执行");
+            q.Post();
+        }
+
+        desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(task.id));
+        std::vector<std::string> groups;
+        for (; !q.Eof(); q.Next())
+            groups.push_back(q.FieldByName("GROUPNAME")->AsString());
+        q.Close();
+        TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
+        for (const std::string &group : groups)
+            for (const std::string &phone : numbersOf(dm.Query3, "client_cgroup", "groupname", group))
+                appendToSend(table, task.id, phone, task.message);
+        table.Close();
+        transaction.commit();
+    } catch (const EDatabaseError &e) {
+        // No query stays on a cursor of the transaction being undone.
+        for (TAdoQuery *each : {&dm.Query1, &dm.Query2, &dm.Query3, &dm.Query6})
+            each->Close();
+        // Another program's lock stops every task alike: the pass ends.
+        if (ado::isBusy(e))
+            throw;
+        const bool said = heldBack_.count(task.id) > 0;
+        heldBack_[task.id] = {std::chrono::steady_clock::now() + std::chrono::milliseconds(TaskRetryMs), pass_};
+        if (!said) {
+            const int minutes = std::max(1, (TaskRetryMs + 59999) / 60000);
+            TaskRunnerReport(QStringLiteral("任务 %1 未能执行，%2 分钟后或下次启动时再试：%3")
+                                 .arg(QString::fromStdString(task.id))
+                                 .arg(minutes)
+                                 .arg(QString::fromUtf8(e.what())));
+        }
+        return false;
+    }
+    heldBack_.erase(task.id);
+    return true;
 }
 
 void TMainFrm::Timer3Timer()
 {
     TDataModule1 &dm = desk::Db();
-    TAdoQuery &q = desk::open(dm.Query1, EarliestTask);
-    const bool due = !q.IsEmpty() && isDue(q);
-    const std::string taskId = due ? q.FieldByName("TASKID")->AsString() : std::string();
-    const std::string message = due ? q.FieldByName("MESSAGE")->AsString() : std::string();
-    q.Close();
-    if (!due)
-        return;
-
-    {
-        // The task's rows and its mark stand or fall together: a failure
-        // half-way leaves no row and the task pending, so that the next
-        // pass cannot queue the same messages a second time.
-        ado::Transaction transaction(dm.Database1);
-        try {
-            Timer2Timer();
-            desk::open(q, "select * from  task where taskid=" + QuotedStr(taskId));
-            if (!q.IsEmpty()) {
-                q.Edit();
-                q.FieldByName("STATE")->SetAsString("已执行");
-                q.Post();
-            }
-
-            desk::open(q, "select * from  task_cgroup where taskid=" + QuotedStr(taskId));
-            std::vector<std::string> groups;
-            for (; !q.Eof(); q.Next())
-                groups.push_back(q.FieldByName("GROUPNAME")->AsString());
-            q.Close();
-            TAdoQuery &table = desk::open(dm.Query6, "select * from  sms_tosend");
-            for (const std::string &group : groups)
-                for (const std::string &phone : numbersOf(dm.Query3, "client_cgroup", "groupname", group))
-                    appendToSend(table, taskId, phone, message);
-            table.Close();
-        } catch (...) {
-            // No query stays on a cursor of the transaction being undone.
-            for (TAdoQuery *each : {&dm.Query1, &dm.Query2, &dm.Query3, &dm.Query6})
-                each->Close();
-            throw;
-        }
-        transaction.commit();
+    // A lock another program holds is not waited out on the main thread:
+    // the pass ends and a later one finds the task again.
+    ado::ShortWait shortWait(dm.Database1);
+    ++pass_;
+    try {
+        TDueTask task;
+        bool ran = false;
+        while (!ran && NextDueTask(task))
+            ran = RunTask(task);
+        // Only now, once committed: the window reads the task as executed.
+        if (ran && TaskWindowRefresh)
+            TaskWindowRefresh();
+        runnerStopped_ = false;
+    } catch (const EDatabaseError &e) {
+        if (!runnerStopped_)
+            TaskRunnerReport(ado::isBusy(e) ? QStringLiteral("数据库正被其他程序占用，到期的任务等它放开后再执行")
+                                            : QStringLiteral("无法读取任务：") + QString::fromUtf8(e.what()));
+        runnerStopped_ = true;
     }
-    // Only now, outside the transaction: a reload may show a box.
-    if (TaskWindowRefresh)
-        TaskWindowRefresh();
+}
+
+void TMainFrm::TaskRunnerReport(const QString &line)
+{
+    StatusBar1->SetPanelText(1, line);
+    if (Engine.LogLine)
+        Engine.LogLine(line);
 }

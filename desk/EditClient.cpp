@@ -5,6 +5,7 @@
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
 #include "platform/ado/Ado.h"
+#include "platform/ui/Boxes.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -14,17 +15,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 TfrmEditClient *frmEditClient = nullptr;
 
 using desk::fieldText;
-using desk::recordEdit;
-using desk::setField;
 
 namespace {
 
@@ -39,23 +38,12 @@ TEditRecordDialog::Settings settings()
 } // namespace
 
 TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWidget *parent)
-    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this), Edit2(new QPlainTextEdit(this)),
-      Edit3(recordEdit(this, "Edit3")), Edit4(recordEdit(this, "Edit4")), EditPhone(recordEdit(this, "EditPhone")),
-      EditLanID(recordEdit(this, "EditLanID")), EditCompany(recordEdit(this, "EditCompany")),
-      EditHeadShip(recordEdit(this, "EditHeadShip")), EditEmail(recordEdit(this, "EditEmail")),
-      EditFax(recordEdit(this, "EditFax")), EditAddr(recordEdit(this, "EditAddr")),
-      EditPostCode(recordEdit(this, "EditPostCode")), EditHomePage(recordEdit(this, "EditHomePage")),
-      RBMale(new QRadioButton(QStringLiteral("男"), this)), RBFemale(new QRadioButton(QStringLiteral("女"), this)),
-      Card(new TBusinessCard(this)), CheckListBox1(desk::checkList(this, "CheckListBox1")),
-      PageControl1(new QTabWidget(this))
+    : TEditRecordDialog(settings(), manager, contacts, parent), TClientPages(this),
+      TClientBoxes(this, TClientDialog::Editor), Card(new TBusinessCard(this)),
+      CheckListBox1(desk::checkList(this, "CheckListBox1")), PageControl1(new QTabWidget(this))
 {
     setObjectName("frmEditClient");
     frmEditClient = this;
-    Edit2->setObjectName("Edit2");
-    Edit2->hide();
-    Edit4->hide();
-    RBMale->setObjectName("RBMale");
-    RBFemale->setObjectName("RBFemale");
     PageControl1->setObjectName("PageControl1");
     PageControl1->addTab(personalPage(), QStringLiteral("个人信息"));
     PageControl1->addTab(TabSheet2, QStringLiteral("事务记录"));
@@ -63,19 +51,29 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
     PageControl1->addTab(TabSheet4, QStringLiteral("其他"));
     PageControl1->setMinimumSize(660, 330);
 
-    auto *groups = new QGroupBox(QStringLiteral("隶属组"), this);
+    // The card, the groups and the pages scroll on a small screen; the
+    // buttons stay below them.
+    auto *contents = new QWidget(this);
+    auto *groups = new QGroupBox(QStringLiteral("隶属组"), contents);
     (new QVBoxLayout(groups))->addWidget(CheckListBox1);
     auto *top = new QHBoxLayout;
     top->addWidget(Card);
     top->addWidget(groups, 1);
+    auto *inside = new QVBoxLayout(contents);
+    inside->setContentsMargins(0, 0, 0, 0);
+    inside->addLayout(top);
+    inside->addWidget(PageControl1, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
     auto *column = new QVBoxLayout(this);
-    column->addLayout(top);
-    column->addWidget(PageControl1, 1);
+    column->addWidget(desk::scrollingPanel(this, contents), 1);
     column->addLayout(buttons);
+    // The fields of every page, the groups and the page tabs; then the buttons.
+    desk::setTabChain({Edit1,     Edit3,     EditPhone,     EditLanID,    EditCompany, EditHeadShip, EditEmail,
+                       EditFax,   EditAddr,  EditPostCode,  EditHomePage, RBMale,      RBFemale,     TabSheet2,
+                       TabSheet3, TabSheet4, CheckListBox1, PageControl1, OkButton,    CancelButton});
 
     const std::pair<QLabel *, QLineEdit *> mirrored[] = {
         {Card->btclientid, Edit1},      {Card->btMobile, Edit3},          {Card->btphone, EditPhone},
@@ -91,8 +89,8 @@ TfrmEditClient::TfrmEditClient(TManagerFrame *manager, TListView *contacts, QWid
         });
     for (QRadioButton *b : {RBMale, RBFemale})
         connect(b, &QRadioButton::clicked, this, [this] { Modified = true; });
-    DateTimePicker1->setMinimumDate(ZeroDate());
-    DateTimePicker1->setSpecialValueText(QStringLiteral(" "));
+    // Every date a birthday column can hold, the zero date among them.
+    DateTimePicker1->setMinimumDate(QDate(100, 1, 1));
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] { Modified = true; });
     Label25->installEventFilter(this);
 
@@ -139,10 +137,6 @@ QWidget *TfrmEditClient::personalPage()
     grid->addWidget(new QLabel(QStringLiteral("性别"), page), 6, 2);
     grid->addLayout(sex, 6, 3);
     grid->setRowStretch(7, 1);
-    QWidget *const order[] = {Edit1,     Edit3,   EditPhone, EditLanID,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax, EditAddr,  EditPostCode, EditHomePage, RBMale};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     return page;
 }
 
@@ -161,50 +155,32 @@ void TfrmEditClient::refreshCard()
 
 void TfrmEditClient::LoadFields(TAdoQuery &row)
 {
-    OpenRows(Edit1->text());
-    Edit2->setPlainText(fieldText(row, "NAME"));
-    Edit3->setText(fieldText(row, "CONTACT"));
-    Edit4->setText(fieldText(row, "PERSONID"));
-    EditPhone->setText(fieldText(row, "PHONE"));
-    EditCompany->setText(fieldText(row, "COMPANY"));
-    EditHeadShip->setText(fieldText(row, "HEADSHIP"));
-    EditEmail->setText(fieldText(row, "EMAIL"));
-    EditFax->setText(fieldText(row, "FAX"));
-    EditAddr->setText(fieldText(row, "ADDR"));
-    EditPostCode->setText(fieldText(row, "POSTCODE"));
-    EditHomePage->setText(fieldText(row, "HOMEPAGE"));
-    EditLanID->setText(fieldText(row, "LanID"));
+    // A member key whose contact is gone: no page gets a row to write to.
+    ghost_ = row.IsEmpty();
+    if (!ghost_)
+        OpenRows(Edit1->text());
+    desk::readClientFields(row, *this);
     QDateTime birthday;
     try {
         birthday = row.FieldByName("birthday")->AsDateTime();
     } catch (const EDatabaseError &) {
         // Text that is no date: shown, and saved, as no birthday.
     }
-    const bool zero = !birthday.isValid() || birthday.date() <= ZeroDate();
+    const bool zero = !birthday.isValid() || birthday.date() == ZeroDate();
     birthTime_ = zero ? QTime(0, 0) : birthday.time();
     DateTimePicker1->setDate(zero ? ZeroDate() : birthday.date());
     DateTimePicker1->setVisible(!zero);
-    (fieldText(row, "Sex") == QStringLiteral("女") ? RBFemale : RBMale)->setChecked(true);
 }
 
 void TfrmEditClient::SaveFields(TAdoQuery &row)
 {
-    setField(row, "NAME", Edit2->toPlainText());
-    setField(row, "CONTACT", Edit3->text());
-    setField(row, "PERSONID", Edit4->text());
-    setField(row, "PHONE", EditPhone->text());
-    setField(row, "COMPANY", EditCompany->text());
-    setField(row, "HEADSHIP", EditHeadShip->text());
-    setField(row, "EMAIL", EditEmail->text());
-    setField(row, "FAX", EditFax->text());
-    setField(row, "ADDR", EditAddr->text());
-    setField(row, "POSTCODE", EditPostCode->text());
-    setField(row, "HOMEPAGE", EditHomePage->text());
-    setField(row, "LanID", EditLanID->text());
+    // Edit on no row appends: the contact went after the check before OK.
+    if (row.State() == TDataSetState::dsInsert)
+        throw EDatabaseError(0, "client: the contact no longer exists");
+    desk::writeClientFields(row, *this);
     // Also while the picker is hidden: a zero stays zero.
     row.FieldByName("birthday")
         ->SetAsDateTime(BirthdayZero() ? QDateTime() : QDateTime(DateTimePicker1->date(), birthTime_));
-    setField(row, "Sex", RBMale->isChecked() ? QStringLiteral("男") : QStringLiteral("女"));
 }
 
 void TfrmEditClient::LoadLinks(const QString &key)
@@ -223,14 +199,36 @@ void TfrmEditClient::LoadLinks(const QString &key)
             (new QListWidgetItem(group, CheckListBox1))->setCheckState(Qt::Unchecked);
     }
     q.Close();
-    OpenLists(key, Edit3->text());
+    if (!ghost_)
+        OpenLists(key, Edit3->text());
 }
 
 bool TfrmEditClient::BeforeOk()
 {
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from client where CLIENTID=" + desk::quoted(OriginalKey));
+    const bool gone = q.IsEmpty();
+    q.Close();
+    if (gone) {
+        boxes::showMessage(QStringLiteral("联系人“") + OriginalKey + QStringLiteral("”已不存在，不能保存"));
+        done(Rejected);
+        return false;
+    }
+    if (!StorePhoto())
+        return false;
     if (Modified && Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral(" "));
     return true;
+}
+
+bool TfrmEditClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
+
+void TfrmEditClient::reject()
+{
+    if (PhotoPending() &&
+        boxes::confirm(this, QStringLiteral("载入的照片还没有保存，要保存吗？"), QStringLiteral("保存照片")) &&
+        !StorePhoto())
+        return;
+    TEditRecordDialog::reject();
 }
 
 void TfrmEditClient::Saved()
@@ -244,7 +242,7 @@ void TfrmEditClient::Saved()
         }
 }
 
-bool TfrmEditClient::BirthdayZero() const { return DateTimePicker1->date() <= ZeroDate(); }
+bool TfrmEditClient::BirthdayZero() const { return DateTimePicker1->date() == ZeroDate(); }
 
 void TfrmEditClient::Label25DblClick() { DateTimePicker1->show(); }
 

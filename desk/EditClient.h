@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desk/ClientFields.h"
 #include "desk/ClientPages.h"
 #include "desk/RecordDialogs.h"
 
@@ -7,8 +8,6 @@
 #include <QTime>
 
 class QListWidget;
-class QPlainTextEdit;
-class QRadioButton;
 class QTabWidget;
 class TBusinessCard;
 
@@ -23,10 +22,17 @@ class TBusinessCard;
 // 重复!"), an empty mobile box as one blank, then the contact's groups
 // rewritten under the name as now typed, all or nothing; the contacts
 // list's row then shows the new name and the window reloads. Rows stored
-// under a former name stay where they are. "取消" (Button4) writes nothing.
+// under a former name stay where they are. A mobile number other than
+// blanks must be one the engine sends to, or nothing is saved. "确定" also
+// stores a photo loaded and not yet posted; "取消" (Button4), Esc and the
+// close box ask once whether to store it, and otherwise write nothing.
+// A contact that no longer exists (a group member without its client row)
+// opens with empty pages that write nothing, and "确定" says so and closes
+// without writing.
 // A birthday of zero (or none) hides the picker over "    年  月  日";
-// double-clicking that label shows it; zero is stored as no date.
-class TfrmEditClient : public TEditRecordDialog, public TClientPages {
+// double-clicking that label shows it; zero is stored as no date. Only the
+// zero date itself is zero: any earlier date is a birthday.
+class TfrmEditClient : public TEditRecordDialog, public TClientPages, public TClientBoxes {
     Q_OBJECT
 public:
     // manager: the window whose Changed the save sets; contacts: its list
@@ -36,23 +42,10 @@ public:
     ~TfrmEditClient() override;
 
     void Label25DblClick();
+    void reject() override;
     // The birthday picker holds date-time zero.
     bool BirthdayZero() const;
 
-    QPlainTextEdit *Edit2;
-    QLineEdit *Edit3;
-    QLineEdit *Edit4;
-    QLineEdit *EditPhone;
-    QLineEdit *EditLanID;
-    QLineEdit *EditCompany;
-    QLineEdit *EditHeadShip;
-    QLineEdit *EditEmail;
-    QLineEdit *EditFax;
-    QLineEdit *EditAddr;
-    QLineEdit *EditPostCode;
-    QLineEdit *EditHomePage;
-    QRadioButton *RBMale;
-    QRadioButton *RBFemale;
     TBusinessCard *Card;
     QListWidget *CheckListBox1; // "隶属组"
     QTabWidget *PageControl1;
@@ -65,6 +58,7 @@ protected:
     void SaveFields(TAdoQuery &row) override;
     void LoadLinks(const QString &key) override;
     bool BeforeOk() override;
+    bool OwnCheck() override;
     void Saved() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -72,7 +66,8 @@ private:
     QWidget *personalPage();
     void refreshCard();
 
-    QTime birthTime_; // the time of day the stored birthday carried
+    QTime birthTime_;    // the time of day the stored birthday carried
+    bool ghost_ = false; // no client row held the key at opening
 };
 
 // The latest contact editor while it is open; null otherwise.

@@ -7,6 +7,9 @@
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
+#include <unistd.h>
 
 TfrmLogin *frmLogin = nullptr;
 
@@ -82,7 +86,55 @@ void TfrmLogin::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+QString databaseFailureText(const EDatabaseError &error)
+{
+    const QFileInfo file(QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource));
+    const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    const QString restore = QStringLiteral("请退出澜星信使，用这个文件的备份替换它，然后再登录。这个文件没有被改动。");
+    auto allowed = [](const QString &name, int mode) { return ::access(QFile::encodeName(name), mode) == 0; };
+    QString text;
+    if (ado::isDamaged(error) || (ado::isNotADatabase(error) && file.exists() && file.size() == 0)) {
+        text = QStringLiteral("数据库文件 %1 已损坏，不能读取。\n").arg(path) + restore;
+    } else if (ado::isNotADatabase(error)) {
+        text = (ado::isPlainDatabaseFile(file.absoluteFilePath().toStdString())
+                    ? QStringLiteral("数据库文件 %1 是没有加密的 SQLite 数据库，不是澜星信使的数据库。\n")
+                    : QStringLiteral("数据库文件 %1 不能用澜星信使的密码打开：它用别的密码加密，或者不是数据库。\n"))
+                   .arg(path) +
+               restore;
+    } else if (ado::isBusy(error)) {
+        text = QStringLiteral("数据库文件 %1 正被别的程序锁住。\n请等一会儿再登录。").arg(path);
+    } else if (ado::isCannotOpen(error) && !file.exists()) {
+        text = QStringLiteral("找不到数据库文件 %1。\n请把它的备份放回这个位置，或者在工作文件夹中启动澜星信使。")
+                   .arg(path);
+    } else if (ado::isCannotOpen(error) && !allowed(file.absoluteFilePath(), R_OK)) {
+        text =
+            QStringLiteral("数据库文件 %1 不能读取（没有权限）。\n请让运行澜星信使的用户可以读写这个文件，然后再登录。")
+                .arg(path);
+    } else if (ado::isCannotOpen(error) && !allowed(file.absolutePath(), W_OK | X_OK)) {
+        text = QStringLiteral("数据库文件 %1 所在的文件夹 %2 不能写入，而澜星信使要在那里保存数据库的日志文件。\n"
+                              "请让运行澜星信使的用户可以写这个文件夹，然后再登录。这个文件没有被改动。")
+                   .arg(path, folder);
+    } else if (ado::isCannotOpen(error) && !allowed(file.absoluteFilePath(), W_OK)) {
+        text =
+            QStringLiteral("数据库文件 %1 不能写入（没有权限）。\n请让运行澜星信使的用户可以读写这个文件，然后再登录。")
+                .arg(path);
+    } else {
+        text = QStringLiteral("数据库文件 %1 不能使用。").arg(path);
+    }
+    return text + QStringLiteral("\n\n（SQLite：%1）").arg(QString::fromUtf8(error.what()));
+}
+
 void TfrmLogin::Button1Click()
+{
+    try {
+        Attempt();
+    } catch (const EDatabaseError &e) {
+        boxes::inform(this, databaseFailureText(e), QStringLiteral("登录失败！"), boxes::Icon::Error);
+    }
+}
+
+void TfrmLogin::Attempt()
 {
     auto module = std::make_unique<TDataModule1>(); // opens the database; may throw
     TAdoQuery &q = module->Query1;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+class EDatabaseError;
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +20,9 @@ class TfrmLogin : public QDialog {
 public:
     explicit TfrmLogin(QWidget *parent = nullptr);
 
+    // One attempt. A database that cannot be used (missing, damaged, not
+    // ours, not writable, locked) is said in a box with databaseFailureText;
+    // the dialog stays.
     void Button1Click();
     void Button2Click();
 
@@ -32,7 +38,15 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void Attempt();
 };
+
+// What the login says when the database cannot be used: in Chinese, which
+// file, what is wrong with it (looking at the file and its folder) and what
+// to do, then the database's own text.
+QString databaseFailureText(const EDatabaseError &error);
 
 // The login dialog of the moment: the one shown at start-up, then the
 // hidden one that owns the rights-test box.

@@ -35,7 +35,20 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     Splitter1->setObjectName("Splitter1");
     Splitter1->setHandleWidth(3);
     Splitter1->setChildrenCollapsible(false);
+    buildTree();
+    buildLists();
+    // TreeView2 after the lists: the focus chain follows the order in which
+    // widgets are made.
+    buildLayout();
+    buildMenus();
+    buildToolBar();
+    // The tree is first in the tab order and has the focus when the window opens.
+    TreeView1->setFocus();
+    setTabOrder(TreeView1, lists_.empty() ? static_cast<QWidget *>(TreeView1) : lists_.front());
+}
 
+void TManagerFrame::buildTree()
+{
     TreeView1->setObjectName("TreeView1");
     TreeView1->setMinimumWidth(40);
     TreeView1->NodeIcon = pictures::recordImage(3);
@@ -49,7 +62,14 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         };
         TreeView1->DragDrop = [this](QObject *source, QPoint at) { TreeView1DragDrop(source, TreeView1->HitTest(at)); };
     }
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (QTreeWidgetItem *node = SelectedNode())
+            TreeView1Change(node);
+    });
+}
 
+void TManagerFrame::buildLists()
+{
     auto *grid = new QGridLayout(ListArea);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(0);
@@ -72,6 +92,10 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
         Panel2->setFrameShape(QFrame::StyledPanel);
         grid->addWidget(Panel2, 1, 0);
     }
+}
+
+void TManagerFrame::buildLayout()
+{
     if (look_.secondTree) {
         auto *left = new QSplitter(Qt::Vertical, this);
         left->setObjectName("LeftSide");
@@ -95,7 +119,10 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     column->addWidget(Splitter1, 1);
     column->addWidget(StatusBar1);
     StatusBar1->setVisible(look_.statusBarShown);
+}
 
+void TManagerFrame::buildMenus()
+{
     PopupMenu1->setObjectName("PopupMenu1");
     test1 = PopupMenu1->addAction(look_.newCaption, this, [this] { SpeedButton12Click(); });
     test1->setObjectName("test1");
@@ -111,7 +138,10 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     N3Item->setObjectName("N3");
     N4Item = PopupMenu2->addAction(QStringLiteral("大图标"), this, [this] { N4Click(); });
     N4Item->setObjectName("N4");
+}
 
+void TManagerFrame::buildToolBar()
+{
     QToolButton *b1 = CoolBar1->SpeedButton(1);
     QToolButton *b2 = CoolBar1->SpeedButton(2);
     b1->setText(look_.operateCaption);
@@ -148,13 +178,6 @@ TManagerFrame::TManagerFrame(TManagerLook look, std::vector<TManagerCategory> ca
     connect(CoolBar1->SpeedButton(12), &QToolButton::clicked, this, [this] { SpeedButton12Click(); });
     connect(CoolBar1->SpeedButton(10), &QToolButton::clicked, this, [this] { SpeedButton10Click(); });
     connect(CoolBar1->SpeedButton(11), &QToolButton::clicked, this, [this] { SpeedButton11Click(); });
-    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (QTreeWidgetItem *node = SelectedNode())
-            TreeView1Change(node);
-    });
-    // The tree is first in the tab order and has the focus when the window opens.
-    TreeView1->setFocus();
-    setTabOrder(TreeView1, lists_.empty() ? static_cast<QWidget *>(TreeView1) : lists_.front());
     // Tool bars keep every button visible rather than folding some away.
     for (QToolBar *bar : {CoolBar1->ToolBar1, CoolBar1->ToolBar3, CoolBar1->ToolBar2})
         bar->setMinimumWidth(bar->sizeHint().width());

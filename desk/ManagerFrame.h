@@ -179,6 +179,14 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // The constructor's parts, called in this order: the tree's nodes and
+    // handlers, one list per category (and Panel2), the splitter and the
+    // column (TreeView2 made here), the popup menus, the tool strip.
+    void buildTree();
+    void buildLists();
+    void buildLayout();
+    void buildMenus();
+    void buildToolBar();
     void bind(TListView *list);
 
     TManagerLook look_;

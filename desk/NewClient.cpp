@@ -10,13 +10,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 TfrmNewClient *frmNewClient = nullptr;
 
-using desk::recordEdit;
 using desk::setField;
 
 namespace {
@@ -38,19 +36,10 @@ TfrmNewClient::TfrmNewClient(QWidget *parent)
     : TNewRecordDialog({QStringLiteral("新联系人"), "client", "CLIENTID", QStringLiteral("增加联系人"),
                         QStringLiteral("新增记录失败,请检查联系人编号是否重复")},
                        parent),
-      Edit2(new QPlainTextEdit(this)), Edit3(recordEdit(this, "Edit3")), Edit4(recordEdit(this, "Edit4")),
-      EditPhone(recordEdit(this, "EditPhone")), ComboBox1(new QComboBox(this)),
-      EditCompany(recordEdit(this, "EditCompany")), EditHeadShip(recordEdit(this, "EditHeadShip")),
-      EditEmail(recordEdit(this, "EditEmail")), EditFax(recordEdit(this, "EditFax")),
-      EditAddr(recordEdit(this, "EditAddr")), EditPostCode(recordEdit(this, "EditPostCode")),
-      EditHomePage(recordEdit(this, "EditHomePage")), EditOICQ(recordEdit(this, "EditOICQ")),
-      RBMale(new QRadioButton(QStringLiteral("男"), this)), RBFemale(new QRadioButton(QStringLiteral("女"), this))
+      TClientBoxes(this, TClientDialog::NewContact), ComboBox1(new QComboBox(this))
 {
     setObjectName("frmNewClient");
     frmNewClient = this;
-    Edit2->setObjectName("Edit2");
-    Edit2->hide();
-    Edit4->hide();
     Edit3->setMaxLength(11);
     ComboBox1->setObjectName("ComboBox1");
     // Editable only so that the contacts window can preset a group's name;
@@ -59,8 +48,6 @@ TfrmNewClient::TfrmNewClient(QWidget *parent)
     ComboBox1->lineEdit()->setReadOnly(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setCompleter(nullptr);
-    RBMale->setObjectName("RBMale");
-    RBFemale->setObjectName("RBFemale");
     RBMale->setChecked(true);
 
     auto *sex = new QWidget(this);
@@ -84,11 +71,6 @@ TfrmNewClient::TfrmNewClient(QWidget *parent)
                         {QStringLiteral("OICQ"), EditOICQ},
                         {QStringLiteral("性别"), sex}},
                        {Button1, Button2});
-    QWidget *const order[] = {Edit1,     Edit3,    EditPhone, ComboBox1,    EditCompany,  EditHeadShip,
-                              EditEmail, EditFax,  EditAddr,  EditPostCode, EditHomePage, EditOICQ,
-                              RBMale,    RBFemale, Button1,   Button2};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
     for (QLineEdit *e : {Edit1, Edit3, EditPhone, EditCompany, EditHeadShip, EditEmail, EditFax, EditAddr, EditPostCode,
                          EditHomePage, EditOICQ})
         e->installEventFilter(this);
@@ -128,22 +110,9 @@ bool TfrmNewClient::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-void TfrmNewClient::AssignFields(TAdoQuery &row)
-{
-    setField(row, "NAME", Edit2->toPlainText());
-    setField(row, "CONTACT", Edit3->text().isEmpty() ? QStringLiteral(" ") : Edit3->text());
-    setField(row, "PERSONID", Edit4->text());
-    setField(row, "PHONE", EditPhone->text());
-    setField(row, "COMPANY", EditCompany->text());
-    setField(row, "HEADSHIP", EditHeadShip->text());
-    setField(row, "EMAIL", EditEmail->text());
-    setField(row, "FAX", EditFax->text());
-    setField(row, "ADDR", EditAddr->text());
-    setField(row, "POSTCODE", EditPostCode->text());
-    setField(row, "HOMEPAGE", EditHomePage->text());
-    setField(row, "OICQ", EditOICQ->text());
-    setField(row, "Sex", RBMale->isChecked() ? QStringLiteral("男") : QStringLiteral("女"));
-}
+bool TfrmNewClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
+
+void TfrmNewClient::AssignFields(TAdoQuery &row) { desk::writeClientFields(row, *this); }
 
 void TfrmNewClient::Insert()
 {

@@ -4,9 +4,12 @@
 #include "data/WorkFolder.h"
 #include "desk/Memo.h"
 #include "desk/Outbox.h"
+#include "platform/ui/Boxes.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,6 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <stdexcept>
+#include <string_view>
 
 TfrmNewSMS *frmNewSMS = nullptr;
 
@@ -36,19 +40,32 @@ qsizetype characters(const QString &text)
     return QString::fromStdString(gbk::toUtf8(gbk::fromUtf8(text.toStdString()))).size();
 }
 
+QString phraseFile(const QString &category) { return QStringLiteral("smsbook/") + category + QStringLiteral(".txt"); }
+
 } // namespace
 
-QStringList readPhrases(const QString &category)
+QStringList readPhrases(const QString &category, bool *cut)
 {
-    QFile file(QStringLiteral("smsbook/") + category + QStringLiteral(".txt"));
+    QFile file(phraseFile(category));
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(("无法打开文件" + file.fileName() + ":" + file.errorString()).toStdString());
-    const QByteArray bytes = file.readAll();
+    // One byte more than the limit tells whether there is more.
+    const QByteArray bytes = file.read(PhraseFileLimit + 1);
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error(("无法读取文件" + file.fileName() + ":" + file.errorString()).toStdString());
+    std::string_view kept(bytes.constData(), size_t(bytes.size()));
+    const bool more = kept.size() > size_t(PhraseFileLimit);
+    if (more) {
+        // Whole lines only, unless the first line alone passes the limit.
+        kept = gbk::headBytes(kept, size_t(PhraseFileLimit));
+        if (const size_t end = kept.find_last_of("\r\n"); end != std::string_view::npos)
+            kept = kept.substr(0, end + 1);
+    }
+    if (cut)
+        *cut = more;
 
     // GBK trail bytes are never CR or LF, so the lines can be cut after decoding.
-    const QString all = QString::fromStdString(gbk::toUtf8({bytes.constData(), size_t(bytes.size())}));
+    const QString all = QString::fromStdString(gbk::toUtf8(kept));
     QStringList lines;
     qsizetype at = 0;
     while (at < all.size()) {
@@ -203,12 +220,20 @@ void TfrmNewSMS::loadSelected()
     const QTreeWidgetItem *node = TreeView1->currentItem();
     if (!node || !node->isSelected())
         return;
-    const QStringList phrases = readPhrases(node->text(0));
+    bool cut = false;
+    const QStringList phrases = readPhrases(node->text(0), &cut);
     ListBox1->clear();
     for (const QString &phrase : phrases)
         ListBox1->addItem(phrase);
     for (int i = 0; i < ListBox1->count(); ++i)
         ListBox1->item(i)->setSizeHint({0, 20});
+    if (cut)
+        boxes::inform(this,
+                      QStringLiteral("短语文件 %1 超过 %2 KB，只列出了它前面的 %3 条短语。")
+                          .arg(QDir::toNativeSeparators(QFileInfo(phraseFile(node->text(0))).absoluteFilePath()))
+                          .arg(PhraseFileLimit / 1024)
+                          .arg(phrases.size()),
+                      windowTitle(), boxes::Icon::Warning);
 }
 
 void TfrmNewSMS::TreeView1Click() { loadSelected(); }

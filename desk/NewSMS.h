@@ -15,9 +15,12 @@ class TMemo;
 // The phrases of a category of the compose dialog: the lines of
 // "smsbook/<category>.txt" in the current directory (GBK text; lines end at
 // CR LF, LF or CR, a final line end makes no extra line; an empty line is an
-// empty phrase), in file order. Throws std::runtime_error naming the file
-// when it cannot be opened or read.
-QStringList readPhrases(const QString &category);
+// empty phrase), in file order. Reads no more than PhraseFileLimit bytes:
+// of a longer file the whole lines within them (or, when its first line
+// alone is longer, that much of it), and then sets *cut. Throws
+// std::runtime_error naming the file when it cannot be opened or read.
+inline constexpr qint64 PhraseFileLimit = 256 * 1024;
+QStringList readPhrases(const QString &category, bool *cut = nullptr);
 
 // "发送信息": writes an SMS to one contact. The text goes into sms_tosend as
 // "未发" rows of at most 140 GBK bytes each (a double-byte character is never
@@ -43,8 +46,9 @@ public:
     void Edit1Change();  // "确定" enabled while the number box holds a character (blanks count)
     void edit2Change();  // the counter: "字数：" and the characters of the text
     // Both load the selected category's phrases into ListBox1 (nothing while
-    // no node is selected). A file that cannot be read throws
-    // std::runtime_error and ListBox1 keeps its rows.
+    // no node is selected); a file cut at the limit is said in a box. A file
+    // that cannot be read throws std::runtime_error and ListBox1 keeps its
+    // rows.
     void TreeView1Click();
     void TreeView1Change();
     // The selected phrase replaces the text (past the typing limit too) and

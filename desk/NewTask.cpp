@@ -15,12 +15,12 @@ namespace {
 
 void offer(QListWidget *list, const char *sql, const char *column)
 {
-    list->clear();
+    std::vector<TCheckItem> items;
     TAdoQuery &q = desk::open(desk::Db().Query1, sql);
     for (; !q.Eof(); q.Next())
-        (new QListWidgetItem(QString::fromStdString(q.FieldByName(column)->AsString()), list))
-            ->setCheckState(Qt::Unchecked);
+        items.push_back({QString::fromStdString(q.FieldByName(column)->AsString()), false});
     q.Close();
+    fillCheckList(list, items);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "desk/Outbox.h"
 
 #include "codec/Gbk.h"
+#include "codec/Text.h"
 #include "data/DM1.h"
 #include "desk/DeskDb.h"
 #include "platform/ado/Ado.h"
@@ -12,15 +13,15 @@ namespace outbox {
 
 bool ready(const QString &text, const QString &phone)
 {
-    if (desk::trimmed(text.toStdString()).empty()) {
+    if (strings::trimmed(text.toStdString()).empty()) {
         boxes::showMessage(QStringLiteral("消息内容不能为空!"));
         return false;
     }
-    if (desk::trimmed(phone.toStdString()).empty()) {
+    if (strings::trimmed(phone.toStdString()).empty()) {
         boxes::showMessage(QStringLiteral("手机号码不能为空!"));
         return false;
     }
-    return true;
+    return desk::mobileAccepted(phone);
 }
 
 std::vector<std::string> pieces(const QString &text) { return gbk::splitUtf8(text.toStdString(), PieceBytes); }

@@ -13,8 +13,9 @@ namespace outbox {
 inline constexpr std::size_t PieceBytes = 140;
 
 // The checks before a save: a text, then a number, each with more than
-// blanks; the first that fails is told ("消息内容不能为空!", "手机号码不能为空!")
-// and false returned.
+// blanks, the number one the engine sends to (desk::mobileAccepted); the
+// first that fails is told ("消息内容不能为空!", "手机号码不能为空!", the
+// wrong number) and false returned.
 bool ready(const QString &text, const QString &phone);
 
 // The text cut into pieces of at most PieceBytes bytes in GBK, in order; a

@@ -6,6 +6,7 @@
 #include "desk/ManagerFrame.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -17,9 +18,11 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTextEdit>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace {
 
@@ -37,15 +40,93 @@ QList<QWidget *> textBoxes(QWidget *dialog)
     return out;
 }
 
-void fixAndCentre(QDialog *dialog, bool centred = true)
+// Fixed at the size its layout asks for; on a screen too small for that, at
+// the most the screen holds, its scrolling contents taking up the rest.
+void fixAndPlace(QDialog *dialog, bool centred = true)
 {
-    if (dialog->layout())
-        dialog->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    if (QScreen *s = dialog->screen(); s && centred)
-        dialog->move(s->availableGeometry().center() - dialog->rect().center());
+    if (QLayout *layout = dialog->layout()) {
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        layout->activate();
+        const QSize room = placement::room(dialog);
+        if (!room.isEmpty() && (dialog->width() > room.width() || dialog->height() > room.height())) {
+            QSize size = dialog->size();
+            if (size.height() > room.height()) // a vertical scroll bar takes its width
+                size.rwidth() += dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            layout->setSizeConstraint(QLayout::SetDefaultConstraint);
+            dialog->setFixedSize(size.boundedTo(room));
+        }
+    }
+    placement::place(dialog, centred);
 }
 
+// Asks for the whole size of its contents, not a part: the dialog shows
+// them without scrolling wherever the screen has room.
+class TFullScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint().expandedTo(widget()->minimumSizeHint()) + QSize(frame, frame);
+    }
+};
+
 } // namespace
+
+std::vector<TCheckItem> checkItems(TAdoQuery &q, const TLinkList &link, const QString &key, bool linkedFirst)
+{
+    std::vector<std::string> linked;
+    desk::open(q, "select * from " + link.linkTable + " where " + link.keyColumn + "=" + desk::quoted(key));
+    for (TField *f = q.Eof() ? nullptr : q.FieldByName(link.itemColumn); !q.Eof(); q.Next())
+        linked.push_back(f->AsString());
+    std::unordered_set<std::string> ticked(linked.begin(), linked.end());
+    std::unordered_set<std::string> matched; // linked texts an item equals byte for byte
+    std::vector<std::string> items;
+    desk::open(q, link.relatedSql);
+    for (TField *f = q.Eof() ? nullptr : q.FieldByName(link.relatedColumn); !q.Eof(); q.Next()) {
+        items.push_back(f->AsString());
+        if (ticked.count(items.back()))
+            matched.insert(items.back());
+    }
+    q.Close();
+    // A probe per item would cost a statement each; the texts are nearly
+    // always equal byte for byte, so only the others go to the database.
+    for (const std::string &text : linked) {
+        if (matched.count(text))
+            continue;
+        desk::open(q, "select " + link.relatedColumn + " from (" + link.relatedSql + ") where " + link.relatedColumn +
+                          "=" + QuotedStr(text));
+        for (; !q.Eof(); q.Next())
+            ticked.insert(q.Fields(0)->AsString());
+        q.Close();
+    }
+
+    std::vector<TCheckItem> out;
+    out.reserve(items.size() + (linkedFirst ? linked.size() : 0));
+    if (linkedFirst)
+        for (const std::string &text : linked)
+            out.push_back({QString::fromStdString(text), true});
+    for (const std::string &text : items) {
+        const bool tick = ticked.count(text) > 0;
+        if (!linkedFirst || !tick)
+            out.push_back({QString::fromStdString(text), tick && !linkedFirst});
+    }
+    return out;
+}
+
+void fillCheckList(QListWidget *list, const std::vector<TCheckItem> &items)
+{
+    list->clear();
+    for (const TCheckItem &item : items) {
+        // Ticked before it joins the list: a change to an item in a list
+        // looks for its row, item by item.
+        auto *entry = new QListWidgetItem(item.text);
+        entry->setCheckState(item.ticked ? Qt::Checked : Qt::Unchecked);
+        list->addItem(entry);
+    }
+}
 
 void writeLinks(const std::vector<TLinkList> &links, const QString &key)
 {
@@ -87,7 +168,7 @@ TNewRecordDialog::TNewRecordDialog(Settings settings, QWidget *parent)
 
 void TNewRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndCentre(this);
+    fixAndPlace(this);
     QDialog::showEvent(event);
 }
 
@@ -172,7 +253,7 @@ TEditRecordDialog::TEditRecordDialog(Settings settings, TManagerFrame *manager, 
 
 void TEditRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndCentre(this, settings_.centred);
+    fixAndPlace(this, settings_.centred);
     QDialog::showEvent(event);
 }
 
@@ -212,21 +293,8 @@ void TEditRecordDialog::FormCreate()
 
 void TEditRecordDialog::LoadLinks(const QString &key)
 {
-    TAdoQuery &q = desk::Db().Query1;
-    TAdoQuery &probe = desk::Db().Query2;
-    for (const TLinkList &l : Links) {
-        l.list->clear();
-        desk::open(q, l.relatedSql);
-        for (; !q.Eof(); q.Next()) {
-            const QString item = QString::fromStdString(q.FieldByName(l.relatedColumn)->AsString());
-            auto *entry = new QListWidgetItem(item, l.list);
-            desk::open(probe, "select * from " + l.linkTable + " where " + l.itemColumn + "=" + desk::quoted(item) +
-                                  " and " + l.keyColumn + "=" + desk::quoted(key));
-            entry->setCheckState(probe.IsEmpty() ? Qt::Unchecked : Qt::Checked);
-            probe.Close();
-        }
-        q.Close();
-    }
+    for (const TLinkList &l : Links)
+        fillCheckList(l.list, checkItems(desk::Db().Query1, l, key));
 }
 
 void TEditRecordDialog::SaveLinks() { writeLinks(Links, Edit1->text()); }
@@ -328,6 +396,43 @@ void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget 
     for (QWidget *b : buttons)
         strip->addWidget(b);
     form->addRow(strip);
+
+    std::vector<QWidget *> chain;
+    for (const auto &row : rows)
+        chain.push_back(row.second);
+    chain.insert(chain.end(), buttons.begin(), buttons.end());
+    setTabChain(chain);
+}
+
+QScrollArea *scrollingPanel(QWidget *dialog, QWidget *contents)
+{
+    auto *area = new TFullScrollArea(dialog);
+    area->setObjectName("ScrollBox1");
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus); // Tab goes to the fields inside
+    area->setWidgetResizable(true);
+    area->setWidget(contents);
+    return area;
+}
+
+void setTabChain(const std::vector<QWidget *> &widgets)
+{
+    std::vector<QWidget *> chain;
+    const auto add = [&chain](QWidget *w, const auto &self) -> void {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            chain.push_back(w);
+            if (auto *memo = qobject_cast<QPlainTextEdit *>(w))
+                memo->setTabChangesFocus(true);
+            return;
+        }
+        for (QObject *child : w->children())
+            if (auto *inner = qobject_cast<QWidget *>(child); inner && !inner->isWindow())
+                self(inner, self);
+    };
+    for (QWidget *w : widgets)
+        add(w, add);
+    for (size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 QString fieldText(TAdoQuery &row, const char *column)

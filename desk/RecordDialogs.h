@@ -9,6 +9,7 @@
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QWidget;
 class TAdoQuery;
 class TListView;
@@ -20,6 +21,9 @@ class TManagerFrame;
 // its columns, statements and texts, and overrides only what it does
 // differently. Dialogs are modal, fixed in size, centred on the screen and
 // work through the data module's Query1 (Query2 for the check-list probes).
+// On a screen too small for it a dialog takes the screen's size, its
+// contents shrinking as far as they can; one with much to show puts them in
+// a scrollingPanel, so that its buttons stay in sight on any screen.
 
 // New: creates records one after another and stays open. "创建" (Button1)
 // is enabled exactly while Edit1 holds a character; "关闭" (Button2) closes
@@ -83,6 +87,24 @@ struct TLinkList {
     std::string itemColumn;    // the link table's column for an item
     std::string keyColumn;     // the link table's column for the edited key
 };
+
+// One item of a check list as loaded.
+struct TCheckItem {
+    QString text;
+    bool ticked;
+};
+
+// The items of link's check list for key, read through q in two statements
+// whatever their number: relatedColumn of every row of relatedSql in the
+// order returned, each ticked when linkTable holds (item, key). linkedFirst:
+// the link rows under key first instead, ticked, in the order stored (also
+// one that names no item), then the items not among them, unticked. Texts
+// compare as the database compares them (letter case aside): a link row that
+// equals no item byte for byte is looked up in relatedSql. Throws
+// EDatabaseError.
+std::vector<TCheckItem> checkItems(TAdoQuery &q, const TLinkList &link, const QString &key, bool linkedFirst = false);
+// Replaces list's items by items.
+void fillCheckList(QListWidget *list, const std::vector<TCheckItem> &items);
 
 // Writes the link rows of key through Query1: every link table's rows under
 // key are deleted first, then one row (key, item) is appended for each
@@ -168,9 +190,18 @@ QLineEdit *recordEdit(QWidget *dialog, const char *name, bool password = false);
 // A check list (TCheckListBox) named after its component.
 QListWidget *checkList(QWidget *dialog, const char *name);
 // Lays a dialog out: one labelled row per field, top to bottom (a row with
-// an empty label spans the width), then the buttons side by side.
+// an empty label spans the width), then the buttons side by side. Tab goes
+// through the fields in that order, then the buttons (setTabChain).
 void layoutRecord(QDialog *dialog, const std::vector<std::pair<QString, QWidget *>> &rows,
                   const std::vector<QWidget *> &buttons);
+// A scroll area around contents that asks for their whole size, so that
+// the dialog (fixed at its layout's size) shows them unscrolled where the
+// screen has room and scrolls them where it has not.
+QScrollArea *scrollingPanel(QWidget *dialog, QWidget *contents);
+// Tab goes through widgets in this order: a widget that takes the focus
+// itself, or else the widgets inside it that do, in the order they were
+// made. Memos in the chain pass Tab on instead of taking it as text.
+void setTabChain(const std::vector<QWidget *> &widgets);
 // A column of the current row as text (NULL as "").
 QString fieldText(TAdoQuery &row, const char *column);
 // Assigns text to a column of the row being edited or appended.

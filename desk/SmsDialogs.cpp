@@ -20,6 +20,12 @@ using desk::recordEdit;
 using desk::setField;
 using desk::setTextOrNull;
 
+TfrmNewSmsType *frmNewSmsType = nullptr;
+TfrmEditSmsType *frmEditSmsType = nullptr;
+TfrmNewSmsData *frmNewSmsData = nullptr;
+TfrmEditSmsData *frmEditSmsData = nullptr;
+TfrmSeleSmsType *frmSeleSmsType = nullptr;
+
 namespace {
 
 QToolButton *speedButton(QWidget *dialog, const char *name, const QString &caption)
@@ -66,7 +72,14 @@ TfrmNewSmsType::TfrmNewSmsType()
       Edit2(recordEdit(this, "Edit2"))
 {
     setObjectName("frmNewSmsType");
+    frmNewSmsType = this;
     layoutRecord(this, {{QStringLiteral("类型ID"), Edit1}, {QStringLiteral("类型名"), Edit2}}, {Button1, Button2});
+}
+
+TfrmNewSmsType::~TfrmNewSmsType()
+{
+    if (frmNewSmsType == this)
+        frmNewSmsType = nullptr;
 }
 
 void TfrmNewSmsType::AssignFields(TAdoQuery &row) { setField(row, "NAME", Edit2->text()); }
@@ -84,6 +97,13 @@ TfrmEditSmsType::TfrmEditSmsType(TManagerFrame *manager, TListView *list)
     layoutRecord(this, {{QStringLiteral("类型ID"), Edit1}, {QStringLiteral("类型名"), Edit2}},
                  {OkButton, CancelButton});
     FormCreate();
+    frmEditSmsType = this; // once loaded: a constructor that throws leaves no dangling name
+}
+
+TfrmEditSmsType::~TfrmEditSmsType()
+{
+    if (frmEditSmsType == this)
+        frmEditSmsType = nullptr;
 }
 
 void TfrmEditSmsType::LoadFields(TAdoQuery &row) { Edit2->setText(fieldText(row, "NAME")); }
@@ -104,17 +124,21 @@ TfrmNewSmsData::TfrmNewSmsData()
       Memo1(memo(this))
 {
     setObjectName("frmNewSmsData");
+    frmNewSmsData = this;
     layoutRecord(this,
                  {{QStringLiteral("短消息ID"), Edit1},
                   {QStringLiteral("类型编号"), typeRow(this, Edit2, SpeedButton1, SpeedButton2)},
                   {QStringLiteral("标题"), Edit3},
                   {QStringLiteral("内容"), Memo1}},
                  {Button1, Button2});
-    QWidget *order[] = {Edit1, Edit2, SpeedButton1, SpeedButton2, Button1, Button2, Edit3, Memo1};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+}
+
+TfrmNewSmsData::~TfrmNewSmsData()
+{
+    if (frmNewSmsData == this)
+        frmNewSmsData = nullptr;
 }
 
 void TfrmNewSmsData::changeEvent(QEvent *event)
@@ -176,6 +200,13 @@ TfrmEditSmsData::TfrmEditSmsData(TManagerFrame *manager, TListView *list)
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     FormCreate();
+    frmEditSmsData = this; // once loaded: a constructor that throws leaves no dangling name
+}
+
+TfrmEditSmsData::~TfrmEditSmsData()
+{
+    if (frmEditSmsData == this)
+        frmEditSmsData = nullptr;
 }
 
 void TfrmEditSmsData::SpeedButton1Click()
@@ -228,6 +259,13 @@ TfrmSeleSmsType::TfrmSeleSmsType(QLineEdit *target, QWidget *parent)
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(ListView2, &TListView::DblClick, this, [this] { Button1Click(); });
+    frmSeleSmsType = this;
+}
+
+TfrmSeleSmsType::~TfrmSeleSmsType()
+{
+    if (frmSeleSmsType == this)
+        frmSeleSmsType = nullptr;
 }
 
 void TfrmSeleSmsType::Button1Click()

@@ -9,13 +9,16 @@ class TListView;
 
 // The record dialogs of the template manager (TfrmSMSCustom) and the type
 // picker. The Edit dialogs take their key from the manager's list they are
-// given and load in the constructor (throws EDatabaseError).
+// given and load in the constructor (throws EDatabaseError). Each dialog is
+// named by the global of its form while it lives (the latest one, should
+// two live at once).
 
 // "新类型": smstype (TYPEID, NAME).
 class TfrmNewSmsType : public TNewRecordDialog {
     Q_OBJECT
 public:
     TfrmNewSmsType();
+    ~TfrmNewSmsType() override;
     QLineEdit *Edit2; // NAME
 
 protected:
@@ -27,6 +30,7 @@ class TfrmEditSmsType : public TEditRecordDialog {
     Q_OBJECT
 public:
     TfrmEditSmsType(TManagerFrame *manager, TListView *list);
+    ~TfrmEditSmsType() override;
     QLineEdit *Edit2;
 
 protected:
@@ -43,6 +47,7 @@ class TfrmNewSmsData : public TNewRecordDialog {
     Q_OBJECT
 public:
     TfrmNewSmsData();
+    ~TfrmNewSmsData() override;
 
     // The number proposal; any error leaves Edit1 as it is.
     void FormActivate();
@@ -67,6 +72,7 @@ class TfrmEditSmsData : public TEditRecordDialog {
     Q_OBJECT
 public:
     TfrmEditSmsData(TManagerFrame *manager, TListView *list);
+    ~TfrmEditSmsData() override;
 
     void SpeedButton1Click(); // "更改...": the type picker
     void SpeedButton2Click(); // "清除"
@@ -90,6 +96,7 @@ class TfrmSeleSmsType : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmSeleSmsType(QLineEdit *target, QWidget *parent = nullptr);
+    ~TfrmSeleSmsType() override;
 
     void Button1Click();
     void Button2Click() { done(Accepted); }
@@ -101,3 +108,9 @@ public:
 private:
     QLineEdit *const target_;
 };
+
+extern TfrmNewSmsType *frmNewSmsType;
+extern TfrmEditSmsType *frmEditSmsType;
+extern TfrmNewSmsData *frmNewSmsData;
+extern TfrmEditSmsData *frmEditSmsData;
+extern TfrmSeleSmsType *frmSeleSmsType;

@@ -20,8 +20,19 @@ namespace desk {
 
 void connectEngine(TEngineLink &link)
 {
+    link.Dial = [](const std::string &number) { DialNumber.set(number); };
     link.ClearDialNumber = [] { DialNumber.set(std::string()); };
-    link.SendToGateway = [](const QString &phone, const QString &text) { FMain->SendFromDesk(phone, text); };
+    link.ImportPhoneBook = [] { PhoneBookIndex.set(1); };
+    link.SendToGateway = [](const QString &phone, const QString &text, const std::vector<std::string> &row) {
+        return FMain->SendFromDesk(phone, text, row);
+    };
+    link.HandOverMarked = [](const std::vector<std::string> &row) {
+        if (EngineHost)
+            EngineHost->HandOverMarked(row);
+    };
+    link.TakeHandedOver = [] {
+        return EngineHost ? EngineHost->TakeUnmarkedHandOvers() : std::vector<std::vector<std::string>>{};
+    };
     link.LogLine = [](const QString &line) { engine::logLine(line.toStdString()); };
     link.SetClosing = [] {
         if (Gateway)

@@ -5,7 +5,8 @@ struct TEngineLink;
 
 namespace desk {
 
-// Fills the main window's hooks into the gateway engine (FMain, Gateway).
+// Fills the main window's hooks into the gateway engine (FMain, Gateway and
+// the engine's requests).
 void connectEngine(TEngineLink &link);
 
 // True when the current directory is a work folder: it holds the database

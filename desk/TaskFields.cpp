@@ -1,5 +1,6 @@
 #include "desk/TaskFields.h"
 
+#include "codec/Text.h"
 #include "desk/DeskDb.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
@@ -68,7 +69,7 @@ TTaskFields::TTaskFields(QDialog *dialog, QLineEdit *edit1, QPushButton *ok, QPu
 
 bool TTaskFields::MessageGiven() const
 {
-    if (!desk::trimmed(Edit3->toPlainText().toStdString()).empty())
+    if (!strings::trimmed(Edit3->toPlainText().toStdString()).empty())
         return true;
     boxes::showMessage(QStringLiteral("消息内容不能为空！"));
     return false;

@@ -222,9 +222,9 @@ void TfrmTermMan::SpeedButton12Click()
     if (CurrentList == ListView(2)) {
         if (dialog->exec() != QDialog::Accepted)
             return;
-        // One node per opening, named by the last group created in it.
-        if (TreeView1->topLevelItemCount() > 1)
-            TreeView1->AddNode(TreeView1->topLevelItem(1), NewGroupName);
+        if (auto *made = qobject_cast<TfrmNewCGroup *>(dialog.get()); made && TreeView1->topLevelItemCount() > 1)
+            for (const QString &name : made->CreatedNames)
+                TreeView1->AddNode(TreeView1->topLevelItem(1), name);
         Refresh();
         return;
     }

@@ -125,6 +125,5 @@ private:
 // The open contacts window; null while none is open.
 extern TfrmTermMan *frmTermMan;
 
-// The name of the last group the new-group dialog created ("" before any);
-// read after that dialog closed with OK.
+// The name of the last group the new-group dialog created ("" before any).
 extern QString NewGroupName;

@@ -1,6 +1,7 @@
 // The contacts window's contact actions and received messages.
 #include "desk/TermMan.h"
 
+#include "codec/Text.h"
 #include "data/DM1.h"
 #include "desk/DeskDb.h"
 #include "desk/ListView.h"
@@ -9,7 +10,6 @@
 #include "desk/StatusBar.h"
 #include "desk/about.h"
 #include "desk/main.h"
-#include "gateway/EngineGlobals.h"
 #include "platform/ado/Ado.h"
 #include "platform/ado/AdoText.h"
 #include "platform/lan/NetMessage.h"
@@ -37,7 +37,7 @@ bool dialable(const std::string &number)
     for (const unsigned char c : number)
         if (c < 32 || c == 127 || c == ';')
             return false;
-    return !desk::trimmed(number).empty();
+    return !strings::trimmed(number).empty();
 }
 
 } // namespace
@@ -178,7 +178,8 @@ void TfrmTermMan::N6Click()
         boxes::showMessage(QStringLiteral("呼叫失败，没有被叫号码!"));
         return;
     }
-    DialNumber.set(number);
+    if (MainFrm && MainFrm->Engine.Dial)
+        MainFrm->Engine.Dial(number);
 }
 
 void TfrmTermMan::N7Click() { openLink(QUrl(QStringLiteral("mailto:") + MailAddress)); }
@@ -207,4 +208,8 @@ void TfrmTermMan::N8Click()
     });
 }
 
-void TfrmTermMan::read1Click() { PhoneBookIndex.set(1); }
+void TfrmTermMan::read1Click()
+{
+    if (MainFrm && MainFrm->Engine.ImportPhoneBook)
+        MainFrm->Engine.ImportPhoneBook();
+}

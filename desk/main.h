@@ -2,9 +2,12 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +19,28 @@ class TStatusBar;
 
 // What the main window needs of the gateway engine. Installed once the
 // gateway window exists; until then an empty hook means "no engine": no
-// dial request to drop, nothing handed over (pending rows stay "未发"), no
-// closing flag to set and nothing to wait for. Main thread.
+// dial or phone-book request placed or dropped, nothing handed over (pending
+// rows stay "未发"), no closing flag to set and nothing to wait for. The
+// desk reaches the engine only through this link. Main thread.
 struct TEngineLink {
+    // Asks the engine to dial number, as given, on its next idle tick
+    // (DialNumber); replaces a request not dialled yet.
+    std::function<void(const std::string &number)> Dial;
     // Drops the engine's pending dial request (DialNumber).
     std::function<void()> ClearDialNumber;
-    // Hands one message to the gateway window (FMain's SendFromDesk: the
-    // number and text into its send box, then sent). On return the message
-    // is queued with the engine and kept on disk.
-    std::function<void(const QString &phone, const QString &text)> SendToGateway;
+    // Starts the SIM phone-book import from its first entry (PhoneBookIndex).
+    std::function<void()> ImportPhoneBook;
+    // Hands one message of a row (its key and values) to the gateway window
+    // (FMain's SendFromDesk: the number and text into its send box, then
+    // sent). True when the row is done with: its message is queued with the
+    // engine and kept on disk, or its number was refused. False when it
+    // could not be taken: the row is to go again on a later pass.
+    std::function<bool(const QString &phone, const QString &text, const std::vector<std::string> &row)> SendToGateway;
+    // The engine's hand-over journal: a row that was marked (or found
+    // changed) leaves it; rows of an earlier run whose messages went into
+    // the engine but whose mark may be missing, each once.
+    std::function<void(const std::vector<std::string> &row)> HandOverMarked;
+    std::function<std::vector<std::vector<std::string>>()> TakeHandedOver;
     // Appends a line to the engine's log pane.
     std::function<void(const QString &line)> LogLine;
     // Sets the gateway's closing flag (Gateway->Closing).
@@ -81,15 +97,21 @@ public:
     void Timer1Timer();
     // The contact step of the task runner: the earliest due "未执行" task's
     // named contacts become "未发" rows. Does not mark the task, so it runs
-    // only as the first step of Timer3Timer, inside its transaction (its own
-    // timer never starts).
+    // only as the first step of a task's run in Timer3Timer, inside its
+    // transaction (its own timer never starts).
     void Timer2Timer();
-    // One pass of the task runner, in one transaction: the contact step,
-    // the task marked "已执行", its groups' members as rows, in that order;
-    // then, once committed, the open task window reloaded. A failure leaves
-    // no row and the task "未执行" and throws EDatabaseError. At most one
-    // task per pass.
+    // One pass of the task runner: the earliest due task, in one
+    // transaction: the contact step, the task marked "已执行", its groups'
+    // members as rows, in that order; then, once committed, the open task
+    // window reloaded. At most one task runs per pass. A task whose run
+    // fails leaves no row, stays "未执行" and is held back for TaskRetryMs
+    // (or until the next start), said once in status-bar panel 1 and the
+    // engine's log; the pass goes on with the next due task. A lock another
+    // program holds is waited out for a few tens of ms only: the pass ends
+    // and a later one runs the task; said once until a pass gets through,
+    // as is a failure to read the tasks. Shows no box.
     void Timer3Timer();
+    int TaskRetryMs = 5 * 60 * 1000;
     // The signature the sender appends: "" without the "QM" row; paramval in
     // square brackets when it holds more than blanks, unchanged otherwise.
     static QString Signature(bool rowFound, const QString &paramval);
@@ -152,11 +174,36 @@ private:
     struct THandedOver {
         std::int64_t row;
         std::string phone, message;
+        // As the engine's hand-over journal keeps it, and back.
+        std::vector<std::string> Fields() const;
+        static std::optional<THandedOver> FromFields(const std::vector<std::string> &fields);
     };
-    // Marks each remembered row; stops at the first database error, which
-    // it throws. A row that no longer holds what was handed over is dropped.
+    // Marks each remembered row (with those the engine found unmarked from
+    // an earlier run); stops at the first database error, which it throws.
+    // A row that no longer holds what was handed over is dropped.
     void MarkHandedOver();
+    // Shows line in the status bar, and in the log pane once until the
+    // dispatch works again.
     void DispatchFailed(const QString &what, const std::exception &error);
+    void DispatchFailed(const QString &line);
+    // The task runner.
+    struct TDueTask {
+        std::string id, message;
+    };
+    // The earliest due "未执行" task that is not held back; false when none.
+    bool NextDueTask(TDueTask &task);
+    void ContactStep(const TDueTask &task);
+    // Runs task in one transaction; false when it failed and is held back.
+    // Throws EDatabaseError for another program's lock.
+    bool RunTask(const TDueTask &task);
+    void TaskRunnerReport(const QString &line);
+    struct THeldBack {
+        std::chrono::steady_clock::time_point retryAt;
+        unsigned pass; // never tried again in the pass that it failed in
+    };
+    std::map<std::string, THeldBack> heldBack_;
+    unsigned pass_ = 0;
+    bool runnerStopped_ = false;
     std::vector<THandedOver> handedOver_;
     bool dispatchFailing_ = false;
     bool FirstActivate = true;

@@ -23,6 +23,7 @@ class TSMSDelCtr;
 class TSMSRecvCtr;
 class TSMSSendCtr;
 class TSMSListCtr;
+class TPendingWrites;
 
 // Commands and reply lines are bytes as the modem writes them (ASCII in PDU
 // mode); a "character" of the line limit is one byte.
@@ -199,6 +200,9 @@ public:
     // Reply lines dropped for their length so far; the read controller
     // keeps a message whose PDU line was lost.
     int DroppedLines = 0;
+    // The controllers' database writes that met another program's lock;
+    // main thread.
+    std::unique_ptr<TPendingWrites> PendingWrites;
 
     // Creates the controllers and the line builder; nothing queued.
     void Init();

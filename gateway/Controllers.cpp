@@ -3,15 +3,14 @@
 
 #include "gateway/Controllers.h"
 
-#include "data/DM1.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
+#include "gateway/EngineStore.h"
 
 #include <QString>
 #include <cctype>
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
@@ -247,34 +246,15 @@ void TCpbrCtr::StoreEntry()
     std::string number, name;
     ParseEntry(Cmd, number, name);
     const std::string key = "MB_" + name;
-    try {
-        if (!DataModule1)
-            throw std::runtime_error("数据库未打开");
-        TAdoQuery &q = DataModule1->Query1;
-        q.Close();
-        q.SetSQL("select * from client where clientid=" + QuotedStr(key));
-        q.Open();
-        if (!q.IsEmpty()) {
-            q.Edit();
-            q.FieldByName("CONTACT")->SetAsString(number);
-            q.Post();
-        } else {
-            q.Append();
-            q.FieldByName("CLIENTID")->SetAsString(key);
-            q.FieldByName("CONTACT")->SetAsString(number);
-            q.Post();
-            q.Close();
-            q.SetSQL("select * from client_cgroup");
-            q.Open();
-            q.Append();
-            q.FieldByName("CLIENTID")->SetAsString(key);
-            q.FieldByName("GROUPNAME")->SetAsString("手机电话本");
-            q.Post();
-        }
-        q.Close();
-    } catch (const std::exception &e) {
-        if (DataModule1)
-            DataModule1->Query1.Close();
-        engine::logLine("电话本记录存入数据库失败:" + key + " " + e.what());
-    }
+    auto write = [key, number] {
+        const enginestore::TOutcome out = enginestore::storeContact(key, number);
+        if (out.result != enginestore::TResult::Stored && out.result != enginestore::TResult::Busy)
+            engine::logLine("电话本记录存入数据库失败:" + key + " " + out.reason);
+        return out.result;
+    };
+    // Each entry under a key of its own: a later entry with the same name
+    // still comes after it.
+    if (write() == enginestore::TResult::Busy &&
+        Owner->PendingWrites->Add("contact " + std::to_string(++entries_), write))
+        engine::logLine("数据库被其他程序占用，电话本记录稍后再存:" + key);
 }

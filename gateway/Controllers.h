@@ -1,10 +1,13 @@
 #pragma once
 
 #include "codec/PDUs.h"
+#include "gateway/EngineStore.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -143,7 +146,8 @@ public:
     int Index = 0;
     std::string GetCmd() override; // "AT+CPBR=" Index CR
     // Collects lines into Cmd; "OK" stores the entry (or, without one,
-    // ends the import); "ERROR" ends the import.
+    // ends the import); "ERROR" ends the import. An entry that met another
+    // program's lock is kept in Owner's PendingWrites meanwhile.
     void ProcessLine(const std::string &line) override;
 
     // The number and the name (at most 7 UTF-16 units, UTF-8) of the entry
@@ -153,6 +157,7 @@ public:
 
 private:
     void StoreEntry();
+    unsigned entries_ = 0; // entries stored or kept so far
 };
 
 class TSMSDelCtr : public TSMSCtr {
@@ -164,12 +169,21 @@ public:
     void ProcessLine(const std::string &line) override;
 };
 
-// Reads one storage index, takes the message in and hands over to delete
-// (800 ms after the read's "OK"). A message that could not be stored stays
-// in the modem; an index that answers "OK" alone (the command's echo
-// aside) is deleted all the same, one whose reply held anything else is not.
+// Reads one storage index and takes the message in. The reply's header
+// "+CMGR:" announces the TPDU length; of the lines after it only the PDU
+// line of that length is taken (IsPduLine), any other ("RING", noise) is
+// passed over. On "OK" a whole PDU is stored once (enginestore) and only
+// then shown, listed for READ and logged; a stored message, or one found
+// stored before, is deleted 800 ms later. Nothing else is ever deleted: an
+// index that answers "OK" alone, a PDU that did not come whole (its raw
+// reply logged at the kRawLogReads-th read that failed so), and a message
+// that could not be stored stay in the modem for a later read. A message
+// that met another program's lock is kept in Owner's PendingWrites and,
+// once stored, read again for its delete.
 class TSMSRecvCtr : public TSMSCtr {
 public:
+    static constexpr int kRawLogReads = 3;
+
     explicit TSMSRecvCtr(TChannelCtr *owner);
     std::string Storage; // selected first when the modem has another one
     int Index = 0;
@@ -186,15 +200,31 @@ public:
     // The sms_toread PHONE of a sender: characters 4 to 15 (GBK bytes) when
     // it holds "+86", else the sender as shown.
     static std::string PhoneOf(const std::string &caption);
+    // The TPDU length a "+CMGR:" line announces (its last field); none when
+    // that is not a number.
+    static std::optional<int> AnnouncedLength(const std::string &header);
+    // True when line is hex digits only, as many as the centre part (whose
+    // length its first octet gives) and a TPDU of length octets take.
+    static bool IsPduLine(const std::string &line, int length);
 
 private:
     void StartRead();
-    bool TakeIn();
+    void TakeIn();
+    void Unreadable();
+    // Stores the message of pdu read from storage and index, and says what
+    // became of it. A message that met a lock is kept pending; retry: this
+    // is the pending write's own try, whose success reads the index again.
+    enginestore::TResult Store(const std::string &storage, int index, const std::string &pdu, bool retry);
+    void Publish(const TPDUGet &pdu);
     void DeleteAfterWait();
     int droppedAtStart_ = 0;
     bool selecting_ = false;
-    bool strayLine_ = false; // a line the reply of an empty index never holds
-    std::string echo_;       // the read command as the modem echoes it
+    std::optional<int> length_; // announced by the reply's header
+    std::string raw_;           // the reply from its header on, for the log
+    // Reads whose PDU did not come whole, by storage and index.
+    std::map<std::string, int> unreadable_;
+    // Digests of messages stored by a pending write, to be deleted without a word.
+    std::set<std::string> storedLate_;
 };
 
 // Sends the head of the send queue. Only the network's refusal of a PDU

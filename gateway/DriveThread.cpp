@@ -2,7 +2,7 @@
 
 #include "gateway/EngineClock.h"
 #include "gateway/GateWay.h"
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QtGlobal>
 #include <algorithm>
@@ -30,8 +30,8 @@ void TDriveThread::Join()
 {
     if (!thread_.joinable())
         return;
-    if (commsync::isMainThread())
-        commsync::serveUntil([this] { return finished_.load(); });
+    if (threadsync::isMainThread())
+        threadsync::serveUntil([this] { return finished_.load(); });
     thread_.join();
 }
 
@@ -69,5 +69,5 @@ void TDriveThread::Execute()
         engineclock::sleepUntil(std::min(nextTick, wake), seen);
     }
     finished_.store(true);
-    commsync::wake();
+    threadsync::wake();
 }

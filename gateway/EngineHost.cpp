@@ -106,6 +106,30 @@ bool TEngineHost::Send(const std::string &number, const std::string &text)
     return gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
 }
 
+TEngineHost::THandOver TEngineHost::HandOver(const std::vector<std::string> &row, const std::string &number,
+                                             const std::string &text)
+{
+    if (!gateway_ || !gateway_->CMPPSet || !gateway_->CMPPSet->EasyLinkCtr || !store_)
+        return THandOver::NotKept;
+    store_->BeginHandOver(row);
+    const bool queued = gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
+    const bool kept = store_->EndHandOver();
+    if (!queued)
+        return THandOver::Refused;
+    return kept ? THandOver::Queued : THandOver::NotKept;
+}
+
+void TEngineHost::HandOverMarked(const std::vector<std::string> &row)
+{
+    if (store_)
+        store_->HandOverMarked(row);
+}
+
+std::vector<std::vector<std::string>> TEngineHost::TakeUnmarkedHandOvers()
+{
+    return store_ ? store_->TakeUnmarked() : std::vector<std::vector<std::string>>{};
+}
+
 void TEngineHost::QueuesChanged()
 {
     if (store_)
@@ -114,8 +138,14 @@ void TEngineHost::QueuesChanged()
 
 void TEngineHost::SendQueued(const std::vector<std::string> &lines)
 {
-    if (store_)
-        store_->Appended(lines);
+    if (!store_ || store_->Appended(lines) || !store_->HandingOver())
+        return;
+    // A hand-over that could not be kept is not taken at all: the desk's row
+    // goes again later. The engine lock is still held, so no tick has seen
+    // these messages.
+    if (TSMSChannel *channel = Channel1())
+        for (std::size_t i = 0; i < lines.size() && !channel->SendQueue.empty(); ++i)
+            channel->SendQueue.pop_back();
 }
 
 void TEngineHost::SaveQueues()
@@ -134,7 +164,7 @@ void TEngineHost::Stop()
         drive_->Join();
     }
     if (store_) {
-        store_->Close();
+        unsaved_ = store_->Close();
         // It refers to channel 1.
         store_.reset();
     }

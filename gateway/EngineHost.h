@@ -73,6 +73,24 @@ public:
     // refuses (the log pane says why).
     bool Send(const std::string &number, const std::string &text);
 
+    // The desk's hand-over of one of its rows: Send, all or nothing across
+    // a kill. row names the row (its key and values); it is kept in the
+    // hand-over journal until HandOverMarked, so that a run killed before
+    // the mark finds it in TakeUnmarkedHandOvers instead of sending it
+    // again.
+    enum class THandOver {
+        Queued,  // queued and on disk: mark the row
+        Refused, // the send path refused the number (the log pane says why): mark it too
+        NotKept, // not queued, since it could not be put on disk (or the engine is not up): try again later
+    };
+    THandOver HandOver(const std::vector<std::string> &row, const std::string &number, const std::string &text);
+    // The desk has marked row, or found that it no longer holds what was
+    // handed over.
+    void HandOverMarked(const std::vector<std::string> &row);
+    // Rows of earlier runs whose messages were queued but whose mark may be
+    // missing; each once, after LoadQueues.
+    std::vector<std::vector<std::string>> TakeUnmarkedHandOvers();
+
     // Writes both queue files from channel 1 now (TQueueStore::Save);
     // nothing until LoadQueues has run, so a start that failed never
     // replaces them. A failure is said once in the log pane.
@@ -83,6 +101,9 @@ public:
     // gateway, closing its port and command server. Gateway and DriveThread
     // are null afterwards. The engine cannot be started again.
     void Stop();
+    // After Stop: the queue files that do not hold their whole queue, whose
+    // missing messages are lost with the program's end.
+    const std::vector<TQueueStore::TUnsaved> &Unsaved() const { return unsaved_; }
 
     // IEngineHost.
     std::string ServiceCentre() const override { return FSCA(); }
@@ -97,6 +118,7 @@ private:
     // that QueuesChanged may use it from either thread.
     std::unique_ptr<TQueueStore> store_;
     std::unique_ptr<TDriveThread> drive_;
+    std::vector<TQueueStore::TUnsaved> unsaved_;
     bool queuesLoaded_ = false;
     bool stopped_ = false;
     mutable std::mutex scaGuard_; // a leaf lock: nothing is called while it is held

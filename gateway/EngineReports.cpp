@@ -1,6 +1,6 @@
 #include "gateway/EngineReports.h"
 
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -95,6 +95,11 @@ void sentRow(const std::string &number, const std::string &text, const std::stri
     report([number, text, time](IEngineReports &r) { r.SentRow(number, text, time); });
 }
 
+void storeState(const std::string &text)
+{
+    report([text](IEngineReports &r) { r.StoreState(text); });
+}
+
 void hideWindow()
 {
     report([](IEngineReports &r) { r.HideWindow(); });
@@ -121,7 +126,7 @@ void onMainThread(std::function<void()> call)
         std::lock_guard lock(g_queueMutex);
         g_queue.push_back(std::move(call));
     }
-    if (commsync::isMainThread())
+    if (threadsync::isMainThread())
         flushReports();
     else
         QCoreApplication::postEvent(pump(app), new QEvent(Pump::kFlush));

@@ -25,6 +25,10 @@ public:
     // sender), then the text and the time-stamp text.
     virtual void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) = 0;
     // Reports that only a window shows; other targets may ignore them.
+    // The status bar's word on the queue files: text while one of them
+    // cannot be written (messages are kept in memory only), "" once each
+    // holds its queue again.
+    virtual void StoreState(const std::string &) {}
     // Adds a row at the end of the sent list ListView1: number, text, time.
     virtual void SentRow(const std::string &, const std::string &, const std::string &) {}
     // Hides the window; shows it and brings it to the front.
@@ -50,6 +54,7 @@ void deviceState(const std::string &text);
 void portState(const std::string &text);
 void receivedRow(const std::string &caption, const std::string &text, const std::string &time);
 void sentRow(const std::string &number, const std::string &text, const std::string &time);
+void storeState(const std::string &text);
 void hideWindow();
 void showWindow();
 void monitorText(int channel, const std::string &text);

@@ -26,7 +26,9 @@ public:
     // The exception to the rules above: the send path, on the main thread
     // with the engine lock held, has just queued messages on channel 1
     // whose hex texts are lines; returns once they are kept on disk (or
-    // keeping them failed and was reported). Nothing by default.
+    // keeping them failed and was reported). A host may take them off the
+    // queue's tail again (a hand-over that must be all or nothing). Nothing
+    // by default.
     virtual void SendQueued(const std::vector<std::string> &) {}
 };
 

@@ -3,13 +3,15 @@
 #include "gateway/Channel.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
+#include "gateway/SyncedFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <optional>
+#include <chrono>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,15 +48,49 @@ std::vector<std::string> splitLines(std::string_view bytes)
     return lines;
 }
 
+namespace {
+
+// An editor's trailing blank or TAB, or a CR of its own, is no part of the
+// hex.
+std::string_view trimmed(std::string_view line)
+{
+    constexpr std::string_view kBlanks = " \t\r";
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
+}
+
+} // namespace
+
+std::optional<std::string> sendLine(std::string_view line)
+{
+    const std::string_view hex = trimmed(line);
+    if (!TPDUSend::IsWhole(hex))
+        return std::nullopt;
+    return std::string(hex);
+}
+
+std::optional<std::string> receivedLine(std::string_view line)
+{
+    const std::string_view hex = trimmed(line);
+    if (!hex.empty() && !TPDUGet::IsWhole(hex))
+        return std::nullopt;
+    return std::string(hex);
+}
+
 } // namespace queuefiles
 
 namespace {
 
-std::string systemError(int error) { return std::strerror(error); }
+enum class Outcome { Written, Failed, Deferred };
 
-// The lines of a file; nullopt when it is missing; error set when it exists
-// but cannot be read; open set when its last line has no line end.
-std::optional<std::vector<std::string>> readLines(const std::string &name, std::string &error, bool &open)
+constexpr auto kRetry = std::chrono::seconds(2); // a file that cannot be written is tried again
+constexpr int kSkippedSaid = 10;                 // skipped lines said one by one, per file
+
+// A file's bytes; nullopt when it is missing, or, with error set, when it
+// exists but cannot be read.
+std::optional<std::string> readFile(const std::string &name, std::string &error)
 {
     QFile file(QString::fromStdString(name));
     if (!file.exists())
@@ -68,41 +104,36 @@ std::optional<std::vector<std::string>> readLines(const std::string &name, std::
         error = "无法读取文件" + name + ":" + file.errorString().toStdString();
         return std::nullopt;
     }
-    open = !all.isEmpty() && !all.endsWith('\n');
-    return queuefiles::splitLines(std::string_view(all.constData(), static_cast<std::size_t>(all.size())));
+    return std::string(all.constData(), static_cast<std::size_t>(all.size()));
 }
 
-// Writes all of bytes, going on after a partial write or a signal.
-bool writeAll(int fd, const std::string &bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string joined(const std::vector<std::string> &lines, std::size_t from = 0)
+std::string joined(const std::vector<std::string> &lines, std::size_t from = 0, std::size_t to = SIZE_MAX)
 {
     std::string bytes;
-    for (std::size_t i = from; i < lines.size(); ++i)
+    for (std::size_t i = from; i < std::min(to, lines.size()); ++i)
         bytes.append(lines[i]).append("\r\n");
     return bytes;
 }
 
-// A rename or a new file is on disk only once its folder is synced.
-void syncFolder()
+// How many of wanted the file's lines do not hold, each line counted as
+// often as it occurs.
+std::size_t missing(const std::vector<std::string> &wanted, const std::vector<std::string> &held)
 {
-    const int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    std::map<std::string_view, int> count;
+    for (const std::string &line : held)
+        ++count[line];
+    std::size_t n = 0;
+    for (const std::string &line : wanted)
+        if (--count[line] < 0)
+            ++n;
+    return n;
+}
+
+std::string destination(const std::string &hex)
+{
+    TPDUSend pdu;
+    pdu.Decode(hex);
+    return pdu.GetDA();
 }
 
 void closeFd(int &fd)
@@ -110,6 +141,16 @@ void closeFd(int &fd)
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+// Whether fd is still the file that name names: one deleted or replaced
+// behind our back would take lines that nobody ever reads.
+bool stillNamed(int fd, const std::string &name)
+{
+    struct stat open {};
+    struct stat named {};
+    return fd >= 0 && ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(name.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -138,57 +179,95 @@ std::vector<std::string> TQueueStore::Load()
     std::vector<std::string> errors;
     read_.name = queuefiles::existingName(queuefiles::kReadBuf);
     send_.name = queuefiles::existingName(queuefiles::kSendBuf);
-    std::string error;
-    bool queuedBefore = false;
+    journal_ = std::make_unique<handover::TJournal>(queuefiles::existingName(handover::kFileName));
+    bool changed = false;
     {
         EngineLock lock;
-        queuedBefore = !channel_.SendQueue.empty() || !channel_.RecvList.empty();
+        changed = !channel_.SendQueue.empty() || !channel_.RecvList.empty();
     }
-    if (auto lines = readLines(read_.name, error, read_.openLine)) {
-        EngineLock lock;
-        for (const std::string &line : *lines) {
-            auto pdu = std::make_unique<TPDUGet>();
-            pdu->Decode(line);
-            channel_.RecvList.push_back(std::move(pdu));
+    // A line the queue does not take is kept aside before anything can
+    // rewrite the file.
+    auto skip = [&](File &file, std::size_t number, const std::string &line) {
+        file.aside.push_back(line);
+        std::lock_guard said(guard_);
+        if (file.aside.size() <= kSkippedSaid)
+            toSay_.push_back(file.name + "第" + std::to_string(number) + "行不是完整的短信，已跳过，另存于" +
+                             file.name + queuefiles::kSkippedSuffix + ":" + line.substr(0, 60));
+    };
+    auto load = [&](File &file, auto take) {
+        std::string error;
+        std::optional<std::string> bytes = readFile(file.name, error);
+        if (!error.empty()) {
+            errors.push_back(error);
+            file.stale = true;
         }
-        read_.base = std::move(*lines);
-    }
-    if (!error.empty()) {
-        errors.push_back(error);
-        read_.stale = true;
-    }
-    error.clear();
-    if (auto lines = readLines(send_.name, error, send_.openLine)) {
+        if (!bytes)
+            return bytes;
+        file.openLine = !bytes->empty() && bytes->back() != '\n';
+        file.base = queuefiles::splitLines(*bytes);
         EngineLock lock;
-        int number = 0;
-        for (const std::string &line : *lines) {
-            ++number;
-            if (!TPDUSend::IsWhole(line)) {
-                engine::logLine(send_.name + "第" + std::to_string(number) +
-                                "行不是完整的短信，已跳过:" + line.substr(0, 60));
-                continue;
+        for (std::size_t i = 0; i < file.base.size(); ++i)
+            changed = !take(i + 1, file.base[i]) || changed;
+        std::lock_guard said(guard_);
+        if (file.aside.size() > kSkippedSaid)
+            toSay_.push_back(file.name + "共有" + std::to_string(file.aside.size()) +
+                             "行不是完整的短信，已跳过，另存于" + file.name + queuefiles::kSkippedSuffix);
+        return bytes;
+    };
+    // Each takes one line; false when the queue does not hold it as it stands.
+    load(read_, [&](std::size_t number, const std::string &line) {
+        const std::optional<std::string> hex = queuefiles::receivedLine(line);
+        if (!hex) {
+            skip(read_, number, line);
+            return false;
+        }
+        auto pdu = std::make_unique<TPDUGet>();
+        pdu->Decode(*hex);
+        channel_.RecvList.push_back(std::move(pdu));
+        return *hex == line;
+    });
+    const std::optional<std::string> sendBuf = load(send_, [&](std::size_t number, const std::string &line) {
+        const std::optional<std::string> hex = queuefiles::sendLine(line);
+        if (!hex) {
+            if (!line.empty())
+                skip(send_, number, line);
+            return false;
+        }
+        auto pdu = std::make_unique<TPDUSend>();
+        pdu->Tries = 0;
+        pdu->Decode(*hex);
+        pdu->Encode();
+        channel_.SendQueue.push_back(std::move(pdu));
+        return *hex == line;
+    });
+
+    std::string error;
+    if (const std::optional<std::string> bytes = readFile(journal_->Name(), error)) {
+        for (handover::TRecord &r : handover::parse(*bytes)) {
+            if (r.pending) {
+                // The kill came between naming the row and marking it: its
+                // messages are queued when they made it into the file.
+                journalPending_ = journalDirty_ = true;
+                if (!sendBuf || !handover::appended(r, *sendBuf))
+                    continue;
+                r = {std::move(r.row), false, 0, {}};
             }
-            auto pdu = std::make_unique<TPDUSend>();
-            pdu->Tries = 0;
-            pdu->Decode(line);
-            pdu->Encode();
-            channel_.SendQueue.push_back(std::move(pdu));
+            unmarked_.push_back(r.row);
+            kept_.push_back(std::move(r));
         }
-        // Skipped lines stay until the queue is next written.
-        send_.base = std::move(*lines);
     }
-    if (!error.empty()) {
+    if (!error.empty())
         errors.push_back(error);
-        send_.stale = true;
-    }
     {
         std::lock_guard lock(guard_);
+        PutAside(read_);
+        PutAside(send_);
         loaded_ = true;
     }
+    Say();
     {
-        // Messages queued before the load are not in the file yet.
         std::lock_guard lock(wake_);
-        dirty_ = queuedBefore;
+        dirty_ = changed || journalDirty_;
         stop_ = false;
     }
     writer_ = std::thread([this] { WriterLoop(); });
@@ -198,16 +277,16 @@ std::vector<std::string> TQueueStore::Load()
 bool TQueueStore::Appended(const std::vector<std::string> &lines)
 {
     bool ok = false;
-    bool stale = false;
-    std::string why;
+    bool behind = false; // the file lacks earlier messages
     {
         std::lock_guard lock(guard_);
         // Before the load the file is not ours yet: the load finds these
         // messages queued and the writer adds them.
         if (!loaded_)
             return false;
-        send_.extra.insert(send_.extra.end(), lines.begin(), lines.end());
         bool created = false;
+        if (!stillNamed(send_.fd, send_.name))
+            closeFd(send_.fd);
         if (send_.fd < 0) {
             send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
             if (send_.fd < 0 && errno == ENOENT) {
@@ -216,23 +295,45 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
             }
         }
         // A last line without its end would swallow the first one written.
-        const std::string bytes = (send_.openLine ? "\r\n" : "") + joined(lines);
-        ok = send_.fd >= 0 && writeAll(send_.fd, bytes) && ::fdatasync(send_.fd) == 0;
-        send_.openLine = !ok;
-        if (ok && created)
-            syncFolder();
-        if (!ok) {
-            why = systemError(errno);
-            // A half-written line is skipped at the next load; the writer
-            // puts the file right as soon as it can.
-            closeFd(send_.fd);
-            send_.stale = true;
+        const std::string lineEnd = send_.openLine ? "\r\n" : "";
+        ok = send_.fd >= 0;
+        if (ok && handOver_) {
+            const off_t end = ::lseek(send_.fd, 0, SEEK_END);
+            std::vector<handover::TRecord> records = kept_;
+            records.push_back({*handOver_, true, end + static_cast<off_t>(lineEnd.size()), lines});
+            ok = end >= 0 && journal_->Write(records);
+            journalPending_ = journalPending_ || ok;
         }
-        stale = send_.stale;
+        ok = ok && syncedfile::append(send_.fd, lineEnd + joined(lines));
+        const std::string why = ok ? std::string() : syncedfile::lastError();
+        if (ok) {
+            send_.extra.insert(send_.extra.end(), lines.begin(), lines.end());
+            send_.openLine = false;
+            if (created)
+                syncedfile::syncFolder();
+        } else {
+            // Cut back to what it held, as a rule; the writer makes sure.
+            send_.stale = true;
+            send_.openLine = true;
+            closeFd(send_.fd);
+        }
+        if (handOver_) {
+            if (ok)
+                kept_.push_back({*handOver_, false, 0, {}});
+            handOverKept_ = ok;
+            journalDirty_ = true;
+        } else if (!ok) {
+            for (const std::string &line : lines)
+                toSay_.push_back("短信未能保存到" + send_.name + "，只在内存中等待发送，手机号:" + destination(line) +
+                                 "（" + why + "）");
+        }
+        // The desk says each refused hand-over itself.
+        if (!ok)
+            Report(send_.failing, send_.name, false, why);
+        behind = send_.stale || send_.failing;
     }
-    Report(send_, ok, why);
-    // Lines that failed before are not in the file yet.
-    if (stale)
+    Say();
+    if (behind)
         Changed();
     return ok;
 }
@@ -246,7 +347,47 @@ void TQueueStore::Changed()
     cv_.notify_all();
 }
 
-std::vector<std::string> TQueueStore::Close()
+void TQueueStore::BeginHandOver(std::vector<std::string> row)
+{
+    std::lock_guard lock(guard_);
+    handOver_ = std::move(row);
+    handOverKept_ = false;
+}
+
+bool TQueueStore::HandingOver() const
+{
+    std::lock_guard lock(guard_);
+    return handOver_.has_value();
+}
+
+bool TQueueStore::EndHandOver()
+{
+    std::lock_guard lock(guard_);
+    handOver_.reset();
+    return std::exchange(handOverKept_, false);
+}
+
+void TQueueStore::HandOverMarked(const std::vector<std::string> &row)
+{
+    {
+        std::lock_guard lock(guard_);
+        const auto it = std::find_if(kept_.begin(), kept_.end(),
+                                     [&](const handover::TRecord &r) { return !r.pending && r.row == row; });
+        if (it == kept_.end())
+            return;
+        kept_.erase(it);
+        journalDirty_ = true;
+    }
+    Changed();
+}
+
+std::vector<std::vector<std::string>> TQueueStore::TakeUnmarked()
+{
+    std::lock_guard lock(guard_);
+    return std::exchange(unmarked_, {});
+}
+
+std::vector<TQueueStore::TUnsaved> TQueueStore::Close()
 {
     {
         std::lock_guard lock(wake_);
@@ -258,7 +399,7 @@ std::vector<std::string> TQueueStore::Close()
     return Save();
 }
 
-std::vector<std::string> TQueueStore::Save()
+std::vector<TQueueStore::TUnsaved> TQueueStore::Save()
 {
     {
         std::lock_guard lock(guard_);
@@ -271,9 +412,19 @@ std::vector<std::string> TQueueStore::Save()
 void TQueueStore::WriterLoop()
 {
     for (;;) {
+        bool retry = false;
+        {
+            std::lock_guard lock(guard_);
+            retry = read_.failing || send_.failing || journalFailing_ || journalDirty_ || !read_.aside.empty() ||
+                    !send_.aside.empty();
+        }
         {
             std::unique_lock lock(wake_);
-            cv_.wait(lock, [this] { return dirty_ || stop_; });
+            const auto woken = [this] { return dirty_ || stop_; };
+            if (retry)
+                cv_.wait_for(lock, kRetry, woken);
+            else
+                cv_.wait(lock, woken);
             if (stop_)
                 return;
             dirty_ = false;
@@ -282,7 +433,7 @@ void TQueueStore::WriterLoop()
     }
 }
 
-std::vector<std::string> TQueueStore::Rewrite(bool fresh)
+std::vector<TQueueStore::TUnsaved> TQueueStore::Rewrite(bool fresh)
 {
     std::lock_guard serial(rewrite_);
     std::vector<std::string> received, toSend;
@@ -308,16 +459,27 @@ std::vector<std::string> TQueueStore::Rewrite(bool fresh)
         readStale = read_.stale;
         sendStale = send_.stale;
     }
-    std::vector<std::string> failed;
-    if (!RewriteFile(read_, received, readSeen, readStale))
-        failed.push_back(read_.name);
-    if (!RewriteFile(send_, toSend, sendSeen, sendStale))
-        failed.push_back(send_.name);
-    return failed;
+    {
+        // Not under the engine lock: it syncs.
+        std::lock_guard files(guard_);
+        FlushJournal();
+    }
+    std::vector<TUnsaved> unsaved;
+    for (auto [file, lines, seen, stale] :
+         {std::tuple{&read_, &received, readSeen, readStale}, std::tuple{&send_, &toSend, sendSeen, sendStale}}) {
+        TUnsaved u{file->name, 0, {}};
+        RewriteFile(*file, *lines, seen, stale, u.messages, u.why);
+        if (u.messages > 0)
+            unsaved.push_back(std::move(u));
+    }
+    Say();
+    return unsaved;
 }
 
-bool TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale)
+void TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale,
+                              std::size_t &unsaved, std::string &why)
 {
+    unsaved = 0;
     // What the file holds when the copy was taken: base and the lines
     // appended before it. Only this thread changes base.
     bool same = !stale && lines.size() == file.base.size() + extraSeen;
@@ -327,10 +489,21 @@ bool TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines,
         std::lock_guard lock(guard_);
         for (std::size_t i = 0; same && i < extraSeen; ++i)
             same = lines[file.base.size() + i] == file.extra[i];
-        if (same && (file.fd >= 0 || QFile::exists(QString::fromStdString(file.name)))) {
+        if (same &&
+            (file.fd >= 0 ? stillNamed(file.fd, file.name) : QFile::exists(QString::fromStdString(file.name)))) {
             file.base.insert(file.base.end(), file.extra.begin(), file.extra.begin() + extraSeen);
             file.extra.erase(file.extra.begin(), file.extra.begin() + extraSeen);
-            return true;
+            Report(file.failing, file.name, true, {});
+            return;
+        }
+    }
+    {
+        std::lock_guard lock(guard_);
+        if (!PutAside(file)) {
+            why = "无法另存跳过的行:" + syncedfile::lastError();
+            unsaved = missing(lines, Held(file));
+            Report(file.failing, file.name, false, why);
+            return;
         }
     }
 
@@ -338,46 +511,169 @@ bool TQueueStore::RewriteFile(File &file, const std::vector<std::string> &lines,
     struct stat old {};
     const bool existed = ::stat(file.name.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     int fd = ::open(temp.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    bool ok = fd >= 0 && (!existed || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, joined(lines)) &&
-              ::fdatasync(fd) == 0;
-    std::string why = ok ? std::string() : systemError(errno);
+    bool ok = fd >= 0 && (!existed || ::fchmod(fd, old.st_mode & 07777) == 0) &&
+              syncedfile::writeAll(fd, joined(lines)) && ::fdatasync(fd) == 0;
+    why = ok ? std::string() : syncedfile::lastError();
+    Outcome outcome = Outcome::Failed;
     {
         // Appends wait only for the lines that came meanwhile and the rename.
         std::lock_guard lock(guard_);
-        if (ok) {
-            ok = writeAll(fd, joined(file.extra, extraSeen)) && ::fdatasync(fd) == 0 &&
+        std::vector<std::string> all = lines;
+        all.insert(all.end(), file.extra.begin() + extraSeen, file.extra.end());
+        if (&file == &send_ && !FlushJournal()) {
+            // A hand-over's offset must stay true until the journal says
+            // how it ended.
+            outcome = Outcome::Deferred;
+            ok = false;
+            unsaved = missing(all, Held(file));
+        } else if (ok) {
+            ok = syncedfile::writeAll(fd, joined(file.extra, extraSeen)) && ::fdatasync(fd) == 0 &&
                  ::rename(temp.c_str(), file.name.c_str()) == 0;
             if (!ok)
-                why = systemError(errno);
+                why = syncedfile::lastError();
         }
         if (ok) {
-            syncFolder();
+            syncedfile::syncFolder();
             closeFd(file.fd);
             file.fd = fd;
             fd = -1;
-            file.base = lines;
-            file.base.insert(file.base.end(), file.extra.begin() + extraSeen, file.extra.end());
+            file.base = std::move(all);
             file.extra.clear();
             file.stale = false;
             file.openLine = false;
+            outcome = Outcome::Written;
+        } else if (outcome != Outcome::Deferred) {
+            std::size_t kept = 0;
+            if (ShrinkInPlace(file, all, kept)) {
+                unsaved = all.size() - kept;
+                if (unsaved == 0)
+                    outcome = Outcome::Written;
+            } else {
+                unsaved = missing(all, Held(file));
+            }
         }
+        if (outcome != Outcome::Deferred)
+            Report(file.failing, file.name, outcome == Outcome::Written, why);
     }
     if (fd >= 0) {
         ::close(fd);
         ::unlink(temp.c_str());
     }
-    Report(file, ok, why);
-    return ok;
 }
 
-void TQueueStore::Report(File &file, bool ok, const std::string &why)
+std::vector<std::string> TQueueStore::Held(const File &file)
 {
+    if (file.stale)
+        return {};
+    std::vector<std::string> held = file.base;
+    held.insert(held.end(), file.extra.begin(), file.extra.end());
+    return held;
+}
+
+bool TQueueStore::ShrinkInPlace(File &file, const std::vector<std::string> &all, std::size_t &kept)
+{
+    int fd = ::open(file.name.c_str(), O_WRONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        closeFd(fd);
+        return false;
+    }
+    std::size_t bytes = 0;
+    std::size_t n = 0;
+    while (n < all.size() && bytes + all[n].size() + 2 <= static_cast<std::size_t>(st.st_size))
+        bytes += all[n++].size() + 2;
+    // Nothing to gain when it holds just that already.
+    if (!file.stale && file.extra.empty() && file.base.size() == n &&
+        std::equal(file.base.begin(), file.base.end(), all.begin())) {
+        closeFd(fd);
+        kept = n;
+        return true;
+    }
+    bool ok = false;
+    if (n == 0) {
+        ok = ::ftruncate(fd, 0) == 0 && ::fdatasync(fd) == 0;
+    } else {
+        // Blanks at the end of the last line fill the old length, and the
+        // cut comes before that line gets its end back: a kill at any point
+        // leaves whole lines, which the load takes.
+        std::string content = joined(all, 0, n);
+        content.insert(content.size() - 2, static_cast<std::size_t>(st.st_size) - bytes, ' ');
+        const auto end = static_cast<off_t>(bytes);
+        ok = syncedfile::overwrite(fd, content, st.st_size) && ::ftruncate(fd, end) == 0 &&
+             syncedfile::writeAllAt(fd, "\r\n", end - 2) && ::fdatasync(fd) == 0;
+    }
+    closeFd(fd);
+    if (!ok)
+        return false;
+    file.base.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n));
+    file.extra.clear();
+    file.stale = false;
+    file.openLine = false;
+    kept = n;
+    return true;
+}
+
+bool TQueueStore::PutAside(File &file)
+{
+    if (file.aside.empty())
+        return true;
+    const std::string name = file.name + queuefiles::kSkippedSuffix;
+    const bool existed = ::access(name.c_str(), F_OK) == 0;
+    int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const bool ok = syncedfile::append(fd, joined(file.aside));
+    const int error = errno;
+    closeFd(fd);
+    errno = error;
+    if (!ok)
+        return false;
+    if (!existed)
+        syncedfile::syncFolder();
+    file.aside.clear();
+    return true;
+}
+
+bool TQueueStore::FlushJournal()
+{
+    if (!journal_)
+        return true;
+    if (journalDirty_) {
+        const bool ok = journal_->Write(kept_);
+        Report(journalFailing_, journal_->Name(), ok, ok ? std::string() : syncedfile::lastError());
+        if (ok) {
+            // Only a hand-over's own append writes PENDING.
+            journalDirty_ = false;
+            journalPending_ = false;
+        }
+    }
+    return !journalPending_;
+}
+
+void TQueueStore::Report(bool &failing, const std::string &name, bool ok, const std::string &why)
+{
+    const bool said = failing;
+    failing = !ok;
+    if (!ok && !said)
+        toSay_.push_back("队列文件写入失败:" + name + ":" + why);
+    else if (ok && said)
+        toSay_.push_back("队列文件已写入:" + name);
+    const bool any = read_.failing || send_.failing || journalFailing_;
+    if (any != storeFailingShown_) {
+        storeFailingShown_ = any;
+        storeFailing_ = any;
+    }
+}
+
+void TQueueStore::Say()
+{
+    std::vector<std::string> lines;
+    std::optional<bool> failing;
     {
         std::lock_guard lock(guard_);
-        const bool said = file.failing;
-        file.failing = !ok;
-        if (ok || said)
-            return;
+        lines.swap(toSay_);
+        failing = std::exchange(storeFailing_, std::nullopt);
     }
-    engine::logLine("队列文件写入失败:" + file.name + ":" + why);
+    for (const std::string &line : lines)
+        engine::logLine(line);
+    if (failing)
+        engine::storeState(*failing ? "队列文件无法写入，未保存的短信只在内存中" : "");
 }

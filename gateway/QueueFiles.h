@@ -1,8 +1,12 @@
 #pragma once
 
+#include "gateway/HandOver.h"
+
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,6 +24,9 @@ namespace queuefiles {
 
 inline constexpr const char *kReadBuf = "ReadBuf.TXT";
 inline constexpr const char *kSendBuf = "SendBuf.TXT";
+// Added to a queue file's name: the file beside it that keeps the lines the
+// load skipped, so that no rewrite of the queue ever loses them.
+inline constexpr const char *kSkippedSuffix = ".skipped";
 
 // The existing file in the current directory whose name equals name in any
 // letter case (the exact spelling first); name itself when there is none.
@@ -28,6 +35,15 @@ std::string existingName(const std::string &name);
 // The lines of a file's bytes: LF ends a line and a CR before it goes; a
 // final line end makes no extra line.
 std::vector<std::string> splitLines(std::string_view bytes);
+
+// What a line of "SendBuf.TXT" holds to send: the line without blanks, TABs
+// and CRs at either end when that is one whole SMS-SUBMIT
+// (TPDUSend::IsWhole); nullopt when the line is to be skipped.
+std::optional<std::string> sendLine(std::string_view line);
+// What a line of "ReadBuf.TXT" holds: the same for one whole received
+// message (TPDUGet::IsWhole), or "" for a blank line, which is an empty
+// entry; nullopt when the line is to be skipped.
+std::optional<std::string> receivedLine(std::string_view line);
 
 } // namespace queuefiles
 
@@ -42,8 +58,18 @@ std::vector<std::string> splitLines(std::string_view bytes);
 //   synced and renamed over it, so a crash leaves the old or the new file,
 //   never half of one. A message taken off the queue may thus still be in
 //   the file for a moment: a crash then sends it again, never loses it.
-// A file that cannot be written is said once in the log pane, and again
-// only after it has been written once more.
+// When no new file can be made (a full disk) the old one is rewritten in
+// place with as many of the queue's messages, from the head, as fit in its
+// length, so that a message sent or read never stays in it; what does not
+// fit stays in memory only. While a file cannot be written the writer tries
+// again every few seconds; the first failure is said in the log pane, and
+// the status bar (engine::storeState) says that messages are kept in memory
+// only until every file is written again.
+//
+// The desk's hand-over of a row (BeginHandOver .. EndHandOver around the
+// send path) is all or nothing and survives a kill: the row is named in the
+// journal (HandOver.h) before its messages are appended, and the next Load
+// finds out whether they went in.
 class TQueueStore {
 public:
     explicit TQueueStore(TSMSChannel &channel);
@@ -52,12 +78,15 @@ public:
     TQueueStore(const TQueueStore &) = delete;
     TQueueStore &operator=(const TQueueStore &) = delete;
 
-    // Main thread, once: appends a TPDUGet decoding each line of
-    // "ReadBuf.TXT" to the channel's RecvList (a blank line is an empty
-    // entry), then a TPDUSend (Tries 0) for each line of "SendBuf.TXT" that
-    // is a whole SMS-SUBMIT to its SendQueue; any other line is skipped and
-    // said in the log pane, and stays in the file until the queue is next
-    // written. A missing file is an empty queue. Then starts the writer.
+    // Main thread, once: appends a TPDUGet for each line of "ReadBuf.TXT"
+    // that queuefiles::receivedLine takes to the channel's RecvList, then a
+    // TPDUSend (Tries 0) for each line of "SendBuf.TXT" that
+    // queuefiles::sendLine takes to its SendQueue. A blank line of
+    // "SendBuf.TXT" goes without a word; any other line that is skipped is
+    // said in the log pane and appended to the file of the queue file's name
+    // and kSkippedSuffix; until it is there, the queue file is not
+    // rewritten. A missing file is an empty queue. Then reads the hand-over
+    // journal (rows to report through TakeUnmarked) and starts the writer.
     // Returns one text, naming the file, for each file that exists but
     // cannot be read; the other file is loaded all the same.
     std::vector<std::string> Load();
@@ -65,17 +94,39 @@ public:
     // The send path, on the main thread, with the engine lock held, right
     // after it queued the messages whose hex texts are lines: appends them
     // to "SendBuf.TXT" and syncs it. False when they could not be written
-    // (the log pane says so); the messages stay queued all the same.
+    // (the file is left as it was); outside a hand-over the log pane then
+    // says that they are sent from memory only, and they stay queued.
     bool Appended(const std::vector<std::string> &lines);
     // Any thread, the engine lock held or not; cheap: wakes the writer.
     void Changed();
 
-    // Writes both files from the channel now, on the calling thread, each
-    // send entry freshly encoded. Returns the names of the files that could
-    // not be written. Nothing before Load.
-    std::vector<std::string> Save();
+    // The desk's hand-over, main thread. Begin: the next Appended belongs to
+    // row (the desk's key and values): it first names the row and the lines
+    // in the journal, then appends them; a failure of either leaves neither
+    // in "SendBuf.TXT", and the send path's caller must take the messages
+    // off the queue again. End: true when that Appended kept the lines; the
+    // row then stays in the journal until HandOverMarked.
+    void BeginHandOver(std::vector<std::string> row);
+    bool HandingOver() const;
+    bool EndHandOver();
+    // The desk has marked row (or found it changed): it leaves the journal.
+    void HandOverMarked(const std::vector<std::string> &row);
+    // Main thread: the rows of earlier runs whose messages went into
+    // "SendBuf.TXT" and whose mark may be missing; each is returned once.
+    std::vector<std::vector<std::string>> TakeUnmarked();
+
+    // A queue file that does not hold every message of its queue.
+    struct TUnsaved {
+        std::string file;
+        std::size_t messages = 0; // queued and not in the file
+        std::string why;
+    };
+    // Writes both files (and the journal) from the channel now, on the
+    // calling thread, each send entry freshly encoded. Returns the files
+    // that do not hold their whole queue afterwards. Nothing before Load.
+    std::vector<TUnsaved> Save();
     // Stops the writer, then Save. Changed does nothing afterwards.
-    std::vector<std::string> Close();
+    std::vector<TUnsaved> Close();
 
 private:
     struct File {
@@ -83,25 +134,52 @@ private:
         int fd = -1;                    // open for appending; -1: none yet
         std::vector<std::string> base;  // the file's lines at its last rewrite
         std::vector<std::string> extra; // lines appended since (guard_)
-        bool failing = false;           // the last write failed and was said
+        std::vector<std::string> aside; // skipped lines not yet kept beside it
+        bool failing = false;           // does not hold its queue; said (guard_)
         bool stale = false;             // what the file holds is not known: rewrite it
         bool openLine = false;          // the file may end inside a line
     };
 
     void WriterLoop();
-    // Brings both files in line with the channel; fresh: encode every send
-    // entry first. Returns the names that failed. Serialised by rewrite_.
-    std::vector<std::string> Rewrite(bool fresh);
+    // Brings the journal and both files in line with the channel; fresh:
+    // encode every send entry first. Serialised by rewrite_.
+    std::vector<TUnsaved> Rewrite(bool fresh);
     // Replaces file by lines and the lines appended after the first
     // extraSeen, unless it holds just that already (and is not stale).
-    bool RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale);
-    // Says a failure of file in the log pane, once until it is written again.
-    void Report(File &file, bool ok, const std::string &why);
+    // unsaved: how many of them the file does not hold afterwards.
+    void RewriteFile(File &file, const std::vector<std::string> &lines, std::size_t extraSeen, bool stale,
+                     std::size_t &unsaved, std::string &why);
+    // The full-disk way, under guard_: the head of all that fits into the
+    // file's present length, written over it in place.
+    bool ShrinkInPlace(File &file, const std::vector<std::string> &all, std::size_t &kept);
+    // What the file is known to hold (nothing when that is not known).
+    static std::vector<std::string> Held(const File &file);
+    // Appends file.aside to the file beside it; true when none is left.
+    bool PutAside(File &file);
+    // Writes the journal when it changed; true when its file holds no
+    // PENDING record, so "SendBuf.TXT" may be rewritten. Under guard_.
+    bool FlushJournal();
+    // Notes a failure of what is named for the log pane, once until it is
+    // written again, and keeps the status bar's word in line. Under guard_.
+    void Report(bool &failing, const std::string &name, bool ok, const std::string &why);
+    // Says what Report and the others noted; without guard_.
+    void Say();
 
     TSMSChannel &channel_;
     File read_, send_;
-    std::mutex guard_;   // fd and extra of both files; taken under the engine lock, never the other way
-    std::mutex rewrite_; // one rewrite at a time
+    std::unique_ptr<handover::TJournal> journal_;      // guard_; made by Load
+    std::vector<handover::TRecord> kept_;              // guard_: the journal's records
+    bool journalDirty_ = false;                        // guard_: kept_ differs from the file
+    bool journalPending_ = false;                      // guard_: the file holds a PENDING record
+    bool journalFailing_ = false;                      // guard_
+    std::optional<std::vector<std::string>> handOver_; // guard_: the row being handed over
+    bool handOverKept_ = false;                        // guard_
+    std::vector<std::vector<std::string>> unmarked_;   // guard_: for TakeUnmarked
+    std::vector<std::string> toSay_;                   // guard_: log lines for Say
+    std::optional<bool> storeFailing_;                 // guard_: a status for Say
+    bool storeFailingShown_ = false;                   // guard_
+    mutable std::mutex guard_; // the files' fd, extra and failing; taken under the engine lock, never the other way
+    std::mutex rewrite_;       // one rewrite at a time
     std::mutex wake_;
     std::condition_variable cv_;
     bool loaded_ = false; // guard_

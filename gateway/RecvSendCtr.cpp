@@ -3,16 +3,15 @@
 #include "gateway/Controllers.h"
 
 #include "codec/Gbk.h"
-#include "data/DM1.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
+#include "gateway/EngineStore.h"
 #include "gateway/SmsLog.h"
 
-#include <QDateTime>
 #include <algorithm>
-#include <stdexcept>
+#include <cctype>
 
 namespace {
 
@@ -25,32 +24,10 @@ std::string trimmed(const std::string &s)
     return first < last ? std::string(first, last) : std::string();
 }
 
-// Appends the received message to sms_toread; false (with the reason) when
-// it could not be stored.
-bool storeReceived(const std::string &phone, const std::string &text, std::string &reason)
-{
-    try {
-        if (!DataModule1)
-            throw std::runtime_error("数据库未打开");
-        TAdoQuery &q = DataModule1->Query1;
-        q.Close();
-        q.SetSQL("select * from sms_toread");
-        q.Open();
-        q.Append();
-        q.FieldByName("PHONE")->SetAsString(phone);
-        q.FieldByName("MESSAGE")->SetAsString(text + " ");
-        q.FieldByName("TIME")->SetAsDateTime(QDateTime::currentDateTime());
-        q.FieldByName("READFLAG")->SetAsString("未读");
-        q.Post();
-        q.Close();
-        return true;
-    } catch (const std::exception &e) {
-        if (DataModule1)
-            DataModule1->Query1.Close();
-        reason = e.what();
-        return false;
-    }
-}
+// The longest raw reply kept for the log.
+constexpr std::size_t kMaxRaw = 2048;
+
+std::string whereText(int index) { return "(序号" + std::to_string(index) + ")"; }
 
 } // namespace
 
@@ -86,7 +63,6 @@ std::string TSMSRecvCtr::GetCmd()
 
 void TSMSRecvCtr::Start()
 {
-    strayLine_ = false;
     selecting_ = !Storage.empty() && Storage != Owner->SelectedStorage;
     if (!selecting_) {
         StartRead();
@@ -103,7 +79,6 @@ void TSMSRecvCtr::StartRead()
 {
     State = 0;
     GetCmd();
-    echo_ = Cmd.substr(0, Cmd.size() - 1);
     State = 1;
     SendCmd();
     Cmd.clear();
@@ -121,6 +96,26 @@ std::string TSMSRecvCtr::PhoneOf(const std::string &caption)
     return gbk::toUtf8(gbk::headBytes(tail, 12));
 }
 
+std::optional<int> TSMSRecvCtr::AnnouncedLength(const std::string &header)
+{
+    const std::size_t comma = header.rfind(',');
+    if (header.find("+CMGR:") == std::string::npos || comma == std::string::npos)
+        return std::nullopt;
+    const std::string field = trimmed(header.substr(comma + 1));
+    if (field.empty() || field.size() > 3 ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoi(field);
+}
+
+bool TSMSRecvCtr::IsPduLine(const std::string &line, int length)
+{
+    if (line.size() < 2 || line.size() % 2 != 0 ||
+        !std::all_of(line.begin(), line.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return false;
+    return line.size() == 2 * (1 + std::size_t(HexToByte(line)) + std::size_t(length));
+}
+
 void TSMSRecvCtr::ProcessLine(const std::string &line)
 {
     if (selecting_) {
@@ -129,7 +124,7 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
             selecting_ = false;
             StartRead();
         } else if (IsError(line)) {
-            engine::logLine("短信存储器" + Storage + "无法选择，未能读取消息(序号" + std::to_string(Index) + ")");
+            engine::logLine("短信存储器" + Storage + "无法选择，未能读取消息" + whereText(Index));
             Owner->EndExchange();
         }
         return;
@@ -140,37 +135,112 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
         return;
     }
     if (IsOK(line)) {
-        if (State == 3 && Owner->DroppedLines != droppedAtStart_) {
-            // The PDU line was too long to take: keep the message in the modem.
-            engine::logLine("消息过长未能读取，未从短信模块中删除(序号" + std::to_string(Index) + ")");
-            Owner->EndExchange();
+        if (State == 3) {
+            TakeIn();
             return;
         }
-        if (State == 2) {
-            // An empty index, unless the reply held what an empty one never does.
-            State = 0;
-            if (strayLine_) {
-                Owner->EndExchange();
-                return;
-            }
-        } else if (Cmd.empty() || !TakeIn()) {
-            // Not stored: the modem keeps it, to be read again.
-            Owner->EndExchange();
-            return;
-        }
-        DeleteAfterWait();
+        // The index holds no message: nothing to delete, so that a message
+        // the modem puts there meanwhile is not deleted unread.
+        State = 0;
+        Owner->EndExchange();
         return;
     }
-    if (line.find("+CMGR:") != std::string::npos) {
+    if (State == 2 && line.find("+CMGR:") != std::string::npos) {
         Cmd.clear();
         State = 3;
         droppedAtStart_ = Owner->DroppedLines;
+        length_ = AnnouncedLength(line);
+        raw_ = trimmed(line);
         return;
     }
-    if (State == 3)
-        Cmd += trimmed(line);
-    else if (!line.empty() && line != echo_)
-        strayLine_ = true;
+    if (State != 3)
+        return;
+    const std::string text = trimmed(line);
+    if (text.empty())
+        return;
+    if (raw_.size() < kMaxRaw)
+        raw_ += " " + text;
+    // Unsolicited lines ("RING") and noise may come before the PDU.
+    if (Cmd.empty() && length_ && IsPduLine(text, *length_))
+        Cmd = text;
+}
+
+void TSMSRecvCtr::TakeIn()
+{
+    if (Cmd.empty() || !TPDUGet::IsWhole(Cmd)) {
+        Unreadable();
+        Owner->EndExchange();
+        return;
+    }
+    DecodePDU();
+    const enginestore::TResult stored = Store(Storage, Index, Cmd, false);
+    if (stored == enginestore::TResult::Stored || stored == enginestore::TResult::AlreadyStored)
+        DeleteAfterWait();
+    else
+        Owner->EndExchange();
+}
+
+void TSMSRecvCtr::Unreadable()
+{
+    if (Cmd.empty() && Owner->DroppedLines != droppedAtStart_) {
+        engine::logLine("消息过长未能读取，未从短信模块中删除" + whereText(Index));
+        return;
+    }
+    if (++unreadable_[Storage + ":" + std::to_string(Index)] != kRawLogReads) {
+        engine::logLine("消息无法解码，未从短信模块中删除" + whereText(Index));
+        return;
+    }
+    // Once whole, so that a message the engine cannot read is not lost without a trace.
+    const std::string line = "无法解码的消息" + whereText(Index) + "留在短信模块中:" + raw_;
+    engine::logLine(line);
+    smslog::append(line);
+}
+
+enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, const std::string &pdu, bool retry)
+{
+    TPDUGet message;
+    message.Decode(pdu);
+    const std::string digest = enginestore::digestOf(pdu);
+    const enginestore::TOutcome out = enginestore::storeReceived(pdu, PhoneOf(message.GetOA()), message.GetUD());
+    switch (out.result) {
+    case enginestore::TResult::Stored:
+        Publish(message);
+        unreadable_.erase(storage + ":" + std::to_string(index));
+        [[fallthrough]];
+    case enginestore::TResult::AlreadyStored:
+        if (retry) {
+            // Read again for its delete, which needs the storage selected.
+            storedLate_.insert(digest);
+            Owner->AddReadIndex(storage, index);
+        } else {
+            Owner->PendingWrites->Drop(digest);
+            if (out.result == enginestore::TResult::AlreadyStored && storedLate_.erase(digest) == 0)
+                engine::logLine("消息此前已存入数据库，从短信模块中删除" + whereText(index));
+        }
+        break;
+    case enginestore::TResult::Busy:
+        if (!retry &&
+            Owner->PendingWrites->Add(digest, [this, storage, index, pdu] { return Store(storage, index, pdu, true); }))
+            engine::logLine("数据库被其他程序占用，消息暂留在短信模块中，稍后再存" + whereText(index));
+        break;
+    case enginestore::TResult::Gone:
+        engine::logLine("数据库文件已被删除，消息未存入，留在短信模块中" + whereText(index));
+        break;
+    case enginestore::TResult::Failed:
+        engine::logLine("消息存入数据库失败，未从短信模块中删除" + whereText(index) + ":" + out.reason);
+        break;
+    }
+    return out.result;
+}
+
+void TSMSRecvCtr::Publish(const TPDUGet &pdu)
+{
+    Owner->Channel->AddReceived(std::make_unique<TPDUGet>(pdu));
+    const std::string line = enginetext::receiveLine(pdu);
+    engine::logLine("收到一条消息");
+    engine::logLine(line);
+    engine::receivedRow(pdu.GetOA(), pdu.GetUD(), pdu.GetSCTS());
+    smslog::append(line);
 }
 
 void TSMSRecvCtr::DeleteAfterWait()
@@ -181,26 +251,6 @@ void TSMSRecvCtr::DeleteAfterWait()
         del->Index = Index;
         del->Start();
     });
-}
-
-bool TSMSRecvCtr::TakeIn()
-{
-    DecodePDU();
-    auto received = std::make_unique<TPDUGet>();
-    received->Decode(Cmd);
-    Owner->Channel->AddReceived(std::move(received));
-    const std::string logText = enginetext::receiveLine(*PDU);
-    engine::logLine("收到一条消息");
-    engine::logLine(logText);
-    const std::string caption = PDU->GetOA();
-    const std::string text = PDU->GetUD();
-    engine::receivedRow(caption, text, PDU->GetSCTS());
-    std::string reason;
-    const bool stored = storeReceived(PhoneOf(caption), text, reason);
-    smslog::append(logText);
-    if (!stored)
-        engine::logLine("消息存入数据库失败，未从短信模块中删除(序号" + std::to_string(Index) + "):" + reason);
-    return stored;
 }
 
 TSMSSendCtr::TSMSSendCtr(TChannelCtr *owner) : TSMSCtr(owner) {}

@@ -6,6 +6,7 @@
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
+#include "gateway/EngineStore.h"
 #include "gateway/SmsLog.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@ void TChannelCtr::Init()
     ListCtr = std::make_unique<TSMSListCtr>(this);
     LineGet = std::make_unique<TLineGet>();
     LineGet->Owner = this;
+    PendingWrites = std::make_unique<TPendingWrites>();
     // Messages left in the modem are found by the sweep after every
     // initialisation.
     ReadQueue.clear();

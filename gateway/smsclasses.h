@@ -3,7 +3,7 @@
 // The gateway engine's classes: the PDU codec, the channel with its
 // scheduler and line builder, the AT-command controllers, the gateway with
 // its TCP command server, the drive thread, the engine host with the queue
-// files, and the engine's clock, lock, reports and log file.
+// files, and the engine's clock, lock, reports, database writes and log file.
 #include "codec/PDUs.h"
 #include "gateway/Channel.h"
 #include "gateway/CmppServer.h"
@@ -13,6 +13,7 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineHost.h"
 #include "gateway/EngineReports.h"
+#include "gateway/EngineStore.h"
 #include "gateway/GateWay.h"
 #include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"

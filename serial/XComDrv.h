@@ -362,6 +362,11 @@ private:
     std::uint32_t WriteChunk(const std::uint8_t *Buffer, std::uint32_t Count);
     std::uint32_t ReadChunk(std::uint8_t *Buffer, std::uint32_t Count);
     void DecodeFlowFlags(const comm::DCB &Flags) const;
+    // On an open port, decodes the live control block into the four stored
+    // line/option sets first; gives Stored, one of them.
+    template <typename S> S LiveFlags(const S &Stored) const;
+    // The setter rule of the three line sets: only under fcCustom.
+    template <typename S> void SetLineSet(S &Stored, S Value);
     void DeriveFlowSettings();
     void SetLock(TCommLock Lock, bool On);
 

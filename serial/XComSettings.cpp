@@ -19,6 +19,36 @@ std::uint16_t ClampQueueSize(std::uint16_t Value)
 
 bool IsOpen(const TCustomComm *Comm) { return Comm && Comm->Opened(); }
 
+// The setter rule of every applied setting: store Value when it differs from
+// Current (what the getter reads now), then apply the setting's block while
+// the port is open; a refused apply raises with Value kept.
+template <typename T> void Store(TCustomComm *Comm, T &Stored, T Value, T Current, void (TCustomComm::*Apply)())
+{
+    if (Value == Current)
+        return;
+    Stored = Value;
+    if (IsOpen(Comm))
+        (Comm->*Apply)();
+}
+
+constexpr auto kApplyDCB = &TCustomComm::ApplyDCB;
+constexpr auto kApplyBuffers = &TCustomComm::ApplyBuffers;
+constexpr auto kApplyTimeouts = &TCustomComm::ApplyTimeouts;
+
+// A data-control value: on an open port the live DCB byte Field less Offset
+// when that is an ordinal up to Last, else the stored value.
+template <BYTE DCB::*Field, int Offset, auto Last>
+decltype(Last) LiveOrdinal(const TCustomComm *Comm, decltype(Last) Stored)
+{
+    DCB dcb;
+    if (IsOpen(Comm) && GetDCB(Comm->Handle(), dcb)) {
+        const int ordinal = dcb.*Field - Offset;
+        if (ordinal >= 0 && ordinal <= static_cast<int>(Last))
+            return static_cast<decltype(Last)>(ordinal);
+    }
+    return Stored;
+}
+
 } // namespace
 
 bool IsWinNT4()
@@ -44,56 +74,12 @@ bool GetDCB(HANDLE Handle, DCB &DCB)
 
 TCommDataControl::TCommDataControl(TCustomComm *AComm) : FComm(AComm) {}
 
-TDataBits TCommDataControl::DataBits() const
-{
-    DCB dcb;
-    if (IsOpen(FComm) && GetDCB(FComm->Handle(), dcb) && dcb.ByteSize >= 4 && dcb.ByteSize <= 8)
-        return static_cast<TDataBits>(dcb.ByteSize - 4);
-    return FDataBits;
-}
-
-void TCommDataControl::setDataBits(TDataBits Value)
-{
-    if (Value == DataBits())
-        return;
-    FDataBits = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyDCB();
-}
-
-TParity TCommDataControl::Parity() const
-{
-    DCB dcb;
-    if (IsOpen(FComm) && GetDCB(FComm->Handle(), dcb) && dcb.Parity <= paSpace)
-        return static_cast<TParity>(dcb.Parity);
-    return FParity;
-}
-
-void TCommDataControl::setParity(TParity Value)
-{
-    if (Value == Parity())
-        return;
-    FParity = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyDCB();
-}
-
-TStopBits TCommDataControl::StopBits() const
-{
-    DCB dcb;
-    if (IsOpen(FComm) && GetDCB(FComm->Handle(), dcb) && dcb.StopBits <= sb2)
-        return static_cast<TStopBits>(dcb.StopBits);
-    return FStopBits;
-}
-
-void TCommDataControl::setStopBits(TStopBits Value)
-{
-    if (Value == StopBits())
-        return;
-    FStopBits = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyDCB();
-}
+TDataBits TCommDataControl::DataBits() const { return LiveOrdinal<&DCB::ByteSize, 4, db8>(FComm, FDataBits); }
+void TCommDataControl::setDataBits(TDataBits Value) { Store(FComm, FDataBits, Value, DataBits(), kApplyDCB); }
+TParity TCommDataControl::Parity() const { return LiveOrdinal<&DCB::Parity, 0, paSpace>(FComm, FParity); }
+void TCommDataControl::setParity(TParity Value) { Store(FComm, FParity, Value, Parity(), kApplyDCB); }
+TStopBits TCommDataControl::StopBits() const { return LiveOrdinal<&DCB::StopBits, 0, sb2>(FComm, FStopBits); }
+void TCommDataControl::setStopBits(TStopBits Value) { Store(FComm, FStopBits, Value, StopBits(), kApplyDCB); }
 
 // --- TCommBuffers ---
 
@@ -114,11 +100,7 @@ std::uint16_t TCommBuffers::GetSize(int Index) const
 void TCommBuffers::SetSize(int Index, std::uint16_t Value)
 {
     Value = ClampQueueSize(Value);
-    if (Value == GetSize(Index))
-        return;
-    (Index == 0 ? FInputSize : FOutputSize) = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyBuffers();
+    Store(FComm, Index == 0 ? FInputSize : FOutputSize, Value, GetSize(Index), kApplyBuffers);
 }
 
 // --- TCommEventChars ---
@@ -138,28 +120,20 @@ char &TCommEventChars::Field(int Index)
 
 char TCommEventChars::GetChar(int Index) const
 {
+    static constexpr char DCB::*kLive[5] = {&DCB::XonChar, &DCB::XoffChar, &DCB::EofChar, &DCB::ErrorChar,
+                                            &DCB::EvtChar};
     if (Index < 0 || Index > 4)
         return 0;
     DCB dcb;
-    if (IsOpen(FComm) && GetDCB(FComm->Handle(), dcb)) {
-        switch (Index) {
-        case 0: return dcb.XonChar;
-        case 1: return dcb.XoffChar;
-        case 2: return dcb.EofChar;
-        case 3: return dcb.ErrorChar;
-        default: return dcb.EvtChar;
-        }
-    }
+    if (IsOpen(FComm) && GetDCB(FComm->Handle(), dcb))
+        return dcb.*kLive[Index];
     return const_cast<TCommEventChars *>(this)->Field(Index);
 }
 
 void TCommEventChars::SetChar(int Index, char Value)
 {
-    if (Index < 0 || Index > 4 || Value == GetChar(Index))
-        return;
-    Field(Index) = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyDCB();
+    if (Index >= 0 && Index <= 4)
+        Store(FComm, Field(Index), Value, GetChar(Index), kApplyDCB);
 }
 
 // --- TCommTimeoutsEx ---
@@ -181,11 +155,8 @@ std::uint32_t TCommTimeoutsEx::GetValue(int Index) const
 
 void TCommTimeoutsEx::SetValue(int Index, std::uint32_t Value)
 {
-    if (Index < 0 || Index > 4 || Value == GetValue(Index))
-        return;
-    FValues[Index] = Value;
-    if (IsOpen(FComm))
-        FComm->ApplyTimeouts();
+    if (Index >= 0 && Index <= 4)
+        Store(FComm, FValues[Index], Value, GetValue(Index), kApplyTimeouts);
 }
 
 // --- the component's settings ---
@@ -355,11 +326,8 @@ std::uint32_t TCustomComm::BaudValue() const
 
 void TCustomComm::setBaudValue(std::uint32_t Value)
 {
-    if (BaudRate() != brCustom || Value == BaudValue())
-        return;
-    FBaudValue = Value;
-    if (Opened())
-        ApplyDCB();
+    if (BaudRate() == brCustom)
+        Store(this, FBaudValue, Value, BaudValue(), kApplyDCB);
 }
 
 void TCustomComm::setDeviceName(const std::string &Value)
@@ -380,13 +348,21 @@ void TCustomComm::setFlowControl(TFlowControl Value)
         ApplyDCB();
 }
 
-TDTRSettings TCustomComm::DTRSettings() const
+template <typename S> S TCustomComm::LiveFlags(const S &Stored) const
 {
     DCB dcb;
     if (Opened() && GetDCB(Handle(), dcb))
         DecodeFlowFlags(dcb);
-    return FDTRSettings;
+    return Stored;
 }
+
+template <typename S> void TCustomComm::SetLineSet(S &Stored, S Value)
+{
+    if (FFlowControl == fcCustom)
+        Store(this, Stored, Value, LiveFlags(Stored), kApplyDCB);
+}
+
+TDTRSettings TCustomComm::DTRSettings() const { return LiveFlags(FDTRSettings); }
 
 void TCustomComm::setDTRSettings(TDTRSettings Value)
 {
@@ -400,54 +376,14 @@ void TCustomComm::setDTRSettings(TDTRSettings Value)
         else
             Value -= fsDTREnabled;
     }
-    if (FFlowControl != fcCustom || Value == DTRSettings())
-        return;
-    FDTRSettings = Value;
-    if (Opened())
-        ApplyDCB();
+    SetLineSet(FDTRSettings, Value);
 }
 
-TRTSSettings TCustomComm::RTSSettings() const
-{
-    DCB dcb;
-    if (Opened() && GetDCB(Handle(), dcb))
-        DecodeFlowFlags(dcb);
-    return FRTSSettings;
-}
-
-void TCustomComm::setRTSSettings(TRTSSettings Value)
-{
-    if (FFlowControl != fcCustom || Value == RTSSettings())
-        return;
-    FRTSSettings = Value;
-    if (Opened())
-        ApplyDCB();
-}
-
-TXOnXOffSettings TCustomComm::XOnXOffSettings() const
-{
-    DCB dcb;
-    if (Opened() && GetDCB(Handle(), dcb))
-        DecodeFlowFlags(dcb);
-    return FXOnXOffSettings;
-}
-
-void TCustomComm::setXOnXOffSettings(TXOnXOffSettings Value)
-{
-    if (FFlowControl != fcCustom || Value == XOnXOffSettings())
-        return;
-    FXOnXOffSettings = Value;
-    if (Opened())
-        ApplyDCB();
-}
-
-TCommOptions TCustomComm::Options() const
-{
-    DCB dcb;
-    if (Opened() && GetDCB(Handle(), dcb))
-        DecodeFlowFlags(dcb);
-    return FOptions;
-}
+TRTSSettings TCustomComm::RTSSettings() const { return LiveFlags(FRTSSettings); }
+void TCustomComm::setRTSSettings(TRTSSettings Value) { SetLineSet(FRTSSettings, Value); }
+TXOnXOffSettings TCustomComm::XOnXOffSettings() const { return LiveFlags(FXOnXOffSettings); }
+void TCustomComm::setXOnXOffSettings(TXOnXOffSettings Value) { SetLineSet(FXOnXOffSettings, Value); }
+TCommOptions TCustomComm::Options() const { return LiveFlags(FOptions); }
 
 void TCustomComm::setOptions(TCommOptions Value)
 {

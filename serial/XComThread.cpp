@@ -2,7 +2,7 @@
 
 #include "serial/XComDrv.h"
 
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QtGlobal>
 #include <exception>
@@ -25,8 +25,8 @@ TCommEventThread::~TCommEventThread()
 {
     SetEvent(FStopEvent.get());
     std::this_thread::yield();
-    if (commsync::isMainThread())
-        commsync::serveUntil([this] { return FFinished.load(); });
+    if (threadsync::isMainThread())
+        threadsync::serveUntil([this] { return FFinished.load(); });
     FThread.join();
 }
 
@@ -48,7 +48,7 @@ void TCommEventThread::Execute()
             break;
         try {
             if (FComm->Synchronize())
-                commsync::synchronize([this] { DoEvents(); });
+                threadsync::synchronize([this] { DoEvents(); });
             else
                 DoEvents();
         } catch (const std::exception &e) {
@@ -61,7 +61,7 @@ void TCommEventThread::Execute()
     // Also completes a wait still pending, so the OVERLAPPED can go.
     SetCommMask(port, 0);
     FFinished.store(true);
-    commsync::wake();
+    threadsync::wake();
 }
 
 void TCommEventThread::DoEvents()

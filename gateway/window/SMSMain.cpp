@@ -75,11 +75,18 @@ void TFMain::Button1Click()
 
 void TFMain::Button3Click() { Send(MaskEdit1->text().toStdString(), Edit2->text().toStdString()); }
 
-void TFMain::SendFromDesk(const QString &number, const QString &text)
+bool TFMain::SendFromDesk(const QString &number, const QString &text, const std::vector<std::string> &row)
 {
     MaskEdit1->setText(number);
     Edit2->setText(text);
-    Send(number.toStdString(), text.toStdString());
+    switch (host_.HandOver(row, number.toStdString(), text.toStdString())) {
+    case TEngineHost::THandOver::Queued:
+        SentRow(number.toStdString(), text.toStdString(), DateTimeToStr(QDateTime::currentDateTime()));
+        return true;
+    case TEngineHost::THandOver::Refused: return true;
+    case TEngineHost::THandOver::NotKept: break;
+    }
+    return false;
 }
 
 void TFMain::Send(const std::string &number, const std::string &text)
@@ -153,6 +160,12 @@ void TFMain::AddRow(QTreeWidget *list, const QStringList &columns)
         delete list->takeTopLevelItem(0);
 }
 
+void TFMain::StoreState(const std::string &text)
+{
+    SBarPanels[4]->setText(qs(text));
+    SBarPanels[4]->setVisible(!text.empty());
+}
+
 void TFMain::HideWindow() { hide(); }
 
 void TFMain::ShowWindow()
@@ -203,6 +216,15 @@ void TFMain::MakeMonitor(int number)
 void engineEnd()
 {
     delete FMain;
+    if (!EngineHost)
+        return;
+    EngineHost->Stop();
+    QString lost;
+    for (const TQueueStore::TUnsaved &u : EngineHost->Unsaved())
+        lost += QStringLiteral("\n%1：%2条（%3）").arg(qs(u.file)).arg(u.messages).arg(qs(u.why));
     delete EngineHost;
     EngineHost = nullptr;
+    if (!lost.isEmpty())
+        boxes::inform(nullptr, QStringLiteral("以下队列中的短信未能保存到磁盘，程序退出后将丢失：") + lost,
+                      QStringLiteral("澜星信使网关"), boxes::Icon::Warning);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <array>
 #include <string>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -62,7 +63,9 @@ public:
     QGroupBox *GroupBox2;
     QTreeWidget *ListView2; // received, the same columns
     QStatusBar *SBar;
-    QLabel *SBarPanels[4]; // 设备工作状态 | device state | 端口状态 | port state
+    // 设备工作状态 | device state | 端口状态 | port state, and the queue
+    // files' state, shown only while one of them cannot be written.
+    QLabel *SBarPanels[5];
     QFrame *Panel2;        // hidden: Memo1 and each channel's monitor controls
     QPlainTextEdit *Memo1; // hidden; its font is the log pane's
     // Each channel's command edit and monitor memo on Panel2, by channel
@@ -83,10 +86,12 @@ public:
     // the sent list; nothing before the engine has started or for a number
     // the send path refuses.
     void Button3Click();
-    // The desk's hand-over: number into MaskEdit1, text into Edit2, then
-    // sent as Button3Click sends them, but with number as given, since the
-    // field's eleven-digit mask would cut a number with a country code.
-    void SendFromDesk(const QString &number, const QString &text);
+    // The desk's hand-over of its row (key and values, TEngineHost::HandOver):
+    // number into MaskEdit1, text into Edit2, then sent as Button3Click
+    // sends them, but with number as given, since the field's eleven-digit
+    // mask would cut a number with a country code. False when the message
+    // could not be taken (not put on disk): the row is to go again later.
+    bool SendFromDesk(const QString &number, const QString &text, const std::vector<std::string> &row);
     // Asks for a new centre number; the host stores it (also on Cancel, the
     // number as it stands). One that does not fit an address is refused
     // with a box that says why, and the old one stays.
@@ -105,6 +110,7 @@ public:
     void PortState(const std::string &text) override;
     void ReceivedRow(const std::string &caption, const std::string &text, const std::string &time) override;
     void SentRow(const std::string &number, const std::string &text, const std::string &time) override;
+    void StoreState(const std::string &text) override;
     void HideWindow() override;
     void ShowWindow() override;
     void MonitorText(int channel, const std::string &text) override;
@@ -135,5 +141,6 @@ extern TFMain *FMain;
 // Program end, main thread, after the message loop: destroys FMain, then
 // the program's host EngineHost, which stops the drive thread, writes the
 // queue files and frees the engine (closing the port and the command
-// server).
+// server). Queued messages that could not be written are then said in a
+// box: they are lost.
 void engineEnd();

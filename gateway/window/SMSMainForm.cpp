@@ -212,8 +212,8 @@ void TFMain::BuildStatusBar()
     const int widths[4] = {125, 300, 100, 50};
     const QString texts[4] = {QStringLiteral("设备工作状态"), QStringLiteral("短信设备未连接"),
                               QStringLiteral("端口状态"), QString()};
-    for (int i = 0; i < 4; ++i) {
-        SBarPanels[i] = new QLabel(texts[i], SBar);
+    for (int i = 0; i < 5; ++i) {
+        SBarPanels[i] = new QLabel(i < 4 ? texts[i] : QString(), SBar);
         SBarPanels[i]->setObjectName(QStringLiteral("SBarPanel%1").arg(i));
         SBarPanels[i]->setFrameShape(QFrame::Panel);
         SBarPanels[i]->setFrameShadow(QFrame::Sunken);
@@ -221,9 +221,13 @@ void TFMain::BuildStatusBar()
         // name stays readable.
         if (i < 3)
             SBarPanels[i]->setFixedWidth(widths[i]);
-        else
+        else if (i == 3)
             SBarPanels[i]->setMinimumWidth(widths[i]);
-        SBar->addWidget(SBarPanels[i], i < 3 ? 0 : 1);
+        if (i < 4)
+            SBar->addWidget(SBarPanels[i], i < 3 ? 0 : 1);
     }
+    // Only while a queue file cannot be written.
+    SBarPanels[4]->hide();
+    SBar->addPermanentWidget(SBarPanels[4]);
     setStatusBar(SBar);
 }

@@ -1,5 +1,6 @@
 #include "platform/ado/AdoConnection.h"
 
+#include "codec/Text.h"
 #include "platform/ado/AdoCollation.h"
 #include "platform/ado/AdoError.h"
 #include "platform/ado/AdoQuery.h"
@@ -14,22 +15,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ado {
 
 namespace {
-
-std::string trimmed(std::string_view s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 std::string lower(std::string s)
 {
@@ -62,13 +55,13 @@ std::string readValue(std::string_view text, size_t &i)
             value += text[i++];
         }
         size_t end = text.find(';', i);
-        if (!trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)).empty())
+        if (!strings::trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)).empty())
             badString("text after a quoted value");
         i = end == std::string_view::npos ? text.size() : end + 1;
         return value;
     }
     size_t end = text.find(';', i);
-    std::string value = trimmed(text.substr(i, end == std::string_view::npos ? end : end - i));
+    std::string value(strings::trimmed(text.substr(i, end == std::string_view::npos ? end : end - i)));
     i = end == std::string_view::npos ? text.size() : end + 1;
     return value;
 }
@@ -79,8 +72,8 @@ bool readOnlyMode(const std::string &mode)
     size_t start = 0;
     while (start <= mode.size()) {
         size_t bar = mode.find('|', start);
-        std::string token =
-            lower(trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start)));
+        std::string token = lower(std::string(
+            strings::trimmed(std::string_view(mode).substr(start, bar == std::string::npos ? bar : bar - start))));
         if (token == "read")
             read = true;
         else if (token == "write")
@@ -129,13 +122,13 @@ ConnectionSettings parseConnectionString(std::string_view text)
         size_t eq = text.find('=', i);
         size_t semi = text.find(';', i);
         if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
-            std::string rest = trimmed(text.substr(i, semi == std::string_view::npos ? semi : semi - i));
+            const std::string rest(strings::trimmed(text.substr(i, semi == std::string_view::npos ? semi : semi - i)));
             if (!rest.empty())
                 badString("\"" + rest + "\" has no value");
             i = semi == std::string_view::npos ? text.size() : semi + 1;
             continue;
         }
-        const std::string key = lower(trimmed(text.substr(i, eq - i)));
+        const std::string key = lower(std::string(strings::trimmed(text.substr(i, eq - i))));
         i = eq + 1;
         const std::string value = readValue(text, i);
         if (key == "data source") {
@@ -146,7 +139,7 @@ ConnectionSettings parseConnectionString(std::string_view text)
         } else if (key == "mode") {
             out.readOnly = readOnlyMode(value);
         } else if (key == "locale identifier") {
-            if (trimmed(value) != "2052")
+            if (strings::trimmed(value) != "2052")
                 badString("Locale Identifier " + value + " is not supported (the database collates as 2052)");
         }
     }
@@ -187,6 +180,10 @@ void TAdoConnection::Open()
     if (db_)
         return;
     const ado::ConnectionSettings settings = ado::parseConnectionString(ConnectionString);
+    // SQLite takes a file of no bytes for a new database and writes one
+    // into it; such a file is a damaged one and stays as it is.
+    if (struct stat st{}; ::stat(settings.dataSource.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        throw EDatabaseError(SQLITE_NOTADB, sqlite3_errstr(SQLITE_NOTADB));
     sqlite3 *db = nullptr;
     // No SQLITE_OPEN_CREATE: a missing file is an error, never a new empty one.
     int flags = (settings.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
@@ -383,6 +380,12 @@ void TAdoConnection::CreateDatabase(const std::string &path, const std::string &
     sqlite3_close_v2(db);
 }
 
+bool TAdoConnection::FileGone() const
+{
+    int moved = 0;
+    return db_ && sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
 void TAdoConnection::SetBusyTimeout(int ms)
 {
     busyTimeoutMs_ = ms;
@@ -396,6 +399,24 @@ bool isBusy(const EDatabaseError &e) noexcept
 {
     const int primary = e.code() & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+bool isDamaged(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_CORRUPT; }
+
+bool isNotADatabase(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_NOTADB; }
+
+bool isCannotOpen(const EDatabaseError &e) noexcept
+{
+    const int primary = e.code() & 0xFF;
+    return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM;
+}
+
+bool isPlainDatabaseFile(const std::string &path)
+{
+    static const char header[] = "SQLite format 3"; // with its NUL: 16 bytes
+    char start[sizeof header] = {};
+    std::ifstream file(path, std::ios::binary);
+    return file.read(start, sizeof start) && std::memcmp(start, header, sizeof header) == 0;
 }
 
 ShortWait::ShortWait(TAdoConnection &connection) : connection_(connection), previous_(connection.BusyTimeout())

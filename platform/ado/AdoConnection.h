@@ -69,12 +69,17 @@ public:
     // Opens the file named by Data Source with the password as key and reads
     // it once to prove the key. Never creates the file. A missing file, a
     // wrong password or a file another program holds locked throws
-    // EDatabaseError with the database's own text. Does nothing when open.
+    // EDatabaseError with the database's own text, as does a file of no
+    // bytes (SQLITE_NOTADB; left empty). Does nothing when open.
     void Open();
     // Closes every open query on this connection (unposted changes dropped),
     // then the file.
     void Close();
     bool Connected() const { return db_ != nullptr; }
+    // True when the open file is no longer the one at its path: deleted
+    // (its link count is 0), renamed or replaced. What is written then goes
+    // into a file nobody will open again. False when closed.
+    bool FileGone() const;
     void SetConnected(bool value) { value ? Open() : Close(); }
 
     // Runs one statement that needs no result set (a PRAGMA, a CREATE, ...);
@@ -163,6 +168,16 @@ namespace ado {
 
 // True when e is another program's lock outlasting the busy timeout.
 bool isBusy(const EDatabaseError &e) noexcept;
+// What else an operator can be told about a file that failed to open or be
+// read: the database found it damaged; it is no database under the key
+// given (another key, none, or no database at all); it, or the files kept
+// beside it, could not be opened or written.
+bool isDamaged(const EDatabaseError &e) noexcept;
+bool isNotADatabase(const EDatabaseError &e) noexcept;
+bool isCannotOpen(const EDatabaseError &e) noexcept;
+// True when the file at path starts with the header of a database without
+// a key (an encrypted file shows no such text).
+bool isPlainDatabaseFile(const std::string &path);
 
 // Waits ShortBusyTimeoutMs for locks while it lives, then restores the wait
 // it found; for work that a timer or the modem drives and that can be tried

@@ -144,10 +144,9 @@ void TField::SetAsString(std::string_view text)
 void TField::SetAsDateTime(const QDateTime &value)
 {
     TAdoValue v;
-    if (value.isValid()) {
+    v.bytes = ado::toStoredDateTime(value);
+    if (!v.bytes.empty())
         v.type = TAdoValue::Text;
-        v.bytes = ado::toStoredDateTime(value);
-    }
     assign(std::move(v));
 }
 

@@ -379,7 +379,7 @@ void TAdoQuery::checkBrowseMode()
 {
     requireActive();
     if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
-        if (std::find(modified_.begin(), modified_.end(), true) != modified_.end())
+        if (Modified())
             Post();
         else
             Cancel();

@@ -100,6 +100,9 @@ public:
     TField *FindField(std::string_view name);
 
     bool CanModify() const { return Active() && !shape_->table.empty(); }
+    // A row is in Edit or Insert and a field of it has been assigned: Post
+    // would write it.
+    bool Modified() const;
     void Append();
     void Edit();
     void Post();

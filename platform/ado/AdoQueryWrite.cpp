@@ -33,6 +33,8 @@ void TAdoQuery::assign(int index, TAdoValue value)
     notify(Event::Data);
 }
 
+bool TAdoQuery::Modified() const { return std::find(modified_.begin(), modified_.end(), true) != modified_.end(); }
+
 void TAdoQuery::Append()
 {
     requireModifiable();

@@ -20,6 +20,26 @@ const QString kShortDate = QStringLiteral("yyyy-M-d");
 const QString kLongTime = QStringLiteral("H:mm:ss");
 const QString kShortDateTime = kShortDate + u' ' + kLongTime;
 
+// A wall-clock time that the local zone skips (the hour a daylight-saving
+// change jumps over; at midnight in some years of China's zone) makes an
+// invalid local QDateTime that still holds its date and time: such a value
+// is written as it reads, never taken for date-time zero.
+bool holdsDateTime(const QDateTime &value) { return value.date().isValid() && value.time().isValid(); }
+
+QString joined(const QDateTime &value, const QString &date, const QString &time)
+{
+    return value.date().toString(date) + u' ' + value.time().toString(time);
+}
+
+// The text's date and time; one the local zone skips is kept in UTC terms,
+// where it exists, so that it shows and stores as written.
+QDateTime wallClock(const QDateTime &parsed)
+{
+    if (parsed.isValid() || !holdsDateTime(parsed))
+        return parsed;
+    return QDateTime(parsed.date(), parsed.time(), Qt::UTC);
+}
+
 } // namespace
 
 QString ShortDateFormat() { return kShortDate; }
@@ -28,20 +48,20 @@ QString LongTimeFormat() { return kLongTime; }
 
 std::string DateTimeToStr(const QDateTime &value)
 {
-    if (!value.isValid())
+    if (!holdsDateTime(value))
         return {};
     if (value.time() == QTime(0, 0))
         return value.date().toString(kShortDate).toStdString();
-    return value.toString(kShortDateTime).toStdString();
+    return joined(value, kShortDate, kLongTime).toStdString();
 }
 
 namespace ado {
 
 std::string toStoredDateTime(const QDateTime &value)
 {
-    if (!value.isValid())
+    if (!holdsDateTime(value))
         return {};
-    return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    return joined(value, QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH:mm:ss")).toStdString();
 }
 
 QDateTime parseDateTime(std::string_view text, bool *ok)
@@ -52,7 +72,7 @@ QDateTime parseDateTime(std::string_view text, bool *ok)
         "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm",
     };
     for (const char *format : stored) {
-        QDateTime dt = QDateTime::fromString(s, QString::fromLatin1(format));
+        QDateTime dt = wallClock(QDateTime::fromString(s, QString::fromLatin1(format)));
         if (dt.isValid()) {
             *ok = true;
             return dt;
@@ -63,9 +83,9 @@ QDateTime parseDateTime(std::string_view text, bool *ok)
         date = QDate::fromString(s, kShortDate);
     if (date.isValid()) {
         *ok = true;
-        return QDateTime(date, QTime(0, 0));
+        return wallClock(QDateTime(date, QTime(0, 0)));
     }
-    QDateTime dt = QDateTime::fromString(s, kShortDateTime);
+    QDateTime dt = wallClock(QDateTime::fromString(s, kShortDateTime));
     *ok = dt.isValid();
     return dt;
 }

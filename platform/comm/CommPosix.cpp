@@ -3,6 +3,7 @@
 // eventfd. Every termios, ioctl and poll call of the project sits in this file.
 
 #include "platform/comm/CommQueues.h"
+#include "platform/comm/Termios2.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,23 +17,6 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-
-// Linux's termios2, which carries any baud rate; used only for rates without
-// a speed code of their own. glibc's <termios.h> and the kernel's
-// <asm/termbits.h> clash, so the kernel record is declared here.
-struct termios2 {
-    tcflag_t c_iflag;
-    tcflag_t c_oflag;
-    tcflag_t c_cflag;
-    tcflag_t c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed;
-    speed_t c_ospeed;
-};
-#ifndef BOTHER
-#define BOTHER 0010000
-#endif
 
 namespace comm {
 namespace detail {
@@ -124,7 +108,7 @@ template <typename Termios> void applyLine(Termios &t, const DCB &d)
 
 // A serial device: its termios, modem lines, and the driver thread that moves
 // bytes between the device and the queues.
-class Port : public PortQueues {
+class Port final : public PortQueues {
 public:
     static std::shared_ptr<Port> open(const std::string &path);
     Port(int fd, int wake) : fd_(fd), wake_(wake) {}
@@ -138,7 +122,9 @@ public:
     bool write(const BYTE *buffer, DWORD count, DWORD *put, OVERLAPPED *ov, std::shared_ptr<Event> event);
 
 private:
-    void wakeDriver() override;
+    void wakeDriver() override { wake(); }
+    // Not virtual: the destructor stops the driver through it.
+    void wake();
     void run();
     void shutdown();
     void receive();
@@ -215,7 +201,7 @@ void Port::shutdown()
             wait_.reset();
         }
     }
-    wakeDriver();
+    wake();
     if (driver_.joinable())
         driver_.join();
     ::ioctl(fd_.get(), TIOCNXCL); // the flag outlives our descriptor when others hold the tty
@@ -223,7 +209,7 @@ void Port::shutdown()
     wake_.reset();
 }
 
-void Port::wakeDriver()
+void Port::wake()
 {
     std::uint64_t one = 1;
     // EAGAIN means the counter is already non-zero: the driver wakes anyway.

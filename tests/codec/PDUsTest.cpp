@@ -459,3 +459,41 @@ TEST(PduGet, MalformedTextsReadAsDefined)
     EXPECT_EQ(pdu.GetSCA(), "+11111111111111111111");
     EXPECT_EQ(pdu.GetOA(), "+8613912345678");
 }
+
+TEST(PduGet, WholeOnlyWhenEveryOctetTheLayoutClaimsIsThereAndNoMore)
+{
+    const std::string deliver = kCentre + "04" + kNumber + "0008" + kStamp + "044F60597D";
+    const std::string whole[] = {
+        deliver,
+        kCentre + "04" + kNumber + "0000" + kStamp + "05E8329BFD06", // 7-bit: 5 septets in 5 octets
+        kCentre + "04" + kNumber + "0000" + kStamp + "08E8329BFD4697D9",
+        kCentre + "04" + kNumber + "0004" + kStamp + "05D6D0CEC441",
+        "0004" + kNumber + "0000" + kStamp + "05E8329BFD06",          // no centre
+        kCentre + "04" + "0BD0C7F7FBCC2E03" + "0000" + kStamp + "00", // alphanumeric sender, no text
+        kCentre + "1100" + kNumber + "0008A8044F60597D",              // a stored submit, relative validity
+        kCentre + "5100" + kNumber + "0008A70B060804123402014F60597D",
+        "00010004916821000002C834", // a submit without validity period
+        kCentre + "04" + kNumber + "0000" + kStamp + "A0" + repeat("00", 140),
+    };
+    for (const std::string &hex : whole) {
+        EXPECT_TRUE(TPDUGet::IsWhole(hex)) << hex;
+        std::string lower = hex;
+        for (char &c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(TPDUGet::IsWhole(lower)) << lower;
+        // A line cut short anywhere is never a message.
+        for (std::size_t n = 0; n < hex.size(); ++n)
+            EXPECT_FALSE(TPDUGet::IsWhole(hex.substr(0, n))) << hex << " cut to " << n;
+        EXPECT_FALSE(TPDUGet::IsWhole(hex + "00")) << hex;
+    }
+    const std::string broken[] = {
+        deliver.substr(0, 10) + "G" + deliver.substr(11),                       // not hex
+        deliver + " ",                                                          // a blank is no hex digit
+        "0C91" + repeat("11", 11) + "04" + kNumber + "0008" + kStamp + "00",    // a centre of 12 octets
+        kCentre + "04" + "1591" + repeat("21", 11) + "0008" + kStamp + "00",    // 21 digits
+        kCentre + "04" + kNumber + "0008" + kStamp + "8E" + repeat("4E2D", 71), // 142 octets
+        kCentre + "04" + kNumber + "0000" + kStamp + "A1" + repeat("00", 141),  // 161 septets
+    };
+    for (const std::string &hex : broken)
+        EXPECT_FALSE(TPDUGet::IsWhole(hex)) << hex;
+}

@@ -28,17 +28,30 @@ TEST_F(DataModule, DeletingAContactLeavesTheRowsThatNameIt)
 
 TEST_F(DataModule, EveryTableHasItsColumnsUnderTheirNames)
 {
-    for (const schema::Table &t : schema::tables()) {
-        TAdoQuery &q = probe(std::string("select * from ") + t.name);
-        ASSERT_EQ(q.FieldCount(), int(t.columns.size())) << t.name;
-        for (const schema::Column &c : t.columns)
-            EXPECT_NE(q.FindField(c.name), nullptr) << t.name << "." << c.name;
-        EXPECT_TRUE(q.CanModify()) << t.name;
-    }
+    for (const auto *all : {&schema::tables(), &schema::engineTables()})
+        for (const schema::Table &t : *all) {
+            TAdoQuery &q = probe(std::string("select * from ") + t.name);
+            ASSERT_EQ(q.FieldCount(), int(t.columns.size())) << t.name;
+            for (const schema::Column &c : t.columns)
+                EXPECT_NE(q.FindField(c.name), nullptr) << t.name << "." << c.name;
+            EXPECT_TRUE(q.CanModify()) << t.name;
+        }
     std::vector<std::string> indices =
         column("select name from sqlite_master where type='index' and sql is not null", "name");
     for (const schema::Index &x : schema::indices())
         EXPECT_NE(std::find(indices.begin(), indices.end(), x.name), indices.end()) << x.name;
+}
+
+TEST_F(DataModule, ADatabaseMadeBeforeTheEnginesTableGetsItOnOpen)
+{
+    dm->Database1.Execute("drop table sms_received");
+    probeQuery.reset();
+    dm = std::make_unique<TDataModule1>();
+    probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+    ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "ab"}, {"STORED", "2024-5-6 8:30:15"}});
+    EXPECT_EQ(count("select * from sms_received where STORED<'2024-05-07'"), 1);
+    // The digest is a key.
+    EXPECT_THROW(ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "ab"}}), EDatabaseError);
 }
 
 TEST_F(DataModule, DataSourcesFollowTheirQuery)

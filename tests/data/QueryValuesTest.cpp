@@ -1,5 +1,7 @@
 #include "DataFixture.h"
 
+#include "support/LocalZone.h"
+
 namespace {
 
 using QueryValues = DataFixture;
@@ -66,6 +68,48 @@ TEST_F(QueryValues, DateTimeTextsAndZero)
     q.Post();
     EXPECT_EQ(q.FieldByName("birthday")->AsDateTime(), QDateTime(QDate(1990, 12, 31), QTime(8, 30)));
     EXPECT_THROW(q.FieldByName("CLIENTID")->AsDateTime(), EDatabaseError);
+}
+
+TEST_F(QueryValues, ATimeTheLocalClockSkipsIsKeptAsWritten)
+{
+    const LocalZone zone(LocalZone::MidnightGap);
+    const QDate day(2024, 6, 2);
+    ASSERT_FALSE(QDateTime(day, QTime(0, 0)).isValid()); // the zone has no such local time
+    struct Case {
+        const char *key;
+        const char *typed; // null: the local date-time a picker makes
+        QTime time;
+        const char *stored;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"picked", nullptr, {0, 0}, "2024-06-02 00:00:00", "2024-6-2"},
+        {"stored form", "2024-06-02 00:00:00", {0, 0}, "2024-06-02 00:00:00", "2024-6-2"},
+        {"date alone", "2024-6-2", {0, 0}, "2024-06-02 00:00:00", "2024-6-2"},
+        {"shown form", "2024-6-2 0:30:00", {0, 30}, "2024-06-02 00:30:00", "2024-6-2 0:30:00"},
+    };
+    TAdoQuery &q = dm->Query1;
+    q.SetSQL("select * from client");
+    q.Open();
+    for (const Case &c : cases) {
+        q.Append();
+        q.FieldByName("CLIENTID")->SetAsString(c.key);
+        if (c.typed)
+            q.FieldByName("birthday")->SetAsString(c.typed);
+        else
+            q.FieldByName("birthday")->SetAsDateTime(QDateTime(day, c.time));
+        q.Post();
+    }
+    q.Close();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        TAdoQuery &p = probe("select birthday, birthday || '' as raw from client where clientid=" + QuotedStr(c.key));
+        EXPECT_EQ(p.FieldByName("raw")->AsString(), c.stored);
+        const QDateTime read = p.FieldByName("birthday")->AsDateTime();
+        EXPECT_EQ(read.date(), day);
+        EXPECT_EQ(read.time(), c.time);
+        EXPECT_EQ(p.FieldByName("birthday")->AsString(), c.shown);
+    }
 }
 
 TEST_F(QueryValues, TemplateNumbersAreIntegersAndRefuseText)

@@ -1,6 +1,7 @@
 // The contact-group dialogs, opened from the contacts window: groups made
-// one after another and the node of the last one, the member list, and a
-// rename reaching child groups, member rows and tree nodes all or nothing.
+// one after another, each with its node, names the tree file could not give
+// back refused, the member list, and a rename reaching child groups, member
+// rows and tree nodes all or nothing.
 #include "DeskFixture.h"
 #include "TreeShape.h"
 
@@ -59,7 +60,7 @@ protected:
     TfrmTermMan *win = nullptr;
 };
 
-TEST_F(CGroupDialogs, OneNodeForTheLastGroupCreatedInASession)
+TEST_F(CGroupDialogs, ANodeForEveryGroupCreatedInASession)
 {
     const char *broken = "create trigger nolog before insert on operlog begin select raise(abort, 'full'); end";
     struct Attempt {
@@ -68,12 +69,12 @@ TEST_F(CGroupDialogs, OneNodeForTheLastGroupCreatedInASession)
     };
     const struct {
         std::vector<Attempt> attempts;
-        QString node; // the node added under "组"; "" for none (Cancel)
+        QStringList nodes; // added under "组"; none after Cancel
         int failures;
     } sessions[] = {
-        {{{"甲组", "d'1", false}, {"同事", "x", false}, {"O'Neil组", "", false}}, "O'Neil组", 1},
-        {{{"同事", "", false}, {"乙组", "", true}}, "", 2}, // the group goes with its failed log row
-        {{{"乙组", "", true}, {"丙组", "c", false}}, "丙组", 1},
+        {{{"甲组", "d'1", false}, {"同事", "x", false}, {"O'Neil组", "", false}}, {"甲组", "O'Neil组"}, 1},
+        {{{"同事", "", false}, {"乙组", "", true}}, {}, 2}, // the group goes with its failed log row
+        {{{"乙组", "", true}, {"丙组", "c", false}}, {"丙组"}, 1},
     };
     QStringList nodes = Shape;
     QString handed;
@@ -97,9 +98,9 @@ TEST_F(CGroupDialogs, OneNodeForTheLastGroupCreatedInASession)
         win->SpeedButton12Click();
         EXPECT_TRUE(modal.done());
         EXPECT_EQ(boxes.texts(), QStringList(s.failures, "新增记录失败,请检查组名称是否重复"));
-        if (!s.node.isEmpty())
-            nodes << "." + (handed = s.node);
-        EXPECT_EQ(shape(*win->TreeView1), nodes) << s.node.toStdString();
+        for (const QString &n : s.nodes)
+            nodes << "." + (handed = n);
+        EXPECT_EQ(shape(*win->TreeView1), nodes) << s.nodes.join(' ').toStdString();
         EXPECT_EQ(NewGroupName, handed);
     }
     EXPECT_EQ(column("select groupname || '/' || discribe || '/' || ifnull(parent, '') as v from cgroup "
@@ -108,6 +109,91 @@ TEST_F(CGroupDialogs, OneNodeForTheLastGroupCreatedInASession)
               (std::vector<std::string>{"甲组/d'1/", "O'Neil组//", "丙组/c/"}));
     EXPECT_EQ(column("select * from operlog order by rowid", "Action"),
               (std::vector<std::string>{"增加组甲组", "增加组O'Neil组", "增加组丙组"}));
+}
+
+TEST_F(CGroupDialogs, FourGroupsOfOneOpeningKeepTheirNodesThroughTheTreeFile)
+{
+    const QStringList names = {"一组", "O'Brien组", "a b", "全角　中间"};
+    modal.then<TfrmNewCGroup>([&](TfrmNewCGroup *d) {
+        for (const QString &name : names) {
+            d->Edit1->setText(name);
+            d->Button1->click();
+        }
+        d->Button2->click();
+    });
+    win->TreeView1->setCurrentItem(node("组"));
+    win->SpeedButton12Click();
+    EXPECT_TRUE(modal.done());
+
+    QStringList nodes = Shape;
+    for (const QString &name : names)
+        nodes << "." + name;
+    EXPECT_EQ(shape(*win->TreeView1), nodes);
+    win->parentWidget()->close(); // writes the tree file
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(frmTermMan, nullptr);
+    EXPECT_EQ(dir.read("TreeView.Txt"),
+              g("联系人\r\n组\r\n\t手机电话本\r\n\t同事\r\n\t\t项目组\r\n\tALL\r\n\t\t同事\r\n"
+                "\t一组\r\n\tO'Brien组\r\n\ta b\r\n\t全角　中间\r\n"));
+    main->N2_old_oldClick(); // read again
+    ASSERT_NE(frmTermMan, nullptr);
+    frmTermMan->TreeView1->expandAll();
+    EXPECT_EQ(shape(*frmTermMan->TreeView1), nodes);
+}
+
+// A name is refused before anything is written: by the new-group dialog,
+// which keeps the typed name for correction, and by the editor, which stays
+// open.
+TEST_F(CGroupDialogs, NamesTheTreeFileCannotGiveBackAreRefused)
+{
+    const struct {
+        QString name, box;
+    } cases[] = {
+        {" 前空格", "组名的开头和结尾不能是空格！"},
+        {"后空格 ", "组名的开头和结尾不能是空格！"},
+        {"\t制表", "组名中不能有制表符、换行符等控制字符！"},
+        {"　全角空格", "组名的开头和结尾不能是空格！"},
+        {"制\t表", "组名中不能有制表符、换行符等控制字符！"},
+        {"换\n行", "组名中不能有制表符、换行符等控制字符！"},
+        {"回\r车", "组名中不能有制表符、换行符等控制字符！"},
+        {"표韩文", "组名中的字符“표”不能保存到组树文件中，请换用其他字符！"},
+        {"emoji😀", "组名中的字符“😀”不能保存到组树文件中，请换用其他字符！"},
+        {"", "组名不能为空！"}, // the editor only: "创建" needs a name
+    };
+    const std::vector<std::string> before = stored();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        boxes.clear();
+        if (!c.name.isEmpty()) {
+            boxes.ok();
+            modal.then<TfrmNewCGroup>([&](TfrmNewCGroup *d) {
+                d->Edit1->setText(c.name);
+                d->Edit2->setText("描述");
+                d->Button1->click();
+                EXPECT_EQ(d->Edit1->text(), c.name);
+                EXPECT_TRUE(d->Button1->isEnabled());
+                d->Button2->click();
+            });
+            win->TreeView1->setCurrentItem(node("组"));
+            win->SpeedButton12Click();
+            EXPECT_TRUE(modal.done());
+        }
+        boxes.ok();
+        win->TreeView1->setCurrentItem(node("同事"));
+        modal.then<TfrmEditCGroup>([&](TfrmEditCGroup *d) {
+            QTest::keyClick(d->Edit1, Qt::Key_End);
+            d->Edit1->setText(c.name);
+            d->OkButton->click();
+            EXPECT_TRUE(d->isVisible());
+            d->CancelButton->click();
+        });
+        win->N11Click();
+        EXPECT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), QStringList(c.name.isEmpty() ? 1 : 2, c.box));
+        EXPECT_EQ(stored(), before);
+        EXPECT_TRUE(column("select * from operlog", "Action").empty());
+        EXPECT_EQ(shape(*win->TreeView1), Shape);
+    }
 }
 
 TEST_F(CGroupDialogs, MembersComeFirstAndAnUnchangedSaveReListsTheNode)

@@ -5,12 +5,14 @@
 #include "desk/BusinessCard.h"
 #include "desk/EditClient.h"
 #include "desk/NewClient.h"
+#include "support/LocalZone.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -19,6 +21,8 @@ namespace {
 
 using NewClient = ContactsTest;
 using EditClient = ContactsTest;
+using ContactMobile = ContactsTest;
+using ContactFields = ContactsTest;
 
 QStringList items(const QComboBox *box)
 {
@@ -39,6 +43,11 @@ QStringList ticked(const QListWidget *list)
 void tick(QListWidget *list, const char *group, Qt::CheckState state)
 {
     list->findItems(group, Qt::MatchExactly).value(0)->setCheckState(state);
+}
+
+QString wrongMobile(const QString &number)
+{
+    return QStringLiteral("手机号码“") + number + QStringLiteral("”不正确：只能由数字组成，最前面可以有一个“+”号");
 }
 
 TEST_F(NewClient, EachPressCreatesOneContactWithItsGroupOrReportsADuplicate)
@@ -129,6 +138,83 @@ TEST_F(NewClient, TheGroupIsChosenFromASortedListAndEnterWalksThenCreates)
     EXPECT_EQ(groupsOf("钱七"), Rows{"手机电话本"});
 }
 
+// The client columns the contact dialogs write and the box each one takes;
+// null where the dialog leaves the column as it is.
+struct FieldCase {
+    const char *column;
+    const char *newBox;
+    const char *editBox;
+};
+const FieldCase clientFields[] = {
+    {"NAME", "Edit2", "Edit2"},
+    {"CONTACT", "Edit3", "Edit3"},
+    {"PERSONID", "Edit4", "Edit4"},
+    {"PHONE", "EditPhone", "EditPhone"},
+    {"COMPANY", "EditCompany", "EditCompany"},
+    {"HEADSHIP", "EditHeadShip", "EditHeadShip"},
+    {"EMAIL", "EditEmail", "EditEmail"},
+    {"FAX", "EditFax", "EditFax"},
+    {"ADDR", "EditAddr", "EditAddr"},
+    {"POSTCODE", "EditPostCode", "EditPostCode"},
+    {"HOMEPAGE", "EditHomePage", "EditHomePage"},
+    {"OICQ", "EditOICQ", nullptr},
+    {"LanID", nullptr, "EditLanID"},
+};
+
+// Every box of the table that the dialog has gets a text of its own (digits,
+// so that the mobile box takes it too): the box's row number after "1390000".
+void fillBoxes(QDialog *d, const char *FieldCase::*box)
+{
+    for (std::size_t i = 0; i < std::size(clientFields); ++i) {
+        const char *name = clientFields[i].*box;
+        if (!name)
+            continue;
+        const QString text = QString::number(13900000000LL + qlonglong(i));
+        if (auto *memo = d->findChild<QPlainTextEdit *>(name))
+            memo->setPlainText(text);
+        else
+            d->findChild<QLineEdit *>(name)->setText(text);
+    }
+}
+
+TEST_F(ContactFields, EachDialogWritesEveryBoxToItsOwnColumnAndNoOther)
+{
+    exec("update client set OICQ='旧', LanID='旧' where clientid='张三'");
+    modal.then<TfrmNewClient>([&](TfrmNewClient *d) {
+        d->Edit1->setText("新");
+        fillBoxes(d, &FieldCase::newBox);
+        d->RBFemale->setChecked(true);
+        d->Button1Click();
+        d->Button2Click();
+    });
+    win->SpeedButton12Click();
+    ASSERT_TRUE(modal.done());
+    pick("张三");
+    modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+        fillBoxes(d, &FieldCase::editBox);
+        d->RBMale->click();
+        d->OkClick();
+    });
+    win->SpeedButton10Click();
+    ASSERT_TRUE(modal.done());
+
+    const struct {
+        std::string key;
+        const char *FieldCase::*box;
+        std::string notWritten; // what a column the dialog leaves holds
+        std::string sex;
+    } dialogs[] = {{"新", &FieldCase::newBox, "", "女"}, {"张三", &FieldCase::editBox, "旧", "男"}};
+    for (const auto &dialog : dialogs) {
+        for (std::size_t i = 0; i < std::size(clientFields); ++i) {
+            const FieldCase &f = clientFields[i];
+            const std::string written = std::to_string(13900000000LL + qlonglong(i));
+            EXPECT_EQ(client(dialog.key, f.column), Rows{f.*dialog.box ? written : dialog.notWritten})
+                << dialog.key << " " << f.column;
+        }
+        EXPECT_EQ(client(dialog.key, "Sex"), Rows{dialog.sex}) << dialog.key;
+    }
+}
+
 TEST_F(EditClient, LoadsTheContactItsGroupsBirthdayAndCardAndClosesUntouchedWithoutWriting)
 {
     // A link row to a group that is gone shows, ticked, where it is stored.
@@ -191,6 +277,144 @@ TEST_F(EditClient, ABirthdayOfZeroStaysHiddenUntilTheLabelIsDoubleClicked)
         ASSERT_TRUE(modal.done());
         EXPECT_EQ(client("O'Brien", "birthday"), Rows{c.stored});
         exec("update client set phone=null, birthday=null where clientid='O''Brien'");
+    }
+}
+
+TEST_F(EditClient, EveryBirthdayButTheZeroDateIsShownAndKept)
+{
+    // A zone whose clocks skip a midnight: that birthday is a date too.
+    const LocalZone zone(LocalZone::MidnightGap);
+    struct Case {
+        const char *stored;
+        bool shown;
+        QDate picked; // after showing the picker; null: none
+        const char *saved;
+    };
+    const Case cases[] = {
+        {"1899-12-29 00:00:00", true, {}, "1899-12-29"},
+        {"1899-12-30 00:00:00", false, {}, ""}, // the zero date: no birthday
+        {"1899-12-31 00:00:00", true, {}, "1899-12-31"},
+        {"1850-01-01 00:00:00", true, {}, "1850-1-1"},
+        {"2000-02-29 00:00:00", true, {}, "2000-2-29"},
+        {"2024-06-02 00:00:00", true, {}, "2024-6-2"},
+        {nullptr, false, {1899, 12, 29}, "1899-12-29"},
+        {"1850-01-01 00:00:00", true, {1899, 12, 30}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "none");
+        exec("update client set birthday=" + (c.stored ? QuotedStr(c.stored) : std::string("null")) +
+             " where clientid='O''Brien'");
+        pick("O'Brien");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            EXPECT_EQ(d->DateTimePicker1->isHidden(), !c.shown);
+            if (c.shown) {
+                EXPECT_EQ(d->DateTimePicker1->date().toString(Qt::ISODate).toStdString(),
+                          std::string(c.stored).substr(0, 10));
+            }
+            if (c.picked.isValid()) {
+                QTest::mouseDClick(d->Label25, Qt::LeftButton);
+                d->DateTimePicker1->setDate(c.picked);
+                EXPECT_EQ(d->DateTimePicker1->date(), c.picked);
+            } else {
+                QTest::keyClicks(d->EditPhone, "1");
+            }
+            d->OkClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(client("O'Brien", "birthday"), Rows{c.saved});
+    }
+}
+
+TEST_F(EditClient, AMemberWhoseContactIsGoneIsRefusedAndNothingIsWritten)
+{
+    add("client_cgroup", {{"CLIENTID", "幽灵"}, {"GROUPNAME", "同事"}});
+    select("同事");
+    const char *const cases[] = {"untouched", "changed"};
+    for (const char *c : cases) {
+        SCOPED_TRACE(c);
+        pick("幽灵");
+        ASSERT_EQ(win->ListView(1)->Selected(), 0);
+        boxes.clear();
+        boxes.ok();
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            EXPECT_EQ(d->Edit1->text(), "幽灵");
+            if (std::string(c) == "changed") {
+                d->Edit3->setText("13912345678");
+                tick(d->CheckListBox1, "X", Qt::Checked);
+                d->Memo1->setPlainText("note");
+                d->Button5Click(); // no note of nobody
+            }
+            d->OkClick();
+            EXPECT_EQ(d->result(), QDialog::Rejected);
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), QStringList{"联系人“幽灵”已不存在，不能保存"});
+        EXPECT_FALSE(win->Changed);
+    }
+    EXPECT_EQ(count("select * from client where clientid='幽灵'"), 0);
+    EXPECT_EQ(count("select * from operlog"), 0);
+    EXPECT_EQ(count("select * from clientphotos"), 0);
+    EXPECT_EQ(count("select * from clientsession"), 0);
+    EXPECT_EQ(groupsOf("幽灵"), Rows{"同事"});
+}
+
+TEST_F(ContactMobile, AMobileOfAnythingButDigitsAfterAPlusIsRefusedBeforeAnythingIsWritten)
+{
+    struct Case {
+        const char *name;
+        const char *mobile;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"甲", "139abc12345", false},   {"乙", "+", false}, {"丙", "139 1234567", false}, {"丁", "13912345678", true},
+        {"戊", "+8613912345678", true}, {"己", "", true},
+    };
+    // The new-contact dialog: a refused number is told, nothing is counted,
+    // written or cleared.
+    modal.then<TfrmNewClient>([&](TfrmNewClient *d) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.name);
+            d->Edit1->setText(QString::fromUtf8(c.name));
+            d->Edit3->setText(c.mobile); // cut at 11 characters
+            const QString typed = d->Edit3->text();
+            boxes.clear();
+            if (!c.taken)
+                boxes.ok();
+            const int before = d->Count();
+            d->Button1Click();
+            EXPECT_EQ(boxes.texts(), c.taken ? QStringList{} : QStringList{wrongMobile(typed)});
+            EXPECT_EQ(d->Count(), before + (c.taken ? 1 : 0));
+            EXPECT_EQ(d->Edit1->text().isEmpty(), c.taken);
+            EXPECT_EQ(client(c.name, "CONTACT"), c.taken ? Rows{typed.isEmpty() ? " " : typed.toStdString()} : Rows{});
+        }
+        d->Button2Click();
+    });
+    win->SpeedButton12Click();
+    ASSERT_TRUE(modal.done());
+    EXPECT_EQ(count("select * from operlog"), 3);
+
+    // The editor: a refused number leaves it open and the contact as stored.
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mobile);
+        boxes.clear();
+        if (!c.taken)
+            boxes.ok();
+        pick("张三");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            d->Edit3->setText(c.mobile);
+            d->OkClick();
+            EXPECT_EQ(d->result() == QDialog::Accepted, c.taken);
+            if (!c.taken)
+                d->CancelClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts(), c.taken ? QStringList{} : QStringList{wrongMobile(c.mobile)});
+        const std::string saved = *c.mobile ? c.mobile : " ";
+        EXPECT_EQ(client("张三", "CONTACT"), Rows{c.taken ? saved : "13800000001"});
+        exec("update client set contact='13800000001' where clientid='张三'");
     }
 }
 

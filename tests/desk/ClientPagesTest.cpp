@@ -188,6 +188,60 @@ TEST_F(ClientPages, PostsLandOnTheContactsRowsWhileTheRunnerRuns)
     EXPECT_EQ(count("select * from clientphotos"), 1);
 }
 
+TEST_F(ClientPages, APhotoLoadedButNotPostedIsStoredByOkAndAskedForOnCancel)
+{
+    dir.write("face.jpg", encoded(halves(64, 48), "JPG").toStdString());
+    enum class Close { Ok, Cancel, Escape };
+    struct Case {
+        const char *name;
+        Close close;
+        bool keep; // the answer to the question, where there is one
+    };
+    const Case cases[] = {
+        {"确定", Close::Ok, true},
+        {"取消, stored", Close::Cancel, true},
+        {"取消, dropped", Close::Cancel, false},
+        {"Esc, dropped", Close::Escape, false},
+    };
+    const QString question = QStringLiteral("载入的照片还没有保存，要保存吗？");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        exec("delete from clientphotos");
+        boxes.clear();
+        boxes.ok(QString::fromStdString(dir.file("face.jpg")));
+        if (c.close != Close::Ok)
+            c.keep ? boxes.ok() : boxes.cancel();
+        pick("张三");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            d->ScrollBar1->setValue(1);
+            d->N1Click();
+            ASSERT_TRUE(d->PhotoPending());
+            switch (c.close) {
+            case Close::Ok: d->OkClick(); break;
+            case Close::Cancel: d->CancelClick(); break;
+            case Close::Escape: QTest::keyClick(d, Qt::Key_Escape); break;
+            }
+            EXPECT_EQ(d->result(), c.close == Close::Ok ? QDialog::Accepted : QDialog::Rejected);
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts().contains(question), c.close != Close::Ok);
+        EXPECT_EQ(photo("photo1"), "");
+        // On reopening the photo is there, or the slot is as it was.
+        bool shown = false;
+        pick("张三");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            d->ScrollBar1->setValue(1);
+            shown = !d->DBImage1->Picture().isNull();
+            d->CancelClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(shown, c.keep);
+        EXPECT_EQ(stored(photo("photo2")).size(), c.keep ? QSize(64, 48) : QSize(0, 0));
+    }
+}
+
 TEST_F(ClientPages, APhotoIsStoredAsABitmapAndAFailedLoadKeepsTheColumn)
 {
     const QByteArray before = encoded(halves(8, 8).mirrored(true, false), "BMP"); // blue on the left

@@ -101,7 +101,7 @@ TEST_F(Compose, ATextBecomesPiecesOfWholeCharactersThatPutTogetherGiveIt)
     }
 }
 
-TEST_F(Compose, EmptyTextOrNumberIsRefusedAndTheDialogStays)
+TEST_F(Compose, EmptyTextOrANumberThatIsNoneIsRefusedAndTheDialogStays)
 {
     struct Case {
         QString text, phone;
@@ -112,6 +112,8 @@ TEST_F(Compose, EmptyTextOrNumberIsRefusedAndTheDialogStays)
         {QStringLiteral(" \n "), Mobile, true, QStringLiteral("消息内容不能为空!")},
         {QStringLiteral("hi"), QStringLiteral("  "), true, QStringLiteral("手机号码不能为空!")},
         {QString(), QString(), false, QStringLiteral("消息内容不能为空!")},
+        {QStringLiteral("hi"), QStringLiteral("139abc12345"), true,
+         QStringLiteral("手机号码“139abc12345”不正确：只能由数字组成，最前面可以有一个“+”号")},
     };
     for (const Case &c : cases) {
         TfrmNewSMS d(QStringLiteral("甲"), c.phone);
@@ -181,6 +183,62 @@ TEST_F(Compose, PhraseFilesAreLinesInGbkAndMissingOrEmptyOnesBreakNothing)
     EXPECT_EQ(messages(), std::vector<std::string>{"ok"});
 }
 
+// A phrase file is read up to the limit only: whole lines, or of a first
+// line longer than the limit that much of it, never half a character.
+TEST_F(Compose, APhraseFileIsReadUpToTheLimitAndTheCutIsSaid)
+{
+    const std::string file = "smsbook/" + workfolder::phraseCategories()[0] + ".txt";
+    const size_t limit = size_t(PhraseFileLimit);
+    const std::string line = gbk::fromUtf8("祝你快乐") + "\r\n"; // 10 bytes
+    const size_t fit = limit / line.size();
+    auto lines = [&](size_t n, const std::string &tail = {}) {
+        std::string bytes;
+        for (size_t i = 0; i < n; ++i)
+            bytes += line;
+        return bytes + tail;
+    };
+    struct Case {
+        const char *name;
+        std::string bytes;
+        qsizetype rows;
+        QString last;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"at the limit", lines(fit, std::string(limit - fit * line.size(), 'x')), qsizetype(fit) + 1,
+         QString(int(limit - fit * line.size()), 'x'), false},
+        {"one byte more", lines(fit, std::string(limit - fit * line.size() + 1, 'x')), qsizetype(fit),
+         QStringLiteral("祝你快乐"), true},
+        {"many times the limit", lines(fit * 8), qsizetype(fit), QStringLiteral("祝你快乐"), true},
+        // 'a' then double-byte characters: the limit falls inside one.
+        {"one long line", "a" + gbk::fromUtf8(QStringLiteral("长").repeated(int(limit)).toStdString()), 1,
+         QStringLiteral("a") + QStringLiteral("长").repeated(int(limit / 2) - 1), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write(file, c.bytes);
+        bool cut = !c.cut;
+        const QStringList phrases = readPhrases(QString::fromStdString(workfolder::phraseCategories()[0]), &cut);
+        EXPECT_EQ(cut, c.cut);
+        EXPECT_EQ(phrases.size(), c.rows);
+        EXPECT_EQ(phrases.isEmpty() ? QString() : phrases.back(), c.last);
+    }
+
+    // The dialog lists what was read and says that the file was cut.
+    dir.write(file, lines(fit * 8));
+    boxes.ok();
+    TfrmNewSMS d(QStringLiteral("甲"), Mobile);
+    d.show();
+    choose(d, 0);
+    EXPECT_EQ(d.ListBox1->count(), int(fit));
+    QTRY_COMPARE(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].icon, boxes::Icon::Warning);
+    const QString said = boxes.seen()[0].text;
+    EXPECT_TRUE(said.contains(QString::fromStdString(file))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("超过 256 KB，只列出了它前面的 %1 条短语").arg(fit)))
+        << said.toStdString();
+}
+
 TEST_F(Compose, TypingStopsAt240ButAPhraseMayBeLonger)
 {
     const std::string file = "smsbook/" + workfolder::phraseCategories()[0] + ".txt";
@@ -219,9 +277,10 @@ TEST_F(Compose, AMessageReachesTheGatewayPieceByPieceInOrder)
 {
     exec("update param set paramval='Sig'");
     std::vector<QString> handed;
-    main->Engine.SendToGateway = [&](const QString &phone, const QString &text) {
+    main->Engine.SendToGateway = [&](const QString &phone, const QString &text, const std::vector<std::string> &) {
         EXPECT_EQ(phone, Mobile);
         handed.push_back(text);
+        return true;
     };
     QString text;
     for (int i = 0; i < 200; ++i)
@@ -256,18 +315,22 @@ TEST_F(Compose, AReplyGoesToTheSenderAsOneRow)
         EXPECT_EQ(d.edit2->toPlainText(), "[Re:" + received + "]");
         EXPECT_TRUE(messages().empty());
 
-        d.Edit1->setText(" ");
-        boxes.ok();
-        d.Button3Click();
-        EXPECT_EQ(boxes.texts(), QStringList{"手机号码不能为空!"});
-        d.Edit1->setText("13900000002");
+        for (const char *wrong : {" ", "+86 139"}) {
+            d.Edit1->setText(wrong);
+            boxes.ok();
+            d.Button3Click();
+            EXPECT_EQ(d.result(), 0); // still open
+        }
+        EXPECT_EQ(boxes.texts(),
+                  (QStringList{"手机号码不能为空!", "手机号码“+86 139”不正确：只能由数字组成，最前面可以有一个“+”号"}));
+        d.Edit1->setText("+8613900000002");
         d.Button3Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
     }
     EXPECT_EQ(frmReadSMS, atStart);
     // Longer than 140 bytes, and not cut.
     EXPECT_EQ(messages(), std::vector<std::string>{("[Re:" + received + "]").toStdString()});
-    EXPECT_EQ(column("select * from sms_tosend", "PHONE"), std::vector<std::string>{"13900000002"});
+    EXPECT_EQ(column("select * from sms_tosend", "PHONE"), std::vector<std::string>{"+8613900000002"});
     EXPECT_EQ(column("select * from sms_tosend", "SENDFLAG"), std::vector<std::string>{"未发"});
 }
 

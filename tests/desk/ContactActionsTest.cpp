@@ -25,6 +25,7 @@ protected:
         DeskTest::SetUp();
         dir.write("TreeView.Txt", g("联系人\r\n组\r\n"));
         main = login();
+        desk::connectEngine(main->Engine); // as the start-up does
         add("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}, {"LanID", "PC-01"}});
         add("client", {{"CLIENTID", "张三二"}, {"CONTACT", "13800000001"}}); // the same number, a later key
         add("client", {{"CLIENTID", "李四"}, {"CONTACT", "13800000002"}, {"LanID", "fail-pc"}});
@@ -163,6 +164,13 @@ TEST_F(ContactActions, DialTakesContactThenPhoneAndRefusesWhatIsNoNumber)
         command->trigger();
     }
     EXPECT_EQ(boxes.texts(), QStringList(3, "请选择一个联系人"));
+}
+
+TEST_F(ContactActions, ThePhoneBookImportAsksTheEngineForItsFirstEntry)
+{
+    PhoneBookIndex.set(-1);
+    win->read1->trigger();
+    EXPECT_EQ(PhoneBookIndex.get(), 1);
 }
 
 TEST_F(ContactActions, ALanMessageReportsItsOutcomeInTheMainStatusBar)

@@ -18,8 +18,10 @@ protected:
     {
         DeskTest::SetUp();
         main = login();
-        main->Engine.SendToGateway = [this](const QString &phone, const QString &text) {
+        main->Engine.SendToGateway = [this](const QString &phone, const QString &text,
+                                            const std::vector<std::string> &) {
             handed.push_back({phone.toStdString(), text.toStdString()});
+            return true;
         };
     }
     void setSignature(const char *value) { exec(std::string("update param set paramval=") + QuotedStr(value)); }
@@ -94,7 +96,9 @@ TEST_F(Dispatch, OneRowPerPassAndExactlyTheRowHandedOverIsMarked)
 TEST_F(Dispatch, AFailedHandOverLeavesTheRowPending)
 {
     pending("13800000001", "hello");
-    main->Engine.SendToGateway = [](const QString &, const QString &) { throw std::runtime_error("gateway"); };
+    main->Engine.SendToGateway = [](const QString &, const QString &, const std::vector<std::string> &) -> bool {
+        throw std::runtime_error("gateway");
+    };
     EXPECT_THROW(main->Timer1Timer(), std::runtime_error);
     EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
     // Without a gateway window nothing is handed over or marked.
@@ -107,7 +111,7 @@ TEST_F(Dispatch, AFailingPassEndsInTheErrorBoxAndTheTimerRunsOn)
 {
     pending("13800000001", "hello");
     int attempts = 0;
-    main->Engine.SendToGateway = [&](const QString &, const QString &) {
+    main->Engine.SendToGateway = [&](const QString &, const QString &, const std::vector<std::string> &) -> bool {
         ++attempts;
         throw std::runtime_error("gateway down");
     };
@@ -201,6 +205,56 @@ TEST_F(Dispatch, ARowWhoseMarkCannotBeWrittenGoesOnceAndIsMarkedWhenItCanBe)
     EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发"}));
 }
 
+TEST_F(Dispatch, ARowTheGatewayCannotKeepStaysPendingAndGoesOnALaterPass)
+{
+    pending("13800000001", "a");
+    const std::string row = column("select rowid as R from sms_tosend", "R").at(0);
+    int refusals = 2; // a full disk, twice
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.SendToGateway = [&](const QString &phone, const QString &text, const std::vector<std::string> &key) {
+        EXPECT_EQ(key, (std::vector<std::string>{row, "13800000001", "a"}));
+        handed.push_back({phone.toStdString(), text.toStdString()});
+        return refusals-- <= 0;
+    };
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    for (int pass = 0; pass < 2; ++pass) {
+        main->Timer1Timer();
+        EXPECT_EQ(flags(), std::vector<std::string>{"未发"});
+        EXPECT_TRUE(main->StatusBar1->PanelText(1).contains(QStringLiteral("无法把短信保存到磁盘")));
+    }
+    ASSERT_EQ(log.size(), 1u);
+    main->Timer1Timer();
+    EXPECT_EQ(flags(), std::vector<std::string>{"已发"});
+    EXPECT_EQ(handed.size(), 3u);
+    EXPECT_EQ(marked, (std::vector<std::vector<std::string>>{{row, "13800000001", "a"}}));
+}
+
+TEST_F(Dispatch, RowsAnEarlierRunHandedOverAreMarkedAndNeverHandedOverAgain)
+{
+    for (const char *m : {"a", "b", "c"})
+        pending("13800000001", m);
+    const std::vector<std::string> rows = column("select rowid as R from sms_tosend order by rowid", "R");
+    const std::vector<std::vector<std::string>> earlier = {
+        {rows[0], "13800000001", "a"},
+        {rows[1], "13800000001", "b before it was changed"}, // no longer the message: a new one
+        {"junk"},
+    };
+    int taken = 0;
+    main->Engine.TakeHandedOver = [&] { return taken++ ? std::vector<std::vector<std::string>>{} : earlier; };
+    std::vector<std::vector<std::string>> marked;
+    main->Engine.HandOverMarked = [&](const std::vector<std::string> &key) { marked.push_back(key); };
+    for (int pass = 0; pass < 3; ++pass)
+        main->Timer1Timer();
+    expectEachOnce(handed, {"b", "c"});
+    EXPECT_EQ(flags(), (std::vector<std::string>{"已发", "已发", "已发"}));
+    // Every row the engine named leaves its journal, ours or not.
+    std::vector<std::vector<std::string>> expected = {
+        earlier[2], earlier[0], earlier[1], {rows[1], "13800000001", "b"}, {rows[2], "13800000001", "c"}};
+    EXPECT_EQ(marked, expected);
+}
+
 // --- the task runner ---------------------------------------------------
 
 class TaskRunner : public Dispatch {
@@ -277,7 +331,7 @@ TEST_F(TaskRunner, NamedContactsComeFirstThenGroupsAndNumbersAreNotMerged)
     EXPECT_EQ(rowsAtRefresh, 5u); // refreshed once the task is complete
 }
 
-TEST_F(TaskRunner, AFailureHalfWayLeavesNoRowAndTheNextPassSendsEachMessageOnce)
+TEST_F(TaskRunner, AFailureHalfWayLeavesNoRowAndTheNextTrySendsEachMessageOnce)
 {
     int n = 0;
     for (const char *id : {"甲", "乙", "丙", "丁"}) {
@@ -291,8 +345,9 @@ TEST_F(TaskRunner, AFailureHalfWayLeavesNoRowAndTheNextPassSendsEachMessageOnce)
          " begin select raise(abort, 'disk full'); end");
     bool refreshed = false;
     main->TaskWindowRefresh = [&] { refreshed = true; };
+    main->TaskRetryMs = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_THROW(main->Timer3Timer(), EDatabaseError);
+        main->Timer3Timer();
         EXPECT_TRUE(phones().empty());
         EXPECT_EQ(state("t"), "未执行");
     }
@@ -311,6 +366,68 @@ TEST_F(TaskRunner, AFailureHalfWayLeavesNoRowAndTheNextPassSendsEachMessageOnce)
     std::sort(sent.begin(), sent.end());
     EXPECT_EQ(sent,
               (std::vector<std::string>{"13800000001", "13800000001", "13800000002", "13800000003", "13800000004"}));
+}
+
+TEST_F(TaskRunner, ATaskThatAlwaysFailsIsSaidOnceAndHeldBackWhileTheNextDueTaskRuns)
+{
+    client("甲", "13800000001");
+    for (const char *id : {"bad", "good", "later"})
+        add("task_client", {{"TASKID", id}, {"CLIENTID", "甲"}});
+    task("bad", now.addSecs(-30));
+    task("good", now.addSecs(-20));
+    task("later", now.addSecs(-10));
+    exec("create trigger bad before insert on sms_tosend when new.TASKID='bad'"
+         " begin select raise(abort, 'disk I/O error'); end");
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    main->TaskRetryMs = 0; // tried again at every later pass, never twice in one
+
+    main->Timer3Timer();
+    EXPECT_EQ(state("good"), "已执行");  // in the same pass
+    EXPECT_EQ(state("later"), "未执行"); // one task per pass
+    main->Timer3Timer();                 // "bad" fails again, not said again
+    EXPECT_EQ(state("later"), "已执行");
+    main->Timer3Timer();
+    EXPECT_EQ(state("bad"), "未执行");
+    EXPECT_EQ(column("select * from sms_tosend order by rowid", "TASKID"), (std::vector<std::string>{"good", "later"}));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], QStringLiteral("任务 bad 未能执行，1 分钟后或下次启动时再试：disk I/O error"));
+    EXPECT_EQ(main->StatusBar1->PanelText(1), log[0]);
+    EXPECT_TRUE(boxes.seen().empty());
+
+    exec("drop trigger bad");
+    main->Timer3Timer();
+    EXPECT_EQ(state("bad"), "已执行");
+}
+
+TEST_F(TaskRunner, ALockOfAnotherProgramIsNotWaitedOutAndTheTaskRunsOnceItIsGone)
+{
+    client("甲", "13800000001");
+    add("task_client", {{"TASKID", "t"}, {"CLIENTID", "甲"}});
+    task("t", now.addSecs(-1));
+    std::vector<QString> log;
+    main->Engine.LogLine = [&](const QString &line) { log.push_back(line); };
+    TAdoConnection other(TDataModule1::ConnectionString);
+    other.Open();
+    other.Execute("begin immediate");
+    // Passes from the timer, as the desk runs them, while the lock is held.
+    int ticks = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { ++ticks; });
+    beat.start(0);
+    main->Timer3->setInterval(0);
+    main->Timer3->start();
+    QTRY_VERIFY(!log.empty());
+    const int seen = ticks;
+    QTRY_VERIFY(ticks > seen + 10); // the window goes on answering
+    EXPECT_EQ(state("t"), "未执行");
+    other.Execute("commit");
+    QTRY_COMPARE(state("t"), "已执行");
+    main->Timer3->stop();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], QStringLiteral("数据库正被其他程序占用，到期的任务等它放开后再执行"));
+    EXPECT_EQ(phones(), std::vector<std::string>{"13800000001"});
+    EXPECT_TRUE(boxes.seen().empty());
 }
 
 TEST_F(TaskRunner, ContactsWithoutANumberOrARowGetNoRowAndNumbersStayUntrimmed)

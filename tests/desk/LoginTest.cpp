@@ -3,11 +3,15 @@
 
 #include "desk/MdiClient.h"
 #include "desk/about.h"
+#include "support/OtherUser.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,21 +70,86 @@ TEST_F(Login, AnUnknownWorkCodeClearsOnlyItsBoxAndAnyLetterCaseIsFound)
     EXPECT_TRUE(main->IsSupervisor(main->WorkCode));
 }
 
-TEST_F(Login, AMissingDatabaseIsReportedAndTheDialogStays)
+// A database that cannot be used is said in Chinese with its path, what is
+// wrong and what to do; the file stays as it was and the dialog stays.
+TEST_F(Login, ADatabaseThatCannotBeUsedIsSaidWithWhatToDoAndLeftUnchanged)
 {
-    QFile::remove(QString::fromStdString(dir.file("dbvord.mdb")));
-    boxes.ok(); // the error box
-    modal.then<TfrmLogin>([&](TfrmLogin *d) {
-        QTest::mouseClick(d->Button1, Qt::LeftButton); // the error ends the click only
-        EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(DataModule1, nullptr);
-        QTest::mouseClick(d->Button2, Qt::LeftButton);
-    });
-    auto *main = new TMainFrm;
-    EXPECT_FALSE(main->LoggedIn());
-    ASSERT_EQ(boxes.seen().size(), 1u);
-    EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
-    delete main;
+    const std::string file = dir.file("dbvord.mdb");
+    const std::string good = dir.read("dbvord.mdb");
+    const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+    const QString folder = QFileInfo(QString::fromStdString(file)).absolutePath();
+    auto remake = [&](const std::string &password) {
+        QFile::remove(QString::fromStdString(file));
+        TAdoConnection::CreateDatabase(file, password, {"create table operater (WORKCODE text, PASSWORD text)"});
+    };
+    auto damage = [&] {
+        std::string bytes = good;
+        for (size_t i = 4096 + 100; i < bytes.size(); i += 512)
+            bytes[i] ^= 0x5a;
+        dir.write("dbvord.mdb", bytes);
+    };
+    struct Case {
+        const char *name;
+        std::function<void()> make;
+        QString said;
+        bool anotherUser = false; // permissions hold for root only in another process
+    };
+    const Case cases[] = {
+        {"damaged", damage,
+         QStringLiteral("数据库文件 %1 已损坏，不能读取。\n请退出澜星信使，用这个文件的备份替换它").arg(path)},
+        {"empty", [&] { dir.write("dbvord.mdb", ""); }, QStringLiteral("数据库文件 %1 已损坏").arg(path)},
+        {"plain", [&] { remake(""); },
+         QStringLiteral(
+             "数据库文件 %1 是没有加密的 SQLite 数据库，不是澜星信使的数据库。\n请退出澜星信使，用这个文件的备份替换它")
+             .arg(path)},
+        {"other key", [&] { remake("secret"); }, QStringLiteral("数据库文件 %1 不能用澜星信使的密码打开").arg(path)},
+        {"missing", [&] { QFile::remove(QString::fromStdString(file)); },
+         QStringLiteral("找不到数据库文件 %1。\n请把它的备份放回这个位置").arg(path)},
+        {"read-only folder",
+         [&] {
+             dir.write("dbvord.mdb", good);
+             ::chmod(file.c_str(), 0644);
+             ::chmod(dir.path().c_str(), 0555);
+         },
+         QStringLiteral("数据库文件 %1 所在的文件夹 %2 不能写入").arg(path, folder), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const std::string before = dir.read("dbvord.mdb");
+        const bool existed = QFileInfo::exists(QString::fromStdString(file));
+        QString said;
+        if (c.anotherUser) {
+            said = QString::fromStdString(outputAsAnotherUser([] {
+                try {
+                    TDataModule1 dm;
+                    TAdoQuery q(dm.Database1);
+                    q.SetSQL("select * from operater");
+                    q.Open();
+                    return std::string("opened");
+                } catch (const EDatabaseError &e) {
+                    return databaseFailureText(e).toStdString();
+                }
+            }));
+            ::chmod(dir.path().c_str(), 0700);
+        } else {
+            boxes.clear();
+            boxes.ok();
+            TfrmLogin login;
+            login.Button1Click();
+            EXPECT_EQ(DataModule1, nullptr);
+            EXPECT_EQ(login.Edit1->text(), "kelvo"); // nothing of the operator's is cleared
+            EXPECT_EQ(login.Edit2->text(), "tobrun");
+            ASSERT_EQ(boxes.seen().size(), 1u);
+            EXPECT_EQ(boxes.seen()[0].caption, "登录失败！");
+            EXPECT_EQ(boxes.seen()[0].icon, boxes::Icon::Error);
+            said = boxes.seen()[0].text;
+        }
+        EXPECT_TRUE(said.startsWith(c.said)) << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("（SQLite："))) << said.toStdString();
+        EXPECT_EQ(dir.read("dbvord.mdb"), before);
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(file)), existed);
+    }
 }
 
 TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)

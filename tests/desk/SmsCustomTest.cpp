@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 
 namespace {
 
@@ -178,6 +179,55 @@ TEST_F(SmsCustomTest, ChangingTheTypeMarksTheEditModifiedEvenWhenThePickerIsCanc
     EXPECT_EQ(column("select * from smstype", "TYPEID"), std::vector<std::string>{"T1"});
     EXPECT_EQ(column("select * from operlog order by rowid", "Action"),
               (std::vector<std::string>{"删除短消息纪录 7", "删除短消息类型 T2"}));
+}
+
+// Each dialog is named by the global of its form while it is shown, and
+// by nothing once it has closed.
+TEST_F(SmsCustomTest, EachDialogIsKeptInTheGlobalNamedAfterItsForm)
+{
+    add("smsdata", {{"SMSID", "7"}, {"TYPEID", "T1"}});
+    struct Case {
+        const char *category;
+        bool edit;
+        std::function<void()> plan;
+        std::function<QDialog *()> global;
+    };
+    // Inside a dialog's loop: the global names it; the picker's too.
+    auto checked = [this]<class T>(T *&global) {
+        constexpr bool withPicker = requires(T * d) { d->SpeedButton1Click(); };
+        modal.then<T>([&global](T *d) {
+            EXPECT_EQ(global, d);
+            if constexpr (withPicker)
+                d->SpeedButton1Click();
+            d->reject();
+        });
+        if (withPicker)
+            modal.then<TfrmSeleSmsType>([](TfrmSeleSmsType *p) {
+                EXPECT_EQ(frmSeleSmsType, p);
+                p->Button2Click();
+            });
+    };
+    const Case cases[] = {
+        {"短消息类型", false, [&] { checked(frmNewSmsType); }, [] { return frmNewSmsType; }},
+        {"短消息类型", true, [&] { checked(frmEditSmsType); }, [] { return frmEditSmsType; }},
+        {"短消息纪录", false, [&] { checked(frmNewSmsData); }, [] { return frmNewSmsData; }},
+        {"短消息纪录", true, [&] { checked(frmEditSmsData); }, [] { return frmEditSmsData; }},
+    };
+    open("短消息类型");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.category) + (c.edit ? " edit" : " new"));
+        win->TreeView1->setCurrentItem(win->TreeView1->findItems(c.category, Qt::MatchExactly).value(0));
+        c.plan();
+        if (c.edit) {
+            win->CurrentList->SetSelected(0, true);
+            win->SpeedButton10Click();
+        } else {
+            win->SpeedButton12Click();
+        }
+        EXPECT_TRUE(modal.done());
+        EXPECT_EQ(c.global(), nullptr);
+        EXPECT_EQ(frmSeleSmsType, nullptr);
+    }
 }
 
 } // namespace

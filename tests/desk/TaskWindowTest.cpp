@@ -164,6 +164,34 @@ TEST_F(TaskWindow, EditRewritesAPendingTask)
     EXPECT_EQ(win->ListView(1)->SubItem(0, 1), "new"); // reloaded
 }
 
+// The lists are read in a few statements, but tick as the database
+// compares: a row in another letter case ticks its contact, a row naming
+// no contact ticks nothing, and the contacts keep the order returned.
+TEST_F(TaskWindow, TheEditDialogTicksEachRecipientAsTheDatabaseComparesIt)
+{
+    for (const char *id : {"ann", "Bob", "ann2"})
+        add("client", {{"CLIENTID", id}});
+    for (const char *id : {"ANN", "幽灵", "O'Brien"})
+        add("task_client", {{"TASKID", "P1"}, {"CLIENTID", id}});
+    add("cgroup", {{"GROUPNAME", "Team"}});
+    add("task_cgroup", {{"TASKID", "P1"}, {"GROUPNAME", "team"}});
+    add("task_cgroup", {{"TASKID", "P2"}, {"GROUPNAME", "同事"}}); // another task's
+    select("未执行任务");
+    auto items = [](const QListWidget *list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "");
+        return out;
+    };
+    modal.then<TfrmEditTask>([&](TfrmEditTask *d) {
+        EXPECT_EQ(items(d->CheckListBox1), (QStringList{"甲+", "O'Brien+", "ann+", "Bob", "ann2"}));
+        EXPECT_EQ(items(d->CheckListBox2), (QStringList{"手机电话本", "同事", "Team+"}));
+        d->CancelClick();
+    });
+    win->SpeedButton10Click();
+    EXPECT_TRUE(modal.done());
+}
+
 TEST_F(TaskWindow, AnExecutedTaskIsReadOnlyAndCannotBeDeleted)
 {
     select("已执行任务");

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <algorithm>
 #include <sstream>
 
 std::vector<std::string> column(const std::string &sql, const char *name)
@@ -62,7 +63,7 @@ bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text
     return false;
 }
 
-DeskRun::DeskRun(const ModemSim::Options &modem) : sim(modem)
+DeskRun::DeskRun(const ModemSim::Options &modem, const std::string &screen) : x(screen), sim(modem)
 {
     workfolder::create(".");
     if (sim.started())
@@ -86,12 +87,13 @@ std::string DeskRun::notReady() const
     return {};
 }
 
-bool DeskRun::start()
+bool DeskRun::start(const std::string &killAfterSync)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromStdString(x.name()));
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("LD_PRELOAD", BOXPROBE_PATH);
+    env.insert("LD_PRELOAD", killAfterSync.empty() ? BOXPROBE_PATH : BOXPROBE_PATH " " KILLPROBE_PATH);
+    env.insert("SMS_KILL_AFTER_SYNC", QString::fromStdString(killAfterSync));
     env.insert("SMS_BOX_PROBE", QString::fromStdString(dir.file("dialogs.probe")));
     env.insert("SMS_FOCUS_PROBE", QString::fromStdString(dir.file("focus.probe")));
     env.insert("SMS_SPOT_PROBE", QString::fromStdString(dir.file("spots.probe")));
@@ -135,28 +137,58 @@ bool DeskRun::quit(int timeoutMs)
     return desk.waitForFinished(timeoutMs) && desk.exitStatus() == QProcess::NormalExit && desk.exitCode() == 0;
 }
 
-std::optional<DeskRun::Spot> DeskRun::find(const std::string &kind, const std::string &name, const std::string &text,
-                                           int timeoutMs) const
+namespace {
+
+// The first report of the spot probe made after since that holds what
+// wanted accepts, waiting up to timeoutMs; empty without one.
+std::vector<DeskRun::Shown> spotsAfter(const WorkDir &dir, const QDateTime &since,
+                                       const std::function<bool(const DeskRun::Shown &)> &wanted, int timeoutMs)
 {
     const QString file = QString::fromStdString(dir.file("spots.probe"));
-    const QDateTime since = QDateTime::currentDateTime();
-    const QString suffix = "/" + QString::fromStdString(name);
     QElapsedTimer t;
     t.start();
     do {
         if (QFileInfo(file).lastModified() > since) {
+            std::vector<DeskRun::Shown> report;
             std::istringstream lines(dir.read("spots.probe"));
             for (std::string line; std::getline(lines, line);) {
                 const QStringList f = QString::fromStdString(line).split('\t');
-                if (f.size() != 7 || f[0].toStdString() != kind || f[2].toStdString() != text)
-                    continue;
-                if (f[1].toStdString() == name || f[1].endsWith(suffix))
-                    return Spot{f[3].toInt(), f[4].toInt(), f[5].toInt(), f[6].toInt()};
+                if (f.size() == 7)
+                    report.push_back({f[0].toStdString(),
+                                      f[1].toStdString(),
+                                      f[2].toStdString(),
+                                      {f[3].toInt(), f[4].toInt(), f[5].toInt(), f[6].toInt()}});
             }
+            if (std::any_of(report.begin(), report.end(), wanted))
+                return report;
         }
         QThread::msleep(100);
     } while (t.elapsed() < timeoutMs);
+    return {};
+}
+
+} // namespace
+
+std::optional<DeskRun::Spot> DeskRun::find(const std::string &kind, const std::string &name, const std::string &text,
+                                           int timeoutMs) const
+{
+    const std::string suffix = "/" + name;
+    const auto matches = [&](const Shown &s) {
+        return s.kind == kind && s.text == text &&
+               (s.path == name || (s.path.size() > suffix.size() &&
+                                   s.path.compare(s.path.size() - suffix.size(), suffix.size(), suffix) == 0));
+    };
+    for (const Shown &s : spotsAfter(dir, QDateTime::currentDateTime(), matches, timeoutMs))
+        if (matches(s))
+            return s.at;
     return std::nullopt;
+}
+
+std::vector<DeskRun::Shown> DeskRun::shownWith(const std::string &title, int timeoutMs) const
+{
+    return spotsAfter(
+        dir, QDateTime::currentDateTime(),
+        [&](const Shown &s) { return s.kind == "window" && s.text.rfind(title, 0) == 0; }, timeoutMs);
 }
 
 bool DeskRun::click(const std::string &kind, const std::string &name, const std::string &text, int button,

@@ -40,15 +40,16 @@ bool eventually(const std::function<bool()> &condition, int timeoutMs = 60000);
 std::vector<std::pair<std::string, std::string>> sentMessages(const ModemSim &sim);
 bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text);
 
-// One run of the program. Construction makes the display, the work folder
-// (the current directory until the object goes) with the files of a first
-// start, and the simulator, and points "smsset.ini" at it; ready() tells
-// whether all of it came up. start() runs the program; login() logs the
-// supervisor in and waits for the main and gateway windows. The program is
-// killed when the object goes, if it still runs.
+// One run of the program. Construction makes the display (screen: Xvfb's
+// "WIDTHxHEIGHTxDEPTH"), the work folder (the current directory until the
+// object goes) with the files of a first start, and the simulator, and
+// points "smsset.ini" at it; ready() tells whether all of it came up.
+// start() runs the program; login() logs the supervisor in and waits for the
+// main and gateway windows. The program is killed when the object goes, if
+// it still runs.
 class DeskRun {
 public:
-    explicit DeskRun(const ModemSim::Options &modem = {});
+    explicit DeskRun(const ModemSim::Options &modem = {}, const std::string &screen = "1280x900x24");
     ~DeskRun();
     DeskRun(const DeskRun &) = delete;
     DeskRun &operator=(const DeskRun &) = delete;
@@ -57,7 +58,9 @@ public:
     std::string notReady() const;
     bool hasDisplay() const { return x.started(); }
 
-    bool start();
+    // killAfterSync: the program kills itself right after its first sync
+    // of the file of that name (tests/e2e/probe/KillProbe.cpp).
+    bool start(const std::string &killAfterSync = {});
     bool login();
     // Asks the main window to close and answers the exit question with OK;
     // true when the program then ended with status 0 within timeoutMs.
@@ -86,6 +89,15 @@ public:
     // count 2: a double click); false when it is not there.
     bool click(const std::string &kind, const std::string &name, const std::string &text = {}, int button = 1,
                int count = 1) const;
+    // Everything the program shows now, as find knows it, and besides kind
+    // "window": each top-level window by its title, frame included. Waits,
+    // up to timeoutMs, for a report made after the call that holds a window
+    // whose title starts with title; empty without one.
+    struct Shown {
+        std::string kind, path, text;
+        Spot at;
+    };
+    std::vector<Shown> shownWith(const std::string &title, int timeoutMs = 20000) const;
 
     XDisplay x;
     WorkDir dir;

@@ -23,9 +23,9 @@ TEST(GroupEndToEnd, AGroupMadeInTheDialogGetsItsNodeInTheTreeFile)
     ASSERT_TRUE(run.x.keys(main, "Down Menu"));
     QThread::msleep(1500);
     ASSERT_TRUE(run.x.keys(main, "Down Return"));
-    // The name, then "创建", next in the tab order; once it is disabled again
-    // the focus moves on to "关闭".
-    ASSERT_TRUE(run.x.keys("新建组", "f r i e n d s Tab space"));
+    // The name, the description, then "创建", next in the tab order; once it
+    // is disabled again the focus moves on to "关闭".
+    ASSERT_TRUE(run.x.keys("新建组", "f r i e n d s Tab Tab space"));
     EXPECT_TRUE(eventually([] { return column("select * from cgroup", "GROUPNAME").size() == 2; }));
     ASSERT_TRUE(run.x.keys("新建组", "space"));
     EXPECT_EQ(column("select * from cgroup order by rowid", "GROUPNAME"),

@@ -2,7 +2,7 @@
 // window from the main menu, creates through the new-task dialog a task for
 // one contact and one contact group, due a few seconds later; each recipient
 // gets the message from the modem once, and the window lists the task among
-// the executed ones.
+// the executed ones. A task that always fails holds up no later one.
 #include "DeskRun.h"
 
 #include <QDateEdit>
@@ -40,6 +40,14 @@ bool operate(const DeskRun &run, const std::string &keys)
     return run.x.keys("澜星信使V1.1", keys);
 }
 
+// Messages go out unsigned; the contact 张三 has a number.
+void unsignedToZhangSan(Db &db)
+{
+    db.q.SetSQL("update param set paramval='' where paramid='QM'");
+    db.q.ExecSQL();
+    db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
+}
+
 } // namespace
 
 TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecutedList)
@@ -48,9 +56,7 @@ TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecu
     DESK_RUN_READY(run);
     {
         Db db;
-        db.q.SetSQL("update param set paramval='' where paramid='QM'");
-        db.q.ExecSQL();
-        db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}});
+        unsignedToZhangSan(db);
         db.append("client", {{"CLIENTID", "李四"}, {"CONTACT", "13800000002"}});
         db.append("client", {{"CLIENTID", "王五"}, {"CONTACT", "13800000003"}});
         db.append("cgroup", {{"GROUPNAME", "同事"}});
@@ -107,4 +113,34 @@ TEST(TaskJourney, ATaskMadeInTheDialogReachesEachRecipientOnceAndMovesToTheExecu
     EXPECT_TRUE(run.x.waitForWindow("编辑任务(只读)"));
     ASSERT_TRUE(run.x.keys("编辑任务(只读)", "Escape"));
     EXPECT_TRUE(run.quit());
+}
+
+// A due task whose run always fails (here a trigger refuses its rows) holds
+// up no later task: the later one reaches the modem, the failing one stays
+// pending, and no box comes up for it.
+TEST(TaskJourney, ATaskThatAlwaysFailsHoldsUpNoLaterTaskAndShowsNoBox)
+{
+    DeskRun run;
+    DESK_RUN_READY(run);
+    {
+        Db db;
+        unsignedToZhangSan(db);
+        for (const char *id : {"bad", "good"}) {
+            db.append("task", {{"TASKID", id},
+                               {"MESSAGE", std::string("task ") + id},
+                               {"EXETIME", id[0] == 'b' ? "2020-01-01 08:00:00" : "2020-01-01 09:00:00"},
+                               {"STATE", "未执行"}});
+            db.append("task_client", {{"TASKID", id}, {"CLIENTID", "张三"}});
+        }
+        db.conn.Execute("create trigger bad before insert on sms_tosend when new.TASKID='bad'"
+                        " begin select raise(abort, 'disk I/O error'); end");
+    }
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.login());
+
+    EXPECT_TRUE(eventually([&] { return wasSent(run.sim, "+8613800000001", "task good"); }));
+    EXPECT_EQ(column("select * from task order by taskid", "STATE"), (std::vector<std::string>{"未执行", "已执行"}));
+    EXPECT_TRUE(run.quit());
+    for (const std::string &line : run.dialogsShown()) // the login and the exit question alone
+        EXPECT_TRUE(line.rfind("登录窗口", 0) == 0 || line.rfind("退出程序\t", 0) == 0) << line;
 }

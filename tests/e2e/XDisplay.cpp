@@ -81,7 +81,7 @@ Window search(Display *d, Window w, const std::string &prefix)
 
 } // namespace
 
-XDisplay::XDisplay()
+XDisplay::XDisplay(std::string screen) : screen_(std::move(screen))
 {
     XSetErrorHandler(ignoreXErrors);
     // Xvfbs starting at the same moment race for display numbers; one that
@@ -102,8 +102,8 @@ void XDisplay::start()
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset",
-               static_cast<char *>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(), "-nolisten", "tcp",
+               "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -10,7 +10,8 @@
 // manager's close button does (WM_DELETE_WINDOW).
 class XDisplay {
 public:
-    XDisplay();
+    // screen: Xvfb's "WIDTHxHEIGHTxDEPTH".
+    explicit XDisplay(std::string screen = "1280x900x24");
     ~XDisplay();
     XDisplay(const XDisplay &) = delete;
     XDisplay &operator=(const XDisplay &) = delete;
@@ -41,6 +42,7 @@ private:
     unsigned long findWindow(const std::string &title) const;
     bool xdotool(const QStringList &args, int timeoutMs = 10000) const;
 
+    std::string screen_;
     pid_t pid_ = -1;
     std::string name_;
 };

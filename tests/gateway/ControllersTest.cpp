@@ -102,11 +102,9 @@ TEST_F(ControllersTest, NoticeDuringAnExchangeLeavesItsRepliesToIt)
 {
     startRead(2);
     // The notice comes between the read's echo and its "OK".
-    feed("AT+CMGR=2\r\r\n+CMTI: \"SM\",9\r\n\r\nOK\r\n");
+    feed("AT+CMGR=2\r\r\n+CMTI: \"SM\",9\r\n");
     EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->RecvCtr.get());
-    runSteps();
-    EXPECT_EQ(written(10), "AT+CMGD=2\r");
-    feed("AT+CMGD=2\r\r\nOK\r\n");
+    feed("\r\nOK\r\n");
     EXPECT_TRUE(channel.IsIdle());
     // Served after the exchange.
     channel.Drive();
@@ -149,27 +147,80 @@ TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
     EXPECT_EQ(reports.count("GSM模块初始化失败!"), 1);
 }
 
-TEST_F(ControllersTest, EmptyIndexIsDeletedAllTheSameUnlessItsReplyHeldAnythingElse)
+TEST_F(ControllersTest, NothingIsDeletedThatWasNotStored)
 {
+    // An empty index: a message the modem puts there meanwhile stays.
     startRead(2);
     feed("AT+CMGR=2\r\r\nOK\r\n");
-    EXPECT_TRUE(waiting()); // 800 ms before the delete
-    EXPECT_EQ(writtenNow(), "");
-    runSteps();
-    EXPECT_EQ(written(10), "AT+CMGD=2\r");
-    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
-    feed("AT+CMGD=2\r\r\n+CMS ERROR: 321\r\n"); // passed over
-    EXPECT_EQ(locked([&] { return ctr->Current; }), ctr->DelCtr.get());
-    feed("OK\r\n");
     EXPECT_TRUE(channel.IsIdle());
-    EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
-
-    // A garbled header: whatever the index holds is not deleted unread.
+    EXPECT_FALSE(waiting());
+    // A garbled header; then a message that cannot be stored (no database).
     startRead(3);
     feed("AT+CMGR=3\r\r\n+CMG#: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
     EXPECT_TRUE(channel.IsIdle());
+    ASSERT_EQ(DataModule1, nullptr);
+    startRead(1);
+    feed("+CMGR: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
+    EXPECT_TRUE(channel.IsIdle());
     EXPECT_FALSE(waiting());
-    EXPECT_EQ(writtenNow(), "");
+    EXPECT_EQ(writtenNow(), ""); // no AT+CMGD
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败，未从短信模块中删除(序号1)"); }));
+    // Neither shown nor listed for READ nor logged as taken in.
+    EXPECT_TRUE(reports.rows.empty());
+    EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
+    EXPECT_FALSE(reports.logHas("收到一条消息"));
+    EXPECT_EQ(dir.read("SMSLog.TXT"), "");
+}
+
+TEST(ReadReply, HeaderLengthAndTheOnePduLineItAnnounces)
+{
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("+CMGR: 0,,24"), 24);
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("+CMGR: 1,\"Li, Lei\", 24 "), 24);
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("+CMGR: 0,,"), std::nullopt);
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("+CMGR: 0,,2x"), std::nullopt);
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("+CMGR: 0"), std::nullopt);
+    EXPECT_EQ(TSMSRecvCtr::AnnouncedLength("RING,24"), std::nullopt);
+
+    struct Case {
+        std::string line;
+        int length;
+        bool pdu;
+    };
+    std::string lower = kFirstDeliver;
+    for (char &c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const Case cases[] = {
+        {kFirstDeliver, 24, true},
+        {lower, 24, true},
+        {kFirstDeliver, 25, false},
+        {kFirstDeliver + "00", 24, false},
+        {kFirstDeliver.substr(0, 64), 24, false},
+        {"00" + kFirstDeliver.substr(18), 24, true}, // no centre part
+        {"RING", 0, false},
+        {"", 0, false},
+        {kFirstDeliver.substr(0, 30) + " " + kFirstDeliver.substr(31), 24, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TSMSRecvCtr::IsPduLine(c.line, c.length), c.pdu) << c.line << " " << c.length;
+}
+
+TEST_F(ControllersTest, PduThatIsNotWholeStaysInTheModemAndItsReplyIsLoggedAtTheThirdRead)
+{
+    // The header announces 25 octets; the line holds 24: not the PDU.
+    const std::string reply = "+CMGR: 0,,25\r\nRING\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n";
+    const std::string raw = "无法解码的消息(序号4)留在短信模块中:+CMGR: 0,,25 RING " + kFirstDeliver;
+    for (int read = 1; read <= TSMSRecvCtr::kRawLogReads + 1; ++read) {
+        startRead(4);
+        feed(reply);
+        EXPECT_TRUE(channel.IsIdle()) << read;
+        EXPECT_FALSE(waiting()) << read;
+        EXPECT_EQ(writtenNow(), "") << read;
+    }
+    engine::flushReports();
+    EXPECT_EQ(reports.count("消息无法解码，未从短信模块中删除(序号4)"), TSMSRecvCtr::kRawLogReads);
+    EXPECT_EQ(reports.count(raw), 1);
+    EXPECT_EQ(dir.read("SMSLog.TXT"), gbk::fromUtf8(raw) + "\r\n");
+    EXPECT_TRUE(locked([&] { return channel.RecvList.empty(); }));
 }
 
 TEST_F(ControllersTest, ReadSelectsItsStorageFirstWhenAnotherIsSelected)
@@ -217,20 +268,6 @@ TEST_F(ControllersTest, ReadErrorEndsTheReadWithoutADelete)
     feed("+CMS ERROR: 321\r\n");
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_EQ(writtenNow(), "");
-}
-
-TEST_F(ControllersTest, MessageThatCannotBeStoredStaysInTheModem)
-{
-    ASSERT_EQ(DataModule1, nullptr);
-    startRead(1);
-    feed("+CMGR: 0,,24\r\n" + kFirstDeliver + "\r\n\r\nOK\r\n");
-    EXPECT_TRUE(channel.IsIdle());
-    EXPECT_EQ(writtenNow(), ""); // no AT+CMGD
-    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败，未从短信模块中删除(序号1)"); }));
-    // Still shown, listed and logged.
-    EXPECT_EQ(reports.rows.size(), 1u);
-    EXPECT_EQ(locked([&] { return channel.RecvList.size(); }), 1u);
-    EXPECT_NE(dir.read("SMSLog.TXT").find(gbk::fromUtf8("内容:你好 时间:12-5-3 14:7:9:32\r\n")), std::string::npos);
 }
 
 TEST_F(ControllersTest, MessageWhosePduLineWasTooLongStaysInTheModem)

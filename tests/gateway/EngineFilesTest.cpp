@@ -1,56 +1,16 @@
 // The engine's own files under faults: the send queue file holds a message
-// as soon as the send path returns, junk in it is skipped, and files that
-// cannot be written are said once in the log pane.
+// as soon as the send path returns, lines that hold no whole message are
+// kept aside instead of being loaded or lost, a desk's hand-over survives a
+// kill at any step, and files that cannot be written are said once in the
+// log pane.
 
-#include "EngineSupport.h"
+#include "EngineFilesFixture.h"
 #include "support/Repeat.h"
 
-#include <QDir>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// "二" to 13912345678 through the centre 13800210500.
-const std::string kSecondSubmit = "0891683108200105F011000D91683119325476F80008A8024E8C";
-
-class EngineFilesTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir.write("smsset.ini",
-                  "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + dir.file("nomodem") + "\r\n");
-        engineclock::setScale(0.1);
-        resetEngineGlobals();
-        engine::setReports(&reports);
-    }
-    void TearDown() override
-    {
-        host.reset();
-        engine::flushReports();
-        engine::setReports(nullptr);
-        engineclock::setScale(1.0);
-    }
-    TSMSChannel &channel() { return *Gateway->Channels[1]; }
-    bool mkdir(const std::string &name)
-    {
-        return QDir(QString::fromStdString(dir.path())).mkdir(QString::fromStdString(name));
-    }
-    bool rmdir(const std::string &name)
-    {
-        return QDir(QString::fromStdString(dir.path())).rmdir(QString::fromStdString(name));
-    }
-    int logged(const std::string &part)
-    {
-        engine::flushReports();
-        return static_cast<int>(std::count_if(reports.log.begin(), reports.log.end(),
-                                              [&](const std::string &l) { return l.find(part) != std::string::npos; }));
-    }
-
-    WorkDir dir;
-    RecordingReports reports;
-    std::unique_ptr<TEngineHost> host = std::make_unique<TEngineHost>();
-};
 
 TEST_F(EngineFilesTest, AQueuedMessageIsOnDiskWhenSendReturnsAndAMessageTakenOffFollows)
 {
@@ -70,10 +30,9 @@ TEST_F(EngineFilesTest, AQueuedMessageIsOnDiskWhenSendReturnsAndAMessageTakenOff
     EXPECT_EQ(logged("队列文件"), 0);
 }
 
-TEST_F(EngineFilesTest, LinesThatAreNoWholeSubmitAreSkippedAndKeptUntilTheQueueIsNextWritten)
+TEST_F(EngineFilesTest, SendBufLinesWithBlanksAroundAreSentAndLinesSkippedAreKeptAside)
 {
     const std::vector<std::string> junk = {
-        "",                                        // blank
         "ZZ",                                      // not hex
         kHelloPdu.substr(0, kHelloPdu.size() - 4), // truncated
         kHelloPdu.substr(0, kHelloPdu.size() - 1), // an odd digit short
@@ -81,28 +40,74 @@ TEST_F(EngineFilesTest, LinesThatAreNoWholeSubmitAreSkippedAndKeptUntilTheQueueI
         kFirstDeliver,                             // a received message
         "00110000910008A800",                      // no destination digits
     };
-    std::string file = kHelloPdu + "\r\n";
+    std::string aside;
     for (const std::string &line : junk)
-        file += line + "\r\n";
-    file += kSecondSubmit; // without a last line end
+        aside += line + "\r\n";
+    std::string file = kHelloPdu + " \r\n\r\n" + aside;      // a trailing blank, then a blank line
+    file += "\t" + kSecondSubmit + "\t\r\n" + kSecondSubmit; // TABs; no last line end
     dir.write("SendBuf.TXT", file);
 
-    ASSERT_TRUE(host->Start().empty());
-    EXPECT_EQ(queuedHex(channel()), (std::vector<std::string>{kHelloPdu, kSecondSubmit}));
-    EXPECT_EQ(logged("SendBuf.TXT第"), static_cast<int>(junk.size()));
-    QTest::qWait(200);
-    EXPECT_EQ(dir.read("SendBuf.TXT"), file);
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(host->Start().empty());
+        EXPECT_EQ(queuedHex(channel()), (std::vector<std::string>{kHelloPdu, kSecondSubmit, kSecondSubmit}));
+        EXPECT_EQ(logged("不是完整的短信"), start == 0 ? static_cast<int>(junk.size()) : 0);
+        EXPECT_EQ(dir.read("SendBuf.TXT.skipped"), aside);
+        // The file is put right once the skipped lines are safe.
+        EXPECT_TRUE(waitUntil(
+            [&] { return dir.read("SendBuf.TXT") == kHelloPdu + "\r\n" + repeat(kSecondSubmit + "\r\n", 2); }, 5000))
+            << dir.read("SendBuf.TXT");
+        host = std::make_unique<TEngineHost>();
+        reports.log.clear();
+    }
+}
 
-    // A message queued is appended; one taken off has the file written anew.
-    ASSERT_TRUE(host->Send("13912345678", "你好"));
-    EXPECT_EQ(dir.read("SendBuf.TXT"), file + "\r\n" + kHelloPdu + "\r\n");
+TEST_F(EngineFilesTest, ReadBufLinesCutShortAreNeverServedAndAreKeptAside)
+{
+    const std::vector<std::string> junk = {
+        kSecondDeliver.substr(0, kSecondDeliver.size() - 2), // the last character cut off
+        kFirstDeliver.substr(0, 30),                         // the sender cut
+        "DavoRodu:READ",
+    };
+    std::string file = kFirstDeliver + "\r\n";
+    for (const std::string &line : junk)
+        file += line + "\r\n";
+    file += kSecondDeliver + " \r\n\r\n" + junk[0]; // a blank line is an empty entry; no last line end
+    dir.write("ReadBuf.TXT", file);
+
+    ASSERT_TRUE(host->Start().empty());
+    std::vector<std::string> senders;
+    locked([&] {
+        for (const auto &pdu : channel().RecvList)
+            senders.push_back(pdu->GetOA() + ":" + pdu->GetUD());
+        return 0;
+    });
+    EXPECT_EQ(senders, (std::vector<std::string>{"+8613513254678:你好", "+8613912345678:第二条", ":"}));
+    EXPECT_EQ(logged("ReadBuf.TXT第"), 4);
+    EXPECT_EQ(dir.read("ReadBuf.TXT.skipped"),
+              junk[0] + "\r\n" + junk[1] + "\r\n" + junk[2] + "\r\n" + junk[0] + "\r\n");
+    EXPECT_TRUE(waitUntil(
+        [&] { return dir.read("ReadBuf.TXT") == kFirstDeliver + "\r\n" + kSecondDeliver + "\r\n\r\n"; }, 5000));
+}
+
+TEST_F(EngineFilesTest, ASkippedLineIsNeverErasedWhileItCannotBeKeptAside)
+{
+    dir.write("SendBuf.TXT", "junk\r\n" + kHelloPdu + "\r\n");
+    ASSERT_TRUE(mkdir("SendBuf.TXT.skipped"));
+    ASSERT_TRUE(host->Start().empty());
     {
-        EngineLock lock;
+        EngineLock lock; // as the message is sent
         channel().SendQueue.pop_front();
         channel().QueuesChanged();
     }
-    EXPECT_TRUE(
-        waitUntil([&] { return dir.read("SendBuf.TXT") == kSecondSubmit + "\r\n" + kHelloPdu + "\r\n"; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return logged("队列文件写入失败:SendBuf.TXT") == 1; }, 5000));
+    EXPECT_EQ(dir.read("SendBuf.TXT"), "junk\r\n" + kHelloPdu + "\r\n");
+
+    // Tried again without another change.
+    ASSERT_TRUE(rmdir("SendBuf.TXT.skipped"));
+    EXPECT_TRUE(waitUntil([&] { return dir.read("SendBuf.TXT").empty(); }, 10000));
+    EXPECT_EQ(dir.read("SendBuf.TXT.skipped"), "junk\r\n");
+    EXPECT_TRUE(waitUntil([&] { return logged("队列文件已写入:SendBuf.TXT") == 1; }, 5000));
 }
 
 TEST_F(EngineFilesTest, AQueueFileThatCannotBeWrittenIsSaidOnceAndTheMessagesGoOn)
@@ -122,6 +127,69 @@ TEST_F(EngineFilesTest, AQueueFileThatCannotBeWrittenIsSaidOnceAndTheMessagesGoO
         [&] { return dir.read("SendBuf.TXT") == repeat(kHelloPdu + "\r\n", 3) + kSecondSubmit + "\r\n"; }, 5000))
         << dir.read("SendBuf.TXT");
     EXPECT_EQ(logged("队列文件写入失败"), 1);
+}
+
+TEST_F(EngineFilesTest, AKillAtAnyStepOfAHandOverQueuesTheRowOnceOrNotAtAllAndNamesItUntilMarked)
+{
+    using Row = std::vector<std::string>;
+    // Equal messages of two rows are two messages: the earlier one, marked,
+    // must not pass for the later one.
+    const Row earlier = {"1", "13912345678", "你好"};
+    const Row row = {"2", "13912345678", "你好"};
+    struct Files {
+        std::string send, journal;
+    };
+    auto files = [&] { return Files{dir.read("SendBuf.TXT"), dir.read("HandOver.TXT")}; };
+    struct Case {
+        const char *end; // where the run ends: a kill, or a quit
+        int queued;      // copies of the message at the next start
+        bool unmarked;   // the row is named to the desk for its mark
+    };
+    const Case cases[] = {
+        {"kill before", 1, false},  {"kill after naming", 1, false},   {"kill after the append", 2, true},
+        {"quit unmarked", 2, true}, {"kill after the mark", 2, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.end);
+        host.reset();
+        for (const char *name : {"SendBuf.TXT", "HandOver.TXT"})
+            ::unlink(dir.file(name).c_str());
+        host = std::make_unique<TEngineHost>();
+        ASSERT_TRUE(host->Start().empty());
+        ASSERT_EQ(host->HandOver(earlier, "13912345678", "你好"), TEngineHost::THandOver::Queued);
+        host->HandOverMarked(earlier);
+        ASSERT_TRUE(waitUntil([&] { return dir.read("HandOver.TXT").empty(); }, 5000));
+        const Files before = files();
+        ASSERT_EQ(host->HandOver(row, "13912345678", "你好"), TEngineHost::THandOver::Queued);
+        const Files after = files();
+        ASSERT_NE(after.journal.find("PENDING"), std::string::npos);
+        std::optional<Files> left; // what the kill leaves
+        const std::string end = c.end;
+        if (end == "kill before")
+            left = before;
+        else if (end == "kill after naming")
+            left = Files{before.send, after.journal};
+        else if (end == "kill after the append")
+            left = after;
+        else if (end == "kill after the mark") {
+            host->HandOverMarked(row);
+            ASSERT_TRUE(waitUntil([&] { return dir.read("HandOver.TXT").empty(); }, 5000));
+            left = files();
+        }
+        host.reset(); // a quit; a kill's files are put back
+        if (left) {
+            dir.write("SendBuf.TXT", left->send);
+            dir.write("HandOver.TXT", left->journal);
+        }
+
+        host = std::make_unique<TEngineHost>();
+        ASSERT_TRUE(host->Start().empty());
+        EXPECT_EQ(queuedHex(channel()), std::vector<std::string>(c.queued, kHelloPdu));
+        EXPECT_EQ(host->TakeUnmarkedHandOvers(), c.unmarked ? std::vector<Row>{row} : std::vector<Row>{});
+        EXPECT_TRUE(host->TakeUnmarkedHandOvers().empty()); // once
+        host->HandOverMarked(row);
+        EXPECT_TRUE(waitUntil([&] { return dir.read("HandOver.TXT").empty(); }, 5000)) << dir.read("HandOver.TXT");
+    }
 }
 
 TEST_F(EngineFilesTest, ALogFileThatCannotBeWrittenIsSaidOnceUntilItCanBeAgain)

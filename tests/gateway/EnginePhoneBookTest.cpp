@@ -65,6 +65,22 @@ TEST_F(PhoneBookTest, EntriesBecomeContactsInThePhoneBookGroupUpToTheFirstEmptyI
               (std::vector<std::string>{"MB_", "MB_ABCDEFG", "MB_NOT HEX", "MB_一二三四五六七"}));
 }
 
+TEST_F(PhoneBookTest, EntriesReadDuringAnotherProgramsLockAreStoredAfterItInTheirOrder)
+{
+    auto other = anotherProgramsLock();
+    import();
+    EXPECT_EQ(commandsStarting("AT+CPBR=").size(), 7u);
+    EXPECT_TRUE(reports.logHas("数据库被其他程序占用，电话本记录稍后再存:MB_张三"));
+    EXPECT_TRUE(column("select * from client", "CLIENTID").empty());
+    other->RollbackTrans();
+    // The last entry updates the contact of the one before it.
+    ASSERT_TRUE(waitUntil([&] { return contactOf("MB_ABCDEFG") == "222"; })) << sim.log();
+    EXPECT_EQ(contactOf("MB_张三"), "+8613800138000");
+    EXPECT_EQ(column("select * from client_cgroup order by CLIENTID", "CLIENTID"),
+              (std::vector<std::string>{"MB_", "MB_ABCDEFG", "MB_NOT HEX", "MB_一二三四五六七", "MB_张三"}));
+    EXPECT_FALSE(reports.logHas("电话本记录存入数据库失败"));
+}
+
 class PhoneBookLimitTest : public PhoneBookTest {
 protected:
     PhoneBookLimitTest() : PhoneBookTest(manyContacts()) {}

@@ -28,6 +28,17 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
+// Another program's write transaction on "dbvord.mdb" in the current
+// directory, held until the connection rolls it back or goes.
+inline std::unique_ptr<TAdoConnection> anotherProgramsLock()
+{
+    auto other = std::make_unique<TAdoConnection>(TDataModule1::ConnectionString);
+    other->Open();
+    other->BeginTrans();
+    other->Execute("insert into operlog (WORKCODE) values ('other')");
+    return other;
+}
+
 // Resets what one test may leave in the process-wide engine state.
 inline void resetEngineGlobals()
 {
@@ -137,6 +148,21 @@ protected:
         engineclock::setScale(0.1);
         resetEngineGlobals();
         engine::setReports(&reports);
+        startEngine();
+    }
+    void TearDown() override
+    {
+        stopEngine();
+        engine::setReports(nullptr);
+        DataModule1 = nullptr;
+        dm.reset();
+        resetEngineGlobals();
+        engineclock::setScale(1.0);
+    }
+
+    // The gateway "GW01" on the simulator's port and its drive thread.
+    void startEngine()
+    {
         gateway = std::make_unique<TGateWay>();
         gateway->Host = &reports;
         gateway->Init("GW01");
@@ -145,19 +171,19 @@ protected:
         drive = std::make_unique<TDriveThread>(gateway.get());
         drive->Start();
     }
-    void TearDown() override
+    // The engine goes as a killed program's does: whatever it was doing is
+    // dropped, nothing is written on the way out.
+    void stopEngine()
     {
         if (drive) {
             drive->RequestStop();
             drive->Join();
         }
         engine::flushReports();
-        engine::setReports(nullptr);
+        drive.reset();
         gateway.reset();
-        DataModule1 = nullptr;
-        dm.reset();
-        resetEngineGlobals();
-        engineclock::setScale(1.0);
+        channel = nullptr;
+        ctr = nullptr;
     }
 
     void waitSettled()

@@ -47,6 +47,7 @@ public:
     {
         sent.push_back({number, text, time});
     }
+    void StoreState(const std::string &text) override { store.push_back(text); }
     void HideWindow() override { ++hides; }
     void ShowWindow() override { ++shows; }
     void MonitorText(int channel, const std::string &text) override { monitor[channel] += text; }
@@ -70,7 +71,7 @@ public:
                            [&](const std::string &l) { return l.find(part) != std::string::npos; });
     }
 
-    std::vector<std::string> log, device, port;
+    std::vector<std::string> log, device, port, store;
     std::vector<Received> rows;
     std::vector<Sent> sent;
     int hides = 0, shows = 0;

@@ -3,7 +3,7 @@
 
 #include "SerialFixture.h"
 
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -176,9 +176,9 @@ TEST_F(SerialTest, DeliveriesRunInsideModalLoopsAndACloseServesThePendingOne)
         waiter.stop();
         // Hold the event loop until the event thread waits in a delivery, then close.
         pty.write("+CMTI: \"SM\",1\r\n");
-        for (int i = 0; i < 5000 && commsync::pending() == 0; ++i)
+        for (int i = 0; i < 5000 && threadsync::pending() == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        pendingSeen = commsync::pending() > 0;
+        pendingSeen = threadsync::pending() > 0;
         comm.CloseDevice();
         beforeClose = bytes;
         dialog.accept();

@@ -333,3 +333,44 @@ TEST_F(SerialTest, AssigningASettingsObjectCopiesItsValuesAndApplies)
     EXPECT_EQ(dcb.EvtChar, '>');
     EXPECT_EQ(dcb.XonLim, 32);
 }
+
+TEST_F(SerialTest, EachEventCharHasItsOwnControlBlockField)
+{
+    struct Case {
+        const char *name;
+        void (TCommEventChars::*set)(char);
+        char (TCommEventChars::*get)() const;
+        char comm::DCB::*field;
+        char value;
+    };
+    const Case cases[] = {
+        {"XonChar", &TCommEventChars::setXonChar, &TCommEventChars::XonChar, &comm::DCB::XonChar, '1'},
+        {"XoffChar", &TCommEventChars::setXoffChar, &TCommEventChars::XoffChar, &comm::DCB::XoffChar, '2'},
+        {"EofChar", &TCommEventChars::setEofChar, &TCommEventChars::EofChar, &comm::DCB::EofChar, '3'},
+        {"ErrorChar", &TCommEventChars::setErrorChar, &TCommEventChars::ErrorChar, &comm::DCB::ErrorChar, '4'},
+        {"EventChar", &TCommEventChars::setEventChar, &TCommEventChars::EventChar, &comm::DCB::EvtChar, '5'},
+    };
+    TCommEventChars &chars = *comm.EventChars();
+    comm.OpenDevice();
+    for (const Case &c : cases)
+        (chars.*c.set)(c.value);
+    comm::DCB dcb;
+    ASSERT_TRUE(GetDCB(comm.Handle(), dcb));
+    // Changed behind the component's back: an open port's getters read the port.
+    comm::DCB changed = dcb;
+    for (const Case &c : cases)
+        changed.*c.field = static_cast<char>(c.value + 10);
+    ASSERT_TRUE(comm::SetCommState(comm.Handle(), &changed));
+    std::vector<char> live;
+    for (const Case &c : cases)
+        live.push_back((chars.*c.get)());
+    comm.CloseDevice();
+
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dcb.*c.field, c.value) << "applied";
+        EXPECT_EQ(live[i], c.value + 10) << "read live";
+        EXPECT_EQ((chars.*c.get)(), c.value) << "stored";
+    }
+}

@@ -1,5 +1,7 @@
 #include "support/PtyPair.h"
 
+#include "platform/comm/Termios2.h"
+
 #include <cerrno>
 #include <stdexcept>
 
@@ -11,15 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The kernel's termios2, to read rates that have no B constant.
-struct KernelTermios2 {
-    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed, c_ospeed;
-};
-constexpr unsigned long kTcGets2 = _IOR('T', 0x2A, KernelTermios2);
 
 speed_t speedCode(unsigned baud)
 {
@@ -117,10 +110,10 @@ void PtyPair::closeMaster()
 
 PtyPair::LineSettings PtyPair::lineSettings() const
 {
-    KernelTermios2 t2{};
+    termios2 t2{}; // also rates that have no B constant
     termios t{};
     // The helper's own slave descriptor sees the same tty as the code under test.
-    if (::ioctl(slave_, kTcGets2, &t2) != 0 || tcgetattr(slave_, &t) != 0)
+    if (::ioctl(slave_, TCGETS2, &t2) != 0 || tcgetattr(slave_, &t) != 0)
         throw std::runtime_error("cannot read the pty's settings");
     LineSettings s{};
     s.baud = t2.c_ospeed;

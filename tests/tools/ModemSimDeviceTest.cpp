@@ -100,6 +100,26 @@ TEST_F(DeviceTest, ModuleThatResetsAtItsPromptDropsAndComesBackAsOftenAsAsked)
     EXPECT_EQ(sim_.pdus()[0].outcome, "sent");
 }
 
+TEST_F(DeviceTest, DropAtTheDeleteGoesBeforeTheDeleteAndComesBackWhenAsked)
+{
+    EXPECT_EQ(sim_.control("drop cmgd 100"), "OK");
+    // Other commands are carried out as before.
+    EXPECT_EQ(term_->command("AT+CMGR=1"),
+              "AT+CMGR=1\r\r\n+CMGR: 0,,28\r\n" + vectors::kDeliver7bit + "\r\n\r\nOK\r\n");
+    // The command after the delete in the same write never reaches the module.
+    term_->write("AT+CMGD=1\rAT+CMGD=2\r");
+    EXPECT_TRUE(term_->waitHangUp());
+    EXPECT_NE(sim_.log().find("fault: the device goes at AT+CMGD"), std::string::npos);
+    EXPECT_EQ(sim_.commands().back(), "AT+CMGD=1");
+    EXPECT_EQ(sim_.control("show SM"), "OK 1 10 1:1");
+    ASSERT_TRUE(sim_.waitFor([&] { return fs::is_symlink(sim_.port()); }));
+    Terminal again(sim_.port());
+    // Used up: the next delete deletes.
+    EXPECT_EQ(again.command("AT+CMGD=1"), "AT+CMGD=1\r\r\nOK\r\n");
+    EXPECT_EQ(sim_.control("show SM"), "OK 0 10");
+    EXPECT_EQ(sim_.control("drop cmgd soon"), "ERR drop takes milliseconds");
+}
+
 TEST_F(DeviceTest, OutputWhileThePortIsClosedIsLostNotQueued)
 {
     term_->command("AT+CNMI=1,1");

@@ -172,6 +172,20 @@ TEST_F(FaultTest, GarbageRawAndLongLinesReachTheTerminalUnframed)
     EXPECT_EQ(term_->command("AT"), "AT\r\r\nOK\r\n");
 }
 
+TEST_F(FaultTest, JunkLinesGoBetweenTheHeaderAndThePduOfTheNextReadOfAMessage)
+{
+    EXPECT_EQ(sim_.control("junk RING"), "OK");
+    EXPECT_EQ(sim_.control("junk +CMT #$% noise"), "OK");
+    EXPECT_EQ(sim_.control("junk"), "ERR junk takes a line");
+    // An empty index answers as ever and leaves the junk for the next message.
+    EXPECT_EQ(term_->command("AT+CMGR=5"), "AT+CMGR=5\r\r\nOK\r\n");
+    EXPECT_EQ(term_->command("AT+CMGR=1"),
+              "AT+CMGR=1\r\r\n+CMGR: 0,,28\r\nRING\r\n+CMT #$% noise\r\n" + vectors::kDeliver7bit + "\r\n\r\nOK\r\n");
+    // Once.
+    EXPECT_EQ(term_->command("AT+CMGR=1"),
+              "AT+CMGR=1\r\r\n+CMGR: 1,,28\r\n" + vectors::kDeliver7bit + "\r\n\r\nOK\r\n");
+}
+
 TEST_F(FaultTest, UnknownControlCommandIsRefused)
 {
     EXPECT_EQ(sim_.control("explode"), "ERR unknown command");

@@ -2,10 +2,10 @@
 // and the gateway window (its log pane and its sent and received lists, as
 // the desk shows them, on the offscreen platform) against the modem
 // simulator, with the engine's clock at 1/100 so that a run takes minutes.
-// First N messages go out through the window's send path, as the desk's
-// dispatch hands them over, then N come in through "+CMTI:" notices, each
-// stored, shown and taken by a "READ" as a client of the command port
-// would. The resident set size is printed after each 1,000.
+// First N messages go out through the window's send box, then N come in
+// through "+CMTI:" notices, each stored, shown and taken by a "READ" as a
+// client of the command port would. The resident set size is printed after
+// each 1,000.
 
 #include "EngineRig.h"
 
@@ -15,6 +15,7 @@
 
 #include <QBuffer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -95,9 +96,11 @@ int memoryBench(int messages)
     std::fflush(stdout);
 
     for (int sent = 0; sent < messages;) {
-        for (int i = 0; i < kSendBatch; ++i, ++sent)
-            window->SendFromDesk(QString::number(13900000000LL + sent),
-                                 QStringLiteral("第%1条消息，澜星信使").arg(sent));
+        for (int i = 0; i < kSendBatch; ++i, ++sent) {
+            window->MaskEdit1->setText(QString::number(13900000000LL + sent));
+            window->Edit2->setText(QStringLiteral("第%1条消息，澜星信使").arg(sent));
+            window->Button3Click();
+        }
         if (!waitFor([&] { return sendQueueSize(channel) == 0; })) {
             std::fprintf(stderr, "messages not sent\n");
             return 1;

@@ -18,12 +18,10 @@ bool toInt(const std::string &text, int &value)
     return !text.empty() && ec == std::errc() && p == end;
 }
 
-// The milliseconds a command may end with, at least least: none when none
-// is given; false when what is given is no such count.
-bool optionalMs(std::istringstream &in, int least, std::optional<int> &ms)
+// The milliseconds a command may end with (a, as read), at least least: none
+// when none is given; false when what is given is no such count.
+bool optionalMs(const std::string &a, int least, std::optional<int> &ms)
 {
-    std::string a;
-    in >> a;
     int value = 0;
     if (a.empty())
         return true;
@@ -51,7 +49,7 @@ std::string Sim::control(const std::string &line)
         {"release", &Sim::releaseCommand}, {"mute", &Sim::muteCommand},         {"garbage", &Sim::garbageCommand},
         {"raw", &Sim::rawCommand},         {"longline", &Sim::longLineCommand}, {"drop", &Sim::dropCommand},
         {"back", &Sim::backCommand},       {"hangup", &Sim::hangUpCommand},     {"show", &Sim::showCommand},
-        {"text", &Sim::textCommand},
+        {"text", &Sim::textCommand},       {"junk", &Sim::junkCommand},
     };
     std::istringstream in(line);
     std::string word;
@@ -119,7 +117,7 @@ std::string Sim::failCommand(std::istringstream &in)
         if (!text.empty() && (!toInt(text, ms) || ms < 0))
             return "ERR fail prompt takes a count and milliseconds";
         f.promptResets = count;
-        f.resetBackMs = ms;
+        backAfterDrop_ = std::chrono::milliseconds(ms);
         return "OK";
     }
     if (text.empty())
@@ -138,8 +136,10 @@ std::string Sim::failCommand(std::istringstream &in)
 
 std::string Sim::holdCommand(std::istringstream &in)
 {
+    std::string a;
+    in >> a;
     std::optional<int> ms;
-    if (!optionalMs(in, 1, ms))
+    if (!optionalMs(a, 1, ms))
         return "ERR hold takes milliseconds";
     modem_.faults().holdNextResult = true;
     modem_.faults().holdMs = ms.value_or(0);
@@ -200,14 +200,38 @@ std::string Sim::longLineCommand(std::istringstream &in)
     return "OK";
 }
 
+std::string Sim::junkCommand(std::istringstream &in)
+{
+    const std::string line = restOf(in);
+    if (line.empty())
+        return "ERR junk takes a line";
+    modem_.faults().cmgrJunk.push_back(line);
+    return "OK";
+}
+
 std::string Sim::dropCommand(std::istringstream &in)
 {
+    std::string a;
+    in >> a;
+    const bool atCmgd = a == "cmgd";
+    if (atCmgd) {
+        a.clear();
+        in >> a;
+    }
     std::optional<int> ms;
-    if (!optionalMs(in, 0, ms))
+    if (!optionalMs(a, 0, ms))
         return "ERR drop takes milliseconds";
-    dropDevice();
+    std::optional<std::chrono::milliseconds> back;
     if (ms)
-        backAt_ = Clock::now() + std::chrono::milliseconds(*ms);
+        back = std::chrono::milliseconds(*ms);
+    if (atCmgd) {
+        modem_.faults().dropAtCmgd = true;
+        backAfterDrop_ = back;
+        return "OK";
+    }
+    dropDevice();
+    if (back)
+        backAt_ = Clock::now() + *back;
     return "OK";
 }
 

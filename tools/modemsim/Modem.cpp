@@ -78,7 +78,6 @@ void Modem::powerOn()
     pduText_.clear();
     held_.clear();
     releaseAt_.reset();
-    resetting_ = false;
     pending_.clear();
     call_.reset();
 }
@@ -86,6 +85,8 @@ void Modem::powerOn()
 void Modem::receive(std::string_view bytes)
 {
     for (char c : bytes) {
+        if (dropNow_)
+            break; // the device is gone: the rest never reaches it
         if (mode_ == Mode::Command)
             commandByte(c);
         else if (mode_ == Mode::Pdu)

@@ -23,7 +23,10 @@ struct Faults {
     bool holdNextResult = false; // next PDU's result waits for releaseHeld()
     int holdMs = 0;              // ... or, when above 0, for this long
     int promptResets = 0;        // next AT+CMGS: the module resets at its prompt
-    int resetBackMs = 1000;      // ... and is back after this long
+    // Lines the next AT+CMGR answer that holds a message carries between
+    // its header and its PDU, in order.
+    std::vector<std::string> cmgrJunk;
+    bool dropAtCmgd = false; // the device goes when the next AT+CMGD comes
 };
 
 // The AT command interpreter of a GSM module in PDU mode. It knows nothing
@@ -61,12 +64,12 @@ public:
     // When a result held for a time is due to go by itself; none otherwise.
     std::optional<std::chrono::steady_clock::time_point> releaseDue() const { return releaseAt_; }
 
-    // True once after the module has reset at its prompt (Faults::
-    // promptResets): the device must drop now, its prompt lost with it.
-    bool takeReset() { return std::exchange(resetting_, false); }
-
     // The far end ends the call: "NO CARRIER"; false when there is no call.
     bool farEndHangUp();
+
+    // True once after a command that a fault made the device go away at;
+    // the port must then be dropped.
+    bool takeDrop() { return std::exchange(dropNow_, false); }
 
 private:
     enum class Mode { Command, Pdu, Held };
@@ -132,8 +135,8 @@ private:
     std::string pduText_;
     std::string held_;
     std::optional<std::chrono::steady_clock::time_point> releaseAt_;
-    bool resetting_ = false;
     std::string pending_; // output of the call in progress
     int nextReference_ = 1;
     std::optional<Call> call_;
+    bool dropNow_ = false;
 };

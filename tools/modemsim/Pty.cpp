@@ -1,5 +1,7 @@
 #include "Pty.h"
 
+#include "platform/comm/Termios2.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -9,21 +11,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-// Linux's termios2 (declared here: glibc's <termios.h> and the kernel's
-// <asm/termbits.h> clash). It carries the line speed in bit/s however the
-// program set it, also through the "other" rate (BOTHER), which the
-// classic speed codes of cfgetospeed cannot show.
-struct termios2 {
-    tcflag_t c_iflag;
-    tcflag_t c_oflag;
-    tcflag_t c_cflag;
-    tcflag_t c_lflag;
-    cc_t c_line;
-    cc_t c_cc[19];
-    speed_t c_ispeed;
-    speed_t c_ospeed;
-};
 
 namespace {
 

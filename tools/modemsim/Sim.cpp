@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -156,10 +157,11 @@ void Sim::serveTerminal(short revents)
             if (speedMatches(speed)) {
                 log_.bytes("RX", speed, bytes);
                 modem_.receive(bytes);
-                if (modem_.takeReset()) {
-                    // Gone as it prompts: what it wrote and what follows is lost.
+                if (modem_.takeDrop()) {
+                    // What the program wrote after that command is lost with the device.
                     dropDevice();
-                    backAt_ = Clock::now() + std::chrono::milliseconds(modem_.faults().resetBackMs);
+                    if (backAfterDrop_)
+                        backAt_ = Clock::now() + *backAfterDrop_;
                     return;
                 }
             } else {

@@ -59,6 +59,7 @@ private:
     std::string backCommand(std::istringstream &in);
     std::string hangUpCommand(std::istringstream &in);
     std::string showCommand(std::istringstream &in);
+    std::string junkCommand(std::istringstream &in);
     void dropDevice();
     bool bringBack(std::string &error);
 
@@ -71,5 +72,7 @@ private:
     std::string queue_; // bytes accepted for the terminal, not yet written
     bool terminalWasOpen_ = false;
     std::optional<Clock::time_point> backAt_;
+    // How long after a drop that a fault makes the device comes back; none: at "back".
+    std::optional<std::chrono::milliseconds> backAfterDrop_;
     unsigned garbageSeed_ = 1;
 };

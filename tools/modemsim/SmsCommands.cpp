@@ -128,8 +128,14 @@ std::string Modem::cmgr(const Extended &c)
     StoredSms *sms = store->at(index);
     if (!sms)
         return at::ok();
+    std::string junk;
+    for (const std::string &line : faults_.cmgrJunk)
+        junk += line + "\r\n";
+    if (!faults_.cmgrJunk.empty())
+        log_.line("EV", "fault: junk in the AT+CMGR answer " + escapeBytes(junk));
+    faults_.cmgrJunk.clear();
     const std::string reply = "\r\n+CMGR: " + std::to_string(sms->stat) + ",," + std::to_string(storedLength(*sms)) +
-                              "\r\n" + sms->pdu + "\r\n" + at::ok();
+                              "\r\n" + junk + sms->pdu + "\r\n" + at::ok();
     if (sms->stat == 0)
         sms->stat = 1; // reading marks it read
     return reply;
@@ -166,6 +172,13 @@ std::string Modem::cmgd(const Extended &c)
         return at::error();
     if (flag < 0 || flag > 4)
         return at::cms(kNotSupported);
+    if (faults_.dropAtCmgd) {
+        // Gone before the module carried it out: nothing is deleted.
+        faults_.dropAtCmgd = false;
+        dropNow_ = true;
+        log_.line("EV", "fault: the device goes at AT+CMGD");
+        return {};
+    }
     MessageStore *store = storage(0);
     if (flag == 0) {
         if (!store->validIndex(index))
@@ -197,9 +210,10 @@ std::string Modem::cmgs(const Extended &c)
     if (length < 1 || length > kMaxTpdu)
         return at::cms(kInvalidPduParameter);
     if (faults_.promptResets > 0) {
+        // Gone as it prompts: the prompt is lost with the device.
         --faults_.promptResets;
         log_.line("EV", "fault: reset at the prompt");
-        resetting_ = true;
+        dropNow_ = true;
     }
     mode_ = Mode::Pdu;
     pduLength_ = length;

@@ -101,7 +101,10 @@ bool rhythm(TMainFrm &main, TAdoConnection &db, long size)
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> handed;
-    main.Engine.SendToGateway = [&](const QString &, const QString &) { handed.push_back(clock.elapsed()); };
+    main.Engine.SendToGateway = [&](const QString &, const QString &, const std::vector<std::string> &) {
+        handed.push_back(clock.elapsed());
+        return true;
+    };
     qint64 lastProbe = 0, worstLate = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);

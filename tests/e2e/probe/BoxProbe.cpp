@@ -5,12 +5,15 @@
 // file SMS_FOCUS_PROBE names: the screen point of the centre of its first
 // cell (a view of rows) or of the widget, where a test can click it; every
 // 200 ms, rewrites the file SMS_SPOT_PROBE names with where the visible
-// lists, trees and buttons are on the screen, one line each,
+// lists, trees, buttons and windows are on the screen, one line each,
 // "kind\tpath\ttext\tx\ty\twidth\theight" in screen coordinates: kind
 // "view" (a list's or tree's viewport, text empty), "item" (a row or node,
-// by its first column's text) or "button"; path the object names of the
-// widget and its named ancestors, joined by "/". Without those variables it
-// does nothing.
+// by its first column's text), "button" (the part of it that is not
+// scrolled or clipped away; none when nothing is), "popup" (a widget with
+// a right-click menu of its own that is not a view) or "window" (a
+// top-level window by its title, frame included); path the object names of
+// the widget and its named ancestors, joined by "/". Without those
+// variables it does nothing.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -103,8 +106,15 @@ void writeSpots(const QString &file)
     for (QWidget *w : QApplication::allWidgets()) {
         if (!w->isVisible())
             continue;
+        if (w->isWindow() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)) {
+            const QRect frame = w->frameGeometry();
+            out += spot("window", pathOf(w), w->windowTitle(), w, frame.translated(-w->geometry().topLeft()));
+        }
         if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-            out += spot("button", pathOf(w), button->text(), w, w->rect());
+            if (const QRect shown = w->visibleRegion().boundingRect(); !shown.isEmpty())
+                out += spot("button", pathOf(w), button->text(), w, shown);
+        } else if (w->contextMenuPolicy() == Qt::CustomContextMenu && !qobject_cast<QAbstractItemView *>(w)) {
+            out += spot("popup", pathOf(w), {}, w, w->rect());
         } else if (auto *view = qobject_cast<QAbstractItemView *>(w); view && view->model()) {
             const QString path = pathOf(view);
             QWidget *port = view->viewport();

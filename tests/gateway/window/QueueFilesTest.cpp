@@ -1,10 +1,14 @@
 // The queue files: loaded at the engine start, rewritten on every change of a
-// queue and when the window goes, and matched without regard to case.
+// queue and when the window goes, and matched without regard to case; one
+// that cannot be written shows in the status bar, and the end says what it
+// loses.
 
 #include "GatewayWindowFixture.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidget>
 
 namespace {
 
@@ -98,6 +102,34 @@ TEST_F(QueueFilesTest, EveryChangeOfAQueueRewritesItsFile)
     client.ask("DavoRodu:READ", 10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dir.read("ReadBuf.TXT").empty(); }, 5000));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(dir.file("ReadBuf.TXT"))));
+}
+
+TEST_F(QueueFilesTest, AFileThatCannotBeWrittenShowsInTheStatusBarAndTheEndSaysWhatIsLost)
+{
+    TFMain *window = open();
+    QLabel *panel = window->SBarPanels[4];
+    EXPECT_FALSE(panel->isVisible());
+    const QString sendBuf = QString::fromStdString(dir.file("SendBuf.TXT"));
+    QDir folder(QString::fromStdString(dir.path()));
+    ASSERT_TRUE(folder.mkdir("SendBuf.TXT"));
+    window->Button3Click(); // goes from memory
+    EXPECT_EQ(queued().size(), 1u);
+    QTRY_VERIFY(panel->isVisible());
+    EXPECT_TRUE(panel->text().contains(QStringLiteral("内存")));
+    EXPECT_EQ(window->ListView1->topLevelItemCount(), 1);
+
+    ASSERT_TRUE(folder.rmdir("SendBuf.TXT"));
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 10000);
+    EXPECT_EQ(dir.read("SendBuf.TXT"), queued().at(0) + "\r\n");
+
+    ASSERT_TRUE(QFile::remove(sendBuf));
+    ASSERT_TRUE(folder.mkdir("SendBuf.TXT"));
+    window->Button3Click();
+    boxes.ok();
+    engineEnd();
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_TRUE(boxes.seen()[0].text.contains(QStringLiteral("SendBuf.TXT：2条")))
+        << boxes.seen()[0].text.toStdString();
 }
 
 } // namespace

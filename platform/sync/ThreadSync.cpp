@@ -1,4 +1,4 @@
-#include "platform/comm/CommSync.h"
+#include "platform/sync/ThreadSync.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <utility>
 
-namespace commsync {
+namespace threadsync {
 namespace {
 
 struct Request {
@@ -126,4 +126,4 @@ int pending()
     return static_cast<int>(g_queue.size());
 }
 
-} // namespace commsync
+} // namespace threadsync

@@ -7,7 +7,7 @@
 // The calls are posted to the application object, so they also run inside
 // modal loops (message boxes, dialogs) and every other event loop of the main
 // thread.
-namespace commsync {
+namespace threadsync {
 
 // True on the thread that owns the QCoreApplication.
 bool isMainThread();
@@ -27,4 +27,4 @@ void wake();
 // Calls waiting to be run on the main thread.
 int pending();
 
-} // namespace commsync
+} // namespace threadsync

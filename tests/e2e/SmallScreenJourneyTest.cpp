@@ -1,0 +1,169 @@
+// The real program on a 1024x768 screen: every window and dialog that the
+// menus reach opens inside the screen, and so does every button it shows.
+#include "DeskRun.h"
+
+#include "codec/Gbk.h"
+
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+const int Width = 1024, Height = 768;
+const std::string Main = "澜星信使V1.1";
+const std::string Contacts = Main + " - [联系人和组管理]";
+
+// Once the window whose title starts with title is up: every window and
+// every button shown that does not lie wholly inside the screen.
+std::vector<std::string> outside(const DeskRun &run, const std::string &title)
+{
+    const std::vector<DeskRun::Shown> shown = run.shownWith(title);
+    if (shown.empty())
+        return {"no window " + title};
+    std::vector<std::string> out;
+    for (const DeskRun::Shown &s : shown) {
+        if (s.kind != "window" && s.kind != "button")
+            continue;
+        const DeskRun::Spot &r = s.at;
+        if (r.x < 0 || r.y < 0 || r.x + r.width > Width || r.y + r.height > Height)
+            out.push_back(s.kind + " " + s.path + " \"" + s.text + "\" at " + std::to_string(r.x) + "," +
+                          std::to_string(r.y) + " " + std::to_string(r.width) + "x" + std::to_string(r.height));
+    }
+    return out;
+}
+
+// Opens the popup of a list row or tree node with the right button and,
+// once it is up (it takes keys only when shown), chooses with keys.
+bool popup(const DeskRun &run, const std::string &kind, const std::string &name, const std::string &item,
+           const std::string &keys)
+{
+    if (!run.click(kind, name, item, 3))
+        return false;
+    QThread::msleep(1500);
+    return run.x.keys(Main, keys);
+}
+
+// The main menu: Alt highlights its first shown item, "联系人管理".
+bool menu(const DeskRun &run, const std::string &keys)
+{
+    if (!run.x.keys(Main, "alt"))
+        return false;
+    QThread::msleep(500);
+    return run.x.keys(Main, keys + " Return");
+}
+
+// Tabs in the window until the probe reports the focus on the widget whose
+// "parent/name" ends with name.
+bool tabTo(const DeskRun &run, const std::string &window, const std::string &name)
+{
+    for (int press = 0; press < 40; ++press) {
+        std::string focused;
+        int x = 0, y = 0;
+        if (run.focused(focused, x, y) && focused.size() >= name.size() &&
+            focused.compare(focused.size() - name.size(), std::string::npos, name) == 0)
+            return true;
+        if (!run.x.keys(window, "Tab"))
+            return false;
+        QThread::msleep(300);
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(SmallScreenJourney, EveryWindowAndDialogOfTheMenusOpensInsideTheScreen)
+{
+    DeskRun run({}, std::to_string(Width) + "x" + std::to_string(Height) + "x24");
+    DESK_RUN_READY(run);
+    run.dir.write("TreeView.Txt", gbk::fromUtf8("联系人\r\n组\r\n\t手机电话本\r\n\t同事\r\n"));
+    {
+        Db db;
+        db.append("client", {{"CLIENTID", "张三"}, {"CONTACT", "13800000001"}, {"birthday", "1990-05-06 00:00:00"}});
+        db.append("cgroup", {{"GROUPNAME", "同事"}});
+        db.append("client_cgroup", {{"CLIENTID", "张三"}, {"GROUPNAME", "同事"}});
+        db.append("sms_toread",
+                  {{"PHONE", "13800000001"}, {"MESSAGE", "你好 "}, {"TIME", "2024-5-6 8:00:00"}, {"READFLAG", "未读"}});
+        db.append("task", {{"TASKID", "T1"},
+                           {"TASKNAME", "提醒"},
+                           {"MESSAGE", "开会"},
+                           {"EXETIME", "2099-01-01 08:00:00"},
+                           {"STATE", "未执行"}});
+    }
+    ASSERT_TRUE(run.start());
+    EXPECT_EQ(outside(run, "登录窗口"), std::vector<std::string>{});
+    ASSERT_TRUE(run.login());
+    ASSERT_TRUE(run.x.waitForWindow(Contacts));
+    EXPECT_EQ(outside(run, "澜星信使网关"), std::vector<std::string>{});
+
+    const auto click = [&run](const std::string &kind, const std::string &name, const std::string &text = {}) {
+        return [=, &run] { return run.click(kind, name, text); };
+    };
+    const auto keys = [&run](const std::string &title, const std::string &keys) {
+        return [=, &run] { return run.x.keys(title, keys); };
+    };
+    const auto choose = [&run](const std::string &kind, const std::string &name, const std::string &item,
+                               const std::string &keys) {
+        return [=, &run] { return popup(run, kind, name, item, keys); };
+    };
+    const auto already = [] { return true; }; // the window is up
+    const std::function<bool()> stay;         // the window stays open
+    // Each window as open brings it up; checked, it goes as close makes it.
+    const struct {
+        std::string title;
+        std::function<bool()> open, close;
+    } windows[] = {
+        {Contacts, already, stay},
+        {"新联系人", click("button", "SpeedButton12", "新建"), click("button", "Button2", "关闭")},
+        {"发送信息",
+         [&] {
+             return run.click("item", "ListView1/report", "张三") &&
+                    popup(run, "item", "ListView1/report", "张三", "Down Return");
+         },
+         click("button", "Button2", "取消")},
+        {"请输入网络消息", choose("item", "ListView1/report", "张三", "Down Down Down Down Return"),
+         keys("请输入网络消息", "Escape")},
+        {"删除联系人", click("button", "SpeedButton11", "删除"), keys("删除联系人", "Escape")},
+        {"编辑联系人", click("button", "SpeedButton10", "编辑"), stay},
+        // The photo's picture dialog, from the editor's page "其他".
+        {"打开",
+         [&] {
+             return tabTo(run, "编辑联系人", "qt_tabwidget_tabbar") && run.x.keys("编辑联系人", "Right Right Right") &&
+                    popup(run, "popup", "DBImage1", "", "Down Return");
+         },
+         [&] {
+             return run.x.keys("打开", "Escape") && run.x.waitUntilGone("打开") &&
+                    run.click("button", "Button4", "取消") && run.x.waitUntilGone("编辑联系人");
+         }},
+        {"阅读短信",
+         [&] {
+             return run.click("item", "TreeView2", "未读短信") &&
+                    run.click("item", "ListView3/report", "13800000001", 1, 2);
+         },
+         click("button", "Button2", "取消")},
+        {"新建组", [&] { return run.click("item", "TreeView1", "组") && run.click("button", "SpeedButton12", "新建"); },
+         click("button", "Button2", "关闭")},
+        {"编辑组",
+         [&] { return run.click("item", "ListView2/report", "同事") && run.click("button", "SpeedButton10", "编辑"); },
+         click("button", "Button2", "取消")},
+        {Main + " - [任务管理]", [&] { return menu(run, "Right"); }, stay},
+        {"新任务", click("button", "SpeedButton12"), keys("新任务", "Escape")},
+        {"编辑任务",
+         [&] { return run.click("item", "ListView1/report", "T1") && run.click("button", "SpeedButton10"); },
+         keys("编辑任务", "Escape")},
+        {"签名设置", [&] { return menu(run, "Right Right"); }, keys("签名设置", "Escape")},
+        {Main + " - [操作日志管理]", [&] { return menu(run, "Right Right Right"); }, stay},
+        {"关于澜星信使", [&] { return menu(run, "Left"); }, [&] { return run.x.requestClose("关于澜星信使"); }},
+        {"退出程序", [&] { return run.x.requestClose(Main); }, keys("退出程序", "Return")},
+    };
+    for (const auto &w : windows) {
+        ASSERT_TRUE(w.open()) << w.title;
+        ASSERT_TRUE(run.x.waitForWindow(w.title)) << w.title;
+        EXPECT_EQ(outside(run, w.title), std::vector<std::string>{}) << w.title;
+        if (w.close) {
+            ASSERT_TRUE(w.close()) << w.title;
+            ASSERT_TRUE(run.x.waitUntilGone(w.title)) << w.title;
+        }
+    }
+    EXPECT_TRUE(run.desk.waitForFinished(60000));
+}
