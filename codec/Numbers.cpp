@@ -14,4 +14,24 @@ bool validNumber(std::string_view number)
     return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+std::string internationalForm(std::string_view number)
+{
+    std::string digits;
+    for (char c : number)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    const std::size_t first = number.find_first_not_of(std::string_view(" \t\r\n\f\v"));
+    const bool plus = first != std::string_view::npos && number[first] == '+';
+    // "+" and a country code, or "86" before a mobile number: the country
+    // code is there already and must not be doubled.
+    if ((plus && !digits.empty()) || (digits.size() == 13 && digits.compare(0, 3, "861") == 0))
+        return digits;
+    return "86" + digits;
+}
+
+bool fitsAddress(std::string_view number)
+{
+    return validNumber(number) && internationalForm(number).size() <= kAddressDigits;
+}
+
 } // namespace numbers

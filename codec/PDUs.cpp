@@ -1,6 +1,7 @@
 #include "codec/PDUs.h"
 
 #include "codec/Gbk.h"
+#include "codec/Numbers.h"
 #include "codec/PduText.h"
 
 #include <algorithm>
@@ -125,17 +126,7 @@ std::string ByteToHex(std::uint8_t value) { return {kDigits[value >> 4], kDigits
 
 std::string internationalDigits(std::string_view number)
 {
-    std::string digits;
-    for (char c : number)
-        if (c >= '0' && c <= '9' && digits.size() < 2 * kAddressOctets)
-            digits += c;
-    const std::size_t first = number.find_first_not_of(std::string_view(" \t\r\n\f\v"));
-    const bool plus = first != std::string_view::npos && number[first] == '+';
-    // "+" and a country code, or "86" before a mobile number: the country
-    // code is there already and must not be doubled.
-    if ((plus && !digits.empty()) || (digits.size() == 13 && digits.compare(0, 3, "861") == 0))
-        return digits;
-    return "86" + digits.substr(0, kMaxNumberDigits);
+    return numbers::internationalForm(number).substr(0, 2 * kAddressOctets);
 }
 
 std::uint8_t HexToByte(std::string_view hex)

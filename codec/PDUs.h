@@ -25,14 +25,10 @@
 constexpr std::size_t kAddressOctets = 10;   // SCA, DA, OA: 20 digits
 constexpr std::size_t kUserDataOctets = 140; // UD
 constexpr std::size_t kMaxSeptets = 160;     // UDL of 7-bit text
-constexpr std::size_t kMaxNumberDigits = 18; // "86" is put in front
 constexpr std::size_t kMaxTextUnits = 70;    // UTF-16 units in one send
 
-// The decimal digits of a number in international form, country code first:
-// a number written with a leading "+" is international already ("+86..." or
-// "+44..."), and so is "86" followed by an 11-digit mobile number ("1..."); any
-// other number is national and gets "86" in front. Every character but the
-// decimal digits is left out; at most 20 digits (18 after an added "86").
+// The first 20 digits of a number's international form
+// (numbers::internationalForm; numbers::fitsAddress says whether any is cut).
 std::string internationalDigits(std::string_view number);
 
 // The two upper-case hex digits of value, high nibble first.
@@ -153,7 +149,7 @@ public:
     std::uint8_t DAType = 0;
     std::array<std::uint8_t, kAddressOctets> DA{};
     std::uint8_t VP = 0;
-    std::uint8_t Tries = 0; // send attempts; not part of the PDU
+    std::uint8_t Tries = 0; // attempts the network refused or left unanswered; not part of the PDU
     // No attempt before this time (the scheduler's spacing of the attempts
     // of a refused message); not part of the PDU.
     std::chrono::steady_clock::time_point RetryAt{};

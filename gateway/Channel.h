@@ -31,6 +31,9 @@ constexpr std::size_t kMaxLine = 338; // longest reply line handed on
 constexpr int kReplyWaitTicks = 30;   // ticks for the first byte after a write
 constexpr int kBusyLimitTicks = 30;   // the 31st busy tick ends the exchange
 constexpr int kKeepAliveTicks = 10;   // the 11th idle tick writes "AT"
+// Ticks a sent PDU's final answer is awaited (the network may take a
+// minute): about 60 s.
+constexpr int kSendAnswerTicks = 200;
 constexpr int kLastPhoneBookIndex = 50;
 constexpr char kEscape = 0x1B; // cancels the modem's send prompt
 // Waits inside exchanges, in milliseconds of engine time.
@@ -214,9 +217,11 @@ public:
     void Serve();
     // Queues a message for reading unless it is queued already; any thread.
     void AddReadIndex(const std::string &storage, int index);
-    // A "+CMTI:" line is noted in Notices; any other line goes to the
-    // current controller unless it waits in a timed step, or is dropped
-    // (the final answer to a keep-alive "AT" is noted as such).
+    // A "+CMTI:" line is noted in Notices; a "+CMGS:" line that no running
+    // send awaits settles the send given up before it (TSMSSendCtr::
+    // LateAnswer) and takes the final line right after it along; any other
+    // line goes to the current controller unless it waits in a timed step,
+    // or is dropped (the final answer to a keep-alive "AT" is noted as such).
     void DispatchLine(const std::string &line);
     // The port's OnData, main thread: clears ReplyWait and reads exactly
     // Received bytes into the line builder (nothing when fewer are waiting
@@ -237,11 +242,15 @@ public:
     // Ends the running exchange (Current := none, any timed step dropped)
     // and lets the next one start at once.
     void EndExchange();
+    // Ends the running exchange for a new search and initialisation of the
+    // modem on the next tick, cancelling a send prompt the modem may be
+    // left at (a timeout, a port that failed).
+    void GiveUp();
 
 private:
     // The next exchange by priority: a noted notice, a read, the sweep of a
     // storage, the dial request, a phone-book entry, then the first queued
-    // message whose spacing has passed (a message tried four times is
+    // message whose spacing has passed (a message refused four times is
     // dropped instead). True when one was started or dropped.
     bool StartNext();
     bool StartSend();
@@ -253,4 +262,7 @@ private:
     // The keep-alive's final answer is awaited: nothing starts before it,
     // so that it cannot end the next exchange.
     bool keepAlive_ = false;
+    // A late "+CMGS:" came: its final line, if it is the next line, is
+    // dropped.
+    bool lateFinal_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "codec/Gbk.h"
 #include "codec/Numbers.h"
+#include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/GateWay.h"
@@ -9,14 +10,20 @@
 
 #include <QAbstractSocket>
 #include <QDateTime>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtGlobal>
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <string_view>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,7 +31,6 @@ constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
-constexpr const char *kBadNumber = "目的号码无效，短信未发送:";
 
 bool blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
@@ -155,15 +161,37 @@ TSMSChannel *TEasyLinkCtr::Channel1() const
     return Owner->Owner->Channels[1].get();
 }
 
+std::string TEasyLinkCtr::NumberFault(const std::string &what, const std::string &number)
+{
+    if (!numbers::validNumber(number))
+        return what + "无效";
+    if (!numbers::fitsAddress(number))
+        return what + "过长，短信地址最多" + std::to_string(numbers::kAddressDigits) + "位数字（含国家码86）";
+    return {};
+}
+
+bool TEasyLinkCtr::Refused(const std::string &sca, const std::string &da) const
+{
+    TSMSChannel *channel = Channel1();
+    const std::string centre = sca.empty() && channel ? channel->ServiceCentre() : sca;
+    // Cut to fit, it would go to someone else or through a centre that is none.
+    std::string fault = NumberFault("目的号码", da);
+    std::string number = da;
+    if (fault.empty()) {
+        fault = NumberFault("中心号码", centre);
+        number = centre;
+    }
+    if (fault.empty())
+        return false;
+    engine::logLine(fault + "，短信未发送:" + number);
+    return true;
+}
+
 bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const std::string &text)
 {
     TSMSChannel *channel = Channel1();
-    if (!channel)
+    if (!channel || Refused(sca, da))
         return false;
-    if (!numbers::validNumber(da)) {
-        engine::logLine(kBadNumber + da);
-        return false;
-    }
     const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
     std::vector<std::string> lines;
     // Queued and kept in one hold of the lock, so that the queue files'
@@ -270,21 +298,26 @@ void TEasyLinkCtr::Send(std::string_view command)
     if (!f)
         return;
     const std::string numberText = gbk::toUtf8(f->da);
-    // A number with letters would lose them and go to someone else.
-    if (!numbers::validNumber(f->da)) {
-        engine::logLine(kBadNumber + numberText);
+    const std::string centreText = gbk::toUtf8(f->sca);
+    if (Refused(centreText, numberText))
         return;
-    }
     engine::sentRow(numberText, gbk::toUtf8(f->ud), DateTimeToStr(QDateTime::currentDateTime()));
     if (f->ud.empty())
         return;
-    const std::string centreText = gbk::toUtf8(f->sca);
     for (const std::string &piece : gbk::splitBytes(f->ud, kPieceBytes))
         SendSMS(centreText, numberText, gbk::toUtf8(piece));
 }
 
 TCMPPSet::TCMPPSet() = default;
-TCMPPSet::~TCMPPSet() = default;
+
+TCMPPSet::~TCMPPSet()
+{
+    // The watch on its socket goes first; its clients go with it, while the
+    // count they report to is still here.
+    acceptor_.reset();
+    acceptRetry_.reset();
+    Server.reset();
+}
 
 bool TCMPPSet::Init()
 {
@@ -292,22 +325,90 @@ bool TCMPPSet::Init()
     EasyLinkCtr->Owner = this;
     Server = std::make_unique<QTcpServer>();
     QTcpServer *server = Server.get();
-    QObject::connect(server, &QTcpServer::newConnection, server, [this, server] {
-        while (QTcpSocket *client = server->nextPendingConnection()) {
-            QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client] { ServerClientRead(client); });
-            ServerClientConnect(client);
-            if (client->bytesAvailable() > 0)
-                ServerClientRead(client);
-        }
+    server->setListenBacklogSize(kListenQueue);
+    if (!server->listen(ListenOn.Address, ListenOn.Port)) {
+        engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
+        return false;
+    }
+    // The server only listens; connections are taken here (TakeClients),
+    // since it would spin on a waiting one once descriptors run out.
+    server->pauseAccepting();
+    acceptor_ = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
+    QObject::connect(acceptor_.get(), &QSocketNotifier::activated, server, [this] { TakeClients(); });
+    acceptRetry_ = std::make_unique<QTimer>();
+    acceptRetry_->setSingleShot(true);
+    QObject::connect(acceptRetry_.get(), &QTimer::timeout, server, [this] {
+        acceptFailed_ = false;
+        TakeClients();
     });
-    if (server->listen(ListenOn.Address, ListenOn.Port))
-        return true;
-    engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
-    return false;
+    return true;
 }
 
 quint16 TCMPPSet::Port() const { return Server && Server->isListening() ? Server->serverPort() : 0; }
+
+void TCMPPSet::TakeClients()
+{
+    while (clients_ < kMaxClients && !acceptFailed_) {
+        const int fd =
+            ::accept4(static_cast<int>(Server->socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            // EINTR, or a client that went before it was taken: the next one.
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                AcceptFailed();
+            break;
+        }
+        auto *client = new QTcpSocket(Server.get());
+        if (!client->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete client;
+            continue;
+        }
+        Serve(client);
+    }
+    // Beyond the cap, clients wait in the listen queue until one leaves.
+    acceptor_->setEnabled(clients_ < kMaxClients && !acceptFailed_);
+}
+
+void TCMPPSet::Serve(QTcpSocket *client)
+{
+    ++clients_;
+    QObject::connect(client, &QObject::destroyed, Server.get(), [this] { ClientGone(); });
+    QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    auto *idle = new QTimer(client);
+    idle->setSingleShot(true);
+    idle->setInterval(std::chrono::duration_cast<std::chrono::milliseconds>(engineclock::scaled(kIdleClientMs)));
+    QObject::connect(idle, &QTimer::timeout, client, [client] {
+        client->abort();
+        client->deleteLater();
+    });
+    idle->start();
+    QObject::connect(client, &QTcpSocket::readyRead, client, [this, client, idle] {
+        idle->start();
+        ServerClientRead(client);
+    });
+    ServerClientConnect(client);
+    if (client->bytesAvailable() > 0)
+        ServerClientRead(client);
+}
+
+void TCMPPSet::ClientGone()
+{
+    --clients_;
+    if (!Server)
+        return;
+    // Its descriptor is free again.
+    acceptFailed_ = false;
+    TakeClients();
+}
+
+void TCMPPSet::AcceptFailed()
+{
+    acceptFailed_ = true;
+    if (!acceptRetry_->isActive())
+        acceptRetry_->start(std::chrono::duration_cast<std::chrono::milliseconds>(engineclock::scaled(kAcceptRetryMs)));
+}
 
 void TCMPPSet::ServerClientConnect(QTcpSocket *) {}
 

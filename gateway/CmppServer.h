@@ -11,6 +11,8 @@
 class QIODevice;
 class QTcpServer;
 class QTcpSocket;
+class QSocketNotifier;
+class QTimer;
 class TCMPPSet;
 class TGateWay;
 class TPDUSend;
@@ -69,9 +71,14 @@ public:
     // order, never cutting a surrogate pair; an empty text is one empty
     // message. Once queued, the messages are handed to the gateway's
     // SendQueued (kept on disk) before the call returns. Returns false,
-    // queueing nothing, without channel 1 and for a da that is not a number
-    // (numbers::validNumber), which the log pane then says.
+    // queueing nothing, without channel 1 and when da or the centre does not
+    // fit an address (Refused, which the log pane then says).
     bool SendSMS(const std::string &sca, const std::string &da, const std::string &text);
+
+    // Why number, named what ("目的号码", "中心号码"), cannot go into an SMS
+    // address: what + "无效" (not a number) or what + "过长..." (more digits
+    // than an address holds, numbers::fitsAddress); "" when it can.
+    static std::string NumberFault(const std::string &what, const std::string &number);
 
     // One message as SendSMS queues it: an SMS-SUBMIT (first octet 0x11,
     // relative validity 0xA8, not tried yet) of UCS-2 text for da through
@@ -88,6 +95,9 @@ public:
 
 private:
     TSMSChannel *Channel1() const;
+    // True, with the reason in the log pane, when a message for da through
+    // the centre sca ("" the host's) would be refused.
+    bool Refused(const std::string &sca, const std::string &da) const;
     void Run(std::string_view command, QIODevice *client);
     void Read(QIODevice *client);
     void Query(QIODevice *client);
@@ -96,7 +106,9 @@ private:
 };
 
 // The command server: a listening socket whose events come on the main
-// thread. Any number of clients; no state is kept per client.
+// thread. At most kMaxClients clients are connected at a time; further ones
+// wait in the listen queue until one leaves. No protocol state is kept per
+// client; a client silent for kIdleClientMs is closed.
 class TCMPPSet {
 public:
     TCMPPSet();
@@ -115,6 +127,13 @@ public:
 
     // The longest chunk taken; the rest of a longer one is dropped.
     static constexpr std::size_t kMaxChunk = 64 * 1024;
+    static constexpr int kMaxClients = 256;
+    // Connections the kernel holds for us while we take no more.
+    static constexpr int kListenQueue = 4096;
+    static constexpr int kIdleClientMs = 5 * 60 * 1000; // engine time
+    // A process out of descriptors tries to take a client again after this
+    // long (engine time), or as soon as a client leaves.
+    static constexpr int kAcceptRetryMs = 1000;
 
     std::unique_ptr<QTcpServer> Server;
     TGateWay *Owner = nullptr;
@@ -126,6 +145,8 @@ public:
     bool Init();
     // The port listened on; 0 when not listening.
     quint16 Port() const;
+    // Clients connected now.
+    int Clients() const { return clients_; }
 
     void ServerClientConnect(QTcpSocket *client);
     // Reads the waiting bytes as one chunk and runs its commands.
@@ -133,4 +154,20 @@ public:
     // What is waiting on client as one chunk: at most kMaxChunk bytes, the
     // rest of what is waiting read and dropped.
     static std::string ReadChunk(QIODevice &client);
+
+private:
+    // Accepts waiting connections up to the cap; the listening socket is
+    // watched only while there is room and an accept has not failed.
+    void TakeClients();
+    void Serve(QTcpSocket *client);
+    void ClientGone();
+    // An accept failed (the process or the system is out of descriptors or
+    // memory): no more are tried until a client leaves or kAcceptRetryMs
+    // has passed, instead of spinning on the connections that wait.
+    void AcceptFailed();
+
+    int clients_ = 0;
+    bool acceptFailed_ = false;
+    std::unique_ptr<QSocketNotifier> acceptor_;
+    std::unique_ptr<QTimer> acceptRetry_;
 };

@@ -38,7 +38,8 @@ public:
 
     // Appends Cmd to the monitor memo and writes it to the port; after a
     // write that raised no port error ReplyWait := 30 and BusyTicks := 0.
-    void SendCmd();
+    // False when the write failed.
+    bool SendCmd();
     // State 0, GetCmd, State 1, SendCmd, State 2.
     void Start();
     static bool IsOK(const std::string &line);    // exactly "OK"
@@ -226,7 +227,11 @@ private:
     std::set<std::string> storedLate_;
 };
 
-// Sends the head of the send queue.
+// Sends the head of the send queue. Only the network's refusal of a PDU
+// that went out ("ERROR" after it) counts as an attempt; an attempt cut off
+// before its PDU went out (no prompt, an error to the length command, a
+// port that failed, a timeout) leaves the message as it was. Once the PDU
+// has gone out, its final answer is awaited for kSendAnswerTicks.
 class TSMSSendCtr : public TSMSCtr {
 public:
     explicit TSMSSendCtr(TChannelCtr *owner);
@@ -237,18 +242,34 @@ public:
     // Drive thread: TSMSCtr::Start, then the attempt's log line.
     void Start();
     static bool IsPrompt(const std::string &line); // exactly ">"
-    // ">" writes the PDU 400 ms later (a timed step); "OK" after it ends the
-    // send; "ERROR" after it ends the attempt (Failed).
+    // ">" writes the PDU 400 ms later (a timed step; a port that fails then
+    // has the modem searched again); "OK" after it ends the send; "ERROR"
+    // after it ends the attempt, counted (Refused).
     void ProcessLine(const std::string &line) override;
-    // The message PDU points at leaves the engine: PDU falls back to ownPdu_.
+    // True once the running attempt's PDU has gone out.
+    bool AwaitsAnswer() const { return pduOut_; }
+    // The scheduler ended the running attempt (a timeout). One whose PDU had
+    // gone out counts, and its answer may still come (LateAnswer); one cut
+    // off before leaves the message untouched.
+    void Interrupted();
+    // A "+CMGS:" reference that no running attempt awaits: the late answer
+    // to the last attempt given up after its PDU went out, whose message is
+    // then sent (and, were it being tried again, not written again).
+    void LateAnswer();
+    // The message pdu leaves the engine: PDU falls back to ownPdu_.
     void Forget(const TPDUSend *pdu);
-    // The attempt failed: the message waits before its next one, longer
-    // after each attempt (3 s, 6 s, 12 s), while other messages go.
-    void Failed();
 
 private:
-    void RemoveSent();
+    void WritePdu();
+    // The network refused the PDU: the attempt counts, and the message
+    // waits before its next one, longer after each (3 s, 6 s, 12 s), while
+    // other messages go.
+    void Refused();
+    void RemoveSent(const TPDUSend *pdu);
     std::unique_ptr<TPDUSend> ownPdu_;
+    bool pduOut_ = false;
+    bool cancel_ = false;                  // the message went meanwhile: ESC at the prompt
+    const TPDUSend *unanswered_ = nullptr; // given up after its PDU went out
 };
 
 // Log texts shared by the controllers and the scheduler.

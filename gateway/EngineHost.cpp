@@ -5,8 +5,6 @@
 #include "gateway/QueueFiles.h"
 #include "platform/text/Profile.h"
 
-#include <QString>
-
 TEngineHost *EngineHost = nullptr;
 TGateWay *Gateway = nullptr;
 TDriveThread *DriveThread = nullptr;
@@ -16,15 +14,8 @@ namespace {
 constexpr const char *kIniFile = "smsset.ini";
 constexpr const char *kDefaultSca = "+8613800100500";
 
-// The centre number in national form: a leading "+86" and whatever follows
-// the 13th character after it go.
-std::string withoutPlus86(const std::string &sca)
-{
-    const QString s = QString::fromStdString(sca);
-    if (!s.startsWith(QStringLiteral("+86")))
-        return sca;
-    return s.mid(3, 13).toStdString();
-}
+// The centre number in national form: a leading "+86" goes.
+std::string withoutPlus86(const std::string &sca) { return sca.starts_with("+86") ? sca.substr(3) : sca; }
 
 } // namespace
 
@@ -55,7 +46,11 @@ void TEngineHost::StartEngine()
 
 void TEngineHost::ReadServiceCentre()
 {
-    SetFSCA(withoutPlus86(profile::getString("COMMON", "SCA", kDefaultSca, kIniFile)));
+    const std::string value = profile::getString("COMMON", "SCA", kDefaultSca, kIniFile);
+    const std::string fault = TEasyLinkCtr::NumberFault("中心号码", value);
+    if (!fault.empty())
+        engine::logLine(std::string(kIniFile) + "的" + fault + ":" + value + "，改用" + kDefaultSca);
+    SetFSCA(withoutPlus86(fault.empty() ? value : kDefaultSca));
 }
 
 std::vector<std::string> TEngineHost::LoadQueues()
@@ -79,11 +74,15 @@ void TEngineHost::SetFSCA(const std::string &value)
     sca_ = value;
 }
 
-void TEngineHost::StoreServiceCentre(const std::string &value)
+std::string TEngineHost::StoreServiceCentre(const std::string &value)
 {
+    std::string fault = TEasyLinkCtr::NumberFault("中心号码", value);
+    if (!fault.empty())
+        return fault;
     // The file keeps a typed "+86".
     profile::writeString("COMMON", "SCA", value, kIniFile);
     SetFSCA(withoutPlus86(value));
+    return {};
 }
 
 std::string TEngineHost::PortName() const
@@ -104,8 +103,7 @@ bool TEngineHost::Send(const std::string &number, const std::string &text)
 {
     if (!gateway_ || !gateway_->CMPPSet || !gateway_->CMPPSet->EasyLinkCtr)
         return false;
-    gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
-    return true;
+    return gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
 }
 
 TEngineHost::THandOver TEngineHost::HandOver(const std::vector<std::string> &row, const std::string &number,

@@ -41,7 +41,9 @@ public:
     // The gateway once started (Gateway), else null.
     TGateWay *Engine() const { return gateway_.get(); }
     // FSCA := "smsset.ini" COMMON/SCA (default "+8613800100500"), without
-    // a leading "+86".
+    // a leading "+86"; a value that does not fit an address
+    // (TEasyLinkCtr::NumberFault) is said in the log pane and the default
+    // taken instead.
     void ReadServiceCentre();
     // Appends "ReadBuf.TXT" to channel 1's RecvList and "SendBuf.TXT" to its
     // SendQueue (TQueueStore::Load); from then on the files follow every
@@ -53,8 +55,9 @@ public:
     std::string FSCA() const;
     void SetFSCA(const std::string &value);
     // Writes value, as it stands, to "smsset.ini" COMMON/SCA; FSCA := value
-    // without a leading "+86" (and whatever follows its 13th character).
-    void StoreServiceCentre(const std::string &value);
+    // without a leading "+86". A value that does not fit an address changes
+    // nothing: its fault is returned (TEasyLinkCtr::NumberFault), else "".
+    std::string StoreServiceCentre(const std::string &value);
     // Channel 1's port name; before the engine start the one in
     // "smsset.ini" CH1/COMPORT (default "COM1").
     std::string PortName() const;

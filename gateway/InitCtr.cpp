@@ -16,14 +16,15 @@ constexpr std::array<TBaudRate, 8> kSearchRates = {br115200, br57600, br38400, b
 
 } // namespace
 
-void TSMSCtr::SendCmd()
+bool TSMSCtr::SendCmd()
 {
     TSMSChannel *channel = Owner->Channel;
     channel->Monitor(Cmd);
-    if (channel->WritePort(Cmd)) {
-        Owner->ReplyWait = kReplyWaitTicks;
-        Owner->BusyTicks = 0;
-    }
+    if (!channel->WritePort(Cmd))
+        return false;
+    Owner->ReplyWait = kReplyWaitTicks;
+    Owner->BusyTicks = 0;
+    return true;
 }
 
 void TSMSCtr::Start()

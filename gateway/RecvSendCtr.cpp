@@ -271,6 +271,8 @@ std::string TSMSSendCtr::GetCmd()
 
 void TSMSSendCtr::Start()
 {
+    pduOut_ = false;
+    cancel_ = false;
     TSMSCtr::Start();
     const std::string line = enginetext::sendLine(Owner->Channel->ServiceCentre(), *PDU);
     engine::logLine(line);
@@ -284,11 +286,7 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
     if (State == 2) {
         if (IsPrompt(line)) {
             State = 3;
-            Owner->After(kPromptWaitMs, [this] {
-                PDU->Encode();
-                Cmd = PDU->Text + "\x1A";
-                SendCmd();
-            });
+            Owner->After(kPromptWaitMs, [this] { WritePdu(); });
             return;
         }
         if (IsError(line)) {
@@ -296,37 +294,83 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
             engine::logLine("消息发送失败，请检查SIM卡是否插好");
         }
     }
-    if (State != 3)
+    if (State != 3 || !(IsOK(line) || IsError(line)))
         return;
-    if (IsOK(line)) {
+    if (!pduOut_) {
+        // The answer to ESC at the prompt: nothing went.
         State = 0;
-        RemoveSent();
+        Owner->EndExchange();
+    } else if (IsOK(line)) {
+        State = 0;
+        RemoveSent(PDU);
         Owner->EndExchange();
         engine::logLine("消息发送成功");
-    } else if (IsError(line)) {
+    } else {
         // The next attempt goes through the centre now set in the window.
         PDU->SetSCA(Owner->Channel->ServiceCentre());
-        Failed();
+        Refused();
         Owner->Channel->QueuesChanged();
         Owner->EndExchange();
         engine::logLine("消息发送失败");
     }
 }
 
-void TSMSSendCtr::Failed()
+void TSMSSendCtr::WritePdu()
 {
-    if (PDU == ownPdu_.get())
+    if (cancel_) {
+        Owner->Channel->CancelPrompt();
+        Owner->ReplyWait = kReplyWaitTicks;
+        Owner->BusyTicks = 0;
         return;
+    }
+    PDU->Encode();
+    Cmd = PDU->Text + "\x1A";
+    if (!SendCmd()) {
+        // The device went at the prompt: nothing was sent.
+        Owner->GiveUp();
+        return;
+    }
+    pduOut_ = true;
+    unanswered_ = nullptr;
+    // The network may take a minute; nothing else is written meanwhile.
+    Owner->ReplyWait = kSendAnswerTicks;
+}
+
+void TSMSSendCtr::Interrupted()
+{
+    if (pduOut_ && PDU != ownPdu_.get()) {
+        Refused();
+        unanswered_ = PDU;
+    }
+    pduOut_ = false;
+    State = 0;
+}
+
+void TSMSSendCtr::LateAnswer()
+{
+    const TPDUSend *sent = unanswered_;
+    unanswered_ = nullptr;
+    if (!sent)
+        return;
+    if (Owner->Current == this && PDU == sent && !pduOut_)
+        cancel_ = true;
+    RemoveSent(sent);
+    engine::logLine("消息发送成功");
+}
+
+void TSMSSendCtr::Refused()
+{
+    ++PDU->Tries;
     // 3 s after the first attempt, 6 s after the second, 12 s after the third.
     const int waitMs = 3000 << std::min(std::max(int(PDU->Tries), 1) - 1, 2);
     PDU->RetryAt = engineclock::Clock::now() + engineclock::scaled(waitMs);
 }
 
-void TSMSSendCtr::RemoveSent()
+void TSMSSendCtr::RemoveSent(const TPDUSend *pdu)
 {
     auto &queue = Owner->Channel->SendQueue;
-    const auto it = std::find_if(queue.begin(), queue.end(), [this](const auto &p) { return p.get() == PDU; });
-    PDU = ownPdu_.get();
+    const auto it = std::find_if(queue.begin(), queue.end(), [pdu](const auto &p) { return p.get() == pdu; });
+    Forget(pdu);
     if (it != queue.end()) {
         queue.erase(it);
         Owner->Channel->QueuesChanged();
@@ -337,4 +381,6 @@ void TSMSSendCtr::Forget(const TPDUSend *pdu)
 {
     if (PDU == pdu)
         PDU = ownPdu_.get();
+    if (unanswered_ == pdu)
+        unanswered_ = nullptr;
 }

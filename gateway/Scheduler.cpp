@@ -157,7 +157,6 @@ bool TChannelCtr::StartSend()
             continue;
         Current = SendCtr.get();
         SendCtr->PDU = pdu;
-        ++pdu->Tries;
         SendCtr->Start();
         return true;
     }
@@ -175,33 +174,26 @@ void TChannelCtr::Drop(std::deque<std::unique_ptr<TPDUSend>>::iterator it)
     Channel->QueuesChanged();
 }
 
+void TChannelCtr::GiveUp()
+{
+    Channel->CancelPrompt();
+    if (Current == SendCtr.get())
+        SendCtr->Interrupted();
+    Ready = 0;
+    Current = nullptr;
+    step_ = nullptr;
+    keepAlive_ = false;
+    BusyTicks = 0;
+}
+
 void TChannelCtr::CountTimeouts()
 {
-    // Ends the exchange for a new search of the modem, cancelling a send
-    // prompt it may have been left at; a message being sent waits its turn.
-    auto giveUp = [this] {
-        Channel->CancelPrompt();
-        if (Current == SendCtr.get())
-            SendCtr->Failed();
-        Ready = 0;
-        Current = nullptr;
-        step_ = nullptr;
-        keepAlive_ = false;
-    };
     if (ReplyWait > 0) {
         if (--ReplyWait == 0)
-            giveUp(); // no byte since the last write
+            GiveUp(); // no byte since the last write
         return;
     }
-    if (Current == nullptr) {
-        if (keepAlive_) {
-            // Its answer began but has not ended: as for an exchange.
-            if (++BusyTicks > kBusyLimitTicks) {
-                giveUp();
-                BusyTicks = 0;
-            }
-            return;
-        }
+    if (Current == nullptr && !keepAlive_) {
         if (++IdleTicks > kKeepAliveTicks) {
             // Without a memo record. A failed write counts as written, so
             // that a device that went away is searched again.
@@ -213,10 +205,10 @@ void TChannelCtr::CountTimeouts()
         }
         return;
     }
-    if (++BusyTicks > kBusyLimitTicks) {
-        giveUp();
-        BusyTicks = 0;
-    }
+    // An exchange, or a keep-alive whose answer began but has not ended.
+    const bool networkAnswer = Current == SendCtr.get() && SendCtr->AwaitsAnswer();
+    if (++BusyTicks > (networkAnswer ? kSendAnswerTicks : kBusyLimitTicks))
+        GiveUp();
 }
 
 void TChannelCtr::AddReadIndex(const std::string &storage, int index)
@@ -235,7 +227,20 @@ void TChannelCtr::DispatchLine(const std::string &line)
         engineclock::kick();
         return;
     }
-    if (!Current && keepAlive_ && (TSMSCtr::IsOK(line) || TSMSCtr::IsError(line))) {
+    const bool final = TSMSCtr::IsOK(line) || TSMSCtr::IsError(line);
+    if (line.rfind("+CMGS:", 0) == 0 && !(Current == SendCtr.get() && SendCtr->AwaitsAnswer())) {
+        // A send's answer that came after its attempt was given up: it
+        // settles that message, and its final line is nobody else's.
+        SendCtr->LateAnswer();
+        lateFinal_ = true;
+        return;
+    }
+    if (lateFinal_ && !line.empty()) {
+        lateFinal_ = false;
+        if (final)
+            return;
+    }
+    if (!Current && keepAlive_ && final) {
         // The keep-alive's answer is complete: the next exchange may start.
         keepAlive_ = false;
         engineclock::kick();

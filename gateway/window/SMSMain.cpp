@@ -18,6 +18,7 @@ TFMain *FMain = nullptr;
 namespace {
 
 constexpr int kMonitorLines = 2000; // the hidden memo keeps the latest lines
+constexpr int kListRows = 1000;     // each message list keeps the latest rows
 
 QString qs(const std::string &s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -100,7 +101,10 @@ void TFMain::N6Click()
     QString value = old;
     // Stored also on Cancel, as it stands.
     boxes::inputQuery(QStringLiteral("请输入新的中心号码"), QStringLiteral("(原中心号码是：") + old + u')', value);
-    host_.StoreServiceCentre(value.toStdString());
+    const std::string fault = host_.StoreServiceCentre(value.toStdString());
+    if (!fault.empty())
+        boxes::inform(this, qs(fault) + QStringLiteral("，中心号码仍是") + old, QStringLiteral("设置中心号码"),
+                      boxes::Icon::Warning);
 }
 
 void TFMain::N7Click()
@@ -140,12 +144,20 @@ void TFMain::PortState(const std::string &text) { SBarPanels[3]->setText(qs(text
 
 void TFMain::ReceivedRow(const std::string &caption, const std::string &text, const std::string &time)
 {
-    new QTreeWidgetItem(ListView2, {qs(caption), qs(text), qs(time)});
+    AddRow(ListView2, {qs(caption), qs(text), qs(time)});
 }
 
 void TFMain::SentRow(const std::string &number, const std::string &text, const std::string &time)
 {
-    new QTreeWidgetItem(ListView1, {qs(number), qs(text), qs(time)});
+    AddRow(ListView1, {qs(number), qs(text), qs(time)});
+}
+
+void TFMain::AddRow(QTreeWidget *list, const QStringList &columns)
+{
+    new QTreeWidgetItem(list, columns);
+    // A desk that runs for months: the oldest rows go, as the log pane's lines do.
+    while (list->topLevelItemCount() > kListRows)
+        delete list->takeTopLevelItem(0);
 }
 
 void TFMain::StoreState(const std::string &text)

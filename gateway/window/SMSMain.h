@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <string>
 #include <vector>
@@ -58,7 +59,7 @@ public:
     QFrame *Panel6;
     TXMemo *FXMemo; // the engine's log pane
     QGroupBox *GroupBox1;
-    QTreeWidget *ListView1; // sent: 手机号, 内容, 时间
+    QTreeWidget *ListView1; // sent: 手机号, 内容, 时间; the latest 1,000 rows
     QGroupBox *GroupBox2;
     QTreeWidget *ListView2; // received, the same columns
     QStatusBar *SBar;
@@ -92,7 +93,8 @@ public:
     // could not be taken (not put on disk): the row is to go again later.
     bool SendFromDesk(const QString &number, const QString &text, const std::vector<std::string> &row);
     // Asks for a new centre number; the host stores it (also on Cancel, the
-    // number as it stands).
+    // number as it stands). One that does not fit an address is refused
+    // with a box that says why, and the old one stays.
     void N6Click();
     // Asks for channel 1's port name; a changed one is stored by the host
     // ("smsset.ini" and the port), the operator told to restart, and the
@@ -124,6 +126,8 @@ private:
     void BuildLists(QWidget *parent);
     void BuildStatusBar();
     void ListViewClick(QTreeWidget *list);
+    // Adds a row at the end of list, which keeps only the latest 1,000.
+    void AddRow(QTreeWidget *list, const QStringList &columns);
     // The command edit and monitor memo of channel number, made on first use.
     void MakeMonitor(int number);
     void Send(const std::string &number, const std::string &text);

@@ -25,7 +25,7 @@ constexpr int kSendBoxHeight = 43;
 constexpr int kLeftStripWidth = 120;
 constexpr int kLogPaneHeight = 126;
 constexpr int kSentListHeight = 152;
-constexpr int kLogPaneLines = 10000; // the pane keeps the latest lines
+constexpr int kLogPaneLines = 2000; // the pane keeps the latest lines (those of 1,000 messages)
 
 // The left strip's picture: a blue gradient with the product name.
 QPixmap stripPicture()

@@ -196,6 +196,7 @@ TEST_F(CmppProtocolTest, ATakenPortLeavesTheSendPathWorking)
     const TCMPPSet::Endpoint saved = TCMPPSet::ListenOn;
     TCMPPSet::ListenOn.Port = other.serverPort();
     TGateWay second;
+    second.Host = &reports;
     second.Init("GW02");
     TCMPPSet::ListenOn = saved;
     engine::flushReports();

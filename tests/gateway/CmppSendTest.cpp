@@ -114,7 +114,7 @@ TEST_F(CmppSendTest, FiveSendsInOneWriteAreFiveMessagesWithTheirOwnTexts)
     EXPECT_EQ(reports.sent.size(), 5u);
 }
 
-TEST_F(CmppSendTest, ANumberWithItsCountryCodeKeepsItAndOneWithLettersIsRefused)
+TEST_F(CmppSendTest, ANumberWithItsCountryCodeKeepsItAndOneThatIsNoneOrTooLongIsRefused)
 {
     const std::pair<std::string, std::string> good[] = {
         {"+8613912345678", "8613912345678"},
@@ -131,9 +131,24 @@ TEST_F(CmppSendTest, ANumberWithItsCountryCodeKeepsItAndOneWithLettersIsRefused)
     }
     reports.sent.clear();
     clearQueue();
-    for (const std::string da : {"1391234ABCD", "", "+", "139 1234 5678", "++8613912345678"}) {
-        send("DavoRodu:SEND SCA: DA:" + da + " UD:hi");
-        EXPECT_TRUE(reports.logHas("目的号码无效，短信未发送:" + da)) << da;
+    const std::string tooLong = "过长，短信地址最多20位数字（含国家码86），短信未发送:";
+    const std::pair<std::string, std::string> refused[] = {
+        {"DA:1391234ABCD", "目的号码无效，短信未发送:1391234ABCD"},
+        {"DA:", "目的号码无效，短信未发送:"},
+        {"DA:+", "目的号码无效，短信未发送:+"},
+        {"DA:139 1234 5678", "目的号码无效，短信未发送:139 1234 5678"},
+        {"DA:++8613912345678", "目的号码无效，短信未发送:++8613912345678"},
+        {"DA:" + std::string(19, '1'), "目的号码" + tooLong + std::string(19, '1')},
+        {"DA:+" + std::string(21, '1'), "目的号码" + tooLong + "+" + std::string(21, '1')},
+        {"DA:" + std::string(300, '1'), "目的号码" + tooLong + std::string(300, '1')},
+        {"SCA:abc DA:13912345678", "中心号码无效，短信未发送:abc"},
+        {"SCA:+86-10 DA:13912345678", "中心号码无效，短信未发送:+86-10"},
+        {"SCA:+861380010050012345678 DA:13912345678", "中心号码" + tooLong + "+861380010050012345678"},
+    };
+    for (const auto &[fields, line] : refused) {
+        const std::string chunk = fields.starts_with("SCA:") ? fields : "SCA: " + fields;
+        send("DavoRodu:SEND " + chunk + " UD:hi");
+        EXPECT_EQ(reports.count(line), 1) << chunk;
     }
     EXPECT_FALSE(gateway->CMPPSet->EasyLinkCtr->SendSMS("", "1391234ABCD", "hi"));
     EXPECT_TRUE(queued().empty());

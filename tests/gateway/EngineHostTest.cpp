@@ -66,22 +66,29 @@ TEST_F(EngineHostTest, SendsOneMessageAndReadsOneWithoutAWindow)
     EXPECT_FALSE(host->Send("13912345678", "你好"));
 }
 
-TEST_F(EngineHostTest, NumbersWithACountryCodeReachTheModemAsTheyAreAndOneWithLettersNever)
+TEST_F(EngineHostTest, NumbersWithACountryCodeReachTheModemAsTheyAreAndOnesThatAreNoneOrTooLongNever)
 {
     EXPECT_TRUE(host->Start().empty());
     TSMSChannel *channel = Gateway->Channels[1].get();
     ASSERT_TRUE(waitUntil([&] { return settled(*channel); })) << sim.log();
-    const std::pair<std::string, std::string> numbers[] = {
-        {"+8613912345678", "+8613912345678"}, {"8613912345678", "+8613912345678"},
-        {"13912345678", "+8613912345678"},    {"1391234ABCD", ""},
-        {"+447700900123", "+447700900123"},
+    const std::string twentyOne = "139123456781234567890";
+    const struct {
+        std::string sca, da, address;
+    } numbers[] = {
+        {"", "+8613912345678", "+8613912345678"},
+        {"", "8613912345678", "+8613912345678"},
+        {"", twentyOne, ""},
+        {"", "13912345678", "+8613912345678"},
+        {"", "1391234ABCD", ""},
+        {"1380021050X", "13912345678", ""},
+        {"", "+447700900123", "+447700900123"},
     };
     std::string chunk;
     std::vector<std::pair<std::string, std::string>> expected;
-    for (const auto &[da, address] : numbers) {
-        chunk += "DavoRodu:SEND SCA: DA:" + da + " UD:to " + da;
-        if (!address.empty())
-            expected.emplace_back(address, "to " + da);
+    for (const auto &n : numbers) {
+        chunk += "DavoRodu:SEND SCA:" + n.sca + " DA:" + n.da + " UD:to " + n.da;
+        if (!n.address.empty())
+            expected.emplace_back(n.address, "to " + n.da);
     }
     TcpClient client(Gateway->CMPPSet->Port());
     client.send(chunk); // one write
@@ -95,6 +102,27 @@ TEST_F(EngineHostTest, NumbersWithACountryCodeReachTheModemAsTheyAreAndOneWithLe
         sent.emplace_back(pdu.GetDA(), pdu.GetUD());
     }
     EXPECT_EQ(sent, expected);
+    EXPECT_FALSE(host->Send(twentyOne, "hi")); // nor from the window
+    EXPECT_TRUE(queuedHex(*channel).empty());
+}
+
+TEST_F(EngineHostTest, ACentreNumberInTheIniFileThatIsNoneOrTooLongIsSaidAndTheDefaultTaken)
+{
+    RecordingReports reports;
+    engine::setReports(&reports);
+    for (const std::string &sca : {std::string("+86abc"), "+86" + std::string(19, '1')}) {
+        ASSERT_TRUE(profile::writeString("COMMON", "SCA", sca, "smsset.ini"));
+        host->ReadServiceCentre();
+        EXPECT_EQ(host->FSCA(), "13800100500") << sca;
+        EXPECT_TRUE(reports.logHas("smsset.ini的中心号码")) << sca;
+        EXPECT_TRUE(reports.logHas(sca + "，改用+8613800100500")) << sca;
+    }
+    // One that fits is taken whole.
+    ASSERT_TRUE(profile::writeString("COMMON", "SCA", "+86" + std::string(18, '1'), "smsset.ini"));
+    host->ReadServiceCentre();
+    EXPECT_EQ(host->FSCA(), std::string(18, '1'));
+    engine::flushReports();
+    engine::setReports(nullptr);
 }
 
 TEST_F(EngineHostTest, AHostNeverStartedSendsNothingAndLeavesTheQueueFilesAlone)

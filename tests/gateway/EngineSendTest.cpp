@@ -1,8 +1,11 @@
 // Sends through the simulated modem: the PDU on the wire, retries after
-// "ERROR", the end of a message that fails four times, and notices that
-// come in the middle of a send.
+// "ERROR", the end of a message that fails four times, a slow network, a
+// module that resets at its prompt, and notices that come in the middle of
+// a send.
 
 #include "EngineSupport.h"
+
+#include <cmath>
 
 namespace {
 
@@ -77,6 +80,44 @@ TEST_F(EngineSendTest, ErrorToTheLengthCommandWaitsForTheBusyLimitAndTheSearch)
     EXPECT_EQ(reports.count("GSM模块初始化成功!"), 2); // searched again after the busy limit
     ASSERT_EQ(sim.pdus().size(), 1u);
     EXPECT_EQ(sim.pdus()[0].outcome, "sent");
+}
+
+TEST_F(EngineSendTest, SlowNetworksAnswerIsAwaitedAndTheMessageGoesOnce)
+{
+    for (const int answerMs : {12000, 50000}) {
+        SCOPED_TRACE(answerMs);
+        const std::size_t before = sim.pdus().size();
+        const std::string logBefore = smsLog();
+        const auto smsLogLines = std::count(logBefore.begin(), logBefore.end(), '\n');
+        ASSERT_EQ(sim.control("hold " + std::to_string(std::lround(answerMs * engineclock::scale()))), "OK");
+        queueSend("13912345678", "你好");
+        ASSERT_TRUE(queueEmpties()) << sim.log();
+        const auto pdus = sim.pdus();
+        ASSERT_EQ(pdus.size(), before + 1);
+        EXPECT_EQ(pdus.back().outcome, "sent");
+        const std::string log = smsLog();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), smsLogLines + 1); // one attempt
+        // Nothing was written to the modem while it waited for the network.
+        const std::string simLog = sim.log();
+        const std::size_t held = simLog.rfind("EV result held");
+        ASSERT_NE(held, std::string::npos);
+        EXPECT_EQ(simLog.find(" RX ", held), simLog.find(" RX ", simLog.find("+CMGS: ", held))) << simLog;
+    }
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 2; }));
+    EXPECT_FALSE(reports.logHas("已放弃"));
+}
+
+TEST_F(EngineSendTest, ModuleThatResetsAtItsPromptFourTimesStillSendsTheMessageOnce)
+{
+    ASSERT_EQ(sim.control("fail prompt 4 300"), "OK");
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(waitUntil([&] { return sendQueueSize() == 0; }, 120000)) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 1u);
+    EXPECT_EQ(pdus[0].outcome, "sent");
+    EXPECT_EQ(commandsStarting("AT+CMGS").size(), 5u);
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
+    EXPECT_FALSE(reports.logHas("已放弃"));
 }
 
 TEST_F(EngineSendTest, NoticeInsideTheSendIsServedAfterItAndTheMessageGoesOnce)

@@ -136,20 +136,6 @@ std::vector<std::string> queuedHex(TSMSChannel &channel)
     return out;
 }
 
-int receivedCount(TSMSChannel &channel)
-{
-    EngineLock lock;
-    return static_cast<int>(channel.RecvList.size());
-}
-
-bool settled(TSMSChannel &channel)
-{
-    EngineLock lock;
-    const TChannelCtr &ctr = *channel.ChannelCtr;
-    return ctr.Ready == 1 && ctr.ReadQueue.empty() && ctr.SweepQueue.empty() && ctr.Notices.empty() &&
-           ctr.Current == nullptr;
-}
-
 std::vector<std::string> CmppTest::queuedTexts()
 {
     std::vector<std::string> out;

@@ -8,6 +8,7 @@
 #include "codec/Gbk.h"
 #include "gateway/smsclasses.h"
 #include "platform/text/Profile.h"
+#include "support/EngineState.h"
 #include "support/WorkDir.h"
 
 #include <QTcpSocket>
@@ -57,10 +58,7 @@ SubmitFields readSubmit(const std::string &hex);
 // Channel 1 as the tests see it; each takes the engine lock.
 void receive(TSMSChannel &channel, const std::string &hex); // decoded into RecvList
 std::vector<std::string> queuedHex(TSMSChannel &channel);   // SendQueue encoded, head first
-int receivedCount(TSMSChannel &channel);
-// Initialised, the sweep of the storages and every read done, no notice
-// waiting and nothing running.
-bool settled(TSMSChannel &channel);
+// receivedCount and settled: support/EngineState.h.
 
 // A gateway built in a fresh work folder whose port does not exist, with a
 // recording report target; no drive thread, so queued messages stay queued.

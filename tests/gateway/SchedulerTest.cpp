@@ -1,5 +1,6 @@
 // The tick: which exchange starts first, the reply and busy timeouts, the
-// keep-alive, the shut-down and the end of a message tried four times.
+// keep-alive, the shut-down, which send attempts count and the end of a
+// message refused four times.
 
 #include "EngineSupport.h"
 
@@ -73,7 +74,7 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
     tick();
     EXPECT_EQ(current(), ctr->SendCtr.get());
     EXPECT_EQ(written(11), "AT+CMGS=19\r");
-    EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 1);
+    EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 0); // counted once refused
     EXPECT_EQ(locked([&] { return ctr->SendCtr->State; }), 2);
     ASSERT_TRUE(
         waitUntil([&] { return reports.logHas("发送消息，中心号:13800210500 手机号:+8613912345678 内容:hi"); }));
@@ -218,29 +219,146 @@ TEST_F(SchedulerTest, ClosingStartsNothingAndWritesNoKeepAliveButEndsARunningExc
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
 }
 
-TEST_F(SchedulerTest, MessageTriedFourTimesIsDroppedWithALogLine)
+TEST_F(SchedulerTest, OnlyAPduRefusedOrLeftUnansweredCountsAnAttempt)
+{
+    const std::string pdu = "0891683108200105F011000D91683119325476F80008A8044F60597D\x1A";
+    auto prompt = [&] {
+        feed("AT+CMGS=19\r\r\n> ");
+        runSteps();
+        ASSERT_EQ(written(pdu.size()), pdu);
+        feed(pdu.substr(0, pdu.size() - 1) + "\r\n"); // its echo
+    };
+    // A search, were one started, returns at once instead of hanging here.
+    std::atomic<bool> stop{true};
+    engineclock::StopScope scope(stop);
+    struct Case {
+        const char *name;
+        std::function<void()> play; // after the length command went
+        int tries;
+        bool searchAgain;
+    };
+    const Case cases[] = {
+        {"ERROR after the PDU", [&] { prompt(), feed("\r\nERROR\r\n"); }, 1, false},
+        {"+CMS ERROR after the PDU", [&] { prompt(), feed("\r\n+CMS ERROR: 500\r\n"); }, 1, false},
+        {"no answer to the PDU", [&] { prompt(), tick(kSendAnswerTicks + 1); }, 1, true},
+        {"no byte after the length command", [&] { tick(kReplyWaitTicks); }, 0, true},
+        {"no prompt", [&] { feed("AT+CMGS=19\r\r\n"), tick(kBusyLimitTicks + 1); }, 0, true},
+        {"ERROR to the length command", [&] { feed("AT+CMGS=19\r\r\n+CMS ERROR: 310\r\n"), tick(kBusyLimitTicks + 1); },
+         0, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        queueSend("13912345678", "你好");
+        tick();
+        ASSERT_EQ(written(11), "AT+CMGS=19\r");
+        c.play();
+        EXPECT_EQ(current(), nullptr);
+        EXPECT_EQ(locked([&] { return ctr->Ready; }), c.searchAgain ? 0 : 1);
+        EXPECT_EQ(writtenNow(), c.searchAgain ? "\x1B" : "");
+        locked([&] {
+            ASSERT_EQ(channel.SendQueue.size(), 1u);
+            TPDUSend *head = channel.SendQueue.front().get();
+            EXPECT_EQ(head->Tries, c.tries);
+            // An attempt that did not count is not spaced either.
+            EXPECT_EQ(head->RetryAt > engineclock::Clock::now(), c.tries > 0);
+            ctr->SendCtr->Forget(head);
+            channel.SendQueue.clear();
+            ctr->Ready = 1;
+        });
+    }
+}
+
+TEST_F(SchedulerTest, PortThatFailsAtThePromptLeavesTheMessageUntouched)
 {
     queueSend("13912345678", "你好");
-    for (int attempt = 1; attempt <= 4; ++attempt) {
-        tick();
-        ASSERT_EQ(current(), ctr->SendCtr.get());
-        written(11);
-        feed("ERROR\r\n"); // to the length command: only the busy limit ends it
-        EXPECT_EQ(current(), ctr->SendCtr.get());
-        endExchange();
-    }
     tick();
+    ASSERT_EQ(written(11), "AT+CMGS=19\r");
+    feed("> ");
+    pty.closeMaster();
+    runSteps(); // the PDU cannot be written
+    EXPECT_EQ(current(), nullptr);
+    EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
+    EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 0);
+}
+
+TEST_F(SchedulerTest, SentPdusAnswerIsAwaitedAMinuteWithNothingElseWritten)
+{
+    queueSend("13912345678", "你好");
+    tick();
+    written(11);
+    feed("AT+CMGS=19\r\r\n> ");
+    runSteps();
+    written(57);
+    ctr->AddReadIndex("", 4);
+    feed("+CMTI: \"SM\",5\r\n");
+    tick(kSendAnswerTicks); // past the busy limit and many keep-alives
+    EXPECT_EQ(writtenNow(), "");
+    EXPECT_EQ(current(), ctr->SendCtr.get());
+    feed("\r\n+CMGS: 3\r\n\r\nOK\r\n");
+    EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
+    tick();
+    EXPECT_EQ(written(13), "AT+CPMS=\"SM\"\r"); // the notice, then the read
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
+}
+
+TEST_F(SchedulerTest, LateAnswerSettlesTheMessageGivenUpAndItsFinalLineIsNobodyElses)
+{
+    queueSend("13912345678", "你好");
+    TPDUSend *message = locked([&] { return channel.SendQueue.front().get(); });
+    auto sendUnanswered = [&] {
+        tick();
+        ASSERT_EQ(written(11), "AT+CMGS=19\r");
+        feed("AT+CMGS=19\r\r\n> ");
+        runSteps();
+        written(57);
+        feed("0891683108200105F011000D91683119325476F80008A8044F60597D\r\n");
+        tick(kSendAnswerTicks + 1);
+        ASSERT_EQ(written(1), "\x1B");
+        locked([&] { return ctr->Ready = 1; });
+    };
+    std::atomic<bool> stop{true};
+    engineclock::StopScope scope(stop);
+    ProbeCtr other(ctr);
+    auto otherExchange = [&] {
+        locked([&] {
+            other.lines.clear();
+            ctr->Current = &other;
+            return 0;
+        });
+    };
+
+    // The answer comes during another exchange.
+    sendUnanswered();
+    otherExchange();
+    feed("\r\n+CMGS: 3\r\n\r\nOK\r\n");
+    EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
+    EXPECT_EQ(std::count(other.lines.begin(), other.lines.end(), "OK"), 0);
+    feed("\r\nOK\r\n");
+    EXPECT_EQ(std::count(other.lines.begin(), other.lines.end(), "OK"), 1); // its own answer
+    endExchange();
+
+    // The answer comes while the message is tried again, before its prompt:
+    // the prompt is cancelled and nothing goes a second time.
+    queueSend("13912345678", "你好");
+    message = locked([&] { return channel.SendQueue.front().get(); });
+    sendUnanswered();
+    locked([&] { return message->RetryAt = engineclock::Clock::now(); });
+    tick();
+    ASSERT_EQ(written(11), "AT+CMGS=19\r");
+    feed("\r\n+CMGS: 4\r\n\r\nOK\r\n> ");
+    runSteps();
+    EXPECT_EQ(written(1), "\x1B");
+    feed("\r\nOK\r\n");
     EXPECT_EQ(current(), nullptr);
     EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
-    EXPECT_EQ(locked([&] { return int(ctr->SendCtr->PDU->Tries); }), 0); // back on its own PDU
-    tick();
-    EXPECT_EQ(writtenNow(), ""); // no fifth attempt
+    EXPECT_EQ(writtenNow(), "");
+    ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 2; }));
 
-    const std::string dropped = "消息四次发送失败，已放弃，手机号:+8613912345678 内容:你好";
-    ASSERT_TRUE(waitUntil([&] { return reports.count(dropped) == 1; }));
-    EXPECT_EQ(reports.count("消息发送失败，请检查SIM卡是否插好"), 4);
-    const std::string log = dir.read("SMSLog.TXT");
-    EXPECT_NE(log.find(gbk::fromUtf8(dropped) + "\r\n"), std::string::npos);
+    // A "+CMGS:" that settles nothing still takes its final line along.
+    otherExchange();
+    feed("+CMGS: 5\r\nOK\r\n+CMGS: 6\r\n+CME ERROR: 3\r\nOK\r\n");
+    EXPECT_EQ(other.lines, std::vector<std::string>{"OK"});
+    endExchange();
 }
 
 TEST_F(SchedulerTest, RefusedMessageWaitsLongerAfterEachAttemptWhileOthersGo)
@@ -277,12 +395,14 @@ TEST_F(SchedulerTest, RefusedMessageWaitsLongerAfterEachAttemptWhileOthersGo)
         EXPECT_GT(spell(), expected - 0.5);
         EXPECT_LE(spell(), expected);
     }
-    // Four attempts: dropped at once, with its line.
+    // Four attempts: dropped at once, with its line, also in the log file.
     tick();
     EXPECT_EQ(locked([&] { return channel.SendQueue.size(); }), 0u);
     EXPECT_EQ(writtenNow(), "");
-    ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息四次发送失败，已放弃，手机号:+8613900000001"); }));
+    const std::string dropped = "消息四次发送失败，已放弃，手机号:+8613900000001 内容:a";
+    ASSERT_TRUE(waitUntil([&] { return reports.count(dropped) == 1; }));
     EXPECT_EQ(reports.count("消息发送失败"), 4);
+    EXPECT_NE(dir.read("SMSLog.TXT").find(gbk::fromUtf8(dropped) + "\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -84,6 +84,22 @@ TEST_F(DeviceTest, TimedDropComesBackByItself)
     EXPECT_EQ(again.command("AT"), "AT\r\r\nOK\r\n");
 }
 
+TEST_F(DeviceTest, ModuleThatResetsAtItsPromptDropsAndComesBackAsOftenAsAsked)
+{
+    EXPECT_EQ(sim_.control("fail prompt 2 x"), "ERR fail prompt takes a count and milliseconds");
+    EXPECT_EQ(sim_.control("fail prompt 2 100"), "OK");
+    for (int reset = 0; reset < 2; ++reset) {
+        term_->write("AT+CMGS=12\r");
+        EXPECT_TRUE(term_->waitHangUp()) << reset;
+        ASSERT_TRUE(sim_.waitFor([&] { return fs::is_symlink(sim_.port()); })) << reset;
+        term_ = std::make_unique<Terminal>(sim_.port());
+        ASSERT_TRUE(term_->isOpen());
+    }
+    EXPECT_EQ(submit(12, vectors::kSubmit), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    ASSERT_EQ(sim_.pdus().size(), 1u);
+    EXPECT_EQ(sim_.pdus()[0].outcome, "sent");
+}
+
 TEST_F(DeviceTest, DropAtTheDeleteGoesBeforeTheDeleteAndComesBackWhenAsked)
 {
     EXPECT_EQ(sim_.control("drop cmgd 100"), "OK");

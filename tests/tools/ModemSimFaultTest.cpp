@@ -67,7 +67,7 @@ TEST_F(FaultTest, ErrorToTheLengthCommandGivesNoPrompt)
     EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n+CMS ERROR: 310\r\n");
     EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n+CMS ERROR: 310\r\n");
     EXPECT_EQ(submit(12, vectors::kSubmit), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
-    EXPECT_EQ(sim_.control("fail other"), "ERR fail takes cmgs or pdu");
+    EXPECT_EQ(sim_.control("fail other"), "ERR fail takes cmgs, prompt or pdu");
 }
 
 TEST_F(FaultTest, ErrorAfterThePduForAsManyValidPdusAsAsked)
@@ -108,6 +108,20 @@ TEST_F(FaultTest, HeldResultComesOnReleaseAfterLinesInjectedMeanwhile)
 
     EXPECT_EQ(sim_.control("release"), "OK");
     EXPECT_EQ(term_->readUntil("+CMTI: \"SM\",2\r\n"), "\r\n+CMGS: 1\r\n\r\nOK\r\n\r\n+CMTI: \"SM\",2\r\n");
+    EXPECT_EQ(term_->command("AT"), "AT\r\r\nOK\r\n");
+}
+
+TEST_F(FaultTest, ResultHeldForATimeComesByItselfAndInputMeanwhileIsLost)
+{
+    EXPECT_EQ(sim_.control("hold 0"), "ERR hold takes milliseconds");
+    EXPECT_EQ(sim_.control("hold 1000"), "OK");
+    EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n> ");
+    term_->write(vectors::kSubmit + "\x1A");
+    ASSERT_TRUE(sim_.waitForLog("result held"));
+    term_->write("AT\r");
+    EXPECT_EQ(term_->readUntil("OK\r\n"), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
+    EXPECT_EQ(sim_.control("release"), "ERR nothing held");
+    EXPECT_EQ(sim_.commands(), std::vector<std::string>{"AT+CMGS=12"}); // the AT was lost
     EXPECT_EQ(term_->command("AT"), "AT\r\r\nOK\r\n");
 }
 

@@ -1,110 +1,49 @@
-// Measures what the idle gateway engine costs: the engine host is started,
-// without a window, against the modem simulator in real time (no time
-// scaling), left to find and
-// initialise the modem and to read storage indices 1 to 5, and then, with
-// nothing to do but its ticks and keep-alives, its process CPU time is taken
-// over the measuring period (getrusage: the drive thread, the port's event
-// thread and the main thread's deliveries together).
-// Usage: enginebench [seconds, default 60]
+// enginebench: what the running gateway engine costs.
+//   enginebench [seconds, default 60]
+//       CPU time of the idle engine (IdleBench.cpp)
+//   enginebench --memory [messages each way, default 10000]
+//       resident memory of the engine and its window while messages go out
+//       and come in (MemoryBench.cpp)
 
-#include "data/DM1.h"
+#include "EngineRig.h"
+
 #include "data/WorkFolder.h"
-#include "gateway/smsclasses.h"
 #include "platform/text/Profile.h"
-#include "support/ModemSim.h"
-#include "support/WorkDir.h"
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 
-#include <sys/resource.h>
-
-namespace {
-
-double cpuSeconds()
+EngineRig::EngineRig()
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    if (!sim.started()) {
+        std::fprintf(stderr, "modem simulator did not start: %s\n", sim.errorOutput().c_str());
+        return;
+    }
+    workfolder::create(dir.path());
+    profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
+    dm = std::make_unique<TDataModule1>();
+    DataModule1 = dm.get();
 }
 
-class CountingReports : public IEngineReports {
-public:
-    void LogLine(const std::string &line) override { initialised |= line == "GSM模块初始化成功!"; }
-    void DeviceState(const std::string &) override {}
-    void PortState(const std::string &text) override { port = text; }
-    void ReceivedRow(const std::string &, const std::string &, const std::string &) override {}
-
-    bool initialised = false;
-    std::string port;
-};
-
-long keepAlives(const ModemSim &sim)
+EngineRig::~EngineRig()
 {
-    const auto commands = sim.commands();
-    return std::count(commands.begin(), commands.end(), std::string("AT"));
+    if (DataModule1 == dm.get())
+        DataModule1 = nullptr;
 }
-
-} // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--memory") == 0) {
+        // The window is measured as the desk shows it, without a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return memoryBench(argc > 2 ? std::max(1000, std::atoi(argv[2])) : 10000);
+    }
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-
-    ModemSim sim;
-    if (!sim.started()) {
-        std::fprintf(stderr, "modem simulator did not start: %s\n", sim.errorOutput().c_str());
-        return 1;
-    }
-    WorkDir dir;
-    workfolder::create(dir.path());
-    profile::writeString("CH1", "COMPORT", sim.port(), "smsset.ini");
-    auto dm = std::make_unique<TDataModule1>();
-    DataModule1 = dm.get();
-    CountingReports reports;
-    engine::setReports(&reports);
-
-    auto host = std::make_unique<TEngineHost>();
-    host->Start();
-    TChannelCtr *ctr = host->Engine()->Channels[1]->ChannelCtr.get();
-
-    const bool settled = QTest::qWaitFor(
-        [&] {
-            EngineLock lock;
-            return reports.initialised && ctr->ReadQueue.empty() && ctr->Current == nullptr;
-        },
-        60000);
-    if (!settled) {
-        std::fprintf(stderr, "engine did not initialise (%s)\n%s", reports.port.c_str(), sim.log().c_str());
-        return 1;
-    }
-    std::printf("engine initialised against the simulator, %s; idle for %d s\n", reports.port.c_str(), seconds);
-
-    const long keepAlivesBefore = keepAlives(sim);
-    const double before = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    // A real event loop, as the desk runs it (qWait would poll).
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double used = cpuSeconds() - before;
-    const double elapsed = wall.elapsed() / 1000.0;
-    std::printf("idle engine: %.1f s wall, %.1f ms CPU = %.3f%% of one core; %ld keep-alives answered\n", elapsed,
-                used * 1000, used * 100 / elapsed, keepAlives(sim) - keepAlivesBefore);
-
-    host->Stop();
-    engine::flushReports();
-    engine::setReports(nullptr);
-    host.reset();
-    DataModule1 = nullptr;
-    return 0;
+    return idleBench(argc > 1 ? std::max(1, std::atoi(argv[1])) : 60);
 }

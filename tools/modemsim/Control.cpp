@@ -5,6 +5,7 @@
 #include "Sim.h"
 
 #include <charconv>
+#include <optional>
 
 namespace {
 
@@ -15,6 +16,19 @@ bool toInt(const std::string &text, int &value)
     const char *end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, value);
     return !text.empty() && ec == std::errc() && p == end;
+}
+
+// The milliseconds a command may end with (a, as read), at least least: none
+// when none is given; false when what is given is no such count.
+bool optionalMs(const std::string &a, int least, std::optional<int> &ms)
+{
+    int value = 0;
+    if (a.empty())
+        return true;
+    if (!toInt(a, value) || value < least)
+        return false;
+    ms = value;
+    return true;
 }
 
 std::string restOf(std::istringstream &in)
@@ -97,9 +111,17 @@ std::string Sim::failCommand(std::istringstream &in)
         count = 1;
     if (count < 0)
         return "ERR the count cannot be negative";
+    Faults &f = modem_.faults();
+    if (which == "prompt") {
+        int ms = 1000;
+        if (!text.empty() && (!toInt(text, ms) || ms < 0))
+            return "ERR fail prompt takes a count and milliseconds";
+        f.promptResets = count;
+        backAfterDrop_ = std::chrono::milliseconds(ms);
+        return "OK";
+    }
     if (text.empty())
         text = "ERROR";
-    Faults &f = modem_.faults();
     if (which == "cmgs") {
         f.cmgsFailures = count;
         f.cmgsReply = text;
@@ -107,14 +129,20 @@ std::string Sim::failCommand(std::istringstream &in)
         f.pduFailures = count;
         f.pduReply = text;
     } else {
-        return "ERR fail takes cmgs or pdu";
+        return "ERR fail takes cmgs, prompt or pdu";
     }
     return "OK";
 }
 
-std::string Sim::holdCommand(std::istringstream &)
+std::string Sim::holdCommand(std::istringstream &in)
 {
+    std::string a;
+    in >> a;
+    std::optional<int> ms;
+    if (!optionalMs(a, 1, ms))
+        return "ERR hold takes milliseconds";
     modem_.faults().holdNextResult = true;
+    modem_.faults().holdMs = ms.value_or(0);
     return "OK";
 }
 
@@ -184,18 +212,18 @@ std::string Sim::junkCommand(std::istringstream &in)
 std::string Sim::dropCommand(std::istringstream &in)
 {
     std::string a;
-    int ms = 0;
     in >> a;
     const bool atCmgd = a == "cmgd";
     if (atCmgd) {
         a.clear();
         in >> a;
     }
-    if (!a.empty() && (!toInt(a, ms) || ms < 0))
+    std::optional<int> ms;
+    if (!optionalMs(a, 0, ms))
         return "ERR drop takes milliseconds";
     std::optional<std::chrono::milliseconds> back;
-    if (!a.empty())
-        back = std::chrono::milliseconds(ms);
+    if (ms)
+        back = std::chrono::milliseconds(*ms);
     if (atCmgd) {
         modem_.faults().dropAtCmgd = true;
         backAfterDrop_ = back;

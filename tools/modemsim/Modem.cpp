@@ -77,6 +77,7 @@ void Modem::powerOn()
     taBuffer_.clear();
     pduText_.clear();
     held_.clear();
+    releaseAt_.reset();
     pending_.clear();
     call_.reset();
 }
@@ -290,6 +291,7 @@ bool Modem::releaseHeld()
     mode_ = Mode::Command;
     emit(held_);
     held_.clear();
+    releaseAt_.reset();
     flushDeferred();
     flushOutput();
     return true;

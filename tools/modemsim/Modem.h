@@ -2,6 +2,7 @@
 
 #include "Storage.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ struct Faults {
     std::string pduReply = "ERROR";
     int mutedCommands = 0;       // next command lines get no echo and no answer
     bool holdNextResult = false; // next PDU's result waits for releaseHeld()
+    int holdMs = 0;              // ... or, when above 0, for this long
+    int promptResets = 0;        // next AT+CMGS: the module resets at its prompt
     // Lines the next AT+CMGR answer that holds a message carries between
     // its header and its PDU, in order.
     std::vector<std::string> cmgrJunk;
@@ -58,6 +61,8 @@ public:
 
     // Writes the result that a hold kept back; false when nothing is held.
     bool releaseHeld();
+    // When a result held for a time is due to go by itself; none otherwise.
+    std::optional<std::chrono::steady_clock::time_point> releaseDue() const { return releaseAt_; }
 
     // The far end ends the call: "NO CARRIER"; false when there is no call.
     bool farEndHangUp();
@@ -129,6 +134,7 @@ private:
     int pduLength_ = 0;
     std::string pduText_;
     std::string held_;
+    std::optional<std::chrono::steady_clock::time_point> releaseAt_;
     std::string pending_; // output of the call in progress
     int nextReference_ = 1;
     std::optional<Call> call_;

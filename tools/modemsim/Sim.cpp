@@ -80,6 +80,8 @@ int Sim::run()
             if (!bringBack(error))
                 log_.line("EV", "cannot come back: " + error);
         }
+        if (const auto due = modem_.releaseDue(); due && Clock::now() >= *due)
+            modem_.releaseHeld();
         // The terminal first: a control command may close or replace the pty.
         size_t first = 1;
         if (watchTerminal) {
@@ -102,8 +104,10 @@ int Sim::pollTimeout() const
     int timeout = -1;
     if (pty_.isOpen() && !terminalWasOpen_)
         timeout = kAbsentRecheckMs;
-    if (backAt_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*backAt_ - Clock::now());
+    for (const auto &at : {backAt_, modem_.releaseDue()}) {
+        if (!at)
+            continue;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*at - Clock::now());
         const int ms = left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
         timeout = timeout < 0 ? ms : std::min(timeout, ms);
     }
@@ -157,7 +161,7 @@ void Sim::serveTerminal(short revents)
                     // What the program wrote after that command is lost with the device.
                     dropDevice();
                     if (backAfterDrop_)
-                        backAt_ = Clock::now() + *std::exchange(backAfterDrop_, std::nullopt);
+                        backAt_ = Clock::now() + *backAfterDrop_;
                     return;
                 }
             } else {

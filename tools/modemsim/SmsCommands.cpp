@@ -209,6 +209,12 @@ std::string Modem::cmgs(const Extended &c)
     }
     if (length < 1 || length > kMaxTpdu)
         return at::cms(kInvalidPduParameter);
+    if (faults_.promptResets > 0) {
+        // Gone as it prompts: the prompt is lost with the device.
+        --faults_.promptResets;
+        log_.line("EV", "fault: reset at the prompt");
+        dropNow_ = true;
+    }
     mode_ = Mode::Pdu;
     pduLength_ = length;
     pduText_.clear();
@@ -265,6 +271,8 @@ void Modem::submitPdu()
         faults_.holdNextResult = false;
         held_ = reply;
         mode_ = Mode::Held;
+        if (faults_.holdMs > 0)
+            releaseAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(faults_.holdMs);
         log_.line("EV", "result held");
         return;
     }

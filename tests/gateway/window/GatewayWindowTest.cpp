@@ -69,6 +69,24 @@ TEST_F(GatewayWindowTest, N6KeepsATypedPlus86InTheFileButNotInTheNumberInUse)
     window->N6Click();
     EXPECT_EQ(profile::getString("COMMON", "SCA", "", "smsset.ini"), "13912340000");
     EXPECT_EQ(window->FSCA(), "13912340000");
+
+    // Not a number, or longer than an address holds: refused with a box that
+    // says why; the old number stays, in use and in the file.
+    const std::pair<QString, QString> refused[] = {
+        {"1391234000X", "中心号码无效，中心号码仍是13912340000"},
+        {"+86" + QString(19, u'1'), "中心号码过长，短信地址最多20位数字（含国家码86），中心号码仍是13912340000"},
+    };
+    for (const auto &[typed, why] : refused) {
+        boxes.clear();
+        boxes.ok(typed);
+        boxes.ok();
+        window->N6Click();
+        ASSERT_EQ(boxes.seen().size(), 2u) << typed.toStdString();
+        EXPECT_EQ(boxes.seen()[1].text, why);
+        EXPECT_EQ(boxes.seen()[1].caption, QStringLiteral("设置中心号码"));
+        EXPECT_EQ(window->FSCA(), "13912340000");
+        EXPECT_EQ(profile::getString("COMMON", "SCA", "", "smsset.ini"), "13912340000");
+    }
 }
 
 TEST_F(GatewayWindowTest, N7WritesAndEndsTheEventLoopOnlyForANewPort)
@@ -116,6 +134,21 @@ TEST_F(GatewayWindowTest, AClickOnAListRowPutsItsNumberWithoutPlus86IntoTheNumbe
     window->ListView1->setCurrentItem(window->ListView1->topLevelItem(0));
     window->ListView1Click();
     EXPECT_EQ(window->MaskEdit1->text(), QStringLiteral("13811112222"));
+}
+
+TEST_F(GatewayWindowTest, TheMessageListsKeepTheLatestThousandRows)
+{
+    TFMain *window = open();
+    const std::pair<QTreeWidget *, void (TFMain::*)(const std::string &, const std::string &, const std::string &)>
+        lists[] = {{window->ListView1, &TFMain::SentRow}, {window->ListView2, &TFMain::ReceivedRow}};
+    for (const auto &[list, addRow] : lists) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        for (int i = 1; i <= 1005; ++i)
+            (window->*addRow)(std::to_string(13900000000LL + i), "text " + std::to_string(i), "now");
+        ASSERT_EQ(list->topLevelItemCount(), 1000);
+        EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("text 6"));
+        EXPECT_EQ(list->topLevelItem(999)->text(0), QStringLiteral("13900001005"));
+    }
 }
 
 TEST_F(GatewayWindowTest, EnterInTheTextFieldSendsLikeTheButton)
