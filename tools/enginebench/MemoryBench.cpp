@@ -9,8 +9,8 @@
 
 #include "EngineRig.h"
 
-#include "gateway/SMSMain.h"
 #include "gateway/smsclasses.h"
+#include "gateway/window/SMSMain.h"
 #include "support/EngineState.h"
 
 #include <QBuffer>
