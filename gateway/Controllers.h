@@ -27,8 +27,16 @@ public:
     TSMSCtr(const TSMSCtr &) = delete;
     TSMSCtr &operator=(const TSMSCtr &) = delete;
 
+    // Where the running exchange stands.
+    enum TState {
+        csIdle,        // idle, or the exchange ended
+        csWriting,     // the command is being written
+        csAwaiting,    // written: replies are awaited
+        csSecondPhase, // the set-up succeeded, a read's "+CMGR:" came, the send prompt came
+    };
+
     std::string Cmd; // the command, ending in CR; some collect replies in it
-    int State = 0;   // 0 idle or ended, 1 writing, 2 awaiting replies, 3 second phase
+    TState State = csIdle;
     TChannelCtr *Owner;
 
     // Builds the command into Cmd and returns it.
@@ -40,7 +48,7 @@ public:
     // write that raised no port error ReplyWait := 30 and BusyTicks := 0.
     // False when the write failed.
     bool SendCmd();
-    // State 0, GetCmd, State 1, SendCmd, State 2.
+    // csIdle, GetCmd, csWriting, SendCmd, csAwaiting.
     void Start();
     static bool IsOK(const std::string &line);    // exactly "OK"
     static bool IsError(const std::string &line); // holds "ERROR"
@@ -59,12 +67,12 @@ public:
     // reply "OK", the gateway closes or the thread is asked to stop; each
     // attempt waits up to 500 ms for the "OK"), then writes the three set-up
     // commands and waits up to 500 ms for the set-up to succeed or fail.
-    // Succeeded when State is 3 on return. The engine lock is released
+    // Succeeded when State is csSecondPhase on return. The engine lock is released
     // during every wait.
     void Run();
-    // In State 2 (the set-up of the running Run, or of the last one when
+    // In csAwaiting (the set-up of the running Run, or of the last one when
     // its answer came late), the set-up's "OK" (after another line) sets
-    // State 3 and Ready 1 and queues the sweep of the storages; its "ERROR"
+    // csSecondPhase and Ready 1 and queues the sweep of the storages; its "ERROR"
     // sets Ready 0. Either keeps the exchange for a timed wait (1000 ms
     // after a success, 4000 ms after a failure) before it ends.
     void ProcessLine(const std::string &line) override;

@@ -68,21 +68,21 @@ void TSMSRecvCtr::Start()
         StartRead();
         return;
     }
-    State = 0;
+    State = csIdle;
     Cmd = "AT+CPMS=\"" + Storage + "\"\r";
-    State = 1;
+    State = csWriting;
     SendCmd();
-    State = 2;
+    State = csAwaiting;
 }
 
 void TSMSRecvCtr::StartRead()
 {
-    State = 0;
+    State = csIdle;
     GetCmd();
-    State = 1;
+    State = csWriting;
     SendCmd();
     Cmd.clear();
-    State = 2;
+    State = csAwaiting;
 }
 
 void TSMSRecvCtr::DecodePDU() { PDU->Decode(Cmd); }
@@ -130,30 +130,30 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
         return;
     }
     if (IsError(line)) {
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
         return;
     }
     if (IsOK(line)) {
-        if (State == 3) {
+        if (State == csSecondPhase) {
             TakeIn();
             return;
         }
         // The index holds no message: nothing to delete, so that a message
         // the modem puts there meanwhile is not deleted unread.
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
         return;
     }
-    if (State == 2 && line.find("+CMGR:") != std::string::npos) {
+    if (State == csAwaiting && line.find("+CMGR:") != std::string::npos) {
         Cmd.clear();
-        State = 3;
+        State = csSecondPhase;
         droppedAtStart_ = Owner->DroppedLines;
         length_ = AnnouncedLength(line);
         raw_ = trimmed(line);
         return;
     }
-    if (State != 3)
+    if (State != csSecondPhase)
         return;
     const std::string text = trimmed(line);
     if (text.empty())
@@ -283,9 +283,9 @@ bool TSMSSendCtr::IsPrompt(const std::string &line) { return line == ">"; }
 
 void TSMSSendCtr::ProcessLine(const std::string &line)
 {
-    if (State == 2) {
+    if (State == csAwaiting) {
         if (IsPrompt(line)) {
-            State = 3;
+            State = csSecondPhase;
             Owner->After(kPromptWaitMs, [this] { WritePdu(); });
             return;
         }
@@ -294,14 +294,14 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
             engine::logLine("消息发送失败，请检查SIM卡是否插好");
         }
     }
-    if (State != 3 || !(IsOK(line) || IsError(line)))
+    if (State != csSecondPhase || !(IsOK(line) || IsError(line)))
         return;
     if (!pduOut_) {
         // The answer to ESC at the prompt: nothing went.
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
     } else if (IsOK(line)) {
-        State = 0;
+        State = csIdle;
         RemoveSent(PDU);
         Owner->EndExchange();
         engine::logLine("消息发送成功");
@@ -343,7 +343,7 @@ void TSMSSendCtr::Interrupted()
         unanswered_ = PDU;
     }
     pduOut_ = false;
-    State = 0;
+    State = csIdle;
 }
 
 void TSMSSendCtr::LateAnswer()
