@@ -44,9 +44,6 @@ struct TDeleteFrom {
     std::string statement(const QString &key) const;
 };
 
-// strings::trimmed, also under the desk's own name.
-using strings::trimmed;
-
 // A mobile number as the operator typed it into a contact or a message:
 // blanks alone (no number, refused or allowed by the caller) or a number the
 // engine sends to (numbers::validNumber). Anything else is told, naming the

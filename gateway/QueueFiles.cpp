@@ -1,5 +1,6 @@
 #include "gateway/QueueFiles.h"
 
+#include "codec/Text.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
@@ -48,24 +49,9 @@ std::vector<std::string> splitLines(std::string_view bytes)
     return lines;
 }
 
-namespace {
-
-// An editor's trailing blank or TAB, or a CR of its own, is no part of the
-// hex.
-std::string_view trimmed(std::string_view line)
-{
-    constexpr std::string_view kBlanks = " \t\r";
-    const std::size_t first = line.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
-}
-
-} // namespace
-
 std::optional<std::string> sendLine(std::string_view line)
 {
-    const std::string_view hex = trimmed(line);
+    const std::string_view hex = strings::trimmed(line);
     if (!TPDUSend::IsWhole(hex))
         return std::nullopt;
     return std::string(hex);
@@ -73,8 +59,9 @@ std::optional<std::string> sendLine(std::string_view line)
 
 std::optional<std::string> receivedLine(std::string_view line)
 {
-    const std::string_view hex = trimmed(line);
-    if (!hex.empty() && !TPDUGet::IsWhole(hex))
+    const std::string_view hex = strings::trimmed(line);
+    // Only a blank line is an empty entry: control bytes alone are junk.
+    if (hex.empty() ? line.find_first_not_of(" \t\r") != std::string_view::npos : !TPDUGet::IsWhole(hex))
         return std::nullopt;
     return std::string(hex);
 }

@@ -36,13 +36,14 @@ std::string existingName(const std::string &name);
 // final line end makes no extra line.
 std::vector<std::string> splitLines(std::string_view bytes);
 
-// What a line of "SendBuf.TXT" holds to send: the line without blanks, TABs
-// and CRs at either end when that is one whole SMS-SUBMIT
-// (TPDUSend::IsWhole); nullopt when the line is to be skipped.
+// What a line of "SendBuf.TXT" holds to send: the line without blanks and
+// control characters at either end (strings::trimmed) when that is one
+// whole SMS-SUBMIT (TPDUSend::IsWhole); nullopt when the line is to be
+// skipped.
 std::optional<std::string> sendLine(std::string_view line);
 // What a line of "ReadBuf.TXT" holds: the same for one whole received
-// message (TPDUGet::IsWhole), or "" for a blank line, which is an empty
-// entry; nullopt when the line is to be skipped.
+// message (TPDUGet::IsWhole), or "" for a blank line (blanks, TABs and CRs
+// only), which is an empty entry; nullopt when the line is to be skipped.
 std::optional<std::string> receivedLine(std::string_view line);
 
 } // namespace queuefiles

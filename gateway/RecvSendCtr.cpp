@@ -3,6 +3,7 @@
 #include "gateway/Controllers.h"
 
 #include "codec/Gbk.h"
+#include "codec/Text.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
@@ -14,15 +15,6 @@
 #include <cctype>
 
 namespace {
-
-// Blanks and control characters off both ends.
-std::string trimmed(const std::string &s)
-{
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    const auto first = std::find_if_not(s.begin(), s.end(), blank);
-    const auto last = std::find_if_not(s.rbegin(), s.rend(), blank).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 // The longest raw reply kept for the log.
 constexpr std::size_t kMaxRaw = 2048;
@@ -101,7 +93,7 @@ std::optional<int> TSMSRecvCtr::AnnouncedLength(const std::string &header)
     const std::size_t comma = header.rfind(',');
     if (header.find("+CMGR:") == std::string::npos || comma == std::string::npos)
         return std::nullopt;
-    const std::string field = trimmed(header.substr(comma + 1));
+    const std::string field(strings::trimmed(header.substr(comma + 1)));
     if (field.empty() || field.size() > 3 ||
         !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
@@ -150,12 +142,12 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
         State = csSecondPhase;
         droppedAtStart_ = Owner->DroppedLines;
         length_ = AnnouncedLength(line);
-        raw_ = trimmed(line);
+        raw_ = strings::trimmed(line);
         return;
     }
     if (State != csSecondPhase)
         return;
-    const std::string text = trimmed(line);
+    const std::string text(strings::trimmed(line));
     if (text.empty())
         return;
     if (raw_.size() < kMaxRaw)
