@@ -222,8 +222,24 @@ private:
     // Stores the message of pdu read from storage and index, and says what
     // became of it. A message that met a lock is kept pending; retry: this
     // is the pending write's own try, whose success reads the index again.
+    // Stored or AlreadyStored when the index may be deleted, Busy to be
+    // tried again, anything else to leave the message in the modem.
     enginestore::TResult Store(const std::string &storage, int index, const std::string &pdu, bool retry);
-    void Publish(const TPDUGet &pdu);
+    // Lists the message for READ (the READ file synced) and says so.
+    void Publish(const TPDUGet &pdu, const std::string &digest);
+    // Appends the message to the channel's RecvList and its READ file.
+    void List(const TPDUGet &pdu, const std::string &digest);
+    // A message listed for READ whose row is not marked yet: marked and
+    // deleted once its entry can no longer be lost (OnDisk); until then it
+    // stays in the modem and a pending write waits for the READ file.
+    enginestore::TResult Queued(const std::string &storage, int index, const std::string &pdu,
+                                const std::string &digest, bool retry, bool before);
+    // Its READ entry is on disk, or READ has handed it out already.
+    bool OnDisk(const std::string &pdu) const;
+    void Mark(const std::string &pdu, const std::string &digest);
+    // The message may go from the modem: now, or, for a pending write
+    // (retry), through another read. before: the row was there before.
+    void Delete(const std::string &storage, int index, const std::string &digest, bool retry, bool before);
     void DeleteAfterWait();
     int droppedAtStart_ = 0;
     bool selecting_ = false;
@@ -233,6 +249,8 @@ private:
     std::map<std::string, int> unreadable_;
     // Digests of messages stored by a pending write, to be deleted without a word.
     std::set<std::string> storedLate_;
+    // Digests of messages this run listed for READ whose row is not marked yet.
+    std::set<std::string> listed_;
 };
 
 // Sends the head of the send queue. Only the network's refusal of a PDU

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QString>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <map>
@@ -123,6 +124,14 @@ std::string destination(const std::string &hex)
     return pdu.GetDA();
 }
 
+// A queue line as compared: without blanks around, in upper case.
+std::string normalised(std::string_view line)
+{
+    std::string out(strings::trimmed(line));
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+    return out;
+}
+
 void closeFd(int &fd)
 {
     if (fd >= 0)
@@ -211,6 +220,10 @@ std::vector<std::string> TQueueStore::Load()
         auto pdu = std::make_unique<TPDUGet>();
         pdu->Decode(*hex);
         channel_.RecvList.push_back(std::move(pdu));
+        {
+            std::lock_guard held(guard_);
+            readAtLoad_.insert(normalised(*hex));
+        }
         return *hex == line;
     });
     const std::optional<std::string> sendBuf = load(send_, [&](std::size_t number, const std::string &line) {
@@ -261,6 +274,38 @@ std::vector<std::string> TQueueStore::Load()
     return errors;
 }
 
+bool TQueueStore::AppendSynced(File &file, const std::vector<std::string> &lines, std::string &why,
+                               const std::function<bool(std::size_t)> &beforeWrite)
+{
+    bool created = false;
+    if (!stillNamed(file.fd, file.name))
+        closeFd(file.fd);
+    if (file.fd < 0) {
+        file.fd = ::open(file.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (file.fd < 0 && errno == ENOENT) {
+            file.fd = ::open(file.name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+            created = file.fd >= 0;
+        }
+    }
+    // A last line without its end would swallow the first one written.
+    const std::string lineEnd = file.openLine ? "\r\n" : "";
+    const bool ok = file.fd >= 0 && (!beforeWrite || beforeWrite(lineEnd.size())) &&
+                    syncedfile::append(file.fd, lineEnd + joined(lines));
+    why = ok ? std::string() : syncedfile::lastError();
+    if (ok) {
+        file.extra.insert(file.extra.end(), lines.begin(), lines.end());
+        file.openLine = false;
+        if (created)
+            syncedfile::syncFolder();
+    } else {
+        // Cut back to what it held, as a rule; the writer makes sure.
+        file.stale = true;
+        file.openLine = true;
+        closeFd(file.fd);
+    }
+    return ok;
+}
+
 bool TQueueStore::Appended(const std::vector<std::string> &lines)
 {
     bool ok = false;
@@ -271,39 +316,17 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
         // messages queued and the writer adds them.
         if (!loaded_)
             return false;
-        bool created = false;
-        if (!stillNamed(send_.fd, send_.name))
-            closeFd(send_.fd);
-        if (send_.fd < 0) {
-            send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-            if (send_.fd < 0 && errno == ENOENT) {
-                send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-                created = send_.fd >= 0;
-            }
-        }
-        // A last line without its end would swallow the first one written.
-        const std::string lineEnd = send_.openLine ? "\r\n" : "";
-        ok = send_.fd >= 0;
-        if (ok && handOver_) {
+        std::string why;
+        ok = AppendSynced(send_, lines, why, [&](std::size_t lineEnd) {
+            if (!handOver_)
+                return true;
             const off_t end = ::lseek(send_.fd, 0, SEEK_END);
             std::vector<handover::TRecord> records = kept_;
-            records.push_back({*handOver_, true, end + static_cast<off_t>(lineEnd.size()), lines});
-            ok = end >= 0 && journal_->Write(records);
-            journalPending_ = journalPending_ || ok;
-        }
-        ok = ok && syncedfile::append(send_.fd, lineEnd + joined(lines));
-        const std::string why = ok ? std::string() : syncedfile::lastError();
-        if (ok) {
-            send_.extra.insert(send_.extra.end(), lines.begin(), lines.end());
-            send_.openLine = false;
-            if (created)
-                syncedfile::syncFolder();
-        } else {
-            // Cut back to what it held, as a rule; the writer makes sure.
-            send_.stale = true;
-            send_.openLine = true;
-            closeFd(send_.fd);
-        }
+            records.push_back({*handOver_, true, end + static_cast<off_t>(lineEnd), lines});
+            const bool written = end >= 0 && journal_->Write(records);
+            journalPending_ = journalPending_ || written;
+            return written;
+        });
         if (handOver_) {
             if (ok)
                 kept_.push_back({*handOver_, false, 0, {}});
@@ -323,6 +346,36 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
     if (behind)
         Changed();
     return ok;
+}
+
+bool TQueueStore::Received(const std::string &line)
+{
+    bool ok = false;
+    bool behind = false;
+    {
+        std::lock_guard lock(guard_);
+        if (!loaded_)
+            return false;
+        std::string why;
+        ok = AppendSynced(read_, {line}, why);
+        if (!ok)
+            Report(read_.failing, read_.name, false, why);
+        behind = read_.stale || read_.failing;
+    }
+    Say();
+    if (behind)
+        Changed();
+    return ok;
+}
+
+bool TQueueStore::Holds(const std::string &line) const
+{
+    const std::string wanted = normalised(line);
+    std::lock_guard lock(guard_);
+    if (readAtLoad_.count(wanted) > 0)
+        return true;
+    const std::vector<std::string> held = Held(read_);
+    return std::any_of(held.begin(), held.end(), [&](const std::string &l) { return normalised(l) == wanted; });
 }
 
 void TQueueStore::Changed()

@@ -9,6 +9,7 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/EngineStore.h"
+#include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"
 
 #include <algorithm>
@@ -196,20 +197,17 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     const enginestore::TOutcome out = enginestore::storeReceived(pdu, PhoneOf(message.GetOA()), message.GetUD());
     switch (out.result) {
     case enginestore::TResult::Stored:
-        Publish(message);
         unreadable_.erase(storage + ":" + std::to_string(index));
-        [[fallthrough]];
-    case enginestore::TResult::AlreadyStored:
-        if (retry) {
-            // Read again for its delete, which needs the storage selected.
-            storedLate_.insert(digest);
-            Owner->AddReadIndex(storage, index);
-        } else {
-            Owner->PendingWrites->Drop(digest);
-            if (out.result == enginestore::TResult::AlreadyStored && storedLate_.erase(digest) == 0)
-                engine::logLine("消息此前已存入数据库，从短信模块中删除" + whereText(index));
+        Publish(message, digest);
+        return Queued(storage, index, pdu, digest, retry, false);
+    case enginestore::TResult::AlreadyStoredUnqueued:
+        if (listed_.count(digest) == 0 && !Owner->Channel->ReceivedKept(pdu)) {
+            // An earlier run stored it and ended before its READ entry was on disk.
+            engine::logLine("消息此前已存入数据库，尚未列入待读队列，现补入" + whereText(index));
+            List(message, digest);
         }
-        break;
+        return Queued(storage, index, pdu, digest, retry, true);
+    case enginestore::TResult::AlreadyStored: Delete(storage, index, digest, retry, true); break;
     case enginestore::TResult::Busy:
         if (!retry &&
             Owner->PendingWrites->Add(digest, [this, storage, index, pdu] { return Store(storage, index, pdu, true); }))
@@ -225,14 +223,79 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     return out.result;
 }
 
-void TSMSRecvCtr::Publish(const TPDUGet &pdu)
+enginestore::TResult TSMSRecvCtr::Queued(const std::string &storage, int index, const std::string &pdu,
+                                         const std::string &digest, bool retry, bool before)
 {
-    Owner->Channel->AddReceived(std::make_unique<TPDUGet>(pdu));
+    if (!OnDisk(pdu)) {
+        // A kill now would leave the row without its READ entry: the message
+        // stays in the modem until the writer has put the entry on disk.
+        Owner->PendingWrites->Drop(digest);
+        if (Owner->PendingWrites->Add("file:" + digest, [this, storage, index, pdu, digest] {
+                if (!OnDisk(pdu))
+                    return enginestore::TResult::Busy;
+                Mark(pdu, digest);
+                Delete(storage, index, digest, true, false);
+                return enginestore::TResult::Stored;
+            }))
+            engine::logLine(std::string("消息未能写入") + queuefiles::kReadBuf + "，暂留在短信模块中" +
+                            whereText(index));
+        return enginestore::TResult::Failed;
+    }
+    Mark(pdu, digest);
+    Delete(storage, index, digest, retry, before);
+    return enginestore::TResult::Stored;
+}
+
+bool TSMSRecvCtr::OnDisk(const std::string &pdu) const
+{
+    if (Owner->Channel->ReceivedKept(pdu))
+        return true;
+    EngineLock lock;
+    const auto &list = Owner->Channel->RecvList;
+    return std::none_of(list.begin(), list.end(), [&](const auto &entry) { return entry->Text == pdu; });
+}
+
+void TSMSRecvCtr::Mark(const std::string &pdu, const std::string &digest)
+{
+    auto mark = [this, pdu, digest] {
+        const enginestore::TResult result = enginestore::markQueued(pdu).result;
+        // Unmarked, the run still knows it listed the message.
+        if (result == enginestore::TResult::Stored)
+            listed_.erase(digest);
+        return result;
+    };
+    // The delete need not wait: a message gone from the modem is never read again.
+    if (mark() == enginestore::TResult::Busy)
+        Owner->PendingWrites->Add("mark:" + digest, mark);
+}
+
+void TSMSRecvCtr::Delete(const std::string &storage, int index, const std::string &digest, bool retry, bool before)
+{
+    if (retry) {
+        // Read again for its delete, which needs the storage selected.
+        storedLate_.insert(digest);
+        Owner->AddReadIndex(storage, index);
+        return;
+    }
+    Owner->PendingWrites->Drop(digest);
+    if (before && storedLate_.erase(digest) == 0)
+        engine::logLine("消息此前已存入数据库，从短信模块中删除" + whereText(index));
+}
+
+void TSMSRecvCtr::Publish(const TPDUGet &pdu, const std::string &digest)
+{
+    List(pdu, digest);
     const std::string line = enginetext::receiveLine(pdu);
     engine::logLine("收到一条消息");
     engine::logLine(line);
     engine::receivedRow(pdu.GetOA(), pdu.GetUD(), pdu.GetSCTS());
     smslog::append(line);
+}
+
+void TSMSRecvCtr::List(const TPDUGet &pdu, const std::string &digest)
+{
+    listed_.insert(digest);
+    Owner->Channel->AddReceived(std::make_unique<TPDUGet>(pdu));
 }
 
 void TSMSRecvCtr::DeleteAfterWait()
