@@ -30,6 +30,31 @@ TEST_F(EngineFilesTest, AQueuedMessageIsOnDiskWhenSendReturnsAndAMessageTakenOff
     EXPECT_EQ(logged("队列文件"), 0);
 }
 
+TEST_F(EngineFilesTest, AReceivedMessageIsOnDiskWhenItIsListedAndAnEntryLoadedStillCountsOnceReadTakesIt)
+{
+    std::string lower = kFirstDeliver;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    dir.write("ReadBuf.TXT", " " + lower + "\r\n");
+    ASSERT_TRUE(host->Start().empty());
+    EXPECT_TRUE(host->ReceivedKept(kFirstDeliver));
+    EXPECT_FALSE(host->ReceivedKept(kSecondDeliver));
+
+    // As READ takes it: the file follows, and what the load found still counts.
+    {
+        EngineLock lock;
+        channel().RecvList.pop_front();
+        channel().QueuesChanged();
+    }
+    ASSERT_TRUE(waitUntil([&] { return dir.read("ReadBuf.TXT").empty(); }, 5000));
+    EXPECT_TRUE(host->ReceivedKept(kFirstDeliver));
+
+    // No event has run: the line was written and synced by the listing itself.
+    receive(channel(), kSecondDeliver);
+    EXPECT_EQ(dir.read("ReadBuf.TXT"), kSecondDeliver + "\r\n");
+    EXPECT_TRUE(host->ReceivedKept(kSecondDeliver));
+    EXPECT_EQ(logged("队列文件"), 0);
+}
+
 TEST_F(EngineFilesTest, SendBufLinesWithBlanksAroundAreSentAndLinesSkippedAreKeptAside)
 {
     const std::vector<std::string> junk = {
