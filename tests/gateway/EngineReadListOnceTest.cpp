@@ -17,17 +17,11 @@ std::string noticeHex()
     return hex;
 }
 
-class EngineReadListOnceTest : public ::testing::Test {
+class EngineReadListOnceTest : public HostedEngineTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(sim.started()) << sim.errorOutput();
-        workfolder::create(dir.path());
-        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
-        dm = std::make_unique<TDataModule1>();
-        DataModule1 = dm.get();
-        engineclock::setScale(0.1);
-        resetEngineGlobals();
+        HostedEngineTest::SetUp();
         engine::setReports(&reports);
     }
     void TearDown() override
@@ -35,10 +29,7 @@ protected:
         host.reset();
         engine::flushReports();
         engine::setReports(nullptr);
-        DataModule1 = nullptr;
-        dm.reset();
-        resetEngineGlobals();
-        engineclock::setScale(1.0);
+        HostedEngineTest::TearDown();
     }
 
     void start()
@@ -82,11 +73,7 @@ protected:
         return reports.logHas(part);
     }
 
-    ModemSim sim;
-    WorkDir dir;
-    std::unique_ptr<TDataModule1> dm;
     RecordingReports reports;
-    std::unique_ptr<TEngineHost> host;
     TSMSChannel *channel = nullptr;
 };
 
