@@ -8,15 +8,6 @@
 
 namespace {
 
-// "+CMTI: "SM",1" as the modem writes it, in hex for the simulator's raw.
-std::string noticeHex()
-{
-    std::string hex;
-    for (unsigned char c : std::string("\r\n+CMTI: \"SM\",1\r\n"))
-        hex += ByteToHex(c);
-    return hex;
-}
-
 class EngineReadListOnceTest : public HostedEngineTest {
 protected:
     void SetUp() override
@@ -152,7 +143,7 @@ TEST_F(EngineReadListOnceTest, AMessageWhoseReadEntryCannotBeWrittenStaysInTheMo
     ASSERT_TRUE(waitUntil([&] { return logHas("消息未能写入ReadBuf.TXT，暂留在短信模块中(序号1)"); }, 30000))
         << sim.log();
     // Read again meanwhile: still listed once, still kept.
-    ASSERT_EQ(sim.control("raw " + noticeHex()), "OK");
+    ASSERT_EQ(sim.control("raw " + noticeHex("SM", 1)), "OK");
     const auto reads = [&] {
         const std::vector<std::string> commands = sim.commands();
         return std::count(commands.begin(), commands.end(), "AT+CMGR=1");

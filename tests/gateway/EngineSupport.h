@@ -28,6 +28,16 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
+// The notice "+CMTI: "<storage>",<index>" as the modem writes it, in hex for
+// the simulator's raw.
+inline std::string noticeHex(const std::string &storage, int index)
+{
+    std::string hex;
+    for (unsigned char c : "\r\n+CMTI: \"" + storage + "\"," + std::to_string(index) + "\r\n")
+        hex += ByteToHex(c);
+    return hex;
+}
+
 // Another program's write transaction on "dbvord.mdb" in the current
 // directory, held until the connection rolls it back or goes.
 inline std::unique_ptr<TAdoConnection> anotherProgramsLock()
