@@ -152,7 +152,7 @@ void TfrmLogin::Attempt()
         return;
     }
     q.Close();
-    DataModule1 = module.release(); // stays for the life of the process
+    DataModule1 = module.release(); // for the life of the process: desk::TDeskProcess takes it over
     MainFrm->WorkCode = Edit1->text();
     MainFrm->Timer1->start();
     MainFrm->Timer3->start();

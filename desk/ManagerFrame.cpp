@@ -335,7 +335,7 @@ void TManagerFrame::SpeedButton11Click()
             c = &each;
     if (!c || !c->deleteFrom)
         return;
-    const std::string sql = c->deleteFrom.statement(key);
+    const std::string sql = c->deleteFrom.statement(key.toStdString());
     if (!boxes::confirm(this,
                         category + QStringLiteral("删除后不能恢复，您确定要删除") + category + " " + key +
                             QStringLiteral(" 吗？"),

@@ -65,34 +65,39 @@ bool findWorkFolder()
     return false;
 }
 
-bool startDesk()
+namespace {
+
+// Freed with delete, as made with new.
+template <class T> typename TOwnedGlobal<T>::Owned owned(T *object)
+{
+    return {object, [](T *p) { delete p; }};
+}
+
+} // namespace
+
+TDeskProcess::TDeskProcess()
+    : data_(DataModule1), login_(frmLogin), about_(frmAbout), reply_(frmReadSMS), main_(MainFrm), host_(EngineHost),
+      gateway_(FMain)
+{
+}
+
+TDeskProcess::~TDeskProcess() = default;
+
+bool TDeskProcess::Start()
 {
     QCoreApplication::setApplicationName(QStringLiteral("澜星信使"));
     // Other windows stay open (the gateway window); the main window's close
     // is what ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    auto *main = new TMainFrm; // runs the modal login
-    if (!main->LoggedIn()) {
-        delete main;
+    TMainFrm *main = OpenMainWindow();
+    if (!main)
         return false;
-    }
     QObject::connect(main, &TMainFrm::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-
-    frmLogin = new TfrmLogin; // hidden: the owner of the rights-test box
-
-    // The gateway window starts the engine host on its first activation.
-    EngineHost = new TEngineHost;
-    new TFMain(*EngineHost);
-    connectEngine(main->Engine);
-    FMain->show();
-    FMain->activateWindow();
-    // Without a window manager the window may never be activated; a second
-    // activation does nothing, so this is safe either way.
-    FMain->FormActivate();
-
-    new TfrmReadSMS;          // hidden, never shown: frmReadSMS
-    frmAbout = new TfrmAbout; // hidden until "关于"
+    MakeLoginForm();
+    OpenGateway();
+    MakeReplyDialog();
+    MakeAboutBox();
     main->show();
     // Its first activation opens the contacts window, also where no window
     // manager activates a window that is shown.
@@ -100,20 +105,38 @@ bool startDesk()
     return true;
 }
 
-void shutDesk()
+TMainFrm *TDeskProcess::OpenMainWindow()
 {
-    // The engine goes first: while its drive thread is joined, port
-    // deliveries are still served and a message taken in still needs the
-    // data module.
-    engineEnd();
-    delete MainFrm;
-    delete frmReadSMS;
-    delete frmAbout;
-    frmAbout = nullptr;
-    delete frmLogin;
-    frmLogin = nullptr;
-    delete DataModule1;
-    DataModule1 = nullptr;
+    TMainFrm *main = main_.Take(owned(new TMainFrm)); // runs the modal login
+    if (!main->LoggedIn()) {
+        main_.Reset();
+        return nullptr;
+    }
+    // The login opened the data module and named it; it is the process's now.
+    if (DataModule1 && DataModule1 != data_.get())
+        data_.Take(owned(DataModule1));
+    return main;
 }
+
+void TDeskProcess::MakeLoginForm() { login_.Take(owned(new TfrmLogin)); }
+
+void TDeskProcess::OpenGateway()
+{
+    gateway_.Reset(); // a window never outlives its host
+    // The host ends as the program's engine does (TEngineEnd).
+    TEngineHost *host = host_.Take({new TEngineHost, [](TEngineHost *h) { TEngineEnd()(h); }});
+    TFMain *window = gateway_.Take(owned(new TFMain(*host)));
+    if (TMainFrm *main = main_.get())
+        connectEngine(main->Engine);
+    window->show();
+    window->activateWindow();
+    // Without a window manager the window may never be activated; a second
+    // activation does nothing, so this is safe either way.
+    window->FormActivate();
+}
+
+void TDeskProcess::MakeReplyDialog() { reply_.Take(owned(new TfrmReadSMS)); }
+
+void TDeskProcess::MakeAboutBox() { about_.Take(owned(new TfrmAbout)); }
 
 } // namespace desk

@@ -91,11 +91,10 @@ TMainFrm::~TMainFrm()
 void TMainFrm::FormCreate()
 {
     FirstActivate = true;
-    auto *login = new TfrmLogin;
-    frmLogin = login;
-    loggedIn_ = login->exec() == QDialog::Accepted;
+    TfrmLogin login;
+    frmLogin = &login;
+    loggedIn_ = login.exec() == QDialog::Accepted;
     frmLogin = nullptr;
-    delete login;
 }
 
 QSize TMainFrm::ClientSize() const { return {width(), height() - (menuWidget() ? menuWidget()->height() : 0)}; }
@@ -219,8 +218,8 @@ void TMainFrm::N2Click()
 
 void TMainFrm::N1Click()
 {
-    if (!frmAbout)
-        frmAbout = new TfrmAbout;
+    if (!frmAbout) // made hidden at the start (desk::TDeskProcess)
+        return;
     frmAbout->show();
     frmAbout->raise();
     frmAbout->activateWindow();

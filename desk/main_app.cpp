@@ -13,9 +13,9 @@ int main(int argc, char **argv)
     Application app(argc, argv);
     if (!desk::findWorkFolder())
         return 1;
-    if (!desk::startDesk())
+    // Its end, after the message loop, is the program's shut-down.
+    desk::TDeskProcess process;
+    if (!process.Start())
         return 0;
-    const int rc = app.exec();
-    desk::shutDesk();
-    return rc;
+    return app.exec();
 }

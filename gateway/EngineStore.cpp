@@ -1,16 +1,13 @@
 #include "gateway/EngineStore.h"
 
-#include "data/DM1.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <exception>
 
 namespace {
 
@@ -19,35 +16,6 @@ constexpr int kRetryMs = 1000; // between rounds of the pending writes
 } // namespace
 
 namespace enginestore {
-namespace {
-
-// Runs write in one transaction on Query1, waiting a few tens of
-// milliseconds at most for another program's lock.
-template <typename F> TOutcome guarded(F write)
-{
-    if (!DataModule1)
-        return {TResult::Failed, "数据库未打开"};
-    TAdoConnection &db = DataModule1->Database1;
-    // Anything written now would go into a file nobody opens again.
-    if (db.FileGone())
-        return {TResult::Gone, "数据库文件已被删除"};
-    ado::ShortWait shortWait(db);
-    try {
-        ado::Transaction transaction(db);
-        const TResult result = write(DataModule1->Query1);
-        DataModule1->Query1.Close();
-        transaction.commit();
-        return {result, {}};
-    } catch (const EDatabaseError &e) {
-        DataModule1->Query1.Close();
-        return {ado::isBusy(e) ? TResult::Busy : TResult::Failed, e.what()};
-    } catch (const std::exception &e) {
-        DataModule1->Query1.Close();
-        return {TResult::Failed, e.what()};
-    }
-}
-
-} // namespace
 
 std::string digestOf(std::string_view pduHex)
 {
@@ -58,56 +26,13 @@ std::string digestOf(std::string_view pduHex)
 TOutcome storeReceived(std::string_view pduHex, const std::string &phone, const std::string &text)
 {
     const std::string digest = digestOf(pduHex);
-    return guarded([&](TAdoQuery &q) {
-        const QDateTime now = QDateTime::currentDateTime();
-        q.SetSQL("delete from sms_received where STORED<" + QuotedStr(ado::toStoredDateTime(now.addDays(-kKeepDays))));
-        q.ExecSQL();
-        q.SetSQL("select * from sms_received where DIGEST=" + QuotedStr(digest));
-        q.Open();
-        if (!q.IsEmpty())
-            return TResult::AlreadyStored;
-        q.Close();
-        q.SetSQL("select * from sms_toread");
-        q.Open();
-        q.Append();
-        q.FieldByName("PHONE")->SetAsString(phone);
-        q.FieldByName("MESSAGE")->SetAsString(text + " ");
-        q.FieldByName("TIME")->SetAsDateTime(now);
-        q.FieldByName("READFLAG")->SetAsString("未读");
-        q.Post();
-        q.Close();
-        q.SetSQL("select * from sms_received");
-        q.Open();
-        q.Append();
-        q.FieldByName("DIGEST")->SetAsString(digest);
-        q.FieldByName("STORED")->SetAsDateTime(now);
-        q.Post();
-        return TResult::Stored;
-    });
+    return records::writeGuarded([&](TAdoQuery &q) { return records::appendReceived(q, digest, phone, text); });
 }
 
 TOutcome storeContact(const std::string &key, const std::string &number)
 {
-    return guarded([&](TAdoQuery &q) {
-        q.SetSQL("select * from client where clientid=" + QuotedStr(key));
-        q.Open();
-        if (!q.IsEmpty()) {
-            q.Edit();
-            q.FieldByName("CONTACT")->SetAsString(number);
-            q.Post();
-            return TResult::Stored;
-        }
-        q.Append();
-        q.FieldByName("CLIENTID")->SetAsString(key);
-        q.FieldByName("CONTACT")->SetAsString(number);
-        q.Post();
-        q.Close();
-        q.SetSQL("select * from client_cgroup");
-        q.Open();
-        q.Append();
-        q.FieldByName("CLIENTID")->SetAsString(key);
-        q.FieldByName("GROUPNAME")->SetAsString("手机电话本");
-        q.Post();
+    return records::writeGuarded([&](TAdoQuery &q) {
+        records::storeContact(q, key, number);
         return TResult::Stored;
     });
 }

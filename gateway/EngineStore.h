@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Records.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -10,44 +12,24 @@
 class QTimer;
 
 // The engine's writes into the database: received messages and SIM
-// phone-book entries, on the main thread through DataModule1's Query1. None
-// waits for another program's lock longer than a few tens of milliseconds
-// (ado::ShortWait); a write that meets one says Busy, writes nothing and is
-// tried again later (TPendingWrites). Nothing is written into a database
-// file that was deleted while the desk runs.
+// phone-book entries, each through records::writeGuarded (Query1, a short
+// wait for another program's lock, nothing written into a deleted file). A
+// write that meets a lock says Busy and is tried again later
+// (TPendingWrites).
 namespace enginestore {
 
-enum class TResult {
-    Stored,        // written now
-    AlreadyStored, // a received message stored before: nothing written
-    Busy,          // another program holds the database: nothing written
-    Gone,          // the database file was deleted while open: nothing written
-    Failed,        // no database, a full disk, ...: nothing written
-};
-
-struct TOutcome {
-    TResult result = TResult::Failed;
-    std::string reason; // the database's text when not written
-};
-
-// How long the digest of a stored message is kept: longer than a desk stays
-// off with the message left in the modem.
-inline constexpr int kKeepDays = 30;
+using records::TOutcome;
+using records::TResult;
 
 // The key of a received message: the hex SHA-256 of its whole PDU text (in
 // upper case), which holds the centre, the sender, the centre's time stamp
 // and the text.
 std::string digestOf(std::string_view pduHex);
 
-// Stores a received message once, in one transaction: digests older than
-// kKeepDays go; then, unless sms_received holds its digest, a new
-// sms_toread row (PHONE phone, MESSAGE text and one blank, TIME the PC's
-// clock, READFLAG "未读") and the digest with the time.
+// Stores a received message once under its digest (records::appendReceived).
 TOutcome storeReceived(std::string_view pduHex, const std::string &phone, const std::string &text);
 
-// A SIM phone-book entry, in one transaction: the contact key's CONTACT :=
-// number, or a new client row (CLIENTID key, CONTACT number) and its
-// client_cgroup row in "手机电话本".
+// A SIM phone-book entry (records::storeContact).
 TOutcome storeContact(const std::string &key, const std::string &number);
 
 } // namespace enginestore

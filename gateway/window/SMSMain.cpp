@@ -213,17 +213,13 @@ void TFMain::MakeMonitor(int number)
     MonitorMemo[number] = memo;
 }
 
-void engineEnd()
+void TEngineEnd::operator()(TEngineHost *host) const
 {
-    delete FMain;
-    if (!EngineHost)
-        return;
-    EngineHost->Stop();
+    host->Stop();
     QString lost;
-    for (const TQueueStore::TUnsaved &u : EngineHost->Unsaved())
+    for (const TQueueStore::TUnsaved &u : host->Unsaved())
         lost += QStringLiteral("\n%1：%2条（%3）").arg(qs(u.file)).arg(u.messages).arg(qs(u.why));
-    delete EngineHost;
-    EngineHost = nullptr;
+    delete host;
     if (!lost.isEmpty())
         boxes::inform(nullptr, QStringLiteral("以下队列中的短信未能保存到磁盘，程序退出后将丢失：") + lost,
                       QStringLiteral("澜星信使网关"), boxes::Icon::Warning);

@@ -138,9 +138,11 @@ private:
 
 extern TFMain *FMain;
 
-// Program end, main thread, after the message loop: destroys FMain, then
-// the program's host EngineHost, which stops the drive thread, writes the
-// queue files and frees the engine (closing the port and the command
-// server). Queued messages that could not be written are then said in a
-// box: they are lost.
-void engineEnd();
+// How the program's engine host ends (the deleter of its owner), main
+// thread, after the message loop and after the gateway window has gone:
+// stops the drive thread, writes the queue files and frees the engine
+// (closing the port and the command server), then the host. Queued messages
+// that could not be written are then said in a box: they are lost.
+struct TEngineEnd {
+    void operator()(TEngineHost *host) const;
+};

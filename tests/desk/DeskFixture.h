@@ -19,14 +19,15 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 // A fresh work folder with a new database, made the current directory; the
-// desk's windows and the data module are freed after each test. A started
-// engine finds no modem (never the machine's own serial port) and listens on
-// a free loopback port.
+// desk's process-wide objects, made through process, are freed after each
+// test as at the program's end. A started engine finds no modem (never the
+// machine's own serial port) and listens on a free loopback port.
 class DeskTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -38,7 +39,7 @@ protected:
     void TearDown() override
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        desk::shutDesk();
+        process.reset();
     }
 
     // Creates the main window and logs in with the dialog's pre-filled boxes
@@ -47,10 +48,12 @@ protected:
     TMainFrm *login()
     {
         modal.then<TfrmLogin>([](TfrmLogin *d) { d->Button1Click(); });
-        auto *main = new TMainFrm;
-        EXPECT_TRUE(main->LoggedIn());
-        main->Timer1->stop();
-        main->Timer3->stop();
+        TMainFrm *main = process->OpenMainWindow();
+        EXPECT_NE(main, nullptr);
+        if (main) {
+            main->Timer1->stop();
+            main->Timer3->stop();
+        }
         return main;
     }
 
@@ -83,4 +86,5 @@ protected:
     WorkDir dir;
     BoxScript boxes;
     ModalDriver modal;
+    std::optional<desk::TDeskProcess> process{std::in_place};
 };

@@ -35,8 +35,9 @@ TEST_F(Login, ThreeWrongPasswordsThenTheRightOneStartsTheDispatch)
         d->Edit2->setText("tobrun");
         QTest::keyClick(d->Edit2, Qt::Key_Return); // Enter in the password box
     });
-    auto *main = new TMainFrm;
+    TMainFrm *main = process->OpenMainWindow();
     EXPECT_EQ(attempts, 3);
+    ASSERT_NE(main, nullptr);
     EXPECT_TRUE(main->LoggedIn());
     EXPECT_EQ(boxes.texts(), QStringList(3, "密码错误，请重新输入密码"));
     for (const auto &r : boxes.seen()) {
@@ -62,7 +63,8 @@ TEST_F(Login, AnUnknownWorkCodeClearsOnlyItsBoxAndAnyLetterCaseIsFound)
         d->Edit1->setText("KeLvO");
         d->Button1Click();
     });
-    auto *main = new TMainFrm;
+    TMainFrm *main = process->OpenMainWindow();
+    ASSERT_NE(main, nullptr);
     ASSERT_TRUE(main->LoggedIn());
     EXPECT_EQ(boxes.texts(), QStringList{"工号错误，请重新输入工号"});
     EXPECT_EQ(boxes.seen().at(0).caption, "登录失败！");
@@ -159,7 +161,7 @@ TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)
         EXPECT_TRUE(d->Edit1->text().isEmpty());
         EXPECT_TRUE(d->Edit2->text().isEmpty());
     });
-    EXPECT_FALSE(desk::startDesk());
+    EXPECT_FALSE(process->Start());
     EXPECT_EQ(MainFrm, nullptr);
     EXPECT_EQ(DataModule1, nullptr);
     EXPECT_EQ(frmAbout, nullptr);
@@ -171,7 +173,7 @@ TEST_F(Login, CancelEndsTheStartWithoutAnyOtherWindow)
 TEST_F(Login, StartingShowsTheMainWindowAndKeepsTheOthersHidden)
 {
     modal.then<TfrmLogin>([](TfrmLogin *d) { d->Button1Click(); });
-    ASSERT_TRUE(desk::startDesk());
+    ASSERT_TRUE(process->Start());
     ASSERT_NE(MainFrm, nullptr);
     EXPECT_TRUE(MainFrm->isVisible());
     EXPECT_EQ(MainFrm->windowTitle(), "澜星信使V1.1");

@@ -50,7 +50,7 @@ TEST_F(MainWindow, OnlyTheSupervisorPassesTheRightsTestInAnyLetterCase)
     EXPECT_TRUE(main->RightsTest());
     EXPECT_TRUE(boxes.seen().empty());
     main->WorkCode = "operator1";
-    frmLogin = new TfrmLogin; // the hidden owner of the box
+    process->MakeLoginForm(); // the hidden owner of the box
     boxes.ok();
     EXPECT_FALSE(main->RightsTest());
     ASSERT_EQ(boxes.seen().size(), 1u);
@@ -124,7 +124,7 @@ TEST_F(MainWindow, AManagementWindowIsOpenedOncePerClass)
 TEST_F(MainWindow, AboutBoxIsOneWindowShownAndHiddenAndItsLinkGoesThroughTheOpener)
 {
     TMainFrm *main = login();
-    frmAbout = new TfrmAbout;
+    process->MakeAboutBox();
     TfrmAbout *about = frmAbout;
     main->N1Click();
     EXPECT_TRUE(about->isVisible());

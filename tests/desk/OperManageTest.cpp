@@ -53,7 +53,7 @@ TEST_F(OperManageTest, OnlyTheSupervisorOpensIt)
     main->MDIClient->subWindowList().front()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     main->WorkCode = "op1";
-    frmLogin = new TfrmLogin;
+    process->MakeLoginForm();
     boxes.ok(); // the refusal
     main->N1_old_oldClick();
     EXPECT_EQ(OperManage, nullptr);
@@ -213,7 +213,7 @@ TEST_F(OperManageTest, NewOperatorsLogInAndDeletedOnesDoNot)
     win->SpeedButton11Click();
     ASSERT_EQ(win->CurrentList->Count(), 3);
 
-    desk::shutDesk(); // the next start
+    process.emplace(); // the end, and the next start
     boxes.clear();
     boxes.ok(); // the refused login
     modal.then<TfrmLogin>([](TfrmLogin *d) {
@@ -224,7 +224,8 @@ TEST_F(OperManageTest, NewOperatorsLogInAndDeletedOnesDoNot)
         d->Edit2->setText("pw2");
         d->Button1Click();
     });
-    auto *next = new TMainFrm;
+    TMainFrm *next = process->OpenMainWindow();
+    ASSERT_NE(next, nullptr);
     EXPECT_TRUE(next->LoggedIn());
     EXPECT_EQ(next->WorkCode, "op2");
     EXPECT_EQ(boxes.texts(), QStringList{"工号错误，请重新输入工号"});

@@ -24,7 +24,9 @@ void manageOperators()
     BoxScript boxes;
     ModalDriver modal;
     modal.then<TfrmLogin>([](TfrmLogin *d) { d->Button1Click(); });
-    auto *main = new TMainFrm;
+    desk::TDeskProcess process; // its end frees what it made
+    TMainFrm *main = process.OpenMainWindow();
+    ASSERT_NE(main, nullptr);
     ASSERT_TRUE(main->LoggedIn());
     main->Timer1->stop();
     main->Timer3->stop();
@@ -52,7 +54,6 @@ void manageOperators()
     boxes.ok(); // the delete confirmation
     win->SpeedButton11Click();
     EXPECT_EQ(boxes.texts(), QStringList{"操作员删除后不能恢复，您确定要删除操作员 li4 吗？"});
-    desk::shutDesk();
 }
 
 TEST(OperatorLoginEndToEnd, AnOperatorMadeInTheManagerLogsInAndADeletedOneDoesNot)

@@ -1,12 +1,10 @@
-// A received message stored once whatever times it is read, and the
-// digests that say so kept for a while. (Writes that meet a lock or a
+// A received message stored once whatever times it is read. (How long the
+// digests are kept: tests/data/RecordsTest; writes that meet a lock or a
 // deleted file: EngineReceiveOnceTest, EnginePhoneBookTest.)
 
 #include "gateway/EngineStore.h"
 #include "EngineSupport.h"
 #include "support/PduPieces.h"
-
-#include <QDateTime>
 
 namespace {
 
@@ -59,22 +57,6 @@ TEST_F(EngineStoreTest, AMessageIsStoredOnceWhateverTimesItIsRead)
     EXPECT_EQ(column("select * from sms_toread", "MESSAGE"), (std::vector<std::string>{"你好 ", "你好 ", "你好 "}));
     EXPECT_EQ(column("select * from sms_toread where READFLAG='未读' and TIME is not null", "PHONE").size(), 3u);
     EXPECT_EQ(column("select * from sms_received", "DIGEST").size(), 3u);
-}
-
-TEST_F(EngineStoreTest, DigestsOlderThanTheKeepAreForgotten)
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    auto remember = [&](const std::string &pdu, int daysAgo) {
-        ado::appendRow(
-            dm->Query1, "sms_received",
-            {{"DIGEST", enginestore::digestOf(pdu)}, {"STORED", ado::toStoredDateTime(now.addDays(-daysAgo))}});
-    };
-    remember(deliver(kStamp), enginestore::kKeepDays + 1);
-    remember(kFirstDeliver, enginestore::kKeepDays - 1);
-    EXPECT_EQ(received(kFirstDeliver), TResult::AlreadyStored);
-    EXPECT_EQ(received(deliver(kStamp)), TResult::Stored);
-    EXPECT_EQ(column("select * from sms_received", "DIGEST"),
-              (std::vector<std::string>{enginestore::digestOf(kFirstDeliver), enginestore::digestOf(deliver(kStamp))}));
 }
 
 } // namespace

@@ -80,16 +80,18 @@ int memoryBench(int messages)
     ModemSim &sim = rig.sim;
     engineclock::setScale(0.01);
 
-    EngineHost = new TEngineHost;
-    auto *window = new TFMain(*EngineHost);
     // The window and the engine end before the rig, as at the program's end.
     struct End {
+        std::unique_ptr<TEngineHost, TEngineEnd> host{new TEngineHost};
+        std::unique_ptr<TFMain> window = std::make_unique<TFMain>(*host);
         ~End()
         {
-            engineEnd();
+            window.reset();
+            host.reset();
             engine::flushReports();
         }
     } end;
+    TFMain *window = end.window.get();
     window->show();
     window->FormActivate();
     TSMSChannel &channel = *Gateway->Channels[1];

@@ -153,8 +153,9 @@ int main(int argc, char **argv)
         if (frmLogin)
             frmLogin->Button1Click();
     });
-    auto *main = new TMainFrm;
-    if (!main->LoggedIn()) {
+    desk::TDeskProcess process;
+    TMainFrm *main = process.OpenMainWindow();
+    if (!main) {
         std::printf("login failed\n");
         return 1;
     }
@@ -169,6 +170,5 @@ int main(int argc, char **argv)
         ok = rhythm(*main, db, *std::max_element(sizes.begin(), sizes.end())) && ok;
     }
     std::printf("%s\n", ok ? "PASS" : "FAIL");
-    desk::shutDesk();
     return ok ? 0 : 1;
 }

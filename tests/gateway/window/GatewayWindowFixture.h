@@ -7,17 +7,18 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 // The gateway window on the program's engine host (EngineHost), in a fresh
 // work folder whose "smsset.ini" names the centre "+8613800210500" and a
 // port that does not exist (or, with writeIni, the simulator's). TearDown
-// ends the window and the engine as the program end does.
+// ends the window and the engine as the program end does (end()).
 class GatewayWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { writeIni(dir.file("nomodem")); }
     void TearDown() override
     {
-        engineEnd();
+        end();
         engine::flushReports();
         TCMPPSet::ListenOn.Port = 0;
     }
@@ -26,16 +27,35 @@ protected:
     {
         dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + port + "\r\n");
     }
-    // The program's host, made when there is none (also after engineEnd).
-    static TEngineHost &host()
+    // The program's end: the window goes (writing the queue files), then the
+    // engine host (TEngineEnd), as the desk's owner of both ends them.
+    void end()
     {
-        if (!EngineHost)
-            EngineHost = new TEngineHost;
-        return *EngineHost;
+        window_.reset();
+        EngineHost = nullptr;
+        host_.reset();
+    }
+    // The window goes; its host stays.
+    void dropWindow() { window_.reset(); }
+    // The program's host, made when there is none (also after end()).
+    TEngineHost &host()
+    {
+        if (!host_) {
+            host_.reset(new TEngineHost);
+            EngineHost = host_.get();
+        }
+        return *host_;
+    }
+    // The gateway window on host(), not activated yet; replaces one made before.
+    TFMain *make()
+    {
+        window_.reset();
+        window_ = std::make_unique<TFMain>(host());
+        return window_.get();
     }
     TFMain *open()
     {
-        auto *window = new TFMain(host());
+        TFMain *window = make();
         activate(window);
         return window;
     }
@@ -63,4 +83,8 @@ protected:
 
     WorkDir dir;
     BoxScript boxes;
+
+private:
+    std::unique_ptr<TEngineHost, TEngineEnd> host_;
+    std::unique_ptr<TFMain> window_;
 };

@@ -16,7 +16,7 @@ namespace {
 TEST_F(GatewayWindowTest, TheFirstActivationStartsTheEngineOnceAndLaterOnesNothing)
 {
     dir.write("ReadBuf.TXT", kFirstDeliver + "\r\n");
-    auto *window = new TFMain(host());
+    TFMain *window = make();
     EXPECT_EQ(Gateway, nullptr);
     EXPECT_FALSE(window->Button3->isEnabled());
     activate(window);
@@ -172,7 +172,7 @@ TEST_F(GatewayWindowTest, EnterInTheTextFieldSendsLikeTheButton)
 
 TEST_F(GatewayWindowTest, BeforeTheEngineStartsTheSendHandlerDoesNothing)
 {
-    auto *window = new TFMain(host());
+    TFMain *window = make();
     window->Button3Click();
     QTest::keyClick(window->Edit2, Qt::Key_Return);
     EXPECT_EQ(window->ListView1->topLevelItemCount(), 0);
@@ -224,7 +224,7 @@ TEST_F(GatewayWindowTest, ATakenCommandPortLeavesTheRestOfTheStartRunning)
 TEST_F(GatewayWindowTest, ADestroyedWindowGetsNoMoreReports)
 {
     open();
-    delete FMain;
+    dropWindow();
     EXPECT_EQ(FMain, nullptr);
     EXPECT_EQ(engine::reports(), nullptr);
     engine::logLine("after the window");

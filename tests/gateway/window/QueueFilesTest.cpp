@@ -26,7 +26,7 @@ TEST_F(QueueFilesTest, QueuesSurviveARestartAndReloadedMessagesStartTheirTriesAf
     window->ReceivedRow("x", "y", "z");
     receive(*channel(), kFirstDeliver);
 
-    engineEnd(); // the program end: the window goes, the files are written
+    end(); // the program end: the window goes, the files are written
     EXPECT_EQ(dir.read("SendBuf.TXT"), kHelloPdu + "\r\n" + kSecondSubmit + "\r\n");
     EXPECT_EQ(dir.read("ReadBuf.TXT"), kFirstDeliver + "\r\n");
 
@@ -81,7 +81,7 @@ TEST_F(QueueFilesTest, FileNamesAreMatchedWithoutRegardToCase)
     open();
     EXPECT_EQ(received(), 1);
     EXPECT_EQ(queued().size(), 1u);
-    engineEnd();
+    end();
     const QStringList files = QDir(QString::fromStdString(dir.path())).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"SENDBUF.txt", "readbuf.txt", "smsset.ini"}));
     EXPECT_EQ(dir.read("readbuf.txt"), kFirstDeliver + "\r\n");
@@ -126,7 +126,7 @@ TEST_F(QueueFilesTest, AFileThatCannotBeWrittenShowsInTheStatusBarAndTheEndSaysW
     ASSERT_TRUE(folder.mkdir("SendBuf.TXT"));
     window->Button3Click();
     boxes.ok();
-    engineEnd();
+    end();
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_TRUE(boxes.seen()[0].text.contains(QStringLiteral("SendBuf.TXT：2条")))
         << boxes.seen()[0].text.toStdString();
