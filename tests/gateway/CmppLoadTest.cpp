@@ -226,13 +226,17 @@ TEST_F(CmppLoadTest, TwoThousandClientsAtOnceAreAllServedWithoutSpinning)
         rlimit limit = saved;
         limit.rlim_cur = c.descriptors;
         ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
-        // Each client waits a second before it asks, so that the rest pile
-        // up behind the cap or the descriptor limit meanwhile.
-        ClientFlood flood(port(), 2000, 1000, 60000);
+        // Each client waits four seconds before it asks, so that the rest
+        // pile up behind the cap or the descriptor limit meanwhile, even on
+        // a slow machine.
+        ClientFlood flood(port(), 2000, 4000, 60000);
         int mostAtOnce = 0;
         auto count = [&] { mostAtOnce = std::max(mostAtOnce, gateway->CMPPSet->Clients()); };
-        for (int i = 0; i < 30; ++i) {
+        // Until the first burst of accepts is over: no new client for 200 ms.
+        for (int same = 0, last = -1, i = 0; same < 20 && i < 500; ++i) {
             count();
+            same = gateway->CMPPSet->Clients() == last ? same + 1 : 0;
+            last = gateway->CMPPSet->Clients();
             QTest::qWait(10);
         }
         // Not spinning on the connections that wait (a spin takes a whole core).

@@ -35,7 +35,9 @@ for p in "${programs[@]}"; do
        --gtest_brief=1 >"$log" 2>&1; then
     grep -E '^\[  PASSED' "$log" | tail -n 1
   else
-    tail -n 80 "$log"
+    # The failures and reports first: the end of the log may be another repeat.
+    grep -E -B3 -A25 '^\[  FAILED|: Failure$|WARNING: ThreadSanitizer' "$log" | head -n 200 || true
+    tail -n 20 "$log"
     echo "$program failed under ThreadSanitizer; full log in $log"
     exit 1
   fi
