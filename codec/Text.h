@@ -7,8 +7,7 @@ namespace strings {
 
 // text without its blanks and control characters (bytes of code 32 or lower)
 // at either end; a view into text. Bytes of 0x80 and above are never cut, so
-// no UTF-8 or GBK character is split. Used to test a value, never to change
-// one that is stored or sent.
+// no UTF-8 or GBK character is split.
 std::string_view trimmed(std::string_view text);
 
 } // namespace strings

@@ -28,4 +28,17 @@ TDataModule1::TDataModule1() : Database1(ConnectionString)
             // indices, only slower, and stores no received message.
         }
     }
+    for (const schema::AddedColumn &added : schema::addedColumns()) {
+        try {
+            TAdoQuery probe(Database1, "upgrade");
+            probe.SetSQL(std::string("select * from ") + added.table + " where 0");
+            probe.Open();
+            const bool has = probe.FindField(added.column) != nullptr;
+            probe.Close();
+            if (!has)
+                Database1.Execute(schema::addColumnStatement(added));
+        } catch (const EDatabaseError &) {
+            // As above: the engine then stores no received message.
+        }
+    }
 }

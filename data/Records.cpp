@@ -76,8 +76,11 @@ TResult appendReceived(TAdoQuery &q, const std::string &digest, const std::strin
     const QDateTime now = QDateTime::currentDateTime();
     exec(q,
          "delete from sms_received where STORED<" + QuotedStr(ado::toStoredDateTime(now.addDays(-kReceivedKeepDays))));
-    if (!open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest)).IsEmpty())
-        return TResult::AlreadyStored;
+    if (!open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest)).IsEmpty()) {
+        // NULL: stored before the column came, listed with its row then.
+        const TField *queued = q.FieldByName("QUEUED");
+        return !queued->IsNull() && queued->AsInteger() == 0 ? TResult::AlreadyStoredUnqueued : TResult::AlreadyStored;
+    }
     open(q, "select * from sms_toread");
     q.Append();
     q.FieldByName("PHONE")->SetAsString(phone);
@@ -89,8 +92,18 @@ TResult appendReceived(TAdoQuery &q, const std::string &digest, const std::strin
     q.Append();
     q.FieldByName("DIGEST")->SetAsString(digest);
     q.FieldByName("STORED")->SetAsDateTime(now);
+    q.FieldByName("QUEUED")->SetAsInteger(0);
     q.Post();
     return TResult::Stored;
+}
+
+void markQueued(TAdoQuery &q, const std::string &digest)
+{
+    if (open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest)).IsEmpty())
+        return;
+    q.Edit();
+    q.FieldByName("QUEUED")->SetAsInteger(1);
+    q.Post();
 }
 
 void storeContact(TAdoQuery &q, const std::string &key, const std::string &number)

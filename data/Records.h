@@ -49,9 +49,12 @@ struct TDeleteFrom {
 enum class TResult {
     Stored,        // written now
     AlreadyStored, // the row was there before: nothing written
-    Busy,          // another program holds the database: nothing written
-    Gone,          // the database file was deleted while open: nothing written
-    Failed,        // no database, a full disk, ...: nothing written
+    // A received message's row was there before, but its READ entry is not
+    // known to be on disk (markQueued has not run): nothing written.
+    AlreadyStoredUnqueued,
+    Busy,   // another program holds the database: nothing written
+    Gone,   // the database file was deleted while open: nothing written
+    Failed, // no database, a full disk, ...: nothing written
 };
 
 struct TOutcome {
@@ -73,11 +76,15 @@ TOutcome writeGuarded(const std::function<TResult(TAdoQuery &)> &write);
 inline constexpr int kReceivedKeepDays = 30;
 
 // A received message through q, once: digests older than kReceivedKeepDays
-// go; then, unless sms_received holds digest (AlreadyStored), a new
-// sms_toread row (PHONE phone, MESSAGE text and one blank, TIME the PC's
-// clock, READFLAG "未读") and the digest with the time (Stored). Throws
+// go; then, unless sms_received holds digest (AlreadyStored, or
+// AlreadyStoredUnqueued when its QUEUED is 0), a new sms_toread row (PHONE
+// phone, MESSAGE text and one blank, TIME the PC's clock, READFLAG "未读")
+// and the digest with the time and QUEUED 0 (Stored). Throws
 // EDatabaseError; call it inside a transaction (writeGuarded).
 TResult appendReceived(TAdoQuery &q, const std::string &digest, const std::string &phone, const std::string &text);
+// The received message's READ entry is on disk: QUEUED := 1 on digest's
+// row (none there: nothing). Throws EDatabaseError; inside a transaction.
+void markQueued(TAdoQuery &q, const std::string &digest);
 
 // A SIM phone-book entry through q: the contact key's CONTACT := number, or
 // a new client row (CLIENTID key, CONTACT number) and its client_cgroup row

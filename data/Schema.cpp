@@ -2,6 +2,8 @@
 
 #include "platform/ado/AdoCollation.h"
 
+#include <string_view>
+
 namespace schema {
 
 namespace {
@@ -92,8 +94,14 @@ const std::vector<Table> &tables()
 const std::vector<Table> &engineTables()
 {
     static const std::vector<Table> all = {
-        {"sms_received", {{"DIGEST", T, true}, {"STORED", D, false}}},
+        {"sms_received", {{"DIGEST", T, true}, {"STORED", D, false}, {"QUEUED", I, false}}},
     };
+    return all;
+}
+
+const std::vector<AddedColumn> &addedColumns()
+{
+    static const std::vector<AddedColumn> all = {{"sms_received", "QUEUED"}};
     return all;
 }
 
@@ -141,6 +149,16 @@ std::vector<std::string> upgradeStatements()
         out.push_back(sql + ")");
     }
     return out;
+}
+
+std::string addColumnStatement(const AddedColumn &added)
+{
+    for (const Table &t : engineTables())
+        if (std::string_view(t.name) == added.table)
+            for (const Column &c : t.columns)
+                if (std::string_view(c.name) == added.column)
+                    return "ALTER TABLE " + quoted(t.name) + " ADD COLUMN " + columnDefinition(c);
+    return {};
 }
 
 } // namespace schema

@@ -36,9 +36,17 @@ struct Index {
 // The twenty tables the desk and the engine share.
 const std::vector<Table> &tables();
 // The engine's own: sms_received remembers each received message stored in
-// sms_toread (DIGEST, the digest of its PDU; STORED, when), so that a
-// message read again from the modem is not stored twice.
+// sms_toread (DIGEST, the digest of its PDU; STORED, when; QUEUED, 1 once
+// its entry of the READ list is on disk, 0 until then, NULL for a row
+// stored before the column came), so that a message read again from the
+// modem is neither stored nor listed twice.
 const std::vector<Table> &engineTables();
+// Columns of the engine's tables that came after the table itself.
+struct AddedColumn {
+    const char *table;
+    const char *column;
+};
+const std::vector<AddedColumn> &addedColumns();
 const std::vector<Index> &indices();
 
 // CREATE TABLE and CREATE INDEX statements for an empty database.
@@ -48,5 +56,7 @@ std::vector<std::string> createStatements();
 // NOT EXISTS" for each index: a database made before they were added gets
 // them, one that has them is not touched.
 std::vector<std::string> upgradeStatements();
+// "ALTER TABLE ... ADD COLUMN" for added, to run on a table that lacks it.
+std::string addColumnStatement(const AddedColumn &added);
 
 } // namespace schema

@@ -21,9 +21,6 @@ using records::exec;
 using records::open;
 using records::TDeleteFrom;
 
-// strings::trimmed, also under the desk's own name.
-using strings::trimmed;
-
 // A mobile number as the operator typed it into a contact or a message:
 // blanks alone (no number, refused or allowed by the caller) or a number the
 // engine sends to (numbers::validNumber). Anything else is told, naming the

@@ -1,5 +1,6 @@
 // The dispatch loop of the main window: the pending-SMS sender and the task
 // runner. Every pass re-reads what it needs; nothing is kept between passes.
+#include "codec/Text.h"
 #include "data/DM1.h"
 #include "desk/DeskDb.h"
 #include "desk/StatusBar.h"
@@ -33,7 +34,7 @@ std::vector<std::string> numbersOf(TAdoQuery &q, const char *linkTable, const ch
     std::vector<std::string> numbers;
     for (; !q.Eof(); q.Next()) {
         std::string contact = q.FieldByName("CONTACT")->AsString();
-        if (!desk::trimmed(contact).empty())
+        if (!strings::trimmed(contact).empty())
             numbers.push_back(std::move(contact));
     }
     q.Close();
@@ -70,7 +71,7 @@ QString TMainFrm::Signature(bool rowFound, const QString &paramval)
 {
     if (!rowFound)
         return {};
-    if (desk::trimmed(paramval.toStdString()).empty())
+    if (strings::trimmed(paramval.toStdString()).empty())
         return paramval;
     return QLatin1Char('[') + paramval + QLatin1Char(']');
 }

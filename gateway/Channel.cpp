@@ -92,12 +92,17 @@ void TSMSChannel::QueueSend(std::unique_ptr<TPDUSend> pdu)
     QueuesChanged();
 }
 
-void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
+bool TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
 {
     EngineLock lock;
+    const std::string line = pdu->Text;
     RecvList.push_back(std::move(pdu));
+    const bool kept = !Owner || Owner->ReceivedQueued(line);
     QueuesChanged();
+    return kept;
 }
+
+bool TSMSChannel::ReceivedKept(const std::string &line) const { return !Owner || Owner->ReceivedKept(line); }
 
 std::string TSMSChannel::DeviceName() const
 {

@@ -87,8 +87,12 @@ public:
 
     // Appends a message at the tail of SendQueue; any thread.
     void QueueSend(std::unique_ptr<TPDUSend> pdu);
-    // Appends a message at the end of RecvList; main thread.
-    void AddReceived(std::unique_ptr<TPDUGet> pdu);
+    // Appends a message at the end of RecvList and, in the same hold of the
+    // engine lock, has the host keep it on disk (IEngineHost::
+    // ReceivedQueued); main thread. True once it is on disk.
+    bool AddReceived(std::unique_ptr<TPDUGet> pdu);
+    // Whether the host's READ file holds the entry line; main thread.
+    bool ReceivedKept(const std::string &line) const;
     // The port name; setting it takes effect at the next opening (the next
     // device search) and is not written to the ini file. Any thread.
     std::string DeviceName() const;

@@ -2,6 +2,7 @@
 
 #include "codec/Gbk.h"
 #include "codec/Numbers.h"
+#include "codec/Text.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
@@ -31,19 +32,6 @@ constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
-
-bool blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-// Blanks and control characters off both ends. GBK trail bytes are never
-// below 0x40, so no character is cut.
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The text as pieces of at most 70 UTF-16 units, a surrogate pair kept
 // whole; an empty text is one empty piece.
@@ -144,9 +132,9 @@ std::optional<TSendFields> sendFields(std::string_view command)
         !(sca < da && da < ud))
         return std::nullopt;
     TSendFields f;
-    f.sca = trimmed(command.substr(sca + 4, da - sca - 4));
-    f.da = trimmed(command.substr(da + 3, ud - da - 3));
-    f.ud = trimmed(gbk::headBytes(command.substr(ud + 3), kSendTextBytes));
+    f.sca = strings::trimmed(command.substr(sca + 4, da - sca - 4));
+    f.da = strings::trimmed(command.substr(da + 3, ud - da - 3));
+    f.ud = strings::trimmed(gbk::headBytes(command.substr(ud + 3), kSendTextBytes));
     return f;
 }
 

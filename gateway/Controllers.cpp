@@ -77,11 +77,11 @@ void TSMSCmtictr::Serve()
         Owner->EndExchange();
         return;
     }
-    State = 0;
+    State = csIdle;
     Cmd = selectCommand(storage_);
-    State = 1;
+    State = csWriting;
     SendCmd();
-    State = 2;
+    State = csAwaiting;
 }
 
 void TSMSCmtictr::ProcessLine(const std::string &line)
@@ -181,7 +181,7 @@ void TSMSDelCtr::ProcessLine(const std::string &line)
 {
     if (!IsOK(line))
         return;
-    State = 0;
+    State = csIdle;
     Owner->EndExchange();
 }
 

@@ -27,8 +27,16 @@ public:
     TSMSCtr(const TSMSCtr &) = delete;
     TSMSCtr &operator=(const TSMSCtr &) = delete;
 
+    // Where the running exchange stands.
+    enum TState {
+        csIdle,        // idle, or the exchange ended
+        csWriting,     // the command is being written
+        csAwaiting,    // written: replies are awaited
+        csSecondPhase, // the set-up succeeded, a read's "+CMGR:" came, the send prompt came
+    };
+
     std::string Cmd; // the command, ending in CR; some collect replies in it
-    int State = 0;   // 0 idle or ended, 1 writing, 2 awaiting replies, 3 second phase
+    TState State = csIdle;
     TChannelCtr *Owner;
 
     // Builds the command into Cmd and returns it.
@@ -40,7 +48,7 @@ public:
     // write that raised no port error ReplyWait := 30 and BusyTicks := 0.
     // False when the write failed.
     bool SendCmd();
-    // State 0, GetCmd, State 1, SendCmd, State 2.
+    // csIdle, GetCmd, csWriting, SendCmd, csAwaiting.
     void Start();
     static bool IsOK(const std::string &line);    // exactly "OK"
     static bool IsError(const std::string &line); // holds "ERROR"
@@ -59,12 +67,12 @@ public:
     // reply "OK", the gateway closes or the thread is asked to stop; each
     // attempt waits up to 500 ms for the "OK"), then writes the three set-up
     // commands and waits up to 500 ms for the set-up to succeed or fail.
-    // Succeeded when State is 3 on return. The engine lock is released
+    // Succeeded when State is csSecondPhase on return. The engine lock is released
     // during every wait.
     void Run();
-    // In State 2 (the set-up of the running Run, or of the last one when
+    // In csAwaiting (the set-up of the running Run, or of the last one when
     // its answer came late), the set-up's "OK" (after another line) sets
-    // State 3 and Ready 1 and queues the sweep of the storages; its "ERROR"
+    // csSecondPhase and Ready 1 and queues the sweep of the storages; its "ERROR"
     // sets Ready 0. Either keeps the exchange for a timed wait (1000 ms
     // after a success, 4000 ms after a failure) before it ends.
     void ProcessLine(const std::string &line) override;
@@ -214,8 +222,24 @@ private:
     // Stores the message of pdu read from storage and index, and says what
     // became of it. A message that met a lock is kept pending; retry: this
     // is the pending write's own try, whose success reads the index again.
+    // Stored or AlreadyStored when the index may be deleted, Busy to be
+    // tried again, anything else to leave the message in the modem.
     enginestore::TResult Store(const std::string &storage, int index, const std::string &pdu, bool retry);
-    void Publish(const TPDUGet &pdu);
+    // Lists the message for READ (the READ file synced) and says so.
+    void Publish(const TPDUGet &pdu, const std::string &digest);
+    // Appends the message to the channel's RecvList and its READ file.
+    void List(const TPDUGet &pdu, const std::string &digest);
+    // A message listed for READ whose row is not marked yet: marked and
+    // deleted once its entry can no longer be lost (OnDisk); until then it
+    // stays in the modem and a pending write waits for the READ file.
+    enginestore::TResult Queued(const std::string &storage, int index, const std::string &pdu,
+                                const std::string &digest, bool retry, bool before);
+    // Its READ entry is on disk, or READ has handed it out already.
+    bool OnDisk(const std::string &pdu) const;
+    void Mark(const std::string &pdu, const std::string &digest);
+    // The message may go from the modem: now, or, for a pending write
+    // (retry), through another read. before: the row was there before.
+    void Delete(const std::string &storage, int index, const std::string &digest, bool retry, bool before);
     void DeleteAfterWait();
     int droppedAtStart_ = 0;
     bool selecting_ = false;
@@ -225,6 +249,8 @@ private:
     std::map<std::string, int> unreadable_;
     // Digests of messages stored by a pending write, to be deleted without a word.
     std::set<std::string> storedLate_;
+    // Digests of messages this run listed for READ whose row is not marked yet.
+    std::set<std::string> listed_;
 };
 
 // Sends the head of the send queue. Only the network's refusal of a PDU

@@ -148,6 +148,10 @@ void TEngineHost::SendQueued(const std::vector<std::string> &lines)
             channel->SendQueue.pop_back();
 }
 
+bool TEngineHost::ReceivedQueued(const std::string &line) { return store_ && store_->Received(line); }
+
+bool TEngineHost::ReceivedKept(const std::string &line) const { return store_ && store_->Holds(line); }
+
 void TEngineHost::SaveQueues()
 {
     if (store_ && queuesLoaded_)

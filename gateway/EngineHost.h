@@ -19,9 +19,11 @@ class TDriveThread;
 // thread, whose event loop must run for the queue files to follow changes.
 //
 // Queue persistence has one owner, the host's TQueueStore (QueueFiles.h):
-// a message the send path queues is on disk when Send returns; every other
-// change of channel 1's SendQueue or RecvList reaches QueuesChanged (any
-// thread), which has the store's writer thread rewrite the files. Nothing
+// a message the send path queues is on disk when Send returns, and one the
+// read controller lists for READ before it may be deleted from the modem
+// (ReceivedQueued); every other change of channel 1's SendQueue or RecvList
+// reaches QueuesChanged (any thread), which has the store's writer thread
+// rewrite the files. Nothing
 // on the caller's thread grows with the queues.
 class TEngineHost : public IEngineHost {
 public:
@@ -109,6 +111,8 @@ public:
     std::string ServiceCentre() const override { return FSCA(); }
     void QueuesChanged() override;
     void SendQueued(const std::vector<std::string> &lines) override;
+    bool ReceivedQueued(const std::string &line) override;
+    bool ReceivedKept(const std::string &line) const override;
 
 private:
     TSMSChannel *Channel1() const;

@@ -29,6 +29,15 @@ TOutcome storeReceived(std::string_view pduHex, const std::string &phone, const 
     return records::writeGuarded([&](TAdoQuery &q) { return records::appendReceived(q, digest, phone, text); });
 }
 
+TOutcome markQueued(std::string_view pduHex)
+{
+    const std::string digest = digestOf(pduHex);
+    return records::writeGuarded([&](TAdoQuery &q) {
+        records::markQueued(q, digest);
+        return TResult::Stored;
+    });
+}
+
 TOutcome storeContact(const std::string &key, const std::string &number)
 {
     return records::writeGuarded([&](TAdoQuery &q) {

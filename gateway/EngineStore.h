@@ -29,6 +29,9 @@ std::string digestOf(std::string_view pduHex);
 // Stores a received message once under its digest (records::appendReceived).
 TOutcome storeReceived(std::string_view pduHex, const std::string &phone, const std::string &text);
 
+// The received message's READ entry is on disk (records::markQueued).
+TOutcome markQueued(std::string_view pduHex);
+
 // A SIM phone-book entry (records::storeContact).
 TOutcome storeContact(const std::string &key, const std::string &number);
 

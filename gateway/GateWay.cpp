@@ -30,3 +30,7 @@ void TGateWay::SendQueued(const std::vector<std::string> &lines)
     if (Host)
         Host->SendQueued(lines);
 }
+
+bool TGateWay::ReceivedQueued(const std::string &line) { return !Host || Host->ReceivedQueued(line); }
+
+bool TGateWay::ReceivedKept(const std::string &line) const { return !Host || Host->ReceivedKept(line); }

@@ -30,6 +30,13 @@ public:
     // queue's tail again (a hand-over that must be all or nothing). Nothing
     // by default.
     virtual void SendQueued(const std::vector<std::string> &) {}
+    // The read controller, on the main thread with the engine lock held,
+    // has just appended a received message whose hex text is line to
+    // channel 1's RecvList: returns once it is kept on disk, false when
+    // keeping it failed (and was reported). ReceivedKept: whether it is on
+    // disk now. A host without files keeps nothing: true by default.
+    virtual bool ReceivedQueued(const std::string &) { return true; }
+    virtual bool ReceivedKept(const std::string &) const { return true; }
 };
 
 // The root of the engine: its id, its channels, the TCP command server and
@@ -67,4 +74,6 @@ public:
     std::string ServiceCentre() const;
     void QueuesChanged();
     void SendQueued(const std::vector<std::string> &lines);
+    bool ReceivedQueued(const std::string &line);
+    bool ReceivedKept(const std::string &line) const;
 };

@@ -29,11 +29,11 @@ bool TSMSCtr::SendCmd()
 
 void TSMSCtr::Start()
 {
-    State = 0;
+    State = csIdle;
     GetCmd();
-    State = 1;
+    State = csWriting;
     SendCmd();
-    State = 2;
+    State = csAwaiting;
 }
 
 bool TSMSCtr::IsOK(const std::string &line) { return line == "OK"; }
@@ -66,7 +66,7 @@ void TSMSInitCtr::Run()
 {
     TSMSChannel *channel = Owner->Channel;
     // A late answer to an earlier set-up must not complete this one.
-    State = 0;
+    State = csIdle;
     PhoneBookIndex.set(-1);
     // The modem may have been reset: nothing is known to be selected.
     Owner->SelectedStorage.clear();
@@ -89,9 +89,9 @@ void TSMSInitCtr::Run()
         WaitUnlocked(500, [] { return !SearchingDevice.get(); });
     }
     LineSeen = -1;
-    State = 0;
+    State = csIdle;
     GetCmd();
-    State = 1;
+    State = csWriting;
     SendCmd();
     WaitUnlocked(300);
     Cmd = "AT+CMGF=0\r";
@@ -99,9 +99,9 @@ void TSMSInitCtr::Run()
     WaitUnlocked(300);
     Cmd = "AT+GSN\r";
     SendCmd();
-    State = 2;
+    State = csAwaiting;
     // The main thread takes the replies meanwhile; the final one ends the wait.
-    WaitUnlocked(500, [this] { return State != 2; });
+    WaitUnlocked(500, [this] { return State != csAwaiting; });
 }
 
 void TSMSInitCtr::ProcessLine(const std::string &line)
@@ -111,14 +111,14 @@ void TSMSInitCtr::ProcessLine(const std::string &line)
         SearchingDevice.set(false);
         engineclock::kick();
     }
-    if (State != 2)
+    if (State != csAwaiting)
         return;
     engine::deviceState("短信设备已经连接");
     // The first "OK" only proves the modem talks; the one after the
     // serial number completes the set-up.
     if (ok && LineSeen == 0) {
         engine::logLine("GSM模块初始化成功!");
-        State = 3;
+        State = csSecondPhase;
         // Also when the answer came after Run stopped waiting for it.
         Owner->Ready = 1;
         Owner->SweepQueue = {"SM", "ME"};
@@ -126,7 +126,7 @@ void TSMSInitCtr::ProcessLine(const std::string &line)
         return;
     }
     if (IsError(line)) {
-        State = 0;
+        State = csIdle;
         Owner->Ready = 0;
         engine::logLine("GSM模块初始化失败!");
         Owner->After(kInitFailedWaitMs, [this] { Owner->EndExchange(); });

@@ -1,5 +1,6 @@
 #include "gateway/QueueFiles.h"
 
+#include "codec/Text.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QString>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <map>
@@ -48,24 +50,9 @@ std::vector<std::string> splitLines(std::string_view bytes)
     return lines;
 }
 
-namespace {
-
-// An editor's trailing blank or TAB, or a CR of its own, is no part of the
-// hex.
-std::string_view trimmed(std::string_view line)
-{
-    constexpr std::string_view kBlanks = " \t\r";
-    const std::size_t first = line.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
-}
-
-} // namespace
-
 std::optional<std::string> sendLine(std::string_view line)
 {
-    const std::string_view hex = trimmed(line);
+    const std::string_view hex = strings::trimmed(line);
     if (!TPDUSend::IsWhole(hex))
         return std::nullopt;
     return std::string(hex);
@@ -73,8 +60,9 @@ std::optional<std::string> sendLine(std::string_view line)
 
 std::optional<std::string> receivedLine(std::string_view line)
 {
-    const std::string_view hex = trimmed(line);
-    if (!hex.empty() && !TPDUGet::IsWhole(hex))
+    const std::string_view hex = strings::trimmed(line);
+    // Only a blank line is an empty entry: control bytes alone are junk.
+    if (hex.empty() ? line.find_first_not_of(" \t\r") != std::string_view::npos : !TPDUGet::IsWhole(hex))
         return std::nullopt;
     return std::string(hex);
 }
@@ -134,6 +122,14 @@ std::string destination(const std::string &hex)
     TPDUSend pdu;
     pdu.Decode(hex);
     return pdu.GetDA();
+}
+
+// A queue line as compared: without blanks around, in upper case.
+std::string normalised(std::string_view line)
+{
+    std::string out(strings::trimmed(line));
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+    return out;
 }
 
 void closeFd(int &fd)
@@ -224,6 +220,10 @@ std::vector<std::string> TQueueStore::Load()
         auto pdu = std::make_unique<TPDUGet>();
         pdu->Decode(*hex);
         channel_.RecvList.push_back(std::move(pdu));
+        {
+            std::lock_guard held(guard_);
+            readAtLoad_.insert(normalised(*hex));
+        }
         return *hex == line;
     });
     const std::optional<std::string> sendBuf = load(send_, [&](std::size_t number, const std::string &line) {
@@ -274,6 +274,38 @@ std::vector<std::string> TQueueStore::Load()
     return errors;
 }
 
+bool TQueueStore::AppendSynced(File &file, const std::vector<std::string> &lines, std::string &why,
+                               const std::function<bool(std::size_t)> &beforeWrite)
+{
+    bool created = false;
+    if (!stillNamed(file.fd, file.name))
+        closeFd(file.fd);
+    if (file.fd < 0) {
+        file.fd = ::open(file.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (file.fd < 0 && errno == ENOENT) {
+            file.fd = ::open(file.name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+            created = file.fd >= 0;
+        }
+    }
+    // A last line without its end would swallow the first one written.
+    const std::string lineEnd = file.openLine ? "\r\n" : "";
+    const bool ok = file.fd >= 0 && (!beforeWrite || beforeWrite(lineEnd.size())) &&
+                    syncedfile::append(file.fd, lineEnd + joined(lines));
+    why = ok ? std::string() : syncedfile::lastError();
+    if (ok) {
+        file.extra.insert(file.extra.end(), lines.begin(), lines.end());
+        file.openLine = false;
+        if (created)
+            syncedfile::syncFolder();
+    } else {
+        // Cut back to what it held, as a rule; the writer makes sure.
+        file.stale = true;
+        file.openLine = true;
+        closeFd(file.fd);
+    }
+    return ok;
+}
+
 bool TQueueStore::Appended(const std::vector<std::string> &lines)
 {
     bool ok = false;
@@ -284,39 +316,17 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
         // messages queued and the writer adds them.
         if (!loaded_)
             return false;
-        bool created = false;
-        if (!stillNamed(send_.fd, send_.name))
-            closeFd(send_.fd);
-        if (send_.fd < 0) {
-            send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-            if (send_.fd < 0 && errno == ENOENT) {
-                send_.fd = ::open(send_.name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-                created = send_.fd >= 0;
-            }
-        }
-        // A last line without its end would swallow the first one written.
-        const std::string lineEnd = send_.openLine ? "\r\n" : "";
-        ok = send_.fd >= 0;
-        if (ok && handOver_) {
+        std::string why;
+        ok = AppendSynced(send_, lines, why, [&](std::size_t lineEnd) {
+            if (!handOver_)
+                return true;
             const off_t end = ::lseek(send_.fd, 0, SEEK_END);
             std::vector<handover::TRecord> records = kept_;
-            records.push_back({*handOver_, true, end + static_cast<off_t>(lineEnd.size()), lines});
-            ok = end >= 0 && journal_->Write(records);
-            journalPending_ = journalPending_ || ok;
-        }
-        ok = ok && syncedfile::append(send_.fd, lineEnd + joined(lines));
-        const std::string why = ok ? std::string() : syncedfile::lastError();
-        if (ok) {
-            send_.extra.insert(send_.extra.end(), lines.begin(), lines.end());
-            send_.openLine = false;
-            if (created)
-                syncedfile::syncFolder();
-        } else {
-            // Cut back to what it held, as a rule; the writer makes sure.
-            send_.stale = true;
-            send_.openLine = true;
-            closeFd(send_.fd);
-        }
+            records.push_back({*handOver_, true, end + static_cast<off_t>(lineEnd), lines});
+            const bool written = end >= 0 && journal_->Write(records);
+            journalPending_ = journalPending_ || written;
+            return written;
+        });
         if (handOver_) {
             if (ok)
                 kept_.push_back({*handOver_, false, 0, {}});
@@ -336,6 +346,36 @@ bool TQueueStore::Appended(const std::vector<std::string> &lines)
     if (behind)
         Changed();
     return ok;
+}
+
+bool TQueueStore::Received(const std::string &line)
+{
+    bool ok = false;
+    bool behind = false;
+    {
+        std::lock_guard lock(guard_);
+        if (!loaded_)
+            return false;
+        std::string why;
+        ok = AppendSynced(read_, {line}, why);
+        if (!ok)
+            Report(read_.failing, read_.name, false, why);
+        behind = read_.stale || read_.failing;
+    }
+    Say();
+    if (behind)
+        Changed();
+    return ok;
+}
+
+bool TQueueStore::Holds(const std::string &line) const
+{
+    const std::string wanted = normalised(line);
+    std::lock_guard lock(guard_);
+    if (readAtLoad_.count(wanted) > 0)
+        return true;
+    const std::vector<std::string> held = Held(read_);
+    return std::any_of(held.begin(), held.end(), [&](const std::string &l) { return normalised(l) == wanted; });
 }
 
 void TQueueStore::Changed()

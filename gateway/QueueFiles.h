@@ -4,9 +4,11 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -36,13 +38,14 @@ std::string existingName(const std::string &name);
 // final line end makes no extra line.
 std::vector<std::string> splitLines(std::string_view bytes);
 
-// What a line of "SendBuf.TXT" holds to send: the line without blanks, TABs
-// and CRs at either end when that is one whole SMS-SUBMIT
-// (TPDUSend::IsWhole); nullopt when the line is to be skipped.
+// What a line of "SendBuf.TXT" holds to send: the line without blanks and
+// control characters at either end (strings::trimmed) when that is one
+// whole SMS-SUBMIT (TPDUSend::IsWhole); nullopt when the line is to be
+// skipped.
 std::optional<std::string> sendLine(std::string_view line);
 // What a line of "ReadBuf.TXT" holds: the same for one whole received
-// message (TPDUGet::IsWhole), or "" for a blank line, which is an empty
-// entry; nullopt when the line is to be skipped.
+// message (TPDUGet::IsWhole), or "" for a blank line (blanks, TABs and CRs
+// only), which is an empty entry; nullopt when the line is to be skipped.
 std::optional<std::string> receivedLine(std::string_view line);
 
 } // namespace queuefiles
@@ -52,8 +55,11 @@ std::optional<std::string> receivedLine(std::string_view line);
 // - a message the send path queues is appended to "SendBuf.TXT" and synced
 //   before the send path returns (Appended), so whoever hands a message over
 //   may count it as kept once the call is back;
-// - every other change (a message sent or dropped, a READ, a received
-//   message) only wakes a writer thread (Changed), which rewrites the files
+// - so is a message the read controller lists for READ, to "ReadBuf.TXT"
+//   (Received), so that it may be deleted from the modem once the call is
+//   back;
+// - every other change (a message sent or dropped, a READ) only wakes a
+//   writer thread (Changed), which rewrites the files
 //   that no longer match the queues: a temporary file beside the old one,
 //   synced and renamed over it, so a crash leaves the old or the new file,
 //   never half of one. A message taken off the queue may thus still be in
@@ -97,6 +103,16 @@ public:
     // (the file is left as it was); outside a hand-over the log pane then
     // says that they are sent from memory only, and they stay queued.
     bool Appended(const std::vector<std::string> &lines);
+    // The read controller, on the main thread with the engine lock held,
+    // right after it appended the message whose hex text is line to the
+    // channel's RecvList: appends it to "ReadBuf.TXT" and syncs it. False
+    // when it could not be written (nor before Load): it is then listed from
+    // memory only, the writer tries again and the failure is reported.
+    bool Received(const std::string &line);
+    // Whether "ReadBuf.TXT" held the entry line at Load or is known to hold
+    // it now (blanks around and letter case aside): an entry READ took
+    // since still counts.
+    bool Holds(const std::string &line) const;
     // Any thread, the engine lock held or not; cheap: wakes the writer.
     void Changed();
 
@@ -140,6 +156,12 @@ private:
         bool openLine = false;          // the file may end inside a line
     };
 
+    // Under guard_: appends lines to file and syncs it, keeping extra in
+    // step; before, beforeWrite (the number of bytes that end an open last
+    // line first) may refuse. On a failure the file is left to the writer
+    // and why says what went wrong.
+    bool AppendSynced(File &file, const std::vector<std::string> &lines, std::string &why,
+                      const std::function<bool(std::size_t)> &beforeWrite = {});
     void WriterLoop();
     // Brings the journal and both files in line with the channel; fresh:
     // encode every send entry first. Serialised by rewrite_.
@@ -175,6 +197,7 @@ private:
     std::optional<std::vector<std::string>> handOver_; // guard_: the row being handed over
     bool handOverKept_ = false;                        // guard_
     std::vector<std::vector<std::string>> unmarked_;   // guard_: for TakeUnmarked
+    std::set<std::string> readAtLoad_;                 // guard_: "ReadBuf.TXT"'s entries, normalised (Holds)
     std::vector<std::string> toSay_;                   // guard_: log lines for Say
     std::optional<bool> storeFailing_;                 // guard_: a status for Say
     bool storeFailingShown_ = false;                   // guard_

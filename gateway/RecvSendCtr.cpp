@@ -3,26 +3,19 @@
 #include "gateway/Controllers.h"
 
 #include "codec/Gbk.h"
+#include "codec/Text.h"
 #include "gateway/Channel.h"
 #include "gateway/EngineClock.h"
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/EngineStore.h"
+#include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace {
-
-// Blanks and control characters off both ends.
-std::string trimmed(const std::string &s)
-{
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    const auto first = std::find_if_not(s.begin(), s.end(), blank);
-    const auto last = std::find_if_not(s.rbegin(), s.rend(), blank).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 // The longest raw reply kept for the log.
 constexpr std::size_t kMaxRaw = 2048;
@@ -68,21 +61,21 @@ void TSMSRecvCtr::Start()
         StartRead();
         return;
     }
-    State = 0;
+    State = csIdle;
     Cmd = "AT+CPMS=\"" + Storage + "\"\r";
-    State = 1;
+    State = csWriting;
     SendCmd();
-    State = 2;
+    State = csAwaiting;
 }
 
 void TSMSRecvCtr::StartRead()
 {
-    State = 0;
+    State = csIdle;
     GetCmd();
-    State = 1;
+    State = csWriting;
     SendCmd();
     Cmd.clear();
-    State = 2;
+    State = csAwaiting;
 }
 
 void TSMSRecvCtr::DecodePDU() { PDU->Decode(Cmd); }
@@ -101,7 +94,7 @@ std::optional<int> TSMSRecvCtr::AnnouncedLength(const std::string &header)
     const std::size_t comma = header.rfind(',');
     if (header.find("+CMGR:") == std::string::npos || comma == std::string::npos)
         return std::nullopt;
-    const std::string field = trimmed(header.substr(comma + 1));
+    const std::string field(strings::trimmed(header.substr(comma + 1)));
     if (field.empty() || field.size() > 3 ||
         !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
@@ -130,32 +123,32 @@ void TSMSRecvCtr::ProcessLine(const std::string &line)
         return;
     }
     if (IsError(line)) {
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
         return;
     }
     if (IsOK(line)) {
-        if (State == 3) {
+        if (State == csSecondPhase) {
             TakeIn();
             return;
         }
         // The index holds no message: nothing to delete, so that a message
         // the modem puts there meanwhile is not deleted unread.
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
         return;
     }
-    if (State == 2 && line.find("+CMGR:") != std::string::npos) {
+    if (State == csAwaiting && line.find("+CMGR:") != std::string::npos) {
         Cmd.clear();
-        State = 3;
+        State = csSecondPhase;
         droppedAtStart_ = Owner->DroppedLines;
         length_ = AnnouncedLength(line);
-        raw_ = trimmed(line);
+        raw_ = strings::trimmed(line);
         return;
     }
-    if (State != 3)
+    if (State != csSecondPhase)
         return;
-    const std::string text = trimmed(line);
+    const std::string text(strings::trimmed(line));
     if (text.empty())
         return;
     if (raw_.size() < kMaxRaw)
@@ -204,20 +197,17 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     const enginestore::TOutcome out = enginestore::storeReceived(pdu, PhoneOf(message.GetOA()), message.GetUD());
     switch (out.result) {
     case enginestore::TResult::Stored:
-        Publish(message);
         unreadable_.erase(storage + ":" + std::to_string(index));
-        [[fallthrough]];
-    case enginestore::TResult::AlreadyStored:
-        if (retry) {
-            // Read again for its delete, which needs the storage selected.
-            storedLate_.insert(digest);
-            Owner->AddReadIndex(storage, index);
-        } else {
-            Owner->PendingWrites->Drop(digest);
-            if (out.result == enginestore::TResult::AlreadyStored && storedLate_.erase(digest) == 0)
-                engine::logLine("消息此前已存入数据库，从短信模块中删除" + whereText(index));
+        Publish(message, digest);
+        return Queued(storage, index, pdu, digest, retry, false);
+    case enginestore::TResult::AlreadyStoredUnqueued:
+        if (listed_.count(digest) == 0 && !Owner->Channel->ReceivedKept(pdu)) {
+            // An earlier run stored it and ended before its READ entry was on disk.
+            engine::logLine("消息此前已存入数据库，尚未列入待读队列，现补入" + whereText(index));
+            List(message, digest);
         }
-        break;
+        return Queued(storage, index, pdu, digest, retry, true);
+    case enginestore::TResult::AlreadyStored: Delete(storage, index, digest, retry, true); break;
     case enginestore::TResult::Busy:
         if (!retry &&
             Owner->PendingWrites->Add(digest, [this, storage, index, pdu] { return Store(storage, index, pdu, true); }))
@@ -233,14 +223,79 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     return out.result;
 }
 
-void TSMSRecvCtr::Publish(const TPDUGet &pdu)
+enginestore::TResult TSMSRecvCtr::Queued(const std::string &storage, int index, const std::string &pdu,
+                                         const std::string &digest, bool retry, bool before)
 {
-    Owner->Channel->AddReceived(std::make_unique<TPDUGet>(pdu));
+    if (!OnDisk(pdu)) {
+        // A kill now would leave the row without its READ entry: the message
+        // stays in the modem until the writer has put the entry on disk.
+        Owner->PendingWrites->Drop(digest);
+        if (Owner->PendingWrites->Add("file:" + digest, [this, storage, index, pdu, digest] {
+                if (!OnDisk(pdu))
+                    return enginestore::TResult::Busy;
+                Mark(pdu, digest);
+                Delete(storage, index, digest, true, false);
+                return enginestore::TResult::Stored;
+            }))
+            engine::logLine(std::string("消息未能写入") + queuefiles::kReadBuf + "，暂留在短信模块中" +
+                            whereText(index));
+        return enginestore::TResult::Failed;
+    }
+    Mark(pdu, digest);
+    Delete(storage, index, digest, retry, before);
+    return enginestore::TResult::Stored;
+}
+
+bool TSMSRecvCtr::OnDisk(const std::string &pdu) const
+{
+    if (Owner->Channel->ReceivedKept(pdu))
+        return true;
+    EngineLock lock;
+    const auto &list = Owner->Channel->RecvList;
+    return std::none_of(list.begin(), list.end(), [&](const auto &entry) { return entry->Text == pdu; });
+}
+
+void TSMSRecvCtr::Mark(const std::string &pdu, const std::string &digest)
+{
+    auto mark = [this, pdu, digest] {
+        const enginestore::TResult result = enginestore::markQueued(pdu).result;
+        // Unmarked, the run still knows it listed the message.
+        if (result == enginestore::TResult::Stored)
+            listed_.erase(digest);
+        return result;
+    };
+    // The delete need not wait: a message gone from the modem is never read again.
+    if (mark() == enginestore::TResult::Busy)
+        Owner->PendingWrites->Add("mark:" + digest, mark);
+}
+
+void TSMSRecvCtr::Delete(const std::string &storage, int index, const std::string &digest, bool retry, bool before)
+{
+    if (retry) {
+        // Read again for its delete, which needs the storage selected.
+        storedLate_.insert(digest);
+        Owner->AddReadIndex(storage, index);
+        return;
+    }
+    Owner->PendingWrites->Drop(digest);
+    if (before && storedLate_.erase(digest) == 0)
+        engine::logLine("消息此前已存入数据库，从短信模块中删除" + whereText(index));
+}
+
+void TSMSRecvCtr::Publish(const TPDUGet &pdu, const std::string &digest)
+{
+    List(pdu, digest);
     const std::string line = enginetext::receiveLine(pdu);
     engine::logLine("收到一条消息");
     engine::logLine(line);
     engine::receivedRow(pdu.GetOA(), pdu.GetUD(), pdu.GetSCTS());
     smslog::append(line);
+}
+
+void TSMSRecvCtr::List(const TPDUGet &pdu, const std::string &digest)
+{
+    listed_.insert(digest);
+    Owner->Channel->AddReceived(std::make_unique<TPDUGet>(pdu));
 }
 
 void TSMSRecvCtr::DeleteAfterWait()
@@ -283,9 +338,9 @@ bool TSMSSendCtr::IsPrompt(const std::string &line) { return line == ">"; }
 
 void TSMSSendCtr::ProcessLine(const std::string &line)
 {
-    if (State == 2) {
+    if (State == csAwaiting) {
         if (IsPrompt(line)) {
-            State = 3;
+            State = csSecondPhase;
             Owner->After(kPromptWaitMs, [this] { WritePdu(); });
             return;
         }
@@ -294,14 +349,14 @@ void TSMSSendCtr::ProcessLine(const std::string &line)
             engine::logLine("消息发送失败，请检查SIM卡是否插好");
         }
     }
-    if (State != 3 || !(IsOK(line) || IsError(line)))
+    if (State != csSecondPhase || !(IsOK(line) || IsError(line)))
         return;
     if (!pduOut_) {
         // The answer to ESC at the prompt: nothing went.
-        State = 0;
+        State = csIdle;
         Owner->EndExchange();
     } else if (IsOK(line)) {
-        State = 0;
+        State = csIdle;
         RemoveSent(PDU);
         Owner->EndExchange();
         engine::logLine("消息发送成功");
@@ -343,7 +398,7 @@ void TSMSSendCtr::Interrupted()
         unanswered_ = PDU;
     }
     pduOut_ = false;
-    State = 0;
+    State = csIdle;
 }
 
 void TSMSSendCtr::LateAnswer()

@@ -48,13 +48,13 @@ void TChannelCtr::Drive()
     if (Ready == 0) {
         // A set-up whose last answer is late (a busy main thread) is waited
         // for as any exchange is, not given up for a new search at once.
-        if (Current == InitCtr.get() && InitCtr->State == 2) {
+        if (Current == InitCtr.get() && InitCtr->State == TSMSCtr::csAwaiting) {
             CountTimeouts();
             return;
         }
         Current = InitCtr.get();
         InitCtr->Run();
-        if (InitCtr->State == 3)
+        if (InitCtr->State == TSMSCtr::csSecondPhase)
             Ready = 1;
         return;
     }

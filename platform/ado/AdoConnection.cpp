@@ -205,6 +205,13 @@ void TAdoConnection::Open()
             // Kept in the file: readers and writers of all programs stop
             // blocking each other.
             ado::runOne(db, "PRAGMA journal_mode=WAL");
+            // SQLite's own size for its automatic checkpoint, which the hook
+            // takes over.
+            ado::Statement size(db, "PRAGMA wal_autocheckpoint");
+            size.step();
+            checkpointFrames_ = sqlite3_column_int(size.get(), 0);
+            size.finalize();
+            sqlite3_wal_hook(db, &TAdoConnection::walCommitted, this);
             const int32_t version = ado::collationVersion();
             ado::Statement st(db, "PRAGMA user_version");
             st.step();
@@ -236,6 +243,7 @@ void TAdoConnection::Close()
         db_ = nullptr;
     }
     level_ = 0;
+    checkpointDue_ = false;
 }
 
 int64_t TAdoConnection::Execute(std::string_view sql)
@@ -265,8 +273,36 @@ void TAdoConnection::scheduleRelease()
         [this] {
             releaseDue_ = false;
             releaseCursors();
+            if (checkpointDue_)
+                checkpoint();
         },
         Qt::QueuedConnection);
+}
+
+int TAdoConnection::walCommitted(void *connection, sqlite3 *db, const char *name, int frames) noexcept
+{
+    auto *self = static_cast<TAdoConnection *>(connection);
+    if (self->checkpointFrames_ <= 0 || frames < self->checkpointFrames_)
+        return SQLITE_OK;
+    // As SQLite's automatic checkpoint does; a read of this connection that
+    // is still going keeps the log from starting over, so once more when
+    // the event loop has ended it.
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    self->checkpointDue_ = true;
+    try {
+        self->scheduleRelease();
+    } catch (...) {
+        // Out of memory: the next commit asks again.
+    }
+    return SQLITE_OK;
+}
+
+void TAdoConnection::checkpoint() noexcept
+{
+    checkpointDue_ = false;
+    // Inside a transaction SQLite refuses; the next commit past the size asks again.
+    if (db_ && level_ == 0)
+        sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 bool TAdoConnection::releaseForRetry(const EDatabaseError &e) noexcept

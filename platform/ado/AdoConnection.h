@@ -49,6 +49,14 @@ ConnectionSettings parseConnectionString(std::string_view text);
 // database locked while results are still being read; the query reads on
 // where it was when its caller moves on (Next, Last, RecordCount), by
 // running its statement again and passing the rows it holds already.
+//
+// The log beside the file stays bounded: SQLite's automatic checkpoint runs
+// after a commit that leaves the log past its size, but the log starts over
+// only when the connection's next read begins on a log copied in whole, and
+// a write through a result that is being read commits inside such a read.
+// So, once the event loop has let go of the results, a log past that size
+// is copied back again (a passive checkpoint: it never waits for another
+// program, and leaves what another program still reads).
 class TAdoConnection {
 public:
     static constexpr int BusyTimeoutMs = 5000;
@@ -132,8 +140,14 @@ private:
     void endTransaction(bool commit);
     // Lets go of every query's unread rows; true when some were.
     bool releaseCursors() noexcept;
-    // Releases the cursors once control is back in the event loop.
+    // Releases the cursors once control is back in the event loop, then
+    // checkpoints the log when a commit has asked for it.
     void scheduleRelease();
+    // After each commit (sqlite3_wal_hook): SQLite's own automatic
+    // checkpoint, and one more asked for the event loop. A "PRAGMA
+    // wal_autocheckpoint" would put SQLite's hook back in its place.
+    static int walCommitted(void *connection, sqlite3 *db, const char *name, int frames) noexcept;
+    void checkpoint() noexcept;
     // Runs a write; when it finds the database locked while results are
     // still read, releases them and runs it once more, now waiting.
     template <typename F> auto writing(F &&write)
@@ -158,6 +172,8 @@ private:
     uint64_t compiles_ = 0;
     std::unique_ptr<QObject> releaser_; // context of the scheduled release
     bool releaseDue_ = false;
+    int checkpointFrames_ = 0;   // the log's size that asks for a checkpoint; 0: never
+    bool checkpointDue_ = false; // the log went past it since the last checkpoint
     bool readOnly_ = false;
     int level_ = 0; // transaction levels begun and not yet ended
     int busyTimeoutMs_ = BusyTimeoutMs;

@@ -54,6 +54,24 @@ TEST_F(DataModule, ADatabaseMadeBeforeTheEnginesTableGetsItOnOpen)
     EXPECT_THROW(ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "ab"}}), EDatabaseError);
 }
 
+TEST_F(DataModule, ADatabaseMadeBeforeTheQueuedColumnGetsItOnOpenAndKeepsItsRows)
+{
+    dm->Database1.Execute("drop table sms_received");
+    dm->Database1.Execute("create table sms_received (DIGEST TEXT NOT NULL UNIQUE, STORED DATETIME)");
+    ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "old"}, {"STORED", "2024-5-6 8:30:15"}});
+    // Opened twice: the second open finds the column there.
+    for (int open = 1; open <= 2; ++open) {
+        probeQuery.reset();
+        dm = std::make_unique<TDataModule1>();
+        probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+        EXPECT_NE(probe("select * from sms_received").FindField("QUEUED"), nullptr) << open;
+    }
+    EXPECT_EQ(count("select * from sms_received where DIGEST='old' and QUEUED is null"), 1);
+    ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "new"}, {"QUEUED", "0"}});
+    EXPECT_EQ(count("select * from sms_received where QUEUED=0"), 1);
+    EXPECT_THROW(ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "junk"}, {"QUEUED", "x"}}), EDatabaseError);
+}
+
 TEST_F(DataModule, DataSourcesFollowTheirQuery)
 {
     TDataSource &ds = dm->DataSource3;

@@ -49,15 +49,21 @@ TEST_F(RecordsTest, AReceivedMessageIsAppendedOnceWhileItsDigestIsKept)
     struct Case {
         const char *digest;
         TResult result;
+        bool markAfter; // its READ entry is on disk then
     };
+    // "kept" was stored before QUEUED came (NULL): listed with its row then.
     const Case cases[] = {
-        {"kept", TResult::AlreadyStored},
-        {"forgotten", TResult::Stored},
-        {"new", TResult::Stored},
-        {"new", TResult::AlreadyStored},
+        {"kept", TResult::AlreadyStored, false}, {"forgotten", TResult::Stored, false},
+        {"new", TResult::Stored, false},         {"new", TResult::AlreadyStoredUnqueued, true},
+        {"new", TResult::AlreadyStored, false},
     };
-    for (const Case &c : cases)
+    for (const Case &c : cases) {
         EXPECT_EQ(records::appendReceived(dm->Query1, c.digest, "13912345678", "你好"), c.result) << c.digest;
+        if (c.markAfter)
+            records::markQueued(dm->Query1, c.digest);
+    }
+    // Marking a digest that is not there adds nothing.
+    records::markQueued(dm->Query1, "none such");
     EXPECT_EQ(column("select * from sms_received", "DIGEST"), (std::vector<std::string>{"kept", "forgotten", "new"}));
     EXPECT_EQ(column("select * from sms_toread where PHONE='13912345678' and READFLAG='未读' and TIME is not null",
                      "MESSAGE"),

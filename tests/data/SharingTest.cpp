@@ -5,6 +5,8 @@
 #include <set>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The database as other programs share it: a connection of their own.
@@ -102,6 +104,40 @@ TEST_F(Sharing, UnderAShortWaitALockIsReportedBusyAndTheLongWaitComesBack)
     EXPECT_EQ(dm->Database1.BusyTimeout(), TAdoConnection::BusyTimeoutMs);
     other.RollbackTrans();
     EXPECT_NO_THROW(ado::appendRow(dm->Query1, "client", {{"CLIENTID", "桌面"}}));
+}
+
+TEST_F(Sharing, WritesThroughAResultBeingReadLeaveTheLogBounded)
+{
+    TAdoQuery &q = dm->Query1;
+    q.SetSQL("PRAGMA page_size");
+    q.Open();
+    // Twice the log SQLite's automatic checkpoint starts at (1000 pages).
+    const std::int64_t bound = 32 + 2 * 1000 * (q.Fields(0)->AsInteger() + 24);
+    q.Close();
+    struct Case {
+        const char *name;
+        bool closed; // the result is closed after the post, else left to the event loop
+    };
+    for (const Case c : {Case{"closed after the post", true}, Case{"left open", false}}) {
+        SCOPED_TRACE(c.name);
+        // Each append commits inside the read of its own result.
+        for (int i = 0; i < 1500; ++i) {
+            q.SetSQL("select * from sms_toread");
+            q.Open();
+            q.Append();
+            q.FieldByName("PHONE")->SetAsString("13912345678");
+            q.FieldByName("MESSAGE")->SetAsString("第" + std::to_string(i) + "条");
+            q.Post();
+            if (c.closed)
+                q.Close();
+            QCoreApplication::processEvents();
+        }
+        q.Close();
+        struct stat log {};
+        ASSERT_EQ(::stat("dbvord.mdb-wal", &log), 0);
+        EXPECT_LE(log.st_size, bound);
+    }
+    EXPECT_EQ(count("select * from sms_toread"), 3000);
 }
 
 } // namespace

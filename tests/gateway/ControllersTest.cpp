@@ -116,14 +116,14 @@ TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
     locked([&] {
         ctr->Ready = 0; // as a search leaves it
         ctr->Current = ctr->InitCtr.get();
-        ctr->InitCtr->State = 2;
+        ctr->InitCtr->State = TSMSCtr::csAwaiting;
         ctr->InitCtr->LineSeen = -1;
         return 0;
     });
     feed("OK\r\n");
-    EXPECT_EQ(ctr->InitCtr->State, 2);
+    EXPECT_EQ(ctr->InitCtr->State, TSMSCtr::csAwaiting);
     feed("\r\n351234567890125\r\n\r\nOK\r\n");
-    EXPECT_EQ(ctr->InitCtr->State, 3);
+    EXPECT_EQ(ctr->InitCtr->State, TSMSCtr::csSecondPhase);
     EXPECT_TRUE(waiting()); // 1000 ms before the next exchange
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 1);
     runSteps();
@@ -136,7 +136,7 @@ TEST_F(ControllersTest, InitCompletesOnlyOnAnOkAfterAnotherLine)
 
     locked([&] {
         ctr->Current = ctr->InitCtr.get();
-        ctr->InitCtr->State = 2;
+        ctr->InitCtr->State = TSMSCtr::csAwaiting;
         return 0;
     });
     feed("+CME ERROR: 10\r\n");

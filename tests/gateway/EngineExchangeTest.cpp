@@ -26,17 +26,6 @@ std::string deliverHex(const std::string &text)
     return kCentre + "04" + kNumber + "0008" + kStamp + octet + ud;
 }
 
-std::string noticeHex(const std::string &storage, int index)
-{
-    std::string hex;
-    for (char c : "\r\n+CMTI: \"" + storage + "\"," + std::to_string(index) + "\r\n") {
-        char octet[3];
-        std::snprintf(octet, sizeof octet, "%02X", static_cast<unsigned char>(c));
-        hex += octet;
-    }
-    return hex;
-}
-
 class EngineExchangeTest : public EngineTest {
 protected:
     explicit EngineExchangeTest(ModemSim::Options options = {"capacity SM 150\ncapacity ME 150\n", 0})

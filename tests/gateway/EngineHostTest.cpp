@@ -6,32 +6,7 @@
 
 namespace {
 
-class EngineHostTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.started()) << sim.errorOutput();
-        workfolder::create(dir.path());
-        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
-        dm = std::make_unique<TDataModule1>();
-        DataModule1 = dm.get();
-        engineclock::setScale(0.1);
-        resetEngineGlobals();
-    }
-    void TearDown() override
-    {
-        host.reset();
-        DataModule1 = nullptr;
-        dm.reset();
-        resetEngineGlobals();
-        engineclock::setScale(1.0);
-    }
-
-    ModemSim sim;
-    WorkDir dir;
-    std::unique_ptr<TDataModule1> dm;
-    std::unique_ptr<TEngineHost> host = std::make_unique<TEngineHost>();
-};
+using EngineHostTest = HostedEngineTest;
 
 TEST_F(EngineHostTest, SendsOneMessageAndReadsOneWithoutAWindow)
 {

@@ -9,16 +9,6 @@
 
 namespace {
 
-// "+CMTI: "SM",<index>" as the modem writes it, in hex for the simulator's raw.
-std::string noticeHex(int index)
-{
-    const std::string text = "\r\n+CMTI: \"SM\"," + std::to_string(index) + "\r\n";
-    std::string hex;
-    for (unsigned char c : text)
-        hex += ByteToHex(c);
-    return hex;
-}
-
 class EngineReceiveOnceTest : public EngineTest {
 protected:
     void SetUp() override
@@ -92,7 +82,7 @@ TEST_F(EngineReceiveOnceTest, RingNoticeAndJunkInsideTheReadAnswerLeaveTheRightM
 
 TEST_F(EngineReceiveOnceTest, EmptyIndexIsNotDeletedSoAMessageThatComesThereIsRead)
 {
-    ASSERT_EQ(sim.control("raw " + noticeHex(5)), "OK");
+    ASSERT_EQ(sim.control("raw " + noticeHex("SM", 5)), "OK");
     ASSERT_TRUE(waitUntil([&] { return !commandsStarting("AT+CMGR=5").empty() && settled(*channel); })) << sim.log();
     EXPECT_TRUE(commandsStarting("AT+CMGD=").empty());
     ASSERT_EQ(sim.control("sms SM:5 " + kFirstDeliver), "OK SM 5");
@@ -108,7 +98,7 @@ TEST_F(EngineReceiveOnceTest, StoreThatFailsThenAReadAgainGivesOneReadEntry)
     const std::string failed = "消息存入数据库失败，未从短信模块中删除(序号1)";
     for (int reads = 1; reads <= 2; ++reads) {
         if (reads > 1) {
-            ASSERT_EQ(sim.control("raw " + noticeHex(1)), "OK");
+            ASSERT_EQ(sim.control("raw " + noticeHex("SM", 1)), "OK");
         }
         ASSERT_TRUE(waitUntil([&] {
             return std::count_if(reports.log.begin(), reports.log.end(),
@@ -121,7 +111,7 @@ TEST_F(EngineReceiveOnceTest, StoreThatFailsThenAReadAgainGivesOneReadEntry)
     EXPECT_EQ(sim.control("show SM"), "OK 1 30 1:1");
 
     DataModule1 = dm.get();
-    ASSERT_EQ(sim.control("raw " + noticeHex(1)), "OK");
+    ASSERT_EQ(sim.control("raw " + noticeHex("SM", 1)), "OK");
     waitEmptied();
     TcpClient client(gateway->CMPPSet->Port());
     EXPECT_EQ(client.ask("DavoRodu:QUERY", 1), "1");

@@ -46,14 +46,20 @@ TEST_F(EngineStoreTest, AMessageIsStoredOnceWhateverTimesItIsRead)
     struct Case {
         std::string pdu;
         TResult result;
+        bool markAfter; // its READ entry is on disk then
     };
     const Case cases[] = {
-        {deliver(kStamp), TResult::Stored}, {deliver(kStamp), TResult::AlreadyStored},
-        {deliver(later), TResult::Stored},  {kFirstDeliver, TResult::Stored},
-        {lower, TResult::AlreadyStored},    {deliver(later), TResult::AlreadyStored},
+        {deliver(kStamp), TResult::Stored, false},        {deliver(kStamp), TResult::AlreadyStoredUnqueued, true},
+        {deliver(kStamp), TResult::AlreadyStored, false}, {deliver(later), TResult::Stored, true},
+        {kFirstDeliver, TResult::Stored, false},          {lower, TResult::AlreadyStoredUnqueued, true},
+        {kFirstDeliver, TResult::AlreadyStored, false},   {deliver(later), TResult::AlreadyStored, false},
     };
-    for (const Case &c : cases)
+    for (const Case &c : cases) {
         EXPECT_EQ(received(c.pdu), c.result) << c.pdu;
+        if (c.markAfter) {
+            EXPECT_EQ(enginestore::markQueued(c.pdu).result, TResult::Stored);
+        }
+    }
     EXPECT_EQ(column("select * from sms_toread", "MESSAGE"), (std::vector<std::string>{"你好 ", "你好 ", "你好 "}));
     EXPECT_EQ(column("select * from sms_toread where READFLAG='未读' and TIME is not null", "PHONE").size(), 3u);
     EXPECT_EQ(column("select * from sms_received", "DIGEST").size(), 3u);

@@ -28,6 +28,16 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
+// The notice "+CMTI: "<storage>",<index>" as the modem writes it, in hex for
+// the simulator's raw.
+inline std::string noticeHex(const std::string &storage, int index)
+{
+    std::string hex;
+    for (unsigned char c : "\r\n+CMTI: \"" + storage + "\"," + std::to_string(index) + "\r\n")
+        hex += ByteToHex(c);
+    return hex;
+}
+
 // Another program's write transaction on "dbvord.mdb" in the current
 // directory, held until the connection rolls it back or goes.
 inline std::unique_ptr<TAdoConnection> anotherProgramsLock()
@@ -227,4 +237,34 @@ protected:
     TSMSChannel *channel = nullptr;
     TChannelCtr *ctr = nullptr;
     std::unique_ptr<TDriveThread> drive;
+};
+
+// The engine host as the program runs it, against the modem simulator, in
+// a work folder with a new database and "smsset.ini" naming the simulator's
+// port; the test starts it. Time runs at 1/10.
+class HostedEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.started()) << sim.errorOutput();
+        workfolder::create(dir.path());
+        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
+        dm = std::make_unique<TDataModule1>();
+        DataModule1 = dm.get();
+        engineclock::setScale(0.1);
+        resetEngineGlobals();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        DataModule1 = nullptr;
+        dm.reset();
+        resetEngineGlobals();
+        engineclock::setScale(1.0);
+    }
+
+    ModemSim sim;
+    WorkDir dir;
+    std::unique_ptr<TDataModule1> dm;
+    std::unique_ptr<TEngineHost> host = std::make_unique<TEngineHost>();
 };

@@ -75,7 +75,7 @@ TEST_F(SchedulerTest, OneExchangePerIdleTickInPriorityOrder)
     EXPECT_EQ(current(), ctr->SendCtr.get());
     EXPECT_EQ(written(11), "AT+CMGS=19\r");
     EXPECT_EQ(locked([&] { return int(channel.SendQueue.front()->Tries); }), 0); // counted once refused
-    EXPECT_EQ(locked([&] { return ctr->SendCtr->State; }), 2);
+    EXPECT_EQ(locked([&] { return ctr->SendCtr->State; }), TSMSCtr::csAwaiting);
     ASSERT_TRUE(
         waitUntil([&] { return reports.logHas("发送消息，中心号:13800210500 手机号:+8613912345678 内容:hi"); }));
     EXPECT_NE(dir.read("SMSLog.TXT").find("\r\n"), std::string::npos);
@@ -104,7 +104,7 @@ TEST_F(SchedulerTest, SetUpWhoseLastAnswerIsLateIsWaitedForNotSearchedAgain)
         locked([&] {
             ctr->Ready = 0;
             ctr->Current = ctr->InitCtr.get();
-            ctr->InitCtr->State = 2;
+            ctr->InitCtr->State = TSMSCtr::csAwaiting;
             ctr->ReplyWait = kReplyWaitTicks;
             return 0;
         });

@@ -1,6 +1,7 @@
 #include "Storage.h"
 
 #include "Hex.h"
+#include "codec/Text.h"
 
 #include <charconv>
 #include <fstream>
@@ -37,14 +38,6 @@ bool toInt(const std::string &text, int &value)
     const char *end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && p == end;
-}
-
-std::string trim(const std::string &s)
-{
-    const auto b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
 }
 
 bool validNumber(const std::string &number)
@@ -108,7 +101,7 @@ void applyLine(const std::string &line, Scenario &s, std::string &error)
         in >> a >> b;
         std::string rest;
         std::getline(in, rest);
-        rest = trim(rest);
+        rest = std::string(strings::trimmed(rest));
         int index = 0;
         if (!toInt(a, index) || index < 1 || index > s.phoneBookCapacity)
             error = "index out of the phone book's range (set its capacity first)";
@@ -134,7 +127,7 @@ bool loadScenario(const std::string &path, Scenario &scenario, std::string &erro
     }
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        line = trim(line);
+        line = std::string(strings::trimmed(line));
         if (line.empty() || line[0] == '#')
             continue;
         applyLine(line, scenario, error);
