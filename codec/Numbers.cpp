@@ -20,8 +20,7 @@ std::string internationalForm(std::string_view number)
     for (char c : number)
         if (c >= '0' && c <= '9')
             digits += c;
-    const std::size_t first = number.find_first_not_of(std::string_view(" \t\r\n\f\v"));
-    const bool plus = first != std::string_view::npos && number[first] == '+';
+    const bool plus = strings::trimmed(number).starts_with('+');
     // "+" and a country code, or "86" before a mobile number: the country
     // code is there already and must not be doubled.
     if ((plus && !digits.empty()) || (digits.size() == 13 && digits.compare(0, 3, "861") == 0))

@@ -89,8 +89,6 @@ std::size_t scaOctets(std::uint8_t scaLen)
 
 std::size_t numberOctets(std::uint8_t digits) { return std::min<std::size_t>((digits + 1u) / 2, kAddressOctets); }
 
-// SCALen, SCAType and SCA as both kinds read them. A length of 0 means the
-// modem left the centre out: no type octet follows.
 // The octets of a hex text, for the whole-message checks: one past the end
 // reads as 0.
 class Octets {
@@ -110,6 +108,8 @@ private:
     std::string_view hex_;
 };
 
+// SCALen, SCAType and SCA as both kinds read them. A length of 0 means the
+// modem left the centre out: no type octet follows.
 void readCentre(HexReader &in, TPDUs &pdu)
 {
     const std::uint8_t claimed = in.next();
@@ -126,7 +126,8 @@ std::string ByteToHex(std::uint8_t value) { return {kDigits[value >> 4], kDigits
 
 std::string internationalDigits(std::string_view number)
 {
-    return numbers::internationalForm(number).substr(0, 2 * kAddressOctets);
+    static_assert(2 * kAddressOctets == numbers::kAddressDigits);
+    return numbers::internationalForm(number).substr(0, numbers::kAddressDigits);
 }
 
 std::uint8_t HexToByte(std::string_view hex)

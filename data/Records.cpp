@@ -71,12 +71,22 @@ TOutcome writeGuarded(const std::function<TResult(TAdoQuery &)> &write)
     }
 }
 
+namespace {
+
+// The sms_received row of digest, opened on q (empty when there is none).
+TAdoQuery &receivedRow(TAdoQuery &q, const std::string &digest)
+{
+    return open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest));
+}
+
+} // namespace
+
 TResult appendReceived(TAdoQuery &q, const std::string &digest, const std::string &phone, const std::string &text)
 {
     const QDateTime now = QDateTime::currentDateTime();
     exec(q,
          "delete from sms_received where STORED<" + QuotedStr(ado::toStoredDateTime(now.addDays(-kReceivedKeepDays))));
-    if (!open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest)).IsEmpty()) {
+    if (!receivedRow(q, digest).IsEmpty()) {
         // NULL: stored before the column came, listed with its row then.
         const TField *queued = q.FieldByName("QUEUED");
         return !queued->IsNull() && queued->AsInteger() == 0 ? TResult::AlreadyStoredUnqueued : TResult::AlreadyStored;
@@ -99,7 +109,7 @@ TResult appendReceived(TAdoQuery &q, const std::string &digest, const std::strin
 
 void markQueued(TAdoQuery &q, const std::string &digest)
 {
-    if (open(q, "select * from sms_received where DIGEST=" + QuotedStr(digest)).IsEmpty())
+    if (receivedRow(q, digest).IsEmpty())
         return;
     q.Edit();
     q.FieldByName("QUEUED")->SetAsInteger(1);

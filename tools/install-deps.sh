@@ -8,8 +8,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6
   libsqlcipher-dev sqlcipher libicu-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2
+  # llvm-14: the sanitizers' symbolizer; without it no stack names a
+  # function and tools/asan/lsan.supp matches nothing.
+  clang libclang-rt-14-dev llvm-14 clang-format
+  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2 util-linux mount
   qt6-translations-l10n netcat-openbsd stress-ng
 )
 

@@ -18,6 +18,7 @@ TEST(Numbers, ANumberFitsAnAddressOnlyWithAtMostTwentyDigitsInInternationalForm)
         {std::string(19, '1'), true, false},      // ... or 21
         {"+" + std::string(20, '4'), true, true}, // international: the digits as they are
         {"+" + std::string(21, '4'), true, false},
+        {"\x01\t+" + std::string(20, '4'), true, true}, // what validNumber trims hides no "+"
         {std::string(200, '9'), true, false},
         {"abc", false, false},
         {"+86abc", false, false},

@@ -19,13 +19,21 @@ protected:
     void SetUp() override
     {
         workfolder::create(dir.path());
-        dm = std::make_unique<TDataModule1>();
-        probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+        reopen();
     }
     void TearDown() override
     {
         probeQuery.reset();
         dm.reset();
+    }
+
+    // A new data module on the database file, as the program makes at its
+    // start (the upgrades of an older database run then).
+    void reopen()
+    {
+        probeQuery.reset();
+        dm = std::make_unique<TDataModule1>();
+        probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
     }
 
     TAdoQuery &probe(const std::string &sql)

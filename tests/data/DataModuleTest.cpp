@@ -45,9 +45,7 @@ TEST_F(DataModule, EveryTableHasItsColumnsUnderTheirNames)
 TEST_F(DataModule, ADatabaseMadeBeforeTheEnginesTableGetsItOnOpen)
 {
     dm->Database1.Execute("drop table sms_received");
-    probeQuery.reset();
-    dm = std::make_unique<TDataModule1>();
-    probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+    reopen();
     ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "ab"}, {"STORED", "2024-5-6 8:30:15"}});
     EXPECT_EQ(count("select * from sms_received where STORED<'2024-05-07'"), 1);
     // The digest is a key.
@@ -61,9 +59,7 @@ TEST_F(DataModule, ADatabaseMadeBeforeTheQueuedColumnGetsItOnOpenAndKeepsItsRows
     ado::appendRow(dm->Query1, "sms_received", {{"DIGEST", "old"}, {"STORED", "2024-5-6 8:30:15"}});
     // Opened twice: the second open finds the column there.
     for (int open = 1; open <= 2; ++open) {
-        probeQuery.reset();
-        dm = std::make_unique<TDataModule1>();
-        probeQuery = std::make_unique<TAdoQuery>(dm->Database1, "probe");
+        reopen();
         EXPECT_NE(probe("select * from sms_received").FindField("QUEUED"), nullptr) << open;
     }
     EXPECT_EQ(count("select * from sms_received where DIGEST='old' and QUEUED is null"), 1);

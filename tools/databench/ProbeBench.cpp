@@ -11,8 +11,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -69,11 +67,7 @@ void dialogOpen(benchmark::State &state, const TLinkList &link, const char *key,
     for (auto _ : state) {
         const uint64_t before = dm.Database1.StatementsPrepared();
         const std::vector<TCheckItem> items = checkItems(dm.Query1, link, QString::fromUtf8(key), linkedFirst);
-        auto t0 = std::chrono::steady_clock::now();
         fillCheckList(&list, items);
-        fprintf(stderr, "fill %lld ms\n",
-                (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
-                    .count());
         prepared = dm.Database1.StatementsPrepared() - before;
         ticked = int(std::count_if(items.begin(), items.end(), [](const TCheckItem &i) { return i.ticked; }));
     }
@@ -104,7 +98,7 @@ void BM_TaskContactsDialogNoneEqualByteForByte(benchmark::State &state)
 }
 BENCHMARK(BM_TaskContactsDialogNoneEqualByteForByte)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The walk alone, without probes: what the dialog costs besides them.
+// The walk over the contacts alone, as a part of a dialog open.
 void BM_ContactWalk(benchmark::State &state)
 {
     TAdoQuery &q = folder().dm->Query1;
