@@ -94,7 +94,7 @@ TfrmEditCGroup::TfrmEditCGroup(TManagerFrame *window)
         this,
         {{QStringLiteral("组名"), Edit1}, {QStringLiteral("描述"), Edit2}, {QStringLiteral("成员"), CheckListBox1}},
         {OkButton, CancelButton});
-    Links = {{CheckListBox1, {}, "CLIENTID", "client_cgroup", "CLIENTID", "GROUPNAME"}};
+    Links = {{CheckListBox1, "select * from client ", "CLIENTID", "client_cgroup", "CLIENTID", "GROUPNAME"}};
     FormCreate();
 }
 
@@ -113,10 +113,7 @@ void TfrmEditCGroup::SaveFields(TAdoQuery &row) { setField(row, "DISCRIBE", Edit
 void TfrmEditCGroup::LoadLinks(const QString &key)
 {
     // The members first, also one whose contact is gone, then the others.
-    fillCheckList(CheckListBox1, checkItems(desk::Db().Query1,
-                                            {CheckListBox1, "select * from client ", "CLIENTID", "client_cgroup",
-                                             "CLIENTID", "GROUPNAME"},
-                                            key, true));
+    fillCheckList(CheckListBox1, checkItems(desk::Db().Query1, Links.front(), key, true));
 }
 
 void TfrmEditCGroup::SaveLinks()

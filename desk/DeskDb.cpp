@@ -2,7 +2,9 @@
 
 #include "codec/Numbers.h"
 #include "codec/Text.h"
+#include "data/DM1.h"
 #include "desk/main.h"
+#include "platform/ado/AdoConnection.h"
 #include "platform/ui/Boxes.h"
 
 namespace desk {
@@ -21,6 +23,11 @@ bool mobileAccepted(const QString &number)
     boxes::showMessage(QStringLiteral("手机号码“") + number +
                        QStringLiteral("”不正确：只能由数字组成，最前面可以有一个“+”号"));
     return false;
+}
+
+QString databaseFile()
+{
+    return QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
 }
 
 QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }

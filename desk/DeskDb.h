@@ -27,6 +27,10 @@ using records::TDeleteFrom;
 // number, and false returned.
 bool mobileAccepted(const QString &number);
 
+// The database file the data module opens, as its connection string names
+// it (relative to the work folder).
+QString databaseFile();
+
 // The work code of the logged-in operator ("" before the login).
 QString workCode();
 

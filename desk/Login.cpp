@@ -88,7 +88,7 @@ void TfrmLogin::keyPressEvent(QKeyEvent *event)
 
 QString databaseFailureText(const EDatabaseError &error)
 {
-    const QFileInfo file(QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource));
+    const QFileInfo file(desk::databaseFile());
     const QString path = QDir::toNativeSeparators(file.absoluteFilePath());
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
     const QString restore = QStringLiteral("请退出澜星信使，用这个文件的备份替换它，然后再登录。这个文件没有被改动。");

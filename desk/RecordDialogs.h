@@ -20,7 +20,7 @@ class TManagerFrame;
 // the key edit Edit1 and the two buttons made here in its layout), gives
 // its columns, statements and texts, and overrides only what it does
 // differently. Dialogs are modal, fixed in size, centred on the screen and
-// work through the data module's Query1 (Query2 for the check-list probes).
+// work through the data module's Query1.
 // On a screen too small for it a dialog takes the screen's size, its
 // contents shrinking as far as they can; one with much to show puts them in
 // a scrollingPanel, so that its buttons stay in sight on any screen.
@@ -166,7 +166,7 @@ protected:
     // The dialog's checks before OK commits to closing; false keeps the
     // dialog as it is (the check has told the operator, or closed it).
     virtual bool BeforeOk();
-    // Fills each check list with the probes; rewrites the link rows under
+    // Fills each check list (checkItems); rewrites the link rows under
     // the key as now typed: every delete first, then the ticked items.
     virtual void LoadLinks(const QString &key);
     virtual void SaveLinks();

@@ -1,6 +1,7 @@
 #include "desk/Startup.h"
 
 #include "data/DM1.h"
+#include "desk/DeskDb.h"
 #include "desk/Login.h"
 #include "desk/ReadSMS.h"
 #include "desk/about.h"
@@ -52,7 +53,7 @@ void connectEngine(TEngineLink &link)
 
 bool findWorkFolder()
 {
-    const QString file = QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
+    const QString file = databaseFile();
     if (QFileInfo::exists(file))
         return true;
     const QString text = QStringLiteral("文件夹 %1 中没有数据库文件 %2，澜星信使需要在工作文件夹中启动。\n\n"

@@ -92,13 +92,14 @@ public:
     // to the gateway and marks that row "已发". A row handed over is never
     // handed over again by this window, and a database error (a lock held by
     // another program, a read-only folder) shows in status-bar panel 1 and,
-    // once until a pass goes through again, in the engine's log: no box.
+    // once until a pass goes through again, in the engine's log: no box; so
+    // is a row the gateway could not keep, left "未发" for a later pass.
     // Other errors (from the gateway) are thrown, the row left "未发".
     void Timer1Timer();
-    // The contact step of the task runner: the earliest due "未执行" task's
-    // named contacts become "未发" rows. Does not mark the task, so it runs
-    // only as the first step of a task's run in Timer3Timer, inside its
-    // transaction (its own timer never starts).
+    // The contact step of the task runner alone: the earliest due "未执行"
+    // task's named contacts (of one not held back) become "未发" rows. Does
+    // not mark the task, so its own timer never starts; Timer3Timer runs the
+    // same step inside each task's transaction.
     void Timer2Timer();
     // One pass of the task runner: the earliest due task, in one
     // transaction: the contact step, the task marked "已执行", its groups'
@@ -111,7 +112,7 @@ public:
     // and a later one runs the task; said once until a pass gets through,
     // as is a failure to read the tasks. Shows no box.
     void Timer3Timer();
-    int TaskRetryMs = 5 * 60 * 1000;
+    int TaskRetryMs = 5 * 60 * 1000; // how long a failed task is held back
     // The signature the sender appends: "" without the "QM" row; paramval in
     // square brackets when it holds more than blanks, unchanged otherwise.
     static QString Signature(bool rowFound, const QString &paramval);

@@ -203,11 +203,7 @@ TEST_F(CGroupDialogs, MembersComeFirstAndAnUnchangedSaveReListsTheNode)
     win->TreeView1->setCurrentItem(node("同事"));
     modal.then<TfrmEditCGroup>([](TfrmEditCGroup *d) {
         EXPECT_EQ(d->Edit2->text(), "b");
-        QStringList items;
-        for (int i = 0; i < d->CheckListBox1->count(); ++i)
-            items << d->CheckListBox1->item(i)->text() +
-                         (d->CheckListBox1->item(i)->checkState() == Qt::Checked ? "+" : "");
-        EXPECT_EQ(items, (QStringList{"O'Brien+", "张三+", "幽灵+", "ANN+", "李四", "王五"}));
+        EXPECT_EQ(checkListText(d->CheckListBox1), (QStringList{"O'Brien+", "张三+", "幽灵+", "ANN+", "李四", "王五"}));
         d->OkButton->click();
     });
     win->N11Click(); // the group list in front, the row of 同事 selected, Edit

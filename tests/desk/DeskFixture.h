@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QHostAddress>
+#include <QListWidget>
 #include <QPointer>
 #include <QTimer>
 #include <deque>
@@ -23,6 +24,15 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// A check list's items in order, each ticked one followed by "+".
+inline QStringList checkListText(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "");
+    return out;
+}
 
 // A fresh work folder with a new database, made the current directory; the
 // desk's process-wide objects, made through process, are freed after each

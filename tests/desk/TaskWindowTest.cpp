@@ -177,15 +177,9 @@ TEST_F(TaskWindow, TheEditDialogTicksEachRecipientAsTheDatabaseComparesIt)
     add("task_cgroup", {{"TASKID", "P1"}, {"GROUPNAME", "team"}});
     add("task_cgroup", {{"TASKID", "P2"}, {"GROUPNAME", "同事"}}); // another task's
     select("未执行任务");
-    auto items = [](const QListWidget *list) {
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i)
-            out << list->item(i)->text() + (list->item(i)->checkState() == Qt::Checked ? "+" : "");
-        return out;
-    };
     modal.then<TfrmEditTask>([&](TfrmEditTask *d) {
-        EXPECT_EQ(items(d->CheckListBox1), (QStringList{"甲+", "O'Brien+", "ann+", "Bob", "ann2"}));
-        EXPECT_EQ(items(d->CheckListBox2), (QStringList{"手机电话本", "同事", "Team+"}));
+        EXPECT_EQ(checkListText(d->CheckListBox1), (QStringList{"甲+", "O'Brien+", "ann+", "Bob", "ann2"}));
+        EXPECT_EQ(checkListText(d->CheckListBox2), (QStringList{"手机电话本", "同事", "Team+"}));
         d->CancelClick();
     });
     win->SpeedButton10Click();
