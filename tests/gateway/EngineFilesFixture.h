@@ -40,8 +40,7 @@ protected:
     int logged(const std::string &part)
     {
         engine::flushReports();
-        return static_cast<int>(std::count_if(reports.log.begin(), reports.log.end(),
-                                              [&](const std::string &l) { return l.find(part) != std::string::npos; }));
+        return reports.logCount(part);
     }
 
     WorkDir dir;
