@@ -248,7 +248,7 @@ protected:
     {
         ASSERT_TRUE(sim.started()) << sim.errorOutput();
         workfolder::create(dir.path());
-        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
+        dir.write("smsset.ini", iniText(sim.port()));
         dm = std::make_unique<TDataModule1>();
         DataModule1 = dm.get();
         engineclock::setScale(0.1);
