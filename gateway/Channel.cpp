@@ -92,14 +92,14 @@ void TSMSChannel::QueueSend(std::unique_ptr<TPDUSend> pdu)
     QueuesChanged();
 }
 
-bool TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
+void TSMSChannel::AddReceived(std::unique_ptr<TPDUGet> pdu)
 {
     EngineLock lock;
     const std::string line = pdu->Text;
     RecvList.push_back(std::move(pdu));
-    const bool kept = !Owner || Owner->ReceivedQueued(line);
+    if (Owner)
+        Owner->ReceivedQueued(line);
     QueuesChanged();
-    return kept;
 }
 
 bool TSMSChannel::ReceivedKept(const std::string &line) const { return !Owner || Owner->ReceivedKept(line); }

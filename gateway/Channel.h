@@ -89,8 +89,8 @@ public:
     void QueueSend(std::unique_ptr<TPDUSend> pdu);
     // Appends a message at the end of RecvList and, in the same hold of the
     // engine lock, has the host keep it on disk (IEngineHost::
-    // ReceivedQueued); main thread. True once it is on disk.
-    bool AddReceived(std::unique_ptr<TPDUGet> pdu);
+    // ReceivedQueued); main thread. Whether it got there: ReceivedKept.
+    void AddReceived(std::unique_ptr<TPDUGet> pdu);
     // Whether the host's READ file holds the entry line; main thread.
     bool ReceivedKept(const std::string &line) const;
     // The port name; setting it takes effect at the next opening (the next

@@ -158,10 +158,14 @@ std::string TEasyLinkCtr::NumberFault(const std::string &what, const std::string
     return {};
 }
 
-bool TEasyLinkCtr::Refused(const std::string &sca, const std::string &da) const
+std::string TEasyLinkCtr::Centre(const std::string &sca) const
 {
     TSMSChannel *channel = Channel1();
-    const std::string centre = sca.empty() && channel ? channel->ServiceCentre() : sca;
+    return sca.empty() && channel ? channel->ServiceCentre() : sca;
+}
+
+bool TEasyLinkCtr::Refused(const std::string &centre, const std::string &da) const
+{
     // Cut to fit, it would go to someone else or through a centre that is none.
     std::string fault = NumberFault("目的号码", da);
     std::string number = da;
@@ -178,9 +182,12 @@ bool TEasyLinkCtr::Refused(const std::string &sca, const std::string &da) const
 bool TEasyLinkCtr::SendSMS(const std::string &sca, const std::string &da, const std::string &text)
 {
     TSMSChannel *channel = Channel1();
-    if (!channel || Refused(sca, da))
+    if (!channel)
         return false;
-    const std::string centre = sca.empty() ? channel->ServiceCentre() : sca;
+    // The centre checked is the one the messages go through.
+    const std::string centre = Centre(sca);
+    if (Refused(centre, da))
+        return false;
     std::vector<std::string> lines;
     // Queued and kept in one hold of the lock, so that the queue files'
     // writer sees every queued message kept. SendQueued, not QueuesChanged:
@@ -287,7 +294,7 @@ void TEasyLinkCtr::Send(std::string_view command)
         return;
     const std::string numberText = gbk::toUtf8(f->da);
     const std::string centreText = gbk::toUtf8(f->sca);
-    if (Refused(centreText, numberText))
+    if (Refused(Centre(centreText), numberText))
         return;
     engine::sentRow(numberText, gbk::toUtf8(f->ud), DateTimeToStr(QDateTime::currentDateTime()));
     if (f->ud.empty())

@@ -95,9 +95,12 @@ public:
 
 private:
     TSMSChannel *Channel1() const;
+    // The centre a message given sca goes through: sca, or the host's when
+    // sca is "".
+    std::string Centre(const std::string &sca) const;
     // True, with the reason in the log pane, when a message for da through
-    // the centre sca ("" the host's) would be refused.
-    bool Refused(const std::string &sca, const std::string &da) const;
+    // centre would be refused.
+    bool Refused(const std::string &centre, const std::string &da) const;
     void Run(std::string_view command, QIODevice *client);
     void Read(QIODevice *client);
     void Query(QIODevice *client);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TChannelCtr;
@@ -246,7 +247,7 @@ private:
     std::optional<int> length_; // announced by the reply's header
     std::string raw_;           // the reply from its header on, for the log
     // Reads whose PDU did not come whole, by storage and index.
-    std::map<std::string, int> unreadable_;
+    std::map<std::pair<std::string, int>, int> unreadable_;
     // Digests of messages stored by a pending write, to be deleted without a word.
     std::set<std::string> storedLate_;
     // Digests of messages this run listed for READ whose row is not marked yet.

@@ -101,18 +101,18 @@ void TEngineHost::StorePortName(const std::string &name)
 
 bool TEngineHost::Send(const std::string &number, const std::string &text)
 {
-    if (!gateway_ || !gateway_->CMPPSet || !gateway_->CMPPSet->EasyLinkCtr)
-        return false;
-    return gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
+    TEasyLinkCtr *link = EasyLink();
+    return link && link->SendSMS(FSCA(), number, text);
 }
 
 TEngineHost::THandOver TEngineHost::HandOver(const std::vector<std::string> &row, const std::string &number,
                                              const std::string &text)
 {
-    if (!gateway_ || !gateway_->CMPPSet || !gateway_->CMPPSet->EasyLinkCtr || !store_)
+    TEasyLinkCtr *link = EasyLink();
+    if (!link || !store_)
         return THandOver::NotKept;
     store_->BeginHandOver(row);
-    const bool queued = gateway_->CMPPSet->EasyLinkCtr->SendSMS(FSCA(), number, text);
+    const bool queued = link->SendSMS(FSCA(), number, text);
     const bool kept = store_->EndHandOver();
     if (!queued)
         return THandOver::Refused;
@@ -181,3 +181,8 @@ void TEngineHost::Stop()
 }
 
 TSMSChannel *TEngineHost::Channel1() const { return gateway_ ? gateway_->Channels[1].get() : nullptr; }
+
+TEasyLinkCtr *TEngineHost::EasyLink() const
+{
+    return gateway_ && gateway_->CMPPSet ? gateway_->CMPPSet->EasyLinkCtr.get() : nullptr;
+}

@@ -116,6 +116,8 @@ public:
 
 private:
     TSMSChannel *Channel1() const;
+    // The gateway's send path; null before the start.
+    TEasyLinkCtr *EasyLink() const;
 
     std::unique_ptr<TGateWay> gateway_;
     // Made before the drive thread starts and freed after it has ended, so

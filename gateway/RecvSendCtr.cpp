@@ -179,7 +179,7 @@ void TSMSRecvCtr::Unreadable()
         engine::logLine("消息过长未能读取，未从短信模块中删除" + whereText(Index));
         return;
     }
-    if (++unreadable_[Storage + ":" + std::to_string(Index)] != kRawLogReads) {
+    if (++unreadable_[{Storage, Index}] != kRawLogReads) {
         engine::logLine("消息无法解码，未从短信模块中删除" + whereText(Index));
         return;
     }
@@ -197,7 +197,7 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     const enginestore::TOutcome out = enginestore::storeReceived(pdu, PhoneOf(message.GetOA()), message.GetUD());
     switch (out.result) {
     case enginestore::TResult::Stored:
-        unreadable_.erase(storage + ":" + std::to_string(index));
+        unreadable_.erase({storage, index});
         Publish(message, digest);
         return Queued(storage, index, pdu, digest, retry, false);
     case enginestore::TResult::AlreadyStoredUnqueued:

@@ -3,6 +3,7 @@
 
 #include "GatewayFixture.h"
 #include "gateway/EngineClock.h"
+#include "support/CpuTime.h"
 
 #include <QTcpSocket>
 #include <algorithm>
@@ -36,13 +37,6 @@ long nowMs()
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1000 + t.tv_nsec / 1000000;
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Clients of the command port in a child process, so that their descriptors

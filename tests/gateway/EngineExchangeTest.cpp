@@ -90,7 +90,7 @@ TEST_F(EngineExchangeTest, NoticeWithAThreeDigitIndexReadsThatIndex)
     ASSERT_EQ(sim.control("sms ME:101 " + kFirstDeliver), "OK ME 101");
     waitStored(1);
     expectStoredOnceAndDeleted(1);
-    EXPECT_EQ(commandsStarting("AT+CMGR="), std::vector<std::string>{"AT+CMGR=101"});
+    EXPECT_EQ(sim.commandsStarting("AT+CMGR="), std::vector<std::string>{"AT+CMGR=101"});
 }
 
 // Twenty unread messages in each storage when the engine starts.

@@ -15,8 +15,7 @@ class EngineFilesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir.write("smsset.ini",
-                  "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + dir.file("nomodem") + "\r\n");
+        dir.write("smsset.ini", iniText(dir.file("nomodem")));
         engineclock::setScale(0.1);
         resetEngineGlobals();
         engine::setReports(&reports);
@@ -40,8 +39,7 @@ protected:
     int logged(const std::string &part)
     {
         engine::flushReports();
-        return static_cast<int>(std::count_if(reports.log.begin(), reports.log.end(),
-                                              [&](const std::string &l) { return l.find(part) != std::string::npos; }));
+        return reports.logCount(part);
     }
 
     WorkDir dir;

@@ -51,7 +51,7 @@ TEST_F(PhoneBookTest, EntriesBecomeContactsInThePhoneBookGroupUpToTheFirstEmptyI
         ado::appendRow(q, "client", {{"CLIENTID", "MB_张三"}, {"NAME", "老张"}, {"CONTACT", "old"}});
     }
     import();
-    EXPECT_EQ(commandsStarting("AT+CPBR="),
+    EXPECT_EQ(sim.commandsStarting("AT+CPBR="),
               (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3", "AT+CPBR=4", "AT+CPBR=5", "AT+CPBR=6",
                                         "AT+CPBR=7"}));
     // An existing key only gets its number.
@@ -69,7 +69,7 @@ TEST_F(PhoneBookTest, EntriesReadDuringAnotherProgramsLockAreStoredAfterItInThei
 {
     auto other = anotherProgramsLock();
     import();
-    EXPECT_EQ(commandsStarting("AT+CPBR=").size(), 7u);
+    EXPECT_EQ(sim.commandsStarting("AT+CPBR=").size(), 7u);
     EXPECT_TRUE(reports.logHas("数据库被其他程序占用，电话本记录稍后再存:MB_张三"));
     EXPECT_TRUE(column("select * from client", "CLIENTID").empty());
     other->RollbackTrans();
@@ -89,7 +89,7 @@ protected:
 TEST_F(PhoneBookLimitTest, ImportStopsAfterIndex50)
 {
     import();
-    const auto reads = commandsStarting("AT+CPBR=");
+    const auto reads = sim.commandsStarting("AT+CPBR=");
     ASSERT_EQ(reads.size(), 50u);
     EXPECT_EQ(reads.back(), "AT+CPBR=50");
     EXPECT_EQ(column("select * from client_cgroup", "CLIENTID").size(), 50u);
@@ -104,15 +104,15 @@ protected:
 TEST_F(PhoneBookErrorTest, ImportStopsOnError)
 {
     import();
-    EXPECT_EQ(commandsStarting("AT+CPBR="), (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3"}));
+    EXPECT_EQ(sim.commandsStarting("AT+CPBR="), (std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3"}));
     EXPECT_EQ(contactOf("MB_B"), "10010");
 }
 
 TEST_F(PhoneBookTest, DialWritesAtdtAndItsResultEndsTheExchange)
 {
     DialNumber.set("13912345678");
-    ASSERT_TRUE(waitUntil([&] { return !commandsStarting("ATDT").empty(); })) << sim.log();
-    EXPECT_EQ(commandsStarting("ATDT"), std::vector<std::string>{"ATDT13912345678;"});
+    ASSERT_TRUE(waitUntil([&] { return !sim.commandsStarting("ATDT").empty(); })) << sim.log();
+    EXPECT_EQ(sim.commandsStarting("ATDT"), std::vector<std::string>{"ATDT13912345678;"});
     EXPECT_EQ(DialNumber.get(), "");
     ASSERT_TRUE(waitUntil([&] { return channel->IsIdle(); }));
     EXPECT_NE(sim.log().find("dial"), std::string::npos);

@@ -29,35 +29,10 @@ protected:
         ASSERT_TRUE(host->Start().empty());
         channel = Gateway->Channels[1].get();
     }
-    std::vector<std::string> column(const std::string &sql, const char *field)
-    {
-        TAdoQuery q(dm->Database1, "probe");
-        return columnValues(q, sql, field);
-    }
     std::vector<std::string> queuedFlags() { return column("select * from sms_received", "QUEUED"); }
-    std::vector<std::string> deletes() const
-    {
-        std::vector<std::string> out;
-        for (const std::string &c : sim.commands())
-            if (c.rfind("AT+CMGD=", 0) == 0)
-                out.push_back(c);
-        return out;
-    }
-    // Waits until the modem's storage SM is empty and the engine has nothing left to do.
-    void waitEmptied()
-    {
-        ASSERT_TRUE(waitUntil([&] { return sim.control("show SM") == "OK 0 30" && settled(*channel); }, 30000))
-            << sim.log();
-    }
-    int dropsAtDelete() const
-    {
-        const std::string log = sim.log();
-        const std::string fault = "fault: the device goes at AT+CMGD";
-        int n = 0;
-        for (std::size_t at = log.find(fault); at != std::string::npos; at = log.find(fault, at + 1))
-            ++n;
-        return n;
-    }
+    std::vector<std::string> deletes() const { return sim.commandsStarting("AT+CMGD="); }
+    void waitEmptied() { ::waitEmptied(sim, *channel); }
+    int dropsAtDelete() const { return sim.logCount("fault: the device goes at AT+CMGD"); }
     bool logHas(const std::string &part)
     {
         engine::flushReports();

@@ -17,20 +17,7 @@ protected:
         waitSettled();
     }
     std::vector<std::string> messages() { return column("select * from sms_toread", "MESSAGE"); }
-    int occurrences(const std::string &text) const
-    {
-        const std::string log = sim.log();
-        int n = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++n;
-        return n;
-    }
-    // Waits until the modem's storage SM is empty and the engine has nothing left to do.
-    void waitEmptied()
-    {
-        ASSERT_TRUE(waitUntil([&] { return sim.control("show SM") == "OK 0 30" && settled(*channel); }, 30000))
-            << sim.log();
-    }
+    void waitEmptied() { ::waitEmptied(sim, *channel); }
     int readList() { return receivedCount(*channel); }
 };
 
@@ -43,12 +30,12 @@ TEST_F(EngineReceiveOnceTest, KilledOrDroppedBetweenStoreAndDeleteIsStoredOnceAn
     const Case cases[] = {{false, kFirstDeliver, "你好 "}, {true, kSecondDeliver, "第二条 "}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.killed ? "killed" : "dropped");
-        const int drops = occurrences("fault: the device goes at AT+CMGD");
+        const int drops = sim.logCount("fault: the device goes at AT+CMGD");
         const std::size_t rows = messages().size();
         // Killed: the device is back before the engine starts again.
         ASSERT_EQ(sim.control(c.killed ? "drop cmgd" : "drop cmgd 300"), "OK");
         ASSERT_EQ(sim.control("sms " + c.pdu).rfind("OK SM", 0), 0u);
-        ASSERT_TRUE(waitUntil([&] { return occurrences("fault: the device goes at AT+CMGD") > drops; }, 30000))
+        ASSERT_TRUE(waitUntil([&] { return sim.logCount("fault: the device goes at AT+CMGD") > drops; }, 30000))
             << sim.log();
         EXPECT_EQ(messages().size(), rows + 1);
         if (c.killed) {
@@ -71,11 +58,11 @@ TEST_F(EngineReceiveOnceTest, RingNoticeAndJunkInsideTheReadAnswerLeaveTheRightM
         ASSERT_EQ(sim.control(std::string("junk ") + junk), "OK");
     ASSERT_EQ(sim.control("sms " + kFirstDeliver), "OK SM 1");
     // The notice inside the answer is served afterwards: index 7 is read, and not deleted.
-    ASSERT_TRUE(waitUntil([&] { return !commandsStarting("AT+CMGR=7").empty(); }, 30000)) << sim.log();
+    ASSERT_TRUE(waitUntil([&] { return !sim.commandsStarting("AT+CMGR=7").empty(); }, 30000)) << sim.log();
     waitEmptied();
     EXPECT_EQ(messages(), std::vector<std::string>{"你好 "});
     EXPECT_EQ(column("select * from sms_toread", "PHONE"), std::vector<std::string>{"13513254678"});
-    EXPECT_EQ(commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=1"});
+    EXPECT_EQ(sim.commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=1"});
     ASSERT_EQ(reports.rows.size(), 1u);
     EXPECT_EQ(reports.rows[0].text, "你好");
 }
@@ -83,12 +70,13 @@ TEST_F(EngineReceiveOnceTest, RingNoticeAndJunkInsideTheReadAnswerLeaveTheRightM
 TEST_F(EngineReceiveOnceTest, EmptyIndexIsNotDeletedSoAMessageThatComesThereIsRead)
 {
     ASSERT_EQ(sim.control("raw " + noticeHex("SM", 5)), "OK");
-    ASSERT_TRUE(waitUntil([&] { return !commandsStarting("AT+CMGR=5").empty() && settled(*channel); })) << sim.log();
-    EXPECT_TRUE(commandsStarting("AT+CMGD=").empty());
+    ASSERT_TRUE(waitUntil([&] { return !sim.commandsStarting("AT+CMGR=5").empty() && settled(*channel); }))
+        << sim.log();
+    EXPECT_TRUE(sim.commandsStarting("AT+CMGD=").empty());
     ASSERT_EQ(sim.control("sms SM:5 " + kFirstDeliver), "OK SM 5");
     waitEmptied();
     EXPECT_EQ(messages(), std::vector<std::string>{"你好 "});
-    EXPECT_EQ(commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=5"});
+    EXPECT_EQ(sim.commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=5"});
 }
 
 TEST_F(EngineReceiveOnceTest, StoreThatFailsThenAReadAgainGivesOneReadEntry)
@@ -126,7 +114,7 @@ TEST_F(EngineReceiveOnceTest, DeletedDatabaseFileTakesNothingAndTheModemKeepsThe
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("数据库文件已被删除，消息未存入，留在短信模块中(序号1)"); }))
         << sim.log();
     ASSERT_TRUE(waitUntil([&] { return settled(*channel); }));
-    EXPECT_TRUE(commandsStarting("AT+CMGD=").empty());
+    EXPECT_TRUE(sim.commandsStarting("AT+CMGD=").empty());
     EXPECT_EQ(sim.control("show SM"), "OK 1 30 1:1");
     EXPECT_EQ(readList(), 0);
     EXPECT_TRUE(reports.rows.empty());
@@ -153,14 +141,14 @@ TEST_F(EngineReceiveOnceTest, AnotherProgramsLockHoldsUpNeitherTheCommandPortNor
     const auto before = keepAlives();
     ASSERT_TRUE(waitUntil([&] { return keepAlives() >= before + 3; }, 30000)) << sim.log();
     EXPECT_EQ(searches(), searchesBefore);
-    EXPECT_TRUE(commandsStarting("AT+CMGD=").empty());
+    EXPECT_TRUE(sim.commandsStarting("AT+CMGD=").empty());
     EXPECT_TRUE(messages().empty());
 
     other->RollbackTrans();
     waitEmptied();
     EXPECT_EQ(messages(), std::vector<std::string>{"你好 "});
     EXPECT_EQ(client.ask("DavoRodu:QUERY", 1), "1");
-    EXPECT_EQ(commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=1"});
+    EXPECT_EQ(sim.commandsStarting("AT+CMGD="), std::vector<std::string>{"AT+CMGD=1"});
     EXPECT_EQ(searches(), searchesBefore);
     EXPECT_EQ(reports.count("收到一条消息"), 1);
     EXPECT_FALSE(reports.logHas("消息此前已存入数据库"));

@@ -18,8 +18,8 @@ protected:
         const std::string reply = sim.control("sms " + pdu);
         ASSERT_EQ(reply.rfind("OK SM ", 0), 0u) << reply;
         index = reply.substr(6);
-        const std::size_t before = commandsStarting("AT+CMGD=").size();
-        ASSERT_TRUE(waitUntil([&] { return commandsStarting("AT+CMGD=").size() > before && channel->IsIdle(); }))
+        const std::size_t before = sim.commandsStarting("AT+CMGD=").size();
+        ASSERT_TRUE(waitUntil([&] { return sim.commandsStarting("AT+CMGD=").size() > before && channel->IsIdle(); }))
             << sim.log();
     }
     std::string index;
@@ -77,7 +77,7 @@ TEST_F(EngineReceiveTest, MessageNotStoredInTheDatabaseStaysInTheModem)
     ASSERT_EQ(sim.control("sms 0891683108200105F0040D91683115234576F8000821503041709023044F60597D"), "OK SM 1");
     ASSERT_TRUE(waitUntil([&] { return reports.logHas("消息存入数据库失败"); })) << sim.log();
     ASSERT_TRUE(waitUntil([&] { return channel->IsIdle(); }));
-    EXPECT_TRUE(commandsStarting("AT+CMGD").empty());
+    EXPECT_TRUE(sim.commandsStarting("AT+CMGD").empty());
     EXPECT_EQ(sim.control("show SM"), "OK 1 30 1:1");
     DataModule1 = dm.get();
 }

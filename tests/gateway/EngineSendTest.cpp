@@ -115,7 +115,7 @@ TEST_F(EngineSendTest, ModuleThatResetsAtItsPromptFourTimesStillSendsTheMessageO
     const auto pdus = sim.pdus();
     ASSERT_EQ(pdus.size(), 1u);
     EXPECT_EQ(pdus[0].outcome, "sent");
-    EXPECT_EQ(commandsStarting("AT+CMGS").size(), 5u);
+    EXPECT_EQ(sim.commandsStarting("AT+CMGS").size(), 5u);
     ASSERT_TRUE(waitUntil([&] { return reports.count("消息发送成功") == 1; }));
     EXPECT_FALSE(reports.logHas("已放弃"));
 }

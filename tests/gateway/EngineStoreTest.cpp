@@ -27,11 +27,7 @@ protected:
         dm.reset();
     }
     TResult received(const std::string &pdu) { return enginestore::storeReceived(pdu, "13912345678", "你好").result; }
-    std::vector<std::string> column(const std::string &sql, const char *field)
-    {
-        TAdoQuery q(dm->Database1, "probe");
-        return columnValues(q, sql, field);
-    }
+    std::vector<std::string> column(const std::string &sql, const char *field) { return ::column(*dm, sql, field); }
 
     WorkDir dir;
     std::unique_ptr<TDataModule1> dm;

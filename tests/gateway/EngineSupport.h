@@ -49,6 +49,20 @@ inline std::unique_ptr<TAdoConnection> anotherProgramsLock()
     return other;
 }
 
+// Waits until the modem's storage SM is empty and the engine has nothing
+// left to do.
+inline void waitEmptied(const ModemSim &sim, TSMSChannel &channel)
+{
+    ASSERT_TRUE(waitUntil([&] { return sim.control("show SM") == "OK 0 30" && settled(channel); }, 30000)) << sim.log();
+}
+
+// Rows of a query on a query object of the test's own.
+inline std::vector<std::string> column(TDataModule1 &dm, const std::string &sql, const char *field)
+{
+    TAdoQuery q(dm.Database1, "probe");
+    return columnValues(q, sql, field);
+}
+
 // Resets what one test may leave in the process-wide engine state.
 inline void resetEngineGlobals()
 {
@@ -212,21 +226,7 @@ protected:
         return locked([&] { return static_cast<int>(channel->SendQueue.size()); });
     }
 
-    // Rows of a query on a query object of the test's own.
-    std::vector<std::string> column(const std::string &sql, const char *field)
-    {
-        TAdoQuery q(dm->Database1, "probe");
-        return columnValues(q, sql, field);
-    }
-    // Commands the modem carried out that start with prefix, in order.
-    std::vector<std::string> commandsStarting(const std::string &prefix) const
-    {
-        std::vector<std::string> out;
-        for (const std::string &c : sim.commands())
-            if (c.rfind(prefix, 0) == 0)
-                out.push_back(c);
-        return out;
-    }
+    std::vector<std::string> column(const std::string &sql, const char *field) { return ::column(*dm, sql, field); }
     std::string smsLog() const { return dir.read(smslog::kFileName); }
 
     ModemSim sim;
@@ -248,7 +248,7 @@ protected:
     {
         ASSERT_TRUE(sim.started()) << sim.errorOutput();
         workfolder::create(dir.path());
-        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + sim.port() + "\r\n");
+        dir.write("smsset.ini", iniText(sim.port()));
         dm = std::make_unique<TDataModule1>();
         DataModule1 = dm.get();
         engineclock::setScale(0.1);
@@ -262,6 +262,8 @@ protected:
         resetEngineGlobals();
         engineclock::setScale(1.0);
     }
+
+    std::vector<std::string> column(const std::string &sql, const char *field) { return ::column(*dm, sql, field); }
 
     ModemSim sim;
     WorkDir dir;

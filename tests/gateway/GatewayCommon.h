@@ -63,13 +63,14 @@ public:
         std::lock_guard lock(scaMutex);
         sca = value;
     }
-    // Log lines equal to line; whether any log line holds part.
+    // Log lines equal to line; log lines that hold part; whether any does.
     int count(const std::string &line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
-    bool logHas(const std::string &part) const
+    int logCount(const std::string &part) const
     {
-        return std::any_of(log.begin(), log.end(),
-                           [&](const std::string &l) { return l.find(part) != std::string::npos; });
+        return static_cast<int>(std::count_if(log.begin(), log.end(),
+                                              [&](const std::string &l) { return l.find(part) != std::string::npos; }));
     }
+    bool logHas(const std::string &part) const { return logCount(part) > 0; }
 
     std::vector<std::string> log, device, port, store;
     std::vector<Received> rows;

@@ -55,6 +55,13 @@ struct SubmitFields {
 };
 SubmitFields readSubmit(const std::string &hex);
 
+// "smsset.ini" as the engine host's tests write it: the centre
+// "+8613800210500" and channel 1 on port.
+inline std::string iniText(const std::string &port)
+{
+    return "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + port + "\r\n";
+}
+
 // Channel 1 as the tests see it; each takes the engine lock.
 void receive(TSMSChannel &channel, const std::string &hex); // decoded into RecvList
 std::vector<std::string> queuedHex(TSMSChannel &channel);   // SendQueue encoded, head first

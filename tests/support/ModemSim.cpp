@@ -208,6 +208,24 @@ std::vector<std::string> ModemSim::quoted(const char *tag) const
 
 std::vector<std::string> ModemSim::commands() const { return quoted("CMD"); }
 
+std::vector<std::string> ModemSim::commandsStarting(const std::string &prefix) const
+{
+    std::vector<std::string> out;
+    for (const std::string &c : commands())
+        if (c.rfind(prefix, 0) == 0)
+            out.push_back(c);
+    return out;
+}
+
+int ModemSim::logCount(const std::string &text) const
+{
+    const std::string all = log();
+    int n = 0;
+    for (std::size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
+        ++n;
+    return n;
+}
+
 std::string ModemSim::received() const
 {
     std::string all;

@@ -45,10 +45,12 @@ public:
 
     // The whole log, and parts of it picked out:
     std::string log() const;
-    std::vector<std::string> commands() const; // command lines carried out, in order
-    std::vector<Pdu> pdus() const;             // PDUs typed after the prompt, in order
-    std::string received() const;              // bytes the modem took in (RX)
-    std::string sent() const;                  // bytes the modem wrote to the terminal (TX)
+    std::vector<std::string> commands() const;                                  // command lines carried out, in order
+    std::vector<std::string> commandsStarting(const std::string &prefix) const; // those that start with prefix
+    int logCount(const std::string &text) const;                                // times the log holds text
+    std::vector<Pdu> pdus() const;                                              // PDUs typed after the prompt, in order
+    std::string received() const;                                               // bytes the modem took in (RX)
+    std::string sent() const; // bytes the modem wrote to the terminal (TX)
     // Polls condition until it holds or timeoutMs passes; its last value.
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000) const;
     // Waits until the log holds text.

@@ -170,14 +170,8 @@ int openWithoutPrivilege(const std::string &path)
 
 TEST_F(DeviceTest, ProgramKilledWithThePortExclusiveKeepsNobodyOutAndItsLastBytesArrive)
 {
-    auto seen = [&](const std::string &event, std::size_t times) {
-        return sim_.waitFor([&] {
-            const std::string log = sim_.log();
-            std::size_t n = 0;
-            for (std::size_t at = log.find(event); at != std::string::npos; at = log.find(event, at + 1))
-                ++n;
-            return n == times;
-        });
+    auto seen = [&](const std::string &event, int times) {
+        return sim_.waitFor([&] { return sim_.logCount(event) == times; });
     };
     term_->command("AT");
     term_.reset();

@@ -9,6 +9,7 @@
 #include "EngineRig.h"
 
 #include "gateway/smsclasses.h"
+#include "support/CpuTime.h"
 #include "support/EngineState.h"
 
 #include <QElapsedTimer>
@@ -20,16 +21,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include <sys/resource.h>
-
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 class CountingReports : public IEngineReports {
 public:

@@ -113,11 +113,11 @@ std::string Sim::failCommand(std::istringstream &in)
         return "ERR the count cannot be negative";
     Faults &f = modem_.faults();
     if (which == "prompt") {
-        int ms = 1000;
-        if (!text.empty() && (!toInt(text, ms) || ms < 0))
+        std::optional<int> ms;
+        if (!optionalMs(text, 0, ms))
             return "ERR fail prompt takes a count and milliseconds";
         f.promptResets = count;
-        backAfterDrop_ = std::chrono::milliseconds(ms);
+        backAfterDrop_ = std::chrono::milliseconds(ms.value_or(1000));
         return "OK";
     }
     if (text.empty())

@@ -23,10 +23,7 @@ protected:
         TCMPPSet::ListenOn.Port = 0;
     }
 
-    void writeIni(const std::string &port)
-    {
-        dir.write("smsset.ini", "[COMMON]\r\nSCA=+8613800210500\r\n\r\n[CH1]\r\nCOMPORT=" + port + "\r\n");
-    }
+    void writeIni(const std::string &port) { dir.write("smsset.ini", iniText(port)); }
     // The program's end: the window goes (writing the queue files), then the
     // engine host (TEngineEnd), as the desk's owner of both ends them.
     void end()
