@@ -705,6 +705,7 @@ void TQueueStore::Report(bool &failing, const std::string &name, bool ok, const 
 
 void TQueueStore::Say()
 {
+    std::lock_guard serial(say_);
     std::vector<std::string> lines;
     std::optional<bool> failing;
     {

@@ -184,7 +184,9 @@ private:
     // Notes a failure of what is named for the log pane, once until it is
     // written again, and keeps the status bar's word in line. Under guard_.
     void Report(bool &failing, const std::string &name, bool ok, const std::string &why);
-    // Says what Report and the others noted; without guard_.
+    // Says what Report and the others noted; without guard_. One call at a
+    // time (say_), so that the status bar's last word is the latest state
+    // even when the writer and the send path say at once.
     void Say();
 
     TSMSChannel &channel_;
@@ -203,6 +205,7 @@ private:
     bool storeFailingShown_ = false;                   // guard_
     mutable std::mutex guard_; // the files' fd, extra and failing; taken under the engine lock, never the other way
     std::mutex rewrite_;       // one rewrite at a time
+    std::mutex say_;           // one Say at a time; taken before guard_
     std::mutex wake_;
     std::condition_variable cv_;
     bool loaded_ = false; // guard_

@@ -82,7 +82,7 @@ TEST_F(EngineDiskFullTest, AMessageThatCannotBePutOnDiskIsKeptInMemorySaidAndSav
     EXPECT_TRUE(waitUntil([&] {
         return logged("队列文件已写入:SendBuf.TXT") >= 1 && logged("队列文件已写入:ReadBuf.TXT") == 1 &&
                reports.store.back().empty();
-    }));
+    })) << said();
     EXPECT_EQ(host->HandOver(row, "13912345678", "二"), TEngineHost::THandOver::Queued);
 }
 

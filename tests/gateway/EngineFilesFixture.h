@@ -42,6 +42,18 @@ protected:
         return reports.logCount(part);
     }
 
+    // The log pane and the status words so far, for a failure's message.
+    std::string said()
+    {
+        engine::flushReports();
+        std::string all;
+        for (const std::string &line : reports.log)
+            all += line + "\n";
+        for (const std::string &state : reports.store)
+            all += "status: [" + state + "]\n";
+        return all;
+    }
+
     WorkDir dir;
     RecordingReports reports;
     std::unique_ptr<TEngineHost> host = std::make_unique<TEngineHost>();
