@@ -289,6 +289,7 @@ void TPDUSend::Decode(std::string_view hex)
     TPDUSend fresh;
     fresh.Text = std::move(Text);
     fresh.Tries = Tries;
+    fresh.Unsettled = Unsettled;
     fresh.RetryAt = RetryAt;
     *this = std::move(fresh);
 

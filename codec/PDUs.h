@@ -129,8 +129,8 @@ public:
     // Text := SCALen, SCAType, SCA, FirstOctet, MR, DALen, DAType, DA, PID,
     // DCS, VP, UDL, UD. SCALen 0 writes no type octet.
     void Encode() override;
-    // Reads the same layout (an empty text reads all 0). Text, Tries and
-    // RetryAt are kept; UDL counts octets whatever DCS says.
+    // Reads the same layout (an empty text reads all 0). Text, Tries,
+    // Unsettled and RetryAt are kept; UDL counts octets whatever DCS says.
     void Decode(std::string_view hex) override;
 
     // True when hex is one whole SMS-SUBMIT in the layout Encode writes:
@@ -149,7 +149,11 @@ public:
     std::uint8_t DAType = 0;
     std::array<std::uint8_t, kAddressOctets> DA{};
     std::uint8_t VP = 0;
-    std::uint8_t Tries = 0; // attempts the network refused or left unanswered; not part of the PDU
+    std::uint8_t Tries = 0; // attempts the network refused; not part of the PDU
+    // Attempts whose PDU the modem took but whose answer never came (the
+    // device dropped, or the network stayed silent): the message may have
+    // gone. Not part of the PDU.
+    std::uint8_t Unsettled = 0;
     // No attempt before this time (the scheduler's spacing of the attempts
     // of a refused message); not part of the PDU.
     std::chrono::steady_clock::time_point RetryAt{};

@@ -41,4 +41,8 @@ TDataModule1::TDataModule1() : Database1(ConnectionString)
             // As above: the engine then stores no received message.
         }
     }
+    // The modem, the command port and every window share the main thread:
+    // another program's lock is waited for only briefly, unless an
+    // operator's own action asks for longer (ado::OperatorWait).
+    Database1.SetBusyTimeout(TAdoConnection::ShortBusyTimeoutMs);
 }

@@ -21,6 +21,8 @@ class TDataModule1 {
 public:
     // Opens Database1; throws EDatabaseError (the database's text) when the
     // file is missing, the password is wrong or another program locks it.
+    // Once open, a lock another program holds is waited for
+    // ShortBusyTimeoutMs; an operator's action waits longer (OperatorWait).
     TDataModule1();
     TDataModule1(const TDataModule1 &) = delete;
     TDataModule1 &operator=(const TDataModule1 &) = delete;

@@ -64,7 +64,7 @@ TOutcome writeGuarded(const std::function<TResult(TAdoQuery &)> &write)
         return {result, {}};
     } catch (const EDatabaseError &e) {
         q.Close();
-        return {ado::isBusy(e) ? TResult::Busy : TResult::Failed, e.what()};
+        return {ado::isBusy(e) ? TResult::Busy : TResult::Failed, ado::describe(e)};
     } catch (const std::exception &e) {
         q.Close();
         return {TResult::Failed, e.what()};

@@ -30,6 +30,27 @@ QString databaseFile()
     return QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
 }
 
+QString errorText(const std::exception &error)
+{
+    const auto *e = dynamic_cast<const EDatabaseError *>(&error);
+    if (!e)
+        return QString::fromUtf8(error.what());
+    if (!ado::isBusy(*e))
+        return QString::fromStdString(ado::describe(*e));
+    return QStringLiteral("数据库正被其他程序占用，这一步没有完成。请稍候再试一次；若一直如此，"
+                          "请关闭正在使用“%1”的程序（如 sqlcipher、备份或报表工具）。（%2）")
+        .arg(databaseFile(), QString::fromUtf8(e->what()));
+}
+
+bool toldLocked(const std::exception &error)
+{
+    const auto *e = dynamic_cast<const EDatabaseError *>(&error);
+    if (!e || !ado::isBusy(*e))
+        return false;
+    boxes::showMessage(errorText(error));
+    return true;
+}
+
 QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }
 
 void appendOperLog(TAdoQuery &q, const QString &action)

@@ -4,6 +4,7 @@
 #include "data/Records.h"
 
 #include <QString>
+#include <exception>
 #include <string>
 
 // Small helpers every window of the desk shares for its statements: the
@@ -30,6 +31,17 @@ bool mobileAccepted(const QString &number);
 // The database file the data module opens, as its connection string names
 // it (relative to the work folder).
 QString databaseFile();
+
+// An error in words for a box: a database error in Chinese with the
+// database's own text after it (ado::describe; another program's lock also
+// says what to do), any other error its own text. The desk's
+// boxes::Describer.
+QString errorText(const std::exception &error);
+
+// When error is another program's lock on the database, tells the operator
+// so in a box and returns true. An operator's own write waits for such a
+// lock about a second (ado::OperatorWait), the rest of the desk far less.
+bool toldLocked(const std::exception &error);
 
 // The work code of the logged-in operator ("" before the login).
 QString workCode();

@@ -82,6 +82,9 @@ void TMainFrm::Timer1Timer()
     // pending rows stay "未发".
     if (!Engine.SendToGateway)
         return;
+    // Another program's lock is not waited out here: a row not marked
+    // stays handed over and is marked on a later pass.
+    ado::ShortWait shortWait(desk::Db().Database1);
     TAdoQuery &q = desk::Db().Query1;
     THandedOver row{};
     QString text;
@@ -176,9 +179,9 @@ void TMainFrm::MarkHandedOver()
     }
 }
 
-void TMainFrm::DispatchFailed(const QString &what, const std::exception &error)
+void TMainFrm::DispatchFailed(const QString &what, const EDatabaseError &error)
 {
-    DispatchFailed(what + QStringLiteral("：") + QString::fromUtf8(error.what()));
+    DispatchFailed(what + QStringLiteral("：") + QString::fromStdString(ado::describe(error)));
 }
 
 void TMainFrm::DispatchFailed(const QString &line)
@@ -262,7 +265,7 @@ bool TMainFrm::RunTask(const TDueTask &task)
             TaskRunnerReport(QStringLiteral("任务 %1 未能执行，%2 分钟后或下次启动时再试：%3")
                                  .arg(QString::fromStdString(task.id))
                                  .arg(minutes)
-                                 .arg(QString::fromUtf8(e.what())));
+                                 .arg(QString::fromStdString(ado::describe(e))));
         }
         return false;
     }
@@ -288,8 +291,9 @@ void TMainFrm::Timer3Timer()
         runnerStopped_ = false;
     } catch (const EDatabaseError &e) {
         if (!runnerStopped_)
-            TaskRunnerReport(ado::isBusy(e) ? QStringLiteral("数据库正被其他程序占用，到期的任务等它放开后再执行")
-                                            : QStringLiteral("无法读取任务：") + QString::fromUtf8(e.what()));
+            TaskRunnerReport(ado::isBusy(e)
+                                 ? QStringLiteral("数据库正被其他程序占用，到期的任务等它放开后再执行")
+                                 : QStringLiteral("无法读取任务：") + QString::fromStdString(ado::describe(e)));
         runnerStopped_ = true;
     }
 }

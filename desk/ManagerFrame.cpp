@@ -344,10 +344,16 @@ void TManagerFrame::SpeedButton11Click()
     if (RefuseConfirmedDelete(category, key))
         return;
 
-    TAdoQuery &q = desk::Db().Query1;
-    desk::exec(q, sql);
+    {
+        // The row and its log row, or neither.
+        TAdoQuery &q = desk::Db().Query1;
+        ado::OperatorWait wait(desk::Db().Database1);
+        ado::Transaction transaction(desk::Db().Database1);
+        desk::exec(q, sql);
+        desk::appendOperLog(q, QStringLiteral("删除") + category + " " + key);
+        transaction.commit();
+    }
     Deleted(category, key);
-    desk::appendOperLog(q, QStringLiteral("删除") + category + " " + key);
     RemoveKeyRow(key);
 }
 

@@ -32,6 +32,7 @@ void queue(const QString &phone, const std::vector<std::string> &messages)
     TAdoQuery &table = dm.Query6;
     // A message half queued would reach the recipient in part, and again
     // in full when the operator saves it once more.
+    ado::OperatorWait wait(dm.Database1);
     ado::Transaction transaction(dm.Database1);
     try {
         desk::open(table, "select * from  sms_tosend");

@@ -217,10 +217,14 @@ void TNewRecordDialog::Button1Click()
     bool ok = true;
     try {
         // The record, its link rows and its log row, all or nothing.
+        ado::OperatorWait wait(desk::Db().Database1);
         ado::Transaction transaction(desk::Db().Database1);
         Insert();
         transaction.commit();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        // Another program's lock: what was typed stays for another try.
+        if (desk::toldLocked(e))
+            return;
         ok = false;
         boxes::showMessage(settings_.failure);
     }
@@ -327,6 +331,7 @@ void TEditRecordDialog::OkClick()
     // is told after the rollback: the timers write while a box is up.
     bool updated = false;
     try {
+        ado::OperatorWait wait(desk::Db().Database1);
         ado::Transaction transaction(desk::Db().Database1);
         TAdoQuery &q = desk::Db().Query1;
         desk::open(q, "select * from " + settings_.table + " where " + settings_.keyColumn + "=" +
@@ -342,8 +347,10 @@ void TEditRecordDialog::OkClick()
         SaveLinks();
         transaction.commit();
     } catch (const std::exception &e) {
+        if (desk::toldLocked(e))
+            return;
         if (updated)
-            boxes::showError(QString::fromUtf8(e.what()));
+            boxes::showError(e);
         else
             boxes::showMessage(settings_.failure);
         return;

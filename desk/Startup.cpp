@@ -80,6 +80,7 @@ TDeskProcess::TDeskProcess()
     : data_(DataModule1), login_(frmLogin), about_(frmAbout), reply_(frmReadSMS), main_(MainFrm), host_(EngineHost),
       gateway_(FMain)
 {
+    boxes::setDescriber(desk::errorText);
 }
 
 TDeskProcess::~TDeskProcess() = default;

@@ -259,6 +259,7 @@ void TfrmTermMan::removeMembership(const QString &group, const QString &key)
                         QStringLiteral("您确认从") + group + QStringLiteral("中去除") + key + QStringLiteral("吗?"),
                         QStringLiteral("从组中去除联系人")))
         return;
+    ado::OperatorWait wait(desk::Db().Database1);
     desk::exec(desk::Db().Query1, "delete * from client_cgroup where clientid=" + desk::quoted(key) +
                                       " and groupname=" + desk::quoted(group));
     RemoveKeyRow(key);
@@ -371,6 +372,7 @@ void TfrmTermMan::moveGroupNode(QTreeWidgetItem *target, const TTreeView::THit &
     }
     if (!TreeView1->MoveNode(node, target, asChild))
         return;
+    ado::OperatorWait wait(desk::Db().Database1);
     TAdoQuery &q = desk::open(desk::Db().Query1, "select * from cgroup where groupname=" + desk::quoted(node->text(0)));
     if (!q.IsEmpty()) { // Edit on an empty result would append a group
         q.Edit();
@@ -383,6 +385,7 @@ void TfrmTermMan::moveGroupNode(QTreeWidgetItem *target, const TTreeView::THit &
 void TfrmTermMan::addMember(const QString &key, const QString &group)
 {
     TAdoQuery &q = desk::Db().Query1;
+    ado::OperatorWait wait(desk::Db().Database1);
     const std::string where = " where clientid=" + desk::quoted(key) + " and groupname=" + desk::quoted(group);
     desk::open(q, "select * from client_cgroup" + where);
     const bool member = !q.IsEmpty();

@@ -120,21 +120,24 @@ void TfrmTermMan::ListView3DblClick()
         return;
     const QString phone = ListView3->Caption(row);
     const QString message = ListView3->SubItem(row, 0);
-    TAdoQuery &q = desk::Db().Query1;
     QString sender;
-    desk::open(q, "select * from  client where contact=" + desk::quoted(phone));
-    if (!q.IsEmpty())
-        sender = text(q.FieldByName("CLIENTID"));
-    // Every copy of the message is read now, whatever the operator does next.
-    desk::open(q,
-               "select * from  sms_toread where phone=" + desk::quoted(phone) + "and message=" + desk::quoted(message));
-    if (!q.IsEmpty())
-        for (; !q.Eof(); q.Next()) {
-            q.Edit();
-            q.FieldByName("READFLAG")->SetAsString("已读");
-            q.Post();
-        }
-    q.Close();
+    {
+        TAdoQuery &q = desk::Db().Query1;
+        ado::OperatorWait wait(desk::Db().Database1);
+        desk::open(q, "select * from  client where contact=" + desk::quoted(phone));
+        if (!q.IsEmpty())
+            sender = text(q.FieldByName("CLIENTID"));
+        // Every copy of the message is read now, whatever the operator does next.
+        desk::open(q, "select * from  sms_toread where phone=" + desk::quoted(phone) +
+                          "and message=" + desk::quoted(message));
+        if (!q.IsEmpty())
+            for (; !q.Eof(); q.Next()) {
+                q.Edit();
+                q.FieldByName("READFLAG")->SetAsString("已读");
+                q.Post();
+            }
+        q.Close();
+    }
     ListView3->RemoveItem(row);
     TfrmReadSMS dialog(sender, phone, message);
     dialog.exec();

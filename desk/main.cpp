@@ -104,7 +104,7 @@ void TMainFrm::RunPass(void (TMainFrm::*pass)())
     try {
         (this->*pass)();
     } catch (const std::exception &e) {
-        boxes::showError(QString::fromUtf8(e.what()));
+        boxes::showError(e);
     }
 }
 
@@ -204,6 +204,7 @@ void TMainFrm::N2Click()
     if (!boxes::inputQuery(QStringLiteral("签名设置  "), QStringLiteral("请输入短信签名    "), text))
         return;
     // The timers use Query1 while the box is up: run the statement afresh.
+    ado::OperatorWait wait(desk::Db().Database1);
     desk::open(q, sql);
     if (q.IsEmpty()) {
         q.Append();

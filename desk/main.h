@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class EDatabaseError;
 class QAction;
 class QMdiSubWindow;
 class QTimer;
@@ -185,7 +186,7 @@ private:
     void MarkHandedOver();
     // Shows line in the status bar, and in the log pane once until the
     // dispatch works again.
-    void DispatchFailed(const QString &what, const std::exception &error);
+    void DispatchFailed(const QString &what, const EDatabaseError &error);
     void DispatchFailed(const QString &line);
     // The task runner.
     struct TDueTask {

@@ -143,6 +143,22 @@ bool TSMSChannel::WritePort(const std::string &bytes)
 
 void TSMSChannel::CancelPrompt() { WritePort(std::string(1, kEscape)); }
 
+bool TSMSChannel::PortFailed() const
+{
+    return !PortBusy && Comm && Comm->Opened() && Comm->EventThread() && Comm->EventThread()->Finished();
+}
+
+bool TSMSChannel::InputWaiting() const
+{
+    if (PortBusy || !Comm || !Comm->Opened())
+        return false;
+    try {
+        return Comm->QueueCount(0) > 0;
+    } catch (const EDeviceError &) {
+        return false;
+    }
+}
+
 void TSMSChannel::Monitor(const std::string &text) { engine::monitorText(Number, text); }
 
 void TSMSChannel::TryRate(TBaudRate rate)

@@ -105,6 +105,12 @@ public:
 
     // Engine internals, under the engine lock.
     bool IsClosing() const;
+    // Drive thread: the port is open but delivers nothing more (its event
+    // thread has ended: the device went away or the port failed).
+    bool PortFailed() const;
+    // Bytes wait in the port's input queue; false while it is closed or
+    // being reopened.
+    bool InputWaiting() const;
     // Writes bytes to the port; false when the port is closed, being
     // reopened by the device search, or the write raised a port error.
     bool WritePort(const std::string &bytes);
@@ -211,7 +217,8 @@ public:
     // Creates the controllers and the line builder; nothing queued.
     void Init();
     // Drive thread: the tick. Nothing while the running exchange waits in a
-    // timed step. Otherwise the first that applies: a search and
+    // timed step. A port that failed ends whatever runs (GiveUp). Then the
+    // first that applies: a search and
     // initialisation when not Ready (TSMSInitCtr::Run); when idle and not
     // closing, the next exchange (StartNext); else the timeouts and the
     // keep-alive.
@@ -248,7 +255,8 @@ public:
     void EndExchange();
     // Ends the running exchange for a new search and initialisation of the
     // modem on the next tick, cancelling a send prompt the modem may be
-    // left at (a timeout, a port that failed).
+    // left at (a timeout, a port that failed). Timeouts count only ticks
+    // at which the main thread has read what the modem wrote.
     void GiveUp();
 
 private:
@@ -269,4 +277,8 @@ private:
     // A late "+CMGS:" came: its final line, if it is the next line, is
     // dropped.
     bool lateFinal_ = false;
+    // Port deliveries read (CommData), and their number at the last tick
+    // that counted timeouts.
+    std::uint64_t deliveries_ = 0;
+    std::uint64_t deliveriesCounted_ = 0;
 };

@@ -220,9 +220,11 @@ std::unique_ptr<TPDUSend> TEasyLinkCtr::MakeSendPdu(const std::string &sca, cons
     return pdu;
 }
 
-void TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
+bool TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
 {
+    bool any = false;
     for (std::string_view command : cmpp::splitCommands(chunk)) {
+        any = any || cmpp::wordOf(command) != cmpp::TWord::None;
         try {
             Run(command, client);
         } catch (const std::exception &e) {
@@ -231,6 +233,7 @@ void TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
             qWarning("Command dropped");
         }
     }
+    return any;
 }
 
 void TEasyLinkCtr::Run(std::string_view command, QIODevice *client)
@@ -311,6 +314,7 @@ TCMPPSet::~TCMPPSet()
     // count they report to is still here.
     acceptor_.reset();
     acceptRetry_.reset();
+    graceEnds_.reset();
     Server.reset();
 }
 
@@ -329,7 +333,15 @@ bool TCMPPSet::Init()
     // since it would spin on a waiting one once descriptors run out.
     server->pauseAccepting();
     acceptor_ = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
-    QObject::connect(acceptor_.get(), &QSocketNotifier::activated, server, [this] { TakeClients(); });
+    QObject::connect(acceptor_.get(), &QSocketNotifier::activated, server, [this] {
+        if (clients_ < kMaxClients)
+            TakeClients();
+        else
+            MakeRoom();
+    });
+    graceEnds_ = std::make_unique<QTimer>();
+    graceEnds_->setSingleShot(true);
+    QObject::connect(graceEnds_.get(), &QTimer::timeout, server, [this] { TakeClients(); });
     acceptRetry_ = std::make_unique<QTimer>();
     acceptRetry_->setSingleShot(true);
     QObject::connect(acceptRetry_.get(), &QTimer::timeout, server, [this] {
@@ -362,8 +374,34 @@ void TCMPPSet::TakeClients()
         }
         Serve(client);
     }
-    // Beyond the cap, clients wait in the listen queue until one leaves.
-    acceptor_->setEnabled(clients_ < kMaxClients && !acceptFailed_);
+    // Beyond the cap, clients wait in the listen queue until one leaves or
+    // a silent one can be closed for them.
+    acceptor_->setEnabled(!acceptFailed_ && (clients_ < kMaxClients || LongestSilent()));
+}
+
+QTcpSocket *TCMPPSet::LongestSilent()
+{
+    while (!silent_.empty() && !silent_.front().client)
+        silent_.pop_front();
+    if (silent_.empty())
+        return nullptr;
+    const auto wait = silent_.front().graceEnds - engineclock::Clock::now();
+    if (wait <= wait.zero())
+        return silent_.front().client;
+    if (!graceEnds_->isActive())
+        graceEnds_->start(std::chrono::ceil<std::chrono::milliseconds>(wait));
+    return nullptr;
+}
+
+void TCMPPSet::MakeRoom()
+{
+    // Until it has gone, the same waiting connection must not close another.
+    acceptor_->setEnabled(false);
+    if (QTcpSocket *client = LongestSilent()) {
+        silent_.pop_front();
+        client->abort();
+        client->deleteLater();
+    }
 }
 
 void TCMPPSet::Serve(QTcpSocket *client)
@@ -379,18 +417,24 @@ void TCMPPSet::Serve(QTcpSocket *client)
         client->deleteLater();
     });
     idle->start();
-    QObject::connect(client, &QTcpSocket::readyRead, client, [this, client, idle] {
+    silent_.push_back({client, engineclock::Clock::now() + engineclock::scaled(kSilentGraceMs)});
+    auto read = [this, client, idle, spoke = false]() mutable {
         idle->start();
-        ServerClientRead(client);
-    });
+        if (ServerClientRead(client) && !spoke) {
+            spoke = true;
+            std::erase_if(silent_, [client](const TSilent &s) { return s.client == client; });
+        }
+    };
+    QObject::connect(client, &QTcpSocket::readyRead, client, read);
     ServerClientConnect(client);
     if (client->bytesAvailable() > 0)
-        ServerClientRead(client);
+        read();
 }
 
 void TCMPPSet::ClientGone()
 {
     --clients_;
+    std::erase_if(silent_, [](const TSilent &s) { return !s.client; });
     if (!Server)
         return;
     // Its descriptor is free again.
@@ -407,11 +451,10 @@ void TCMPPSet::AcceptFailed()
 
 void TCMPPSet::ServerClientConnect(QTcpSocket *) {}
 
-void TCMPPSet::ServerClientRead(QTcpSocket *client)
+bool TCMPPSet::ServerClientRead(QTcpSocket *client)
 {
     const std::string chunk = ReadChunk(*client);
-    if (!chunk.empty() && EasyLinkCtr)
-        EasyLinkCtr->DoCommand(chunk, client);
+    return !chunk.empty() && EasyLinkCtr && EasyLinkCtr->DoCommand(chunk, client);
 }
 
 std::string TCMPPSet::ReadChunk(QIODevice &client)

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QPointer>
+#include <QTcpSocket>
+#include <chrono>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,7 +14,6 @@
 
 class QIODevice;
 class QTcpServer;
-class QTcpSocket;
 class QSocketNotifier;
 class QTimer;
 class TCMPPSet;
@@ -90,8 +93,9 @@ public:
     // replies to client. Anything that is not a well-formed command is
     // ignored without a word, and a reply that cannot be written is dropped
     // (READ then keeps its message): a client can never raise an error on
-    // the operator's screen. Never throws.
-    void DoCommand(const std::string &chunk, QIODevice *client);
+    // the operator's screen. Never throws. True when the chunk held one of
+    // the four commands.
+    bool DoCommand(const std::string &chunk, QIODevice *client);
 
 private:
     TSMSChannel *Channel1() const;
@@ -110,8 +114,10 @@ private:
 
 // The command server: a listening socket whose events come on the main
 // thread. At most kMaxClients clients are connected at a time; further ones
-// wait in the listen queue until one leaves. No protocol state is kept per
-// client; a client silent for kIdleClientMs is closed.
+// wait in the listen queue until one leaves, or until a client that has run
+// no command kSilentGraceMs after it connected is closed to make room for
+// one. No protocol state is kept per client; a client silent for
+// kIdleClientMs is closed.
 class TCMPPSet {
 public:
     TCMPPSet();
@@ -134,6 +140,9 @@ public:
     // Connections the kernel holds for us while we take no more.
     static constexpr int kListenQueue = 4096;
     static constexpr int kIdleClientMs = 5 * 60 * 1000; // engine time
+    // A client that has run no command this long after it connected gives
+    // its place to one that waits while the cap is reached (engine time).
+    static constexpr int kSilentGraceMs = 10 * 1000;
     // A process out of descriptors tries to take a client again after this
     // long (engine time), or as soon as a client leaves.
     static constexpr int kAcceptRetryMs = 1000;
@@ -152,16 +161,24 @@ public:
     int Clients() const { return clients_; }
 
     void ServerClientConnect(QTcpSocket *client);
-    // Reads the waiting bytes as one chunk and runs its commands.
-    void ServerClientRead(QTcpSocket *client);
+    // Reads the waiting bytes as one chunk and runs its commands; true when
+    // it held one.
+    bool ServerClientRead(QTcpSocket *client);
     // What is waiting on client as one chunk: at most kMaxChunk bytes, the
     // rest of what is waiting read and dropped.
     static std::string ReadChunk(QIODevice &client);
 
 private:
     // Accepts waiting connections up to the cap; the listening socket is
-    // watched only while there is room and an accept has not failed.
+    // watched while there is room, or a silent client could give its
+    // place, and an accept has not failed.
     void TakeClients();
+    // A connection waits at the cap: the client longest silent past its
+    // grace is closed (its leaving takes the waiting one); with none yet,
+    // the watch resumes when the first grace ends.
+    void MakeRoom();
+    // The silent client whose grace ended first; null when none has.
+    QTcpSocket *LongestSilent();
     void Serve(QTcpSocket *client);
     void ClientGone();
     // An accept failed (the process or the system is out of descriptors or
@@ -173,4 +190,12 @@ private:
     bool acceptFailed_ = false;
     std::unique_ptr<QSocketNotifier> acceptor_;
     std::unique_ptr<QTimer> acceptRetry_;
+    // Clients that have run no command yet, by the end of their grace,
+    // the first to end first; one that spoke or left goes at the next look.
+    struct TSilent {
+        QPointer<QTcpSocket> client;
+        std::chrono::steady_clock::time_point graceEnds;
+    };
+    std::deque<TSilent> silent_;
+    std::unique_ptr<QTimer> graceEnds_; // resumes the watch for MakeRoom
 };

@@ -258,7 +258,9 @@ private:
 // that went out ("ERROR" after it) counts as an attempt; an attempt cut off
 // before its PDU went out (no prompt, an error to the length command, a
 // port that failed, a timeout) leaves the message as it was. Once the PDU
-// has gone out, its final answer is awaited for kSendAnswerTicks.
+// has gone out, its final answer is awaited for kSendAnswerTicks, or until
+// the port fails: an attempt ended so is unsettled (the modem may have
+// sent it), said as such and sent again, kMaxUnsettled times at most.
 class TSMSSendCtr : public TSMSCtr {
 public:
     explicit TSMSSendCtr(TChannelCtr *owner);
@@ -275,9 +277,10 @@ public:
     void ProcessLine(const std::string &line) override;
     // True once the running attempt's PDU has gone out.
     bool AwaitsAnswer() const { return pduOut_; }
-    // The scheduler ended the running attempt (a timeout). One whose PDU had
-    // gone out counts, and its answer may still come (LateAnswer); one cut
-    // off before leaves the message untouched.
+    // The scheduler ended the running attempt (a timeout, a port that
+    // failed). One whose PDU had gone out is unsettled (Unsettled), and its
+    // answer may still come (LateAnswer); one cut off before leaves the
+    // message untouched.
     void Interrupted();
     // A "+CMGS:" reference that no running attempt awaits: the late answer
     // to the last attempt given up after its PDU went out, whose message is
@@ -304,4 +307,9 @@ namespace enginetext {
 std::string sendLine(const std::string &sca, const TPDUSend &pdu);
 std::string receiveLine(const TPDUGet &pdu);
 std::string droppedLine(const TPDUSend &pdu);
+std::string unsettledLine(const TPDUSend &pdu);
+std::string unconfirmedLine(const TPDUSend &pdu);
 } // namespace enginetext
+
+// Unsettled attempts after which a message is no longer sent again.
+constexpr int kMaxUnsettled = 4;

@@ -42,6 +42,18 @@ std::string droppedLine(const TPDUSend &pdu)
     return "消息四次发送失败，已放弃，手机号:" + pdu.GetDA() + " 内容:" + pdu.GetWideUD();
 }
 
+std::string unsettledLine(const TPDUSend &pdu)
+{
+    return "消息已交给短信模块，但未收到发送结果（设备断开或网络无应答），结果未知，将再次发送，手机号:" + pdu.GetDA() +
+           " 内容:" + pdu.GetWideUD();
+}
+
+std::string unconfirmedLine(const TPDUSend &pdu)
+{
+    return "消息已交给短信模块" + std::to_string(pdu.Unsettled) +
+           "次，始终未收到发送结果，不再重发，手机号:" + pdu.GetDA() + " 内容:" + pdu.GetWideUD();
+}
+
 } // namespace enginetext
 
 TSMSRecvCtr::TSMSRecvCtr(TChannelCtr *owner) : TSMSCtr(owner) {}
@@ -394,8 +406,11 @@ void TSMSSendCtr::WritePdu()
 void TSMSSendCtr::Interrupted()
 {
     if (pduOut_ && PDU != ownPdu_.get()) {
-        Refused();
+        // The answer died with the device or never came: never a refusal.
+        ++PDU->Unsettled;
         unanswered_ = PDU;
+        if (PDU->Unsettled < kMaxUnsettled)
+            engine::logLine(enginetext::unsettledLine(*PDU));
     }
     pduOut_ = false;
     State = csIdle;

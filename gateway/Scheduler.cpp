@@ -45,6 +45,10 @@ void TChannelCtr::Drive()
     EngineLock lock;
     if (step_)
         return;
+    // A device that went away answers nothing more: whatever was awaited
+    // from it, it is searched for at once.
+    if (Channel->PortFailed())
+        GiveUp();
     if (Ready == 0) {
         // A set-up whose last answer is late (a busy main thread) is waited
         // for as any exchange is, not given up for a new search at once.
@@ -148,7 +152,7 @@ bool TChannelCtr::StartSend()
     const auto now = engineclock::Clock::now();
     for (auto it = queue.begin(); it != queue.end(); ++it) {
         TPDUSend *pdu = it->get();
-        if (pdu->Tries > 3) {
+        if (pdu->Tries > 3 || pdu->Unsettled >= kMaxUnsettled) {
             Drop(it);
             return true;
         }
@@ -165,8 +169,11 @@ bool TChannelCtr::StartSend()
 
 void TChannelCtr::Drop(std::deque<std::unique_ptr<TPDUSend>>::iterator it)
 {
-    // Tried four times: given up, but not without a word.
-    const std::string line = enginetext::droppedLine(**it);
+    // Refused four times, or taken so often without an answer: not sent
+    // again, but not without a word.
+    const TPDUSend &pdu = **it;
+    const std::string line =
+        pdu.Unsettled >= kMaxUnsettled ? enginetext::unconfirmedLine(pdu) : enginetext::droppedLine(pdu);
     engine::logLine(line);
     smslog::append(line);
     SendCtr->Forget(it->get());
@@ -188,6 +195,12 @@ void TChannelCtr::GiveUp()
 
 void TChannelCtr::CountTimeouts()
 {
+    // Replies that waited a whole tick unread: the main thread's event loop
+    // is busy, the modem has not gone silent. Such a tick does not count.
+    const bool unread = deliveries_ == deliveriesCounted_ && Channel->InputWaiting();
+    deliveriesCounted_ = deliveries_;
+    if (unread)
+        return;
     if (ReplyWait > 0) {
         if (--ReplyWait == 0)
             GiveUp(); // no byte since the last write
@@ -257,6 +270,7 @@ void TChannelCtr::CommData(TCustomComm *, std::uint32_t Received)
     // The search is closing or opening the port on the drive thread.
     if (Channel->PortBusy)
         return;
+    ++deliveries_;
     ReplyWait = 0;
     std::string bytes;
     try {

@@ -455,11 +455,35 @@ bool isPlainDatabaseFile(const std::string &path)
     return file.read(start, sizeof start) && std::memcmp(start, header, sizeof header) == 0;
 }
 
-ShortWait::ShortWait(TAdoConnection &connection) : connection_(connection), previous_(connection.BusyTimeout())
+std::string describe(const EDatabaseError &e)
 {
-    connection_.SetBusyTimeout(std::min(previous_, TAdoConnection::ShortBusyTimeoutMs));
+    const char *what = "数据库操作失败";
+    switch (e.code() & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: what = "数据库正被其他程序占用"; break;
+    case SQLITE_FULL: what = "磁盘已满，数据库无法写入"; break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN: what = "数据库文件无法打开或写入"; break;
+    case SQLITE_CORRUPT: what = "数据库文件已损坏"; break;
+    case SQLITE_NOTADB: what = "数据库文件无法识别"; break;
+    case SQLITE_IOERR: what = "读写数据库文件出错"; break;
+    case SQLITE_CONSTRAINT: what = "记录重复或不合要求"; break;
+    default: break;
+    }
+    return std::string(what) + "（" + e.what() + "）";
 }
 
-ShortWait::~ShortWait() { connection_.SetBusyTimeout(previous_); }
+LockWait::LockWait(TAdoConnection &connection, int ms) : connection_(connection), previous_(connection.BusyTimeout())
+{
+    connection_.SetBusyTimeout(ms);
+}
+
+LockWait::~LockWait() { connection_.SetBusyTimeout(previous_); }
+
+ShortWait::ShortWait(TAdoConnection &connection)
+    : LockWait(connection, std::min(connection.BusyTimeout(), TAdoConnection::ShortBusyTimeoutMs))
+{
+}
 
 } // namespace ado

@@ -60,6 +60,9 @@ ConnectionSettings parseConnectionString(std::string_view text);
 class TAdoConnection {
 public:
     static constexpr int BusyTimeoutMs = 5000;
+    // What an operator's own action waits (a dialog's OK, a delete) before
+    // the operator is told that another program holds the database.
+    static constexpr int OperatorBusyTimeoutMs = 1000;
     // What work driven by a timer or the modem waits on the main thread: a
     // longer lock is retried from the event loop, so windows, the command
     // port and the modem's replies are never held up by another program.
@@ -194,20 +197,36 @@ bool isCannotOpen(const EDatabaseError &e) noexcept;
 // True when the file at path starts with the header of a database without
 // a key (an encrypted file shows no such text).
 bool isPlainDatabaseFile(const std::string &path);
+// e for an operator or a log line: what happened in Chinese, then the
+// database's own text in brackets ("数据库正被其他程序占用（database is
+// locked）").
+std::string describe(const EDatabaseError &e);
 
-// Waits ShortBusyTimeoutMs for locks while it lives, then restores the wait
-// it found; for work that a timer or the modem drives and that can be tried
-// again later. Guards nest.
-class ShortWait {
+// Waits ms for locks while it lives, then restores the wait it found.
+// Guards nest.
+class LockWait {
 public:
-    explicit ShortWait(TAdoConnection &connection);
-    ~ShortWait();
-    ShortWait(const ShortWait &) = delete;
-    ShortWait &operator=(const ShortWait &) = delete;
+    LockWait(TAdoConnection &connection, int ms);
+    ~LockWait();
+    LockWait(const LockWait &) = delete;
+    LockWait &operator=(const LockWait &) = delete;
 
 private:
     TAdoConnection &connection_;
     int previous_;
+};
+
+// At most ShortBusyTimeoutMs, for work that a timer or the modem drives and
+// that can be tried again later.
+class ShortWait : public LockWait {
+public:
+    explicit ShortWait(TAdoConnection &connection);
+};
+
+// OperatorBusyTimeoutMs, for an operator's own action.
+class OperatorWait : public LockWait {
+public:
+    explicit OperatorWait(TAdoConnection &connection) : LockWait(connection, TAdoConnection::OperatorBusyTimeoutMs) {}
 };
 
 // A transaction for callers that may throw: begins one level on the

@@ -24,7 +24,7 @@ bool Application::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        boxes::showError(QString::fromUtf8(e.what()));
+        boxes::showError(e);
     } catch (...) {
         boxes::showError(QStringLiteral("未知错误"));
     }

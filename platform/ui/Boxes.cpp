@@ -96,6 +96,23 @@ bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon i
 
 void showError(const QString &text) { ask({Kind::Error, text, {}, {}, Icon::Error, nullptr}); }
 
+namespace {
+Describer &describer()
+{
+    static Describer d;
+    return d;
+}
+} // namespace
+
+void setDescriber(Describer d) { describer() = std::move(d); }
+
+QString describe(const std::exception &error)
+{
+    return describer() ? describer()(error) : QString::fromUtf8(error.what());
+}
+
+void showError(const std::exception &error) { showError(describe(error)); }
+
 bool inputQuery(const QString &caption, const QString &prompt, QString &value)
 {
     Answer a = ask({Kind::Input, prompt, caption, value, Icon::None, nullptr});

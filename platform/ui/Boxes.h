@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <functional>
 
 class QWidget;
@@ -51,6 +52,12 @@ bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon i
 
 // The box an error that no handler caught ends in; the program runs on.
 void showError(const QString &text);
+// The same for an error, put into words by the describer (its own text
+// until one is installed; the desk's says a database error in Chinese).
+void showError(const std::exception &error);
+using Describer = std::function<QString(const std::exception &)>;
+void setDescriber(Describer describer);
+QString describe(const std::exception &error);
 
 // Input box: true on OK with value replaced by the edited text; on Cancel
 // value is left unchanged.

@@ -106,7 +106,7 @@ TEST_F(RecordsTest, AGuardedWriteCommitsOnlyWhatWentThroughAndSaysWhyNot)
          {},
          appendThen([]() -> TResult { throw EDatabaseError(1, "no such column"); }),
          TResult::Failed,
-         "no such column"},
+         "数据库操作失败（no such column）"},
         {"other error",
          {},
          appendThen([]() -> TResult { throw std::runtime_error("disk full"); }),
@@ -119,7 +119,7 @@ TEST_F(RecordsTest, AGuardedWriteCommitsOnlyWhatWentThroughAndSaysWhyNot)
              other->BeginTrans();
              other->Execute("insert into client (CLIENTID) values ('other')");
          },
-         appendThen([] { return TResult::Stored; }), TResult::Busy, ""},
+         appendThen([] { return TResult::Stored; }), TResult::Busy, "数据库正被其他程序占用（database is locked）"},
         {"no data module", [] { DataModule1 = nullptr; }, appendThen([] { return TResult::Stored; }), TResult::Failed,
          "数据库未打开"},
         {"deleted file", [&] { ASSERT_EQ(::unlink("dbvord.mdb"), 0); }, appendThen([] { return TResult::Stored; }),

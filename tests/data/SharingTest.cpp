@@ -63,7 +63,7 @@ TEST_F(Sharing, AResultLeftOpenLetsGoAtTheEventLoopAndReadsOnAfterwards)
     }
 }
 
-TEST_F(Sharing, AWriteWaitsOutAnotherProgramsLockEvenWithAResultOpen)
+TEST_F(Sharing, AnOperatorsWriteWaitsOutAShortLockEvenWithAResultOpen)
 {
     std::promise<void> locked;
     std::thread holder([&] {
@@ -72,10 +72,11 @@ TEST_F(Sharing, AWriteWaitsOutAnotherProgramsLockEvenWithAResultOpen)
         c.BeginTrans();
         c.Execute("insert into client (CLIENTID) values ('外部')");
         locked.set_value();
-        std::this_thread::sleep_for(std::chrono::seconds(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         c.CommitTrans();
     });
     locked.get_future().wait();
+    ado::OperatorWait operatorWait(dm->Database1);
     TAdoQuery &walk = dm->Query1;
     walk.SetSQL("select * from client");
     walk.Open(); // unread rows left: SQLite would answer busy at once
@@ -87,13 +88,14 @@ TEST_F(Sharing, AWriteWaitsOutAnotherProgramsLockEvenWithAResultOpen)
     EXPECT_EQ(count("select * from client_cgroup"), 0);
 }
 
-TEST_F(Sharing, UnderAShortWaitALockIsReportedBusyAndTheLongWaitComesBack)
+TEST_F(Sharing, ALockIsReportedBusyAfterAShortWaitAndAnOperatorsWaitEnds)
 {
     other.Execute("PRAGMA busy_timeout=5000");
     other.BeginTrans();
     other.Execute("insert into client (CLIENTID) values ('外部')");
     {
-        ado::ShortWait shortWait(dm->Database1);
+        ado::OperatorWait operatorWait(dm->Database1);
+        ado::ShortWait shortWait(dm->Database1); // a timer inside an operator's action
         try {
             ado::appendRow(dm->Query1, "client", {{"CLIENTID", "桌面"}});
             ADD_FAILURE() << "the insert went through another program's lock";
@@ -101,7 +103,7 @@ TEST_F(Sharing, UnderAShortWaitALockIsReportedBusyAndTheLongWaitComesBack)
             EXPECT_TRUE(ado::isBusy(e)) << e.what();
         }
     }
-    EXPECT_EQ(dm->Database1.BusyTimeout(), TAdoConnection::BusyTimeoutMs);
+    EXPECT_EQ(dm->Database1.BusyTimeout(), TAdoConnection::ShortBusyTimeoutMs);
     other.RollbackTrans();
     EXPECT_NO_THROW(ado::appendRow(dm->Query1, "client", {{"CLIENTID", "桌面"}}));
 }

@@ -9,11 +9,13 @@
 #include "desk/ListView.h"
 #include "desk/TermMan.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -244,7 +246,8 @@ TEST_F(CGroupDialogs, AFailedSaveChangesNothing)
         const char *name, *fault, *box;
     } cases[] = {
         {"项目组", "", "更新纪录失败，请检查组名是否重复！"},
-        {"新名", "create trigger nomember before insert on client_cgroup begin select raise(abort, 'no'); end", "no"},
+        {"新名", "create trigger nomember before insert on client_cgroup begin select raise(abort, 'no'); end",
+         "记录重复或不合要求（no）"},
     };
     const std::vector<std::string> before = stored();
     for (const auto &c : cases) {
@@ -268,6 +271,35 @@ TEST_F(CGroupDialogs, AFailedSaveChangesNothing)
         EXPECT_FALSE(win->Changed);
         exec("drop trigger if exists nomember");
     }
+}
+
+TEST_F(CGroupDialogs, AnotherProgramsLockIsToldAtOnceAndTheSameDialogSavesAfterIt)
+{
+    auto other = std::make_unique<TAdoConnection>(TDataModule1::ConnectionString);
+    other->Open();
+    other->BeginTrans();
+    other->Execute("insert into operlog (WORKCODE) values ('other')");
+    boxes.ok();
+    win->TreeView1->setCurrentItem(node("同事"));
+    modal.then<TfrmEditCGroup>([&](TfrmEditCGroup *d) {
+        QTest::keyClick(d->Edit2, Qt::Key_End);
+        d->Edit2->setText(QStringLiteral("锁住时写的"));
+        QElapsedTimer told;
+        told.start();
+        d->OkButton->click();
+        EXPECT_LT(told.elapsed(), 3000); // about a second, not the five of old
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(d->Edit2->text(), QStringLiteral("锁住时写的"));
+        other.reset(); // the other program lets go
+        d->OkButton->click();
+    });
+    win->N11Click();
+    EXPECT_TRUE(modal.done());
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("数据库正被其他程序占用")))
+        << boxes.texts()[0].toStdString();
+    EXPECT_EQ(column("select * from cgroup where groupname='同事'", "DISCRIBE"),
+              std::vector<std::string>{"锁住时写的"});
 }
 
 } // namespace

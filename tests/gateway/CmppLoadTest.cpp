@@ -5,10 +5,12 @@
 #include "gateway/EngineClock.h"
 #include "support/CpuTime.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -268,6 +270,30 @@ TEST_F(CmppLoadTest, AClientSilentForFiveMinutesIsClosedAndOneThatTalksIsNot)
     EXPECT_TRUE(talking.connected());
     EXPECT_EQ(talking.ask("DavoRodu:QUERY", 1), "0");
     EXPECT_TRUE(QTest::qWaitFor([&] { return gateway->CMPPSet->Clients() == 1; }, 5000));
+}
+
+TEST_F(CmppLoadTest, SilentClientsFillingTheCapGiveWayToANewOneButATalkingClientStays)
+{
+    CmppTest::TearDown();
+    engineclock::setScale(0.1); // the grace of ten seconds in one
+    CmppTest::SetUp();
+    TcpClient talking(port());
+    EXPECT_EQ(talking.ask("DavoRodu:QUERY", 1), "0");
+    std::vector<std::unique_ptr<TcpClient>> silent;
+    for (int i = 1; i < TCMPPSet::kMaxClients; ++i)
+        silent.push_back(std::make_unique<TcpClient>(port()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gateway->CMPPSet->Clients() == TCMPPSet::kMaxClients; }, 5000));
+    for (int round = 0; round < 3; ++round) {
+        QTest::qWait(1000); // a command every ten seconds of engine time
+        EXPECT_EQ(talking.ask("DavoRodu:QUERY", 1), "0");
+        QElapsedTimer served;
+        served.start();
+        TcpClient newcomer(port());
+        EXPECT_EQ(newcomer.ask("DavoRodu:QUERY", 1), "0") << round;
+        EXPECT_LT(served.elapsed(), 2000) << round;
+    }
+    EXPECT_TRUE(talking.connected());
+    EXPECT_EQ(talking.ask("DavoRodu:QUERY", 1), "0");
 }
 
 } // namespace

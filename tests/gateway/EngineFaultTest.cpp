@@ -29,6 +29,17 @@ TEST_F(EngineFaultTest, SilentModemIsSearchedAgainAfterThirtyTicks)
     stillReceives(1);
 }
 
+TEST_F(EngineFaultTest, AMainThreadBusyLongerThanTheReplyWaitKeepsTheModem)
+{
+    queueSend("13912345678", "你好");
+    // Replies wait unread meanwhile: well past the 30-tick and keep-alive limits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    ASSERT_TRUE(waitUntil([&] { return sendQueueSize() == 0 && settled(*channel); })) << sim.log();
+    ASSERT_EQ(sim.pdus().size(), 1u);
+    EXPECT_EQ(reports.count("GSM模块初始化成功!"), 1) << sim.log();
+    EXPECT_EQ(std::count(reports.device.begin(), reports.device.end(), "正在查找短信设备..."), 1);
+}
+
 TEST_F(EngineFaultTest, LineOf339CharactersIsDroppedAndOf338Kept)
 {
     ASSERT_EQ(sim.control("longline 339"), "OK");

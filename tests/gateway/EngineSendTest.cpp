@@ -120,6 +120,25 @@ TEST_F(EngineSendTest, ModuleThatResetsAtItsPromptFourTimesStillSendsTheMessageO
     EXPECT_FALSE(reports.logHas("已放弃"));
 }
 
+TEST_F(EngineSendTest, ModemThatDropsRightAfterTakingThePduFourTimesGetsItFourTimesAndNoFailure)
+{
+    ASSERT_EQ(sim.control("fail taken 4 1000"), "OK");
+    queueSend("13912345678", "你好");
+    ASSERT_TRUE(waitUntil([&] { return sendQueueSize() == 0; }, 60000)) << sim.log();
+    const auto pdus = sim.pdus();
+    ASSERT_EQ(pdus.size(), 4u); // one copy per drop, none after the fourth
+    for (const auto &p : pdus)
+        EXPECT_EQ(p.outcome, "sent");
+    // The wait for the answer ended with the device: the search began while
+    // it was away, not a minute later.
+    EXPECT_TRUE(reports.logHas("打开失败")) << sim.log();
+    ASSERT_TRUE(waitUntil([&] { return reports.logHas("不再重发"); }));
+    EXPECT_EQ(reports.logCount("结果未知，将再次发送"), 3);
+    EXPECT_TRUE(reports.logHas("消息已交给短信模块4次，始终未收到发送结果，不再重发，手机号:+8613912345678 内容:你好"));
+    EXPECT_FALSE(reports.logHas("已放弃"));
+    EXPECT_FALSE(reports.logHas("消息发送失败"));
+}
+
 TEST_F(EngineSendTest, NoticeInsideTheSendIsServedAfterItAndTheMessageGoesOnce)
 {
     ASSERT_EQ(sim.control("hold"), "OK");

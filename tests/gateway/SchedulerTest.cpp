@@ -219,7 +219,7 @@ TEST_F(SchedulerTest, ClosingStartsNothingAndWritesNoKeepAliveButEndsARunningExc
     EXPECT_EQ(locked([&] { return ctr->Ready; }), 0);
 }
 
-TEST_F(SchedulerTest, OnlyAPduRefusedOrLeftUnansweredCountsAnAttempt)
+TEST_F(SchedulerTest, OnlyAPduRefusedCountsAnAttemptAndOneLeftUnansweredIsUnsettled)
 {
     const std::string pdu = "0891683108200105F011000D91683119325476F80008A8044F60597D\x1A";
     auto prompt = [&] {
@@ -236,11 +236,12 @@ TEST_F(SchedulerTest, OnlyAPduRefusedOrLeftUnansweredCountsAnAttempt)
         std::function<void()> play; // after the length command went
         int tries;
         bool searchAgain;
+        int unsettled = 0;
     };
     const Case cases[] = {
         {"ERROR after the PDU", [&] { prompt(), feed("\r\nERROR\r\n"); }, 1, false},
         {"+CMS ERROR after the PDU", [&] { prompt(), feed("\r\n+CMS ERROR: 500\r\n"); }, 1, false},
-        {"no answer to the PDU", [&] { prompt(), tick(kSendAnswerTicks + 1); }, 1, true},
+        {"no answer to the PDU", [&] { prompt(), tick(kSendAnswerTicks + 1); }, 0, true, 1},
         {"no byte after the length command", [&] { tick(kReplyWaitTicks); }, 0, true},
         {"no prompt", [&] { feed("AT+CMGS=19\r\r\n"), tick(kBusyLimitTicks + 1); }, 0, true},
         {"ERROR to the length command", [&] { feed("AT+CMGS=19\r\r\n+CMS ERROR: 310\r\n"), tick(kBusyLimitTicks + 1); },
@@ -259,6 +260,7 @@ TEST_F(SchedulerTest, OnlyAPduRefusedOrLeftUnansweredCountsAnAttempt)
             ASSERT_EQ(channel.SendQueue.size(), 1u);
             TPDUSend *head = channel.SendQueue.front().get();
             EXPECT_EQ(head->Tries, c.tries);
+            EXPECT_EQ(head->Unsettled, c.unsettled);
             // An attempt that did not count is not spaced either.
             EXPECT_EQ(head->RetryAt > engineclock::Clock::now(), c.tries > 0);
             ctr->SendCtr->Forget(head);

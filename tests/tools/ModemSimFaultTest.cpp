@@ -67,7 +67,7 @@ TEST_F(FaultTest, ErrorToTheLengthCommandGivesNoPrompt)
     EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n+CMS ERROR: 310\r\n");
     EXPECT_EQ(term_->command("AT+CMGS=12"), "AT+CMGS=12\r\r\n+CMS ERROR: 310\r\n");
     EXPECT_EQ(submit(12, vectors::kSubmit), vectors::kSubmit + "\r\n+CMGS: 1\r\n\r\nOK\r\n");
-    EXPECT_EQ(sim_.control("fail other"), "ERR fail takes cmgs, prompt or pdu");
+    EXPECT_EQ(sim_.control("fail other"), "ERR fail takes cmgs, prompt, taken or pdu");
 }
 
 TEST_F(FaultTest, ErrorAfterThePduForAsManyValidPdusAsAsked)

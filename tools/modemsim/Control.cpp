@@ -112,11 +112,11 @@ std::string Sim::failCommand(std::istringstream &in)
     if (count < 0)
         return "ERR the count cannot be negative";
     Faults &f = modem_.faults();
-    if (which == "prompt") {
+    if (which == "prompt" || which == "taken") {
         std::optional<int> ms;
         if (!optionalMs(text, 0, ms))
-            return "ERR fail prompt takes a count and milliseconds";
-        f.promptResets = count;
+            return "ERR fail " + which + " takes a count and milliseconds";
+        (which == "prompt" ? f.promptResets : f.takenDrops) = count;
         backAfterDrop_ = std::chrono::milliseconds(ms.value_or(1000));
         return "OK";
     }
@@ -129,7 +129,7 @@ std::string Sim::failCommand(std::istringstream &in)
         f.pduFailures = count;
         f.pduReply = text;
     } else {
-        return "ERR fail takes cmgs, prompt or pdu";
+        return "ERR fail takes cmgs, prompt, taken or pdu";
     }
     return "OK";
 }

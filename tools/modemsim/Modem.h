@@ -23,6 +23,7 @@ struct Faults {
     bool holdNextResult = false; // next PDU's result waits for releaseHeld()
     int holdMs = 0;              // ... or, when above 0, for this long
     int promptResets = 0;        // next AT+CMGS: the module resets at its prompt
+    int takenDrops = 0;          // next valid PDUs: taken, then the device goes before the result
     // Lines the next AT+CMGR answer that holds a message carries between
     // its header and its PDU, in order.
     std::vector<std::string> cmgrJunk;

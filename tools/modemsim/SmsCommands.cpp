@@ -267,6 +267,14 @@ void Modem::submitPdu()
         nextReference_ = (nextReference_ + 1) % 256;
     }
     log_.line("PDU", outcome + " " + std::to_string(pduLength_) + " " + escapeBytes(text));
+    if (outcome == "sent" && faults_.takenDrops > 0) {
+        // The network has the message; its result is lost with the device.
+        --faults_.takenDrops;
+        log_.line("EV", "fault: the device goes after taking the PDU");
+        mode_ = Mode::Command;
+        dropNow_ = true;
+        return;
+    }
     if (faults_.holdNextResult) {
         faults_.holdNextResult = false;
         held_ = reply;
