@@ -295,9 +295,6 @@ public:
     void ApplyDCB();
     void ApplyBuffers(); // purges the port first
     void ApplyTimeouts();
-    // With Flags: decodes them into the four stored line/option sets; with
-    // nullptr: derives the three line sets from FlowControl.
-    void UpdateFlowSettings(const comm::DCB *Flags);
 
 protected:
     TBaudRate BaudRate() const;
