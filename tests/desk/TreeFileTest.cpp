@@ -6,6 +6,7 @@
 #include "support/WorkDir.h"
 
 #include <QDir>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,12 +97,8 @@ TEST(TreeFile, TheNameIsMatchedWithoutLetterCase)
     EXPECT_EQ(treefile::load(&tree, "TreeView.Txt", error), treefile::Loaded::Unreadable);
     EXPECT_TRUE(error.startsWith("无法打开文件“")) << error.toStdString();
     EXPECT_EQ(shape(tree), (QStringList{"a", ".b", "c"}));
-    try {
-        treefile::save(&tree, "TreeView.txt");
-        ADD_FAILURE() << "saved";
-    } catch (const std::runtime_error &e) {
-        EXPECT_EQ(std::string(e.what()).rfind("无法写入文件“", 0), 0u) << e.what();
-    }
+    EXPECT_THAT([&] { treefile::save(&tree, "TreeView.txt"); },
+                testing::ThrowsMessage<std::runtime_error>(testing::StartsWith("无法写入文件“")));
 }
 
 } // namespace
