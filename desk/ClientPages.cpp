@@ -237,10 +237,10 @@ void TClientPages::ShowMessageOf(TAdoQuery &q)
         Memo2->setPlainText(QString::fromStdString(text->AsString()));
 }
 
-void TClientPages::Button5Click()
+bool TClientPages::AddNote()
 {
     if (!ADOQuery1.Active())
-        return;
+        return true;
     try {
         ADOQuery1.Append();
         ADOQuery1.FieldByName("CLIENTID")->SetAsString(key_.toStdString());
@@ -250,22 +250,47 @@ void TClientPages::Button5Click()
     } catch (const std::exception &e) {
         ADOQuery1.Cancel(); // Memo1 keeps the text for another try
         boxes::showError(QString::fromUtf8(e.what()));
-        return;
-    }
-    Memo1->clear();
-}
-
-bool TClientPages::StorePhoto()
-{
-    if (!PhotoPending())
-        return true;
-    try {
-        ADOQuery5.Post();
-    } catch (const std::exception &e) {
-        boxes::showError(QString::fromUtf8(e.what()));
         return false;
     }
+    Memo1->clear();
     return true;
+}
+
+bool TClientPages::Pending(Part part) const
+{
+    switch (part) {
+    case Part::Photo: return ADOQuery5.Modified();
+    case Part::Details: return ADOQuery4.Modified();
+    case Part::Notes: return ADOQuery1.Active() && (ADOQuery1.Modified() || !Memo1->toPlainText().trimmed().isEmpty());
+    }
+    return false;
+}
+
+bool TClientPages::Store(Part part)
+{
+    if (!Pending(part))
+        return true;
+    switch (part) {
+    case Part::Photo: return DBNavigator1->Click(Button::Post);
+    case Part::Details: return DBNavigator3->Click(Button::Post);
+    case Part::Notes:
+        if (ADOQuery1.Modified() && !DBNavigator2->Click(Button::Post))
+            return false;
+        return Memo1->toPlainText().trimmed().isEmpty() || AddNote();
+    }
+    return true;
+}
+
+void TClientPages::Drop(Part part)
+{
+    switch (part) {
+    case Part::Photo: ADOQuery5.Cancel(); break;
+    case Part::Details: ADOQuery4.Cancel(); break;
+    case Part::Notes:
+        ADOQuery1.Cancel();
+        Memo1->clear();
+        break;
+    }
 }
 
 void TClientPages::ScrollBar1Change()

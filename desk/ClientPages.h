@@ -21,9 +21,9 @@ class TDBMemo;
 class TDBNavigator;
 
 // The contact editor's pages besides "个人信息", working on database rows
-// through data-aware controls and stored by their own buttons, whatever the
-// editor's "确定" and "取消" do (a photo loaded but not yet posted aside:
-// the editor stores it or asks, see TfrmEditClient):
+// through data-aware controls and stored by their own buttons; what was
+// typed or loaded there and not yet stored (Pending) the editor's "确定"
+// stores and its "取消" asks about, see TfrmEditClient:
 //   "事务记录" (TabSheet2): the contact's dated notes, newest first, in
 //       DBGrid2 (editable in place) and DBMemo2, moved through and posted
 //       with DBNavigator2; "添加" (Button5) adds the text of Memo1 as a note.
@@ -57,20 +57,27 @@ struct TClientPages {
 
     // "添加": a note with the time now and the text of Memo1, under the
     // contact's name as loaded (a name typed but not saved is no contact);
-    // Memo1 is then emptied. A failure goes to the error box and Memo1 keeps
-    // its text.
-    void Button5Click();
+    // Memo1 is then emptied. A failure goes to the error box, Memo1 keeps
+    // its text and the answer is false.
+    void Button5Click() { AddNote(); }
+    bool AddNote();
     // The photo box shows the column "photo" + (position + 1).
     void ScrollBar1Change();
     // "添加图片": the photo row into Edit, then the picture dialog; a file
     // chosen is loaded into the box (TDBImage::LoadFromFile).
     void N1Click();
-    // A picture was loaded into the photo row and neither posted nor
-    // cancelled.
-    bool PhotoPending() const { return ADOQuery5.Modified(); }
-    // Posts a pending photo; true when stored or none was pending, false
-    // after the error box (the row stays in Edit for another try).
-    bool StorePhoto();
+    // What a page holds that its own button has not stored: a picture
+    // loaded into the photo row; a change of the extra columns; a change of
+    // a note, or a text in Memo1 (blanks aside) that "添加" has not added.
+    enum class Part { Photo, Details, Notes };
+    bool Pending(Part part) const;
+    bool PhotoPending() const { return Pending(Part::Photo); }
+    // Stores it as the page's buttons would; true when stored or nothing was
+    // pending, false after the error box, what was typed staying in place
+    // for another try.
+    bool Store(Part part);
+    // Drops it: the row's change is cancelled, Memo1 emptied.
+    void Drop(Part part);
     // The text of field MESSAGE of q's current row into Memo2.
     void ShowMessageOf(TAdoQuery &q);
     // The extra-column box of number n (1 to 11).

@@ -467,12 +467,12 @@ QToolButton *TDBNavigator::ButtonOf(Button button) const
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-void TDBNavigator::Click(Button button)
+bool TDBNavigator::Click(Button button)
 {
     TAdoQuery *q = desk::activeQuery(source_);
     if (!q)
-        return;
-    guarded([&] {
+        return true;
+    return guarded([&] {
         switch (button) {
         case Button::First: q->First(); break;
         case Button::Prior: q->Prior(); break;

@@ -131,8 +131,9 @@ public:
 
     TDBNavigator(TDataSource *source, std::initializer_list<Button> buttons, QWidget *parent = nullptr);
 
-    // What a press of the button does; a failure goes to the error box.
-    void Click(Button button);
+    // What a press of the button does; a failure goes to the error box and
+    // answers false.
+    bool Click(Button button);
     QToolButton *ButtonOf(Button button) const;
 
 private:

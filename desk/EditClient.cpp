@@ -176,7 +176,7 @@ void TfrmEditClient::SaveFields(TAdoQuery &row)
 {
     // Edit on no row appends: the contact went after the check before OK.
     if (row.State() == TDataSetState::dsInsert)
-        throw EDatabaseError(0, "client: the contact no longer exists");
+        throw EDatabaseError(0, "联系人已不存在");
     desk::writeClientFields(row, *this);
     // Also while the picker is hidden: a zero stays zero.
     row.FieldByName("birthday")
@@ -213,8 +213,11 @@ bool TfrmEditClient::BeforeOk()
         done(Rejected);
         return false;
     }
-    if (!StorePhoto())
-        return false;
+    // The pages' rows first: a failure keeps the editor open before the
+    // contact's own row is written.
+    for (Part part : {Part::Photo, Part::Details, Part::Notes})
+        if (!Store(part))
+            return false;
     if (Modified && Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral(" "));
     return true;
@@ -224,10 +227,23 @@ bool TfrmEditClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
 
 void TfrmEditClient::reject()
 {
-    if (PhotoPending() &&
-        boxes::confirm(this, QStringLiteral("载入的照片还没有保存，要保存吗？"), QStringLiteral("保存照片")) &&
-        !StorePhoto())
-        return;
+    const struct {
+        Part part;
+        const char *question;
+        const char *caption;
+    } asks[] = {
+        {Part::Photo, "载入的照片还没有保存，要保存吗？", "保存照片"},
+        {Part::Details, "“其他”页填写的资料还没有保存，要保存吗？", "保存资料"},
+        {Part::Notes, "填写的事务记录还没有保存，要保存吗？", "保存事务记录"},
+    };
+    for (const auto &a : asks) {
+        if (!Pending(a.part))
+            continue;
+        if (!boxes::confirm(this, QString::fromUtf8(a.question), QString::fromUtf8(a.caption)))
+            Drop(a.part);
+        else if (!Store(a.part))
+            return; // told; the editor stays open with what was typed
+    }
     TEditRecordDialog::reject();
 }
 

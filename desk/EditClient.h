@@ -23,9 +23,12 @@ class TBusinessCard;
 // rewritten under the name as now typed, all or nothing; the contacts
 // list's row then shows the new name and the window reloads. Rows stored
 // under a former name stay where they are. A mobile number other than
-// blanks must be one the engine sends to, or nothing is saved. "确定" also
-// stores a photo loaded and not yet posted; "取消" (Button4), Esc and the
-// close box ask once whether to store it, and otherwise write nothing.
+// blanks must be one the engine sends to, or nothing is saved. "确定" first
+// stores what the other pages hold unstored (a loaded photo, the extra
+// columns, a note; TClientPages::Pending), each as its page's button
+// would; "取消" (Button4), Esc and the close box ask once for each whether
+// to store it, and otherwise write nothing. A store that fails is told
+// and keeps the editor open with what was typed.
 // A contact that no longer exists (a group member without its client row)
 // opens with empty pages that write nothing, and "确定" says so and closes
 // without writing.
@@ -71,4 +74,6 @@ private:
 };
 
 // The latest contact editor while it is open; null otherwise.
+// Set by the dialog's constructor and cleared by its destructor; nothing
+// here reads it: it is kept for outside callers and other windows.
 extern TfrmEditClient *frmEditClient;

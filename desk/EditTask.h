@@ -31,4 +31,6 @@ protected:
 };
 
 // The latest edit-task dialog while it is open; null otherwise.
+// Set by the dialog's constructor and cleared by its destructor; nothing
+// here reads it: it is kept for outside callers and other windows.
 extern TfrmEditTask *frmEditTask;

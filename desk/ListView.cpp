@@ -298,8 +298,6 @@ void TListView::SetStyle(ViewStyle style)
     stack_->setCurrentWidget(icons_);
 }
 
-QWidget *TListView::ActiveView() const { return stack_->currentWidget(); }
-
 bool TListView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && (watched == report_ || watched == icons_)) {

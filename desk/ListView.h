@@ -24,7 +24,6 @@ public:
     explicit TListView(QWidget *parent = nullptr);
 
     void AddColumn(const QString &caption, int width);
-    int ColumnCount() const { return int(columns_.size()); }
     // Pictures for the image indices of rows (large and small sizes are taken
     // from each icon).
     void SetImages(std::vector<QIcon> images);
@@ -64,8 +63,6 @@ public:
 
     QTableView *ReportView() const { return report_; }
     QListView *IconView() const { return icons_; }
-    // The view shown in the current style.
-    QWidget *ActiveView() const;
 
 signals:
     // A row became selected (true) or lost its selection (false); losses are

@@ -82,7 +82,6 @@ public:
     bool Changed = false;
 
     TListView *ListView(int number) const; // 1 for ListView1, ...
-    const std::vector<TManagerCategory> &Categories() const { return categories_; }
     // The category whose list is list; null when none.
     const TManagerCategory *CategoryOf(const TListView *list) const;
     // The selected tree node; null when none.

@@ -40,4 +40,6 @@ private:
 };
 
 // The latest new-contact dialog while it is open; null otherwise.
+// Set by the dialog's constructor and cleared by its destructor; nothing
+// here reads it: it is kept for outside callers and other windows.
 extern TfrmNewClient *frmNewClient;

@@ -48,11 +48,11 @@ QStringList readPhrases(const QString &category, bool *cut)
 {
     QFile file(phraseFile(category));
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(("无法打开文件" + file.fileName() + ":" + file.errorString()).toStdString());
+        throw std::runtime_error(("无法打开文件" + file.fileName() + "（" + file.errorString() + "）").toStdString());
     // One byte more than the limit tells whether there is more.
     const QByteArray bytes = file.read(PhraseFileLimit + 1);
     if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error(("无法读取文件" + file.fileName() + ":" + file.errorString()).toStdString());
+        throw std::runtime_error(("无法读取文件" + file.fileName() + "（" + file.errorString() + "）").toStdString());
     std::string_view kept(bytes.constData(), size_t(bytes.size()));
     const bool more = kept.size() > size_t(PhraseFileLimit);
     if (more) {

@@ -92,4 +92,7 @@ private:
     bool loadPending_ = false;
 };
 
+// The latest compose dialog while it exists; null otherwise.
+// Set by the dialog's constructor and cleared by its destructor; nothing
+// here reads it: it is kept for outside callers and other windows.
 extern TfrmNewSMS *frmNewSMS;

@@ -18,7 +18,8 @@ class QLabel;
 // received messages (ListView3, in front of the other lists while shown);
 // the contacts list's popup PopupMenu3 writes, dials, mails and sends LAN
 // messages, and "读入手机电话本" starts the SIM phone-book import.
-// Main thread.
+// Main thread. Defined in TermMan.cpp; the contact actions and received
+// messages in TermManActions.cpp.
 class TfrmTermMan : public TManagerFrame {
     Q_OBJECT
 public:

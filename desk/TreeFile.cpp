@@ -67,7 +67,7 @@ QString read(TTreeView *tree, std::string_view bytes)
                 sibling = sibling->parent();
             parent = sibling->parent();
         } else {
-            return QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(text);
+            return QStringLiteral("节点“%2”的层级（%1）无效：比上一个节点深了两级以上").arg(level).arg(text);
         }
         last = tree->AddNode(parent, text);
         last->setData(0, RawRole, QByteArray(raw.data(), qsizetype(raw.size())));
@@ -101,15 +101,14 @@ Loaded load(TTreeView *tree, const QString &name, QString &error)
     const QString path = locate(name);
     QFile file(path);
     if (!file.exists()) {
-        error =
-            QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(QDir::toNativeSeparators(path));
+        error = QStringLiteral("无法打开文件“%1”（文件不存在）").arg(QDir::toNativeSeparators(path));
         return Loaded::Missing;
     }
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        error = QStringLiteral("无法打开文件“%1”（%2）").arg(QDir::toNativeSeparators(path), file.errorString());
         return Loaded::Unreadable;
     }
     error = read(tree, {bytes.constData(), size_t(bytes.size())});
@@ -123,7 +122,7 @@ void save(const QTreeWidget *tree, const QString &name)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
         !file.commit())
-        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
+        throw std::runtime_error(QStringLiteral("无法写入文件“%1”（%2）")
                                      .arg(QDir::toNativeSeparators(path), file.errorString())
                                      .toStdString());
 }

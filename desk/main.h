@@ -54,6 +54,8 @@ struct TEngineLink {
 // the tiled background and the dispatch timers. Creating it runs the modal
 // login; LoggedIn() then tells whether an operator logged in or the
 // operator cancelled (the program then ends). Sets the global MainFrm.
+// Defined in main.cpp; the dispatch loop and the task runner (Timer1Timer to
+// Timer3Timer and their steps) in Dispatch.cpp.
 class TMainFrm : public QMainWindow {
     Q_OBJECT
 public:

@@ -58,10 +58,7 @@ void TSMSChannel::Open()
 
 void TSMSChannel::OpenFailed(const EDeviceError &e)
 {
-    std::string reason = deviceErrorReason(e.SystemError());
-    if (reason.empty())
-        reason = e.what();
-    const std::string line = Comm->DeviceName() + "打开失败,请重新设置串口：" + reason;
+    const std::string line = Comm->DeviceName() + "打开失败,请重新设置串口：" + deviceErrorText(e);
     // The search tries again every few seconds: each reason is said once.
     if (line == openFailure_)
         return;

@@ -144,6 +144,7 @@ private:
 };
 
 // The line builder: bytes from the port (main thread) to reply lines.
+// Defined in Scheduler.cpp, as TChannelCtr is; TSMSChannel in Channel.cpp.
 class TLineGet {
 public:
     std::string Line;

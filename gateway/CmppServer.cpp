@@ -326,7 +326,8 @@ bool TCMPPSet::Init()
     QTcpServer *server = Server.get();
     server->setListenBacklogSize(kListenQueue);
     if (!server->listen(ListenOn.Address, ListenOn.Port)) {
-        engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败:" + server->errorString().toStdString());
+        engine::logLine("命令端口" + std::to_string(ListenOn.Port) + "打开失败（" +
+                        server->errorString().toStdString() + "）");
         return false;
     }
     // The server only listens; connections are taken here (TakeClients),

@@ -20,7 +20,8 @@ class TChannelCtr;
 // the exchange (the owner's EndExchange) or hands over to another one. A
 // wait inside an exchange is a timed step of the owner (TChannelCtr::After)
 // run by the drive thread; no controller sleeps. All members are called
-// under the engine lock.
+// under the engine lock. Defined in InitCtr.cpp (TSMSCtr, TSMSInitCtr),
+// RecvSendCtr.cpp (TSMSRecvCtr, TSMSSendCtr) and Controllers.cpp (the rest).
 class TSMSCtr {
 public:
     explicit TSMSCtr(TChannelCtr *owner) : Owner(owner) {}

@@ -84,12 +84,12 @@ std::optional<std::string> readFile(const std::string &name, std::string &error)
     if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly)) {
-        error = "无法打开文件" + name + ":" + file.errorString().toStdString();
+        error = "无法打开文件" + name + "（" + file.errorString().toStdString() + "）";
         return std::nullopt;
     }
     const QByteArray all = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        error = "无法读取文件" + name + ":" + file.errorString().toStdString();
+        error = "无法读取文件" + name + "（" + file.errorString().toStdString() + "）";
         return std::nullopt;
     }
     return std::string(all.constData(), static_cast<std::size_t>(all.size()));
@@ -693,7 +693,7 @@ void TQueueStore::Report(bool &failing, const std::string &name, bool ok, const 
     const bool said = failing;
     failing = !ok;
     if (!ok && !said)
-        toSay_.push_back("队列文件写入失败:" + name + ":" + why);
+        toSay_.push_back("队列文件写入失败:" + name + "（" + why + "）");
     else if (ok && said)
         toSay_.push_back("队列文件已写入:" + name);
     const bool any = read_.failing || send_.failing || journalFailing_;

@@ -203,10 +203,14 @@ private:
     std::vector<std::string> toSay_;                   // guard_: log lines for Say
     std::optional<bool> storeFailing_;                 // guard_: a status for Say
     bool storeFailingShown_ = false;                   // guard_
-    mutable std::mutex guard_; // the files' fd, extra and failing; taken under the engine lock, never the other way
-    std::mutex rewrite_;       // one rewrite at a time
-    std::mutex say_;           // one Say at a time; taken before guard_
-    std::mutex wake_;
+    // Lock order, as taken: rewrite_ (Rewrite, on the writer thread or in
+    // Save), then the engine lock, then say_ (Say, also from the send path
+    // under the engine lock), then guard_; never the other way. wake_ is a
+    // leaf, taken with nothing of these held but the engine lock.
+    mutable std::mutex guard_; // the files' fd, extra and failing; the last of them
+    std::mutex rewrite_;       // one rewrite at a time; the first, never under the engine lock
+    std::mutex say_;           // one Say at a time; never while guard_ is held
+    std::mutex wake_;          // dirty_ and stop_
     std::condition_variable cv_;
     bool loaded_ = false; // guard_
     bool dirty_ = false;  // wake_

@@ -35,7 +35,7 @@ bool append(const std::string &line)
             return false;
         failing = true;
     }
-    engine::logLine(std::string("日志文件") + kFileName + "无法写入:" + why);
+    engine::logLine(std::string("日志文件") + kFileName + "无法写入（" + why + "）");
     return false;
 }
 

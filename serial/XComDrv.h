@@ -248,7 +248,8 @@ private:
 // The serial port component. Holds no lock: the owner must not let a read on
 // one thread overlap an OpenDevice or CloseDevice on another. Every failure is
 // an EDeviceError (XComErr.h). Property accessors are protected here and
-// published by TXComm.
+// published by TXComm. Defined in XComDrv.cpp; the settings, their
+// properties and applying them to the open port in XComSettings.cpp.
 class TCustomComm : public QObject {
 public:
     explicit TCustomComm(QObject *AOwner = nullptr);
@@ -295,9 +296,6 @@ public:
     void ApplyDCB();
     void ApplyBuffers(); // purges the port first
     void ApplyTimeouts();
-    // With Flags: decodes them into the four stored line/option sets; with
-    // nullptr: derives the three line sets from FlowControl.
-    void UpdateFlowSettings(const comm::DCB *Flags);
 
 protected:
     TBaudRate BaudRate() const;

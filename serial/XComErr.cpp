@@ -38,3 +38,23 @@ std::string deviceErrorReason(int systemError)
     default: return "系统错误" + system;
     }
 }
+
+std::string deviceErrorText(const EDeviceError &e)
+{
+    if (std::string reason = deviceErrorReason(e.SystemError()); !reason.empty())
+        return reason;
+    const char *what = "串口出错";
+    switch (e.ErrorCode()) {
+    case DeviceErrorCode::NotOpened: what = "串口没有打开"; break;
+    case DeviceErrorCode::AlreadyOpened: what = "串口已经打开"; break;
+    case DeviceErrorCode::UpdateDCB: what = "无法设置串口参数"; break;
+    case DeviceErrorCode::SendLocked: what = "串口正忙，不能发送"; break;
+    case DeviceErrorCode::ReadLocked: what = "串口正忙，不能读取"; break;
+    case DeviceErrorCode::UpdateBuffers: what = "无法设置串口缓冲区"; break;
+    case DeviceErrorCode::UpdateTimeouts: what = "无法设置串口超时"; break;
+    case DeviceErrorCode::ReadFailed: what = "无法从串口读取"; break;
+    case DeviceErrorCode::WriteFailed: what = "无法向串口写入"; break;
+    case DeviceErrorCode::CannotOpen: what = "无法打开串口"; break;
+    }
+    return std::string(what) + "（" + e.what() + "）";
+}

@@ -53,3 +53,6 @@ inline constexpr const char *sCannotOpenDevice = "Cannot open device %s";
 // where there is something to do (a permission error names the dialout
 // group). "" for 0.
 std::string deviceErrorReason(int systemError);
+// The operator's words for e: deviceErrorReason of its system error, or
+// else what failed in Chinese with the driver's own message in brackets.
+std::string deviceErrorText(const EDeviceError &e);

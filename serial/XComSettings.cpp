@@ -219,14 +219,6 @@ void TCustomComm::ApplyTimeouts()
         DeviceError(sUpdateTimeoutsFailed, DeviceErrorCode::UpdateTimeouts);
 }
 
-void TCustomComm::UpdateFlowSettings(const DCB *Flags)
-{
-    if (Flags)
-        DecodeFlowFlags(*Flags);
-    else
-        DeriveFlowSettings();
-}
-
 void TCustomComm::DeriveFlowSettings()
 {
     FDTRSettings = {};

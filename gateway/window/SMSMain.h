@@ -35,7 +35,8 @@ protected:
 // state and lists. The engine, FSCA and the engine's files belong to the
 // engine host, to which the handlers delegate. One instance (FMain). It is
 // the engine's report target from its creation until its destruction, and
-// must go before its host. Main thread.
+// must go before its host. Main thread. Defined in SMSMain.cpp; the form's
+// building (FormCreate and its parts) in SMSMainForm.cpp.
 class TFMain : public QMainWindow, public IEngineReports {
     Q_OBJECT
 public:

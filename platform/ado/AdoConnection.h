@@ -91,7 +91,6 @@ public:
     // (its link count is 0), renamed or replaced. What is written then goes
     // into a file nobody will open again. False when closed.
     bool FileGone() const;
-    void SetConnected(bool value) { value ? Open() : Close(); }
 
     // Runs one statement that needs no result set (a PRAGMA, a CREATE, ...);
     // returns the number of rows it changed. Throws EDatabaseError.

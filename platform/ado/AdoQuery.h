@@ -62,7 +62,6 @@ public:
     std::function<void(TAdoQuery &)> AfterScroll;
 
     TAdoConnection *Connection() const { return connection_; }
-    const std::string &SQL() const { return sql_; }
     // Replaces the statement text; closes the query first.
     void SetSQL(std::string text);
 

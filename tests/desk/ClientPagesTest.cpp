@@ -186,7 +186,7 @@ TEST_F(ClientPages, PostsLandOnTheContactsRowsWhileTheRunnerRuns)
                 d->DBNavigator3->Click(Nav::Post);
                 d->DBNavigator1->Click(Nav::Post);
             }
-            // Not posted: "确定" does not store the page's boxes.
+            // The second time not posted: "确定" stores the page's boxes.
             d->OkClick();
         });
         win->SpeedButton10Click();
@@ -194,7 +194,7 @@ TEST_F(ClientPages, PostsLandOnTheContactsRowsWhileTheRunnerRuns)
     }
     EXPECT_EQ(column("select * from task where taskid='T1'", "STATE"), Rows{"已执行"});
     EXPECT_EQ(column("select * from client where nickname is not null", "CLIENTID"), Rows{"张三"});
-    EXPECT_EQ(client("张三", "nickname"), Rows{"zs"});
+    EXPECT_EQ(client("张三", "nickname"), Rows{"zslost"});
     EXPECT_EQ(stored(photo("photo1")).size(), QSize(64, 48));
     EXPECT_EQ(count("select * from clientphotos"), 1);
 }
@@ -250,6 +250,65 @@ TEST_F(ClientPages, APhotoLoadedButNotPostedIsStoredByOkAndAskedForOnCancel)
         ASSERT_TRUE(modal.done());
         EXPECT_EQ(shown, c.keep);
         EXPECT_EQ(stored(photo("photo2")).size(), c.keep ? QSize(64, 48) : QSize(0, 0));
+    }
+}
+
+TEST_F(ClientPages, WhatWasTypedOnAPageIsStoredByOkAndAskedForOnCancel)
+{
+    enum class Typed { Nickname, NewNote, EditedNote };
+    enum class Close { Ok, CancelStore, CancelDrop, OkRefused };
+    struct Case {
+        const char *name;
+        Typed typed;
+        Close close;
+        Rows nickname; // 张三's afterwards
+        Rows notes;    // 张三's afterwards, oldest first
+    };
+    const Rows none{""}, old{"old"};
+    const Case cases[] = {
+        {"nickname, 确定", Typed::Nickname, Close::Ok, {"zs"}, old},
+        {"nickname, 取消, stored", Typed::Nickname, Close::CancelStore, {"zs"}, old},
+        {"nickname, 取消, dropped", Typed::Nickname, Close::CancelDrop, none, old},
+        // Changed meanwhile elsewhere: told, and the editor keeps what was typed.
+        {"nickname refused", Typed::Nickname, Close::OkRefused, {"其他人改的"}, old},
+        {"new note, 确定", Typed::NewNote, Close::Ok, none, {"old", "回电"}},
+        {"new note, 取消, stored", Typed::NewNote, Close::CancelStore, none, {"old", "回电"}},
+        {"edited note, 确定", Typed::EditedNote, Close::Ok, none, {"改过"}},
+        {"edited note, 取消, dropped", Typed::EditedNote, Close::CancelDrop, none, old},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        exec("update client set nickname='' where clientid='张三'");
+        exec("delete from clientsession");
+        add("clientsession", {{"CLIENTID", "张三"}, {"datetime", "2020-01-01 08:00:00"}, {"session", "old"}});
+        boxes.clear();
+        const bool notes = c.typed != Typed::Nickname;
+        const QString question = notes ? QStringLiteral("填写的事务记录还没有保存，要保存吗？")
+                                       : QStringLiteral("“其他”页填写的资料还没有保存，要保存吗？");
+        if (c.close == Close::OkRefused)
+            boxes.ok(); // the error box
+        if (c.close != Close::Ok)
+            c.close == Close::CancelStore ? boxes.ok() : boxes.cancel();
+        pick("张三");
+        modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+            switch (c.typed) {
+            case Typed::Nickname: QTest::keyClicks(d->DBEdit(1), "zs"); break;
+            case Typed::NewNote: d->Memo1->setPlainText("回电"); break;
+            case Typed::EditedNote: d->DBMemo2->setPlainText("改过"); break;
+            }
+            if (c.close == Close::OkRefused) {
+                exec("update client set nickname='其他人改的' where clientid='张三'");
+                d->OkClick();
+                EXPECT_TRUE(d->isVisible());
+                EXPECT_EQ(d->DBEdit(1)->text(), "zs");
+            }
+            c.close == Close::Ok ? d->OkClick() : d->CancelClick();
+        });
+        win->SpeedButton10Click();
+        ASSERT_TRUE(modal.done());
+        EXPECT_EQ(boxes.texts().contains(question), c.close != Close::Ok);
+        EXPECT_EQ(client("张三", "nickname"), c.nickname);
+        EXPECT_EQ(column("select * from clientsession order by datetime", "session"), c.notes);
     }
 }
 

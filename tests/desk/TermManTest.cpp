@@ -431,7 +431,7 @@ TEST_F(TermMan, ClosingWritesTheTreeAndAnIncompleteFileIsKept)
     main->N2_old_oldClick();
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].kind, boxes::Kind::Error);
-    EXPECT_TRUE(boxes.seen()[0].text.startsWith("Invalid level (3) for item \"深\""));
+    EXPECT_TRUE(boxes.seen()[0].text.startsWith("节点“深”的层级（3）无效"));
     EXPECT_EQ(shape(*frmTermMan->TreeView1), (QStringList{"联系人", "组", ".同事"}));
     frmTermMan->parentWidget()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

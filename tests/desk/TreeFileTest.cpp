@@ -6,6 +6,7 @@
 #include "support/WorkDir.h"
 
 #include <QDir>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,8 +31,11 @@ TEST(TreeFile, ReadingRules)
         {"blanks count as levels", "a\n b\n \tc\n", {"a", ".b", "..c"}, {}},
         {"first line at any level", "\t\ta\n\tb\nc\n", {"a", ".b", "c"}, {}},
         {"back up several levels", "a\n\tb\n\t\tc\n\t\t\td\n\te\nf\n", {"a", ".b", "..c", "...d", ".e", "f"}, {}},
-        {"two levels deeper stops", "a\n\tb\n\t\t\tc\n\td\n", {"a", ".b"}, "Invalid level (3) for item \"c\""},
-        {"a first line then a jump", "a\n\t\tb\n", {"a"}, "Invalid level (2) for item \"b\""},
+        {"two levels deeper stops",
+         "a\n\tb\n\t\t\tc\n\td\n",
+         {"a", ".b"},
+         "节点“c”的层级（3）无效：比上一个节点深了两级以上"},
+        {"a first line then a jump", "a\n\t\tb\n", {"a"}, "节点“b”的层级（2）无效：比上一个节点深了两级以上"},
         {"empty file", "", {}, {}},
     };
     for (const Reading &c : cases) {
@@ -71,7 +75,8 @@ TEST(TreeFile, TheNameIsMatchedWithoutLetterCase)
     QString error;
     // Missing: reported, the tree unchanged; saving makes the file.
     EXPECT_EQ(treefile::load(&tree, "TreeView.Txt", error), treefile::Loaded::Missing);
-    EXPECT_NE(error.indexOf("TreeView.Txt"), -1);
+    EXPECT_TRUE(error.startsWith("无法打开文件“") && error.endsWith("TreeView.Txt”（文件不存在）"))
+        << error.toStdString();
     EXPECT_EQ(shape(tree), QStringList{"联系人"});
     treefile::save(&tree, "TreeView.txt");
     EXPECT_EQ(dir.read("TreeView.txt"), g("联系人\r\n"));
@@ -90,8 +95,10 @@ TEST(TreeFile, TheNameIsMatchedWithoutLetterCase)
     QDir::current().remove("treeview.TXT");
     QDir::current().mkdir("TREEVIEW.TXT");
     EXPECT_EQ(treefile::load(&tree, "TreeView.Txt", error), treefile::Loaded::Unreadable);
+    EXPECT_TRUE(error.startsWith("无法打开文件“")) << error.toStdString();
     EXPECT_EQ(shape(tree), (QStringList{"a", ".b", "c"}));
-    EXPECT_THROW(treefile::save(&tree, "TreeView.txt"), std::runtime_error);
+    EXPECT_THAT([&] { treefile::save(&tree, "TreeView.txt"); },
+                testing::ThrowsMessage<std::runtime_error>(testing::StartsWith("无法写入文件“")));
 }
 
 } // namespace
