@@ -242,6 +242,7 @@ bool TClientPages::AddNote()
     if (!ADOQuery1.Active())
         return true;
     try {
+        ado::OperatorWait wait(desk::Db().Database1);
         ADOQuery1.Append();
         ADOQuery1.FieldByName("CLIENTID")->SetAsString(key_.toStdString());
         ADOQuery1.FieldByName("datetime")->SetAsDateTime(QDateTime::currentDateTime());
@@ -249,7 +250,7 @@ bool TClientPages::AddNote()
         ADOQuery1.Post();
     } catch (const std::exception &e) {
         ADOQuery1.Cancel(); // Memo1 keeps the text for another try
-        boxes::showError(QString::fromUtf8(e.what()));
+        boxes::showError(e);
         return false;
     }
     Memo1->clear();

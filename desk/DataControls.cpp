@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace desk {
@@ -39,7 +40,7 @@ template <class Step> bool guarded(Step step)
         step();
         return true;
     } catch (const std::exception &e) {
-        boxes::showError(QString::fromUtf8(e.what()));
+        boxes::showError(e);
         return false;
     }
 }
@@ -472,6 +473,10 @@ bool TDBNavigator::Click(Button button)
     TAdoQuery *q = desk::activeQuery(source_);
     if (!q)
         return true;
+    // The operator's own step: another program's lock is waited for a while.
+    std::optional<ado::OperatorWait> wait;
+    if (q->Connection())
+        wait.emplace(*q->Connection());
     return guarded([&] {
         switch (button) {
         case Button::First: q->First(); break;

@@ -433,7 +433,7 @@ void TManagerFrame::closeEvent(QCloseEvent *event)
     try {
         SaveTree();
     } catch (const std::exception &e) {
-        boxes::showError(QString::fromUtf8(e.what()));
+        boxes::showError(e);
         event->ignore();
         return;
     }
