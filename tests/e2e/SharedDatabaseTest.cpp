@@ -127,8 +127,8 @@ void underALock(int seconds)
     EXPECT_TRUE(eventually([&] { return sentTexts().size() >= expected.size(); })) << run.sim.log();
     auto stored = [] { return column("select * from sms_toread where PHONE like '1380000003_'", "MESSAGE"); };
     EXPECT_TRUE(eventually([&] { return stored().size() >= 2; }));
-    EXPECT_TRUE(eventually(
-        [&] { return column("select * from sms_tosend where SENDFLAG='未发'", "MESSAGE").empty(); }));
+    EXPECT_TRUE(
+        eventually([&] { return column("select * from sms_tosend where SENDFLAG='未发'", "MESSAGE").empty(); }));
     EXPECT_TRUE(run.quit());
     EXPECT_EQ(sentTexts(), expected);
     EXPECT_EQ(stored().size(), 2u);
