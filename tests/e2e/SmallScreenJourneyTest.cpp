@@ -5,7 +5,6 @@
 
 #include "codec/Gbk.h"
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -29,26 +28,28 @@ std::vector<std::string> outside(const DeskRun &run, const std::string &title,
             out.push_back(what + " at " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
                           "x" + std::to_string(height));
     };
-    QElapsedTimer t;
-    t.start();
-    do {
-        out.clear();
-        const std::vector<DeskRun::Shown> shown = run.shownWith(title);
-        if (shown.empty())
-            return {"no window " + title};
-        for (const XDisplay::Frame &f : run.x.frames()) {
-            if (f.titleBar <= 0)
-                out.push_back("no title bar on \"" + f.title + "\"");
-            check("frame \"" + f.title + "\"", f.x, f.y, f.width, f.height);
-        }
-        for (const DeskRun::Shown &s : shown)
-            if (s.kind == "button")
-                check("button " + s.path + " \"" + s.text + "\"", s.at.x, s.at.y, s.at.width, s.at.height);
-        for (const std::string &button : needed)
-            if (std::none_of(shown.begin(), shown.end(),
-                             [&](const DeskRun::Shown &s) { return s.kind == "button" && s.text == button; }))
-                out.push_back("no button \"" + button + "\"");
-    } while (!out.empty() && t.elapsed() < 5000);
+    eventually(
+        [&] {
+            out = {"no window " + title};
+            const std::vector<DeskRun::Shown> shown = run.shownWith(title);
+            if (shown.empty())
+                return true;
+            out.clear();
+            for (const XDisplay::Frame &f : run.x.frames()) {
+                if (f.titleBar <= 0)
+                    out.push_back("no title bar on \"" + f.title + "\"");
+                check("frame \"" + f.title + "\"", f.x, f.y, f.width, f.height);
+            }
+            for (const DeskRun::Shown &s : shown)
+                if (s.kind == "button")
+                    check("button " + s.path + " \"" + s.text + "\"", s.at.x, s.at.y, s.at.width, s.at.height);
+            for (const std::string &button : needed)
+                if (std::none_of(shown.begin(), shown.end(),
+                                 [&](const DeskRun::Shown &s) { return s.kind == "button" && s.text == button; }))
+                    out.push_back("no button \"" + button + "\"");
+            return out.empty();
+        },
+        5000);
     return out;
 }
 

@@ -60,48 +60,10 @@ std::string titleOf(Display *d, Window w)
     return title;
 }
 
-Window search(Display *d, Window w, const std::string &prefix)
+// The first window from w down that match accepts; 0 without one.
+Window search(Display *d, Window w, const std::function<bool(Window)> &match)
 {
-    if (titleOf(d, w).rfind(prefix, 0) == 0) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable)
-            return w;
-    }
-    Window root, parent, *children = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(d, w, &root, &parent, &children, &n))
-        return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < n && !found; ++i)
-        found = search(d, children[i], prefix);
-    if (children)
-        XFree(children);
-    return found;
-}
-
-// The atoms of a window's property of type ATOM.
-std::vector<Atom> atomsOf(Display *d, Window w, const char *property)
-{
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char *data = nullptr;
-    std::vector<Atom> out;
-    if (XGetWindowProperty(d, w, XInternAtom(d, property, False), 0, 64, False, XA_ATOM, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        if (format == 32)
-            out.assign(reinterpret_cast<Atom *>(data), reinterpret_cast<Atom *>(data) + count);
-        XFree(data);
-    }
-    return out;
-}
-
-// The first window from w down that has a title (the program's own window
-// inside a window manager's frame); 0 without one.
-Window titled(Display *d, Window w)
-{
-    if (!titleOf(d, w).empty())
+    if (match(w))
         return w;
     Window root, parent, *children = nullptr;
     unsigned int n = 0;
@@ -109,10 +71,37 @@ Window titled(Display *d, Window w)
         return 0;
     Window found = 0;
     for (unsigned int i = 0; i < n && !found; ++i)
-        found = titled(d, children[i]);
+        found = search(d, children[i], match);
     if (children)
         XFree(children);
     return found;
+}
+
+// The first shown window whose title starts with prefix; 0 without one.
+Window search(Display *d, const std::string &prefix)
+{
+    return search(d, DefaultRootWindow(d), [&](Window w) {
+        XWindowAttributes a;
+        return titleOf(d, w).rfind(prefix, 0) == 0 && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
+    });
+}
+
+// The values of a window's property of 32-bit items (atoms, windows).
+std::vector<unsigned long> property(Display *d, Window w, const char *name, Atom type)
+{
+    Atom got;
+    int format;
+    unsigned long count, after;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> out;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 64, False, type, &got, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        if (format == 32)
+            out.assign(reinterpret_cast<unsigned long *>(data), reinterpret_cast<unsigned long *>(data) + count);
+        XFree(data);
+    }
+    return out;
 }
 
 // Calls each with every shown window directly under the root (a frame, a
@@ -159,24 +148,15 @@ void XDisplay::startWindowManager()
     // It manages the screen once it has named itself on the root window; a
     // missing one has ended by then.
     Display *d = XOpenDisplay(name_.c_str());
-    const Atom check = d ? XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False) : None;
-    const bool up = d && pollUntil(
-                             [&] {
-                                 if (waitpid(wm_, nullptr, WNOHANG) == wm_) {
-                                     wm_ = -1;
-                                     return true;
-                                 }
-                                 Atom type;
-                                 int format;
-                                 unsigned long count = 0, after;
-                                 unsigned char *data = nullptr;
-                                 XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type,
-                                                    &format, &count, &after, &data);
-                                 if (data)
-                                     XFree(data);
-                                 return count == 1;
-                             },
-                             20000);
+    const bool up =
+        d && pollUntil(
+                 [&] {
+                     if (waitpid(wm_, nullptr, WNOHANG) == wm_)
+                         wm_ = -1;
+                     return wm_ < 0 ||
+                            !property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+                 },
+                 20000);
     if (d)
         XCloseDisplay(d);
     if (!up && wm_ > 0) {
@@ -247,7 +227,7 @@ unsigned long XDisplay::findWindow(const std::string &title) const
     Display *d = XOpenDisplay(name_.c_str());
     if (!d)
         return 0;
-    Window w = search(d, DefaultRootWindow(d), title);
+    Window w = search(d, title);
     XCloseDisplay(d);
     return w;
 }
@@ -351,7 +331,7 @@ bool XDisplay::requestClose(const std::string &title) const
     Display *d = XOpenDisplay(name_.c_str());
     if (!d)
         return false;
-    Window w = search(d, DefaultRootWindow(d), title);
+    Window w = search(d, title);
     if (w) {
         XEvent e{};
         e.xclient.type = ClientMessage;
@@ -380,7 +360,7 @@ bool XDisplay::menuKeys(const std::string &keys, int timeoutMs) const
             bool found = false;
             forEachShown(d, [&](Window w, const XWindowAttributes &a) {
                 Window owner = 0;
-                const std::vector<Atom> types = atomsOf(d, w, "_NET_WM_WINDOW_TYPE");
+                const std::vector<unsigned long> types = property(d, w, "_NET_WM_WINDOW_TYPE", XA_ATOM);
                 found = found || (a.override_redirect && XGetTransientForHint(d, w, &owner) &&
                                   std::find(types.begin(), types.end(), tooltip) == types.end());
             });
@@ -392,7 +372,7 @@ bool XDisplay::menuKeys(const std::string &keys, int timeoutMs) const
            xdotool(QStringList{"key", "--delay", "50"} + QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts));
 }
 
-std::vector<XDisplay::Frame> XDisplay::frames(const std::string &title) const
+std::vector<XDisplay::Frame> XDisplay::frames() const
 {
     std::vector<Frame> out;
     Display *d = XOpenDisplay(name_.c_str());
@@ -402,13 +382,13 @@ std::vector<XDisplay::Frame> XDisplay::frames(const std::string &title) const
         // Popups and tooltips: placed by the program, not framed.
         if (a.override_redirect)
             return;
-        const Window w = titled(d, top);
-        const std::string name = w ? titleOf(d, w) : std::string();
+        // The program's own window, inside the frame.
+        const Window w = search(d, top, [&](Window inner) { return !titleOf(d, inner).empty(); });
         int x = 0, y = 0;
         Window child;
-        if (!w || name.rfind(title, 0) != 0 || !XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child))
-            return;
-        out.push_back({name, a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width, y - a.y});
+        if (w && XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child))
+            out.push_back(
+                {titleOf(d, w), a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width, y - a.y});
     });
     XCloseDisplay(d);
     return out;

@@ -51,8 +51,8 @@ public:
         std::string title;
         int x = 0, y = 0, width = 0, height = 0, titleBar = 0;
     };
-    // Every top-level window shown now whose title starts with title.
-    std::vector<Frame> frames(const std::string &title = {}) const;
+    // Every top-level window shown now.
+    std::vector<Frame> frames() const;
 
 private:
     void start();
