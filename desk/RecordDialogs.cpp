@@ -13,13 +13,11 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QStyle>
 #include <QTextEdit>
 #include <stdexcept>
 #include <unordered_set>
@@ -38,25 +36,6 @@ QList<QWidget *> textBoxes(QWidget *dialog)
     for (QTextEdit *e : dialog->findChildren<QTextEdit *>())
         out << e;
     return out;
-}
-
-// Fixed at the size its layout asks for; on a screen too small for that, at
-// the most the screen holds, its scrolling contents taking up the rest.
-void fixAndPlace(QDialog *dialog, bool centred = true)
-{
-    if (QLayout *layout = dialog->layout()) {
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-        layout->activate();
-        const QSize room = placement::room(dialog);
-        if (!room.isEmpty() && (dialog->width() > room.width() || dialog->height() > room.height())) {
-            QSize size = dialog->size();
-            if (size.height() > room.height()) // a vertical scroll bar takes its width
-                size.rwidth() += dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-            layout->setSizeConstraint(QLayout::SetDefaultConstraint);
-            dialog->setFixedSize(size.boundedTo(room));
-        }
-    }
-    placement::place(dialog, centred);
 }
 
 // Asks for the whole size of its contents, not a part: the dialog shows
@@ -168,7 +147,7 @@ TNewRecordDialog::TNewRecordDialog(Settings settings, QWidget *parent)
 
 void TNewRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndPlace(this);
+    placement::fit(this, true);
     QDialog::showEvent(event);
 }
 
@@ -257,7 +236,7 @@ TEditRecordDialog::TEditRecordDialog(Settings settings, TManagerFrame *manager, 
 
 void TEditRecordDialog::showEvent(QShowEvent *event)
 {
-    fixAndPlace(this, settings_.centred);
+    placement::fit(this, settings_.centred);
     QDialog::showEvent(event);
 }
 

@@ -21,9 +21,10 @@ class TManagerFrame;
 // its columns, statements and texts, and overrides only what it does
 // differently. Dialogs are modal, fixed in size, centred on the screen and
 // work through the data module's Query1.
-// On a screen too small for it a dialog takes the screen's size, its
-// contents shrinking as far as they can; one with much to show puts them in
-// a scrollingPanel, so that its buttons stay in sight on any screen.
+// On a screen too small for it a dialog takes the room the screen has,
+// frame included, and can be shrunk further (placement::fit); one with much
+// to show puts them in a scrollingPanel, so that its buttons stay in sight
+// on any screen.
 
 // New: creates records one after another and stays open. "创建" (Button1)
 // is enabled exactly while Edit1 holds a character; "关闭" (Button2) closes

@@ -11,7 +11,7 @@ packages=(
   # llvm-14: the sanitizers' symbolizer; without it no stack names a
   # function and tools/asan/lsan.supp matches nothing.
   clang libclang-rt-14-dev llvm-14 clang-format
-  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps smbclient iproute2 util-linux mount
+  libx11-dev fonts-wqy-zenhei xvfb xdotool x11-apps openbox smbclient iproute2 util-linux mount
   qt6-translations-l10n netcat-openbsd stress-ng
 )
 

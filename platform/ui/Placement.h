@@ -9,8 +9,9 @@ class QWidget;
 // screen's available area (without panels and docks), frame included.
 namespace placement {
 
-// The frame the window system draws around window: its own once shown,
-// else that of another top-level window already shown, else none.
+// The frame the window system draws around window: its own once the window
+// system has told it (only after the window is mapped, not yet as it is
+// shown), else that of another top-level window shown, else none.
 QMargins frameOf(const QWidget *window);
 
 // The largest size window's client area can take with its frame on its
@@ -22,5 +23,14 @@ QSize room(const QWidget *window);
 // where it is (not at all when it is inside). A window larger than the area
 // keeps its top-left corner (its title) inside.
 void place(QWidget *window, bool centre);
+
+// Sizes a window with a layout as it is shown, then places it: fixed at the
+// size its layout asks for where that fits in the room; otherwise as large
+// as the room lets it, and no larger than its layout's size plus a scroll
+// bar each way it is cut, and free to be shrunk to its layout's minimum,
+// its scrolling contents taking what is left. Once the window system tells
+// the window's own frame and that is not the frame it was fitted for
+// (which was guessed from other windows), it is fitted again.
+void fit(QWidget *window, bool centre);
 
 } // namespace placement

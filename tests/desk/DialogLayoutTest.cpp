@@ -1,7 +1,8 @@
 // The dialogs as a keyboard and a small screen meet them: Tab visits the
 // fields of every record dialog in their order, then the buttons; every
 // dialog and window lies inside the test screen of 1024 x 768 with its
-// buttons in sight (the contact editor asks for more than that height).
+// buttons in sight (the contact editor asks for more than that height: it
+// may be shrunk further and scrolls).
 #include "DeskFixture.h"
 
 #include "desk/CGroupDialogs.h"
@@ -19,8 +20,11 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QLayout>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -162,6 +166,20 @@ TEST_F(DialogLayout, EveryWindowLiesInsideTheScreenWithItsButtons)
     main->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
     EXPECT_EQ(outside(main), "");
+}
+
+TEST_F(DialogLayout, TheContactEditorShrinksBelowTheScreenAndScrolls)
+{
+    TfrmEditClient editor(nullptr, nullptr);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    // Capped at the screen, it may grow back to its whole contents.
+    EXPECT_GE(editor.maximumHeight(), editor.layout()->totalSizeHint().height());
+    const int half = editor.height() / 2;
+    editor.resize(editor.width(), half);
+    QTRY_COMPARE(editor.height(), half);
+    QTRY_VERIFY(editor.findChild<QScrollArea *>("ScrollBox1")->verticalScrollBar()->isVisible());
+    EXPECT_EQ(outside(&editor), "");
 }
 
 } // namespace

@@ -74,8 +74,7 @@ TEST(ContactDialogsJourney, ANewContactInAGroupIsOpenedByADoubleClickAndGetsANew
     // The tree has the focus on "联系人": down to "同事", whose popup offers
     // "新增用户" first; the dialog's group box then says "同事".
     ASSERT_TRUE(run.x.keys(main, "Down Right Down Down Menu"));
-    QThread::msleep(1500); // the popup takes keys only once it is up
-    ASSERT_TRUE(run.x.keys(main, "Down Return"));
+    ASSERT_TRUE(run.x.menuKeys("Down Return"));
     ASSERT_TRUE(run.x.waitForWindow("新联系人"));
     // Enter walks from the name to the mobile box and on, then creates.
     ASSERT_TRUE(run.x.keys("新联系人", typed("zhaoliu") + "Return " + typed("13900000001") + "Return Return"));

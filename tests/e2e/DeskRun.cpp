@@ -63,7 +63,8 @@ bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text
     return false;
 }
 
-DeskRun::DeskRun(const ModemSim::Options &modem, const std::string &screen) : x(screen), sim(modem)
+DeskRun::DeskRun(const ModemSim::Options &modem, const std::string &screen, bool windowManager)
+    : x(screen, windowManager), windowManager(windowManager), sim(modem)
 {
     workfolder::create(".");
     if (sim.started())
@@ -82,6 +83,8 @@ std::string DeskRun::notReady() const
 {
     if (!x.started())
         return "Xvfb is not available";
+    if (windowManager && !x.managed())
+        return "the window manager openbox did not start (tools/install-deps.sh installs it)";
     if (!sim.started())
         return "the modem simulator did not start: " + sim.errorOutput();
     return {};
@@ -196,4 +199,10 @@ bool DeskRun::click(const std::string &kind, const std::string &name, const std:
 {
     const std::optional<Spot> s = find(kind, name, text);
     return s && x.click(s->x + s->width / 2, s->y + s->height / 2, button, count);
+}
+
+bool DeskRun::choose(const std::string &kind, const std::string &name, const std::string &text,
+                     const std::string &keys) const
+{
+    return click(kind, name, text, 3) && x.menuKeys(keys);
 }

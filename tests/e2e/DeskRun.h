@@ -41,7 +41,7 @@ std::vector<std::pair<std::string, std::string>> sentMessages(const ModemSim &si
 bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text);
 
 // One run of the program. Construction makes the display (screen: Xvfb's
-// "WIDTHxHEIGHTxDEPTH"), the work folder (the current directory until the
+// "WIDTHxHEIGHTxDEPTH"; windowManager: managed by openbox), the work folder (the current directory until the
 // object goes) with the files of a first start, and the simulator, and
 // points "smsset.ini" at it; ready() tells whether all of it came up.
 // start() runs the program; login() logs the supervisor in and waits for the
@@ -49,12 +49,14 @@ bool wasSent(const ModemSim &sim, const std::string &da, const std::string &text
 // it still runs.
 class DeskRun {
 public:
-    explicit DeskRun(const ModemSim::Options &modem = {}, const std::string &screen = "1280x900x24");
+    explicit DeskRun(const ModemSim::Options &modem = {}, const std::string &screen = "1280x900x24",
+                     bool windowManager = false);
     ~DeskRun();
     DeskRun(const DeskRun &) = delete;
     DeskRun &operator=(const DeskRun &) = delete;
 
-    // "" when ready; otherwise why not (a missing Xvfb skips the journey).
+    // "" when ready; otherwise why not (a missing Xvfb skips the journey,
+    // a missing window manager fails it).
     std::string notReady() const;
     bool hasDisplay() const { return x.started(); }
 
@@ -89,6 +91,10 @@ public:
     // count 2: a double click); false when it is not there.
     bool click(const std::string &kind, const std::string &name, const std::string &text = {}, int button = 1,
                int count = 1) const;
+    // Opens the right-button menu of what find finds and, once it is up,
+    // chooses in it with keys.
+    bool choose(const std::string &kind, const std::string &name, const std::string &text,
+                const std::string &keys) const;
     // Everything the program shows now, as find knows it, and besides kind
     // "window": each top-level window by its title, frame included. Waits,
     // up to timeoutMs, for a report made after the call that holds a window
@@ -100,6 +106,7 @@ public:
     std::vector<Shown> shownWith(const std::string &title, int timeoutMs = 20000) const;
 
     XDisplay x;
+    const bool windowManager;
     WorkDir dir;
     ModemSim sim;
     QProcess desk;

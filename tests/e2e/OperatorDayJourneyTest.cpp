@@ -5,23 +5,12 @@
 // phone book is imported; the desk closes cleanly.
 #include "DeskRun.h"
 
-#include <QThread>
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
 
 const std::string Main = "澜星信使V1.1 - [联系人和组管理]";
-
-// Opens the popup of a list row or tree node with the right button and,
-// once it is up (it takes keys only when shown), chooses with keys.
-bool popup(const DeskRun &run, const std::string &name, const std::string &item, const std::string &keys)
-{
-    if (!run.click("item", name, item, 3))
-        return false;
-    QThread::msleep(1500);
-    return run.x.keys(Main, keys);
-}
 
 bool sentTo(const ModemSim &sim, const std::string &da, const std::string &text)
 {
@@ -45,7 +34,7 @@ TEST(OperatorDayJourney, FromLoginToShutDown)
 
     // A group: "新增用户" of the tree popup on "组" opens the new-group dialog.
     ASSERT_TRUE(run.click("item", "TreeView1", "组"));
-    ASSERT_TRUE(popup(run, "TreeView1", "组", "Down Return"));
+    ASSERT_TRUE(run.choose("item", "TreeView1", "组", "Down Return"));
     ASSERT_TRUE(run.x.type("新建组", "客户"));
     ASSERT_TRUE(run.click("button", "Button1", "创建"));
     EXPECT_TRUE(
@@ -69,7 +58,7 @@ TEST(OperatorDayJourney, FromLoginToShutDown)
 
     // A message to the contact, from the contacts list's popup.
     ASSERT_TRUE(run.click("item", "ListView1/report", "张三"));
-    ASSERT_TRUE(popup(run, "ListView1/report", "张三", "Down Return")); // "发送短消息"
+    ASSERT_TRUE(run.choose("item", "ListView1/report", "张三", "Down Return")); // "发送短消息"
     ASSERT_TRUE(run.x.type("发送信息", "明天上午开会"));
     ASSERT_TRUE(run.click("button", "Button1", "确定"));
     EXPECT_TRUE(sentTo(run.sim, "+8613800000001", "明天上午开会"));
@@ -96,7 +85,7 @@ TEST(OperatorDayJourney, FromLoginToShutDown)
 
     // The contact dialled: a click on the group tree uncovers the contacts.
     ASSERT_TRUE(run.click("item", "TreeView1", "联系人"));
-    ASSERT_TRUE(popup(run, "ListView1/report", "张三", "Down Down Return")); // "呼叫手机"
+    ASSERT_TRUE(run.choose("item", "ListView1/report", "张三", "Down Down Return")); // "呼叫手机"
     EXPECT_TRUE(run.sim.waitFor(
         [&] {
             const auto commands = run.sim.commands();
@@ -105,7 +94,7 @@ TEST(OperatorDayJourney, FromLoginToShutDown)
         20000));
 
     // The SIM phone book imported into "手机电话本".
-    ASSERT_TRUE(popup(run, "TreeView1", "联系人", "Down Down Down Return")); // "读入手机电话本"
+    ASSERT_TRUE(run.choose("item", "TreeView1", "联系人", "Down Down Down Return")); // "读入手机电话本"
     EXPECT_TRUE(eventually([] {
         return column("select * from client_cgroup where groupname='手机电话本' order by clientid", "CLIENTID") ==
                std::vector<std::string>{"MB_李小红", "MB_王小明"};

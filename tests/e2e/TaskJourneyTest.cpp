@@ -6,7 +6,6 @@
 #include "DeskRun.h"
 
 #include <QDateEdit>
-#include <QThread>
 #include <QTimeEdit>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -30,14 +29,11 @@ std::string repeated(const std::string &key, int times)
     return out;
 }
 
-// Opens the task window's popup "操作(&A)" with its mnemonic and, once it
-// is up (it takes the keys only when shown), chooses with keys.
+// Opens the task window's popup "操作(&A)" with its mnemonic and chooses
+// in it with keys.
 bool operate(const DeskRun &run, const std::string &keys)
 {
-    if (!run.x.keys("澜星信使V1.1", "alt+a"))
-        return false;
-    QThread::msleep(1500);
-    return run.x.keys("澜星信使V1.1", keys);
+    return run.x.keys("澜星信使V1.1", "alt+a") && run.x.menuKeys(keys);
 }
 
 // Messages go out unsigned; the contact 张三 has a number.

@@ -60,34 +60,110 @@ std::string titleOf(Display *d, Window w)
     return title;
 }
 
-Window search(Display *d, Window w, const std::string &prefix)
+// The first window from w down that match accepts; 0 without one.
+Window search(Display *d, Window w, const std::function<bool(Window)> &match)
 {
-    if (titleOf(d, w).rfind(prefix, 0) == 0) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable)
-            return w;
-    }
+    if (match(w))
+        return w;
     Window root, parent, *children = nullptr;
     unsigned int n = 0;
     if (!XQueryTree(d, w, &root, &parent, &children, &n))
         return 0;
     Window found = 0;
     for (unsigned int i = 0; i < n && !found; ++i)
-        found = search(d, children[i], prefix);
+        found = search(d, children[i], match);
     if (children)
         XFree(children);
     return found;
 }
 
+// The first shown window whose title starts with prefix; 0 without one.
+Window search(Display *d, const std::string &prefix)
+{
+    return search(d, DefaultRootWindow(d), [&](Window w) {
+        XWindowAttributes a;
+        return titleOf(d, w).rfind(prefix, 0) == 0 && XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
+    });
+}
+
+// The values of a window's property of 32-bit items (atoms, windows).
+std::vector<unsigned long> property(Display *d, Window w, const char *name, Atom type)
+{
+    Atom got;
+    int format;
+    unsigned long count, after;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> out;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 64, False, type, &got, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        if (format == 32)
+            out.assign(reinterpret_cast<unsigned long *>(data), reinterpret_cast<unsigned long *>(data) + count);
+        XFree(data);
+    }
+    return out;
+}
+
+// Calls each with every shown window directly under the root (a frame, a
+// window without one, a popup) and its attributes, top-most last.
+void forEachShown(Display *d, const std::function<void(Window, const XWindowAttributes &)> &each)
+{
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n))
+        return;
+    for (unsigned int i = 0; i < n; ++i)
+        if (XWindowAttributes a; XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+            each(children[i], a);
+    if (children)
+        XFree(children);
+}
+
 } // namespace
 
-XDisplay::XDisplay(std::string screen) : screen_(std::move(screen))
+XDisplay::XDisplay(std::string screen, bool windowManager) : screen_(std::move(screen))
 {
     XSetErrorHandler(ignoreXErrors);
     // Xvfbs starting at the same moment race for display numbers; one that
     // lost is tried again rather than the journey skipped.
     for (int attempt = 0; attempt < 3 && name_.empty(); ++attempt)
         start();
+    if (windowManager && !name_.empty())
+        startWindowManager();
+}
+
+void XDisplay::startWindowManager()
+{
+    wm_ = fork();
+    if (wm_ == 0) {
+        setenv("DISPLAY", name_.c_str(), 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    if (wm_ < 0)
+        return;
+    // It manages the screen once it has named itself on the root window; a
+    // missing one has ended by then.
+    Display *d = XOpenDisplay(name_.c_str());
+    const bool up =
+        d && pollUntil(
+                 [&] {
+                     if (waitpid(wm_, nullptr, WNOHANG) == wm_)
+                         wm_ = -1;
+                     return wm_ < 0 ||
+                            !property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+                 },
+                 20000);
+    if (d)
+        XCloseDisplay(d);
+    if (!up && wm_ > 0) {
+        kill(wm_, SIGTERM);
+        waitpid(wm_, nullptr, 0);
+        wm_ = -1;
+    }
 }
 
 void XDisplay::start()
@@ -136,6 +212,10 @@ void XDisplay::start()
 
 XDisplay::~XDisplay()
 {
+    if (wm_ > 0) {
+        kill(wm_, SIGTERM);
+        waitpid(wm_, nullptr, 0);
+    }
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
@@ -147,7 +227,7 @@ unsigned long XDisplay::findWindow(const std::string &title) const
     Display *d = XOpenDisplay(name_.c_str());
     if (!d)
         return 0;
-    Window w = search(d, DefaultRootWindow(d), title);
+    Window w = search(d, title);
     XCloseDisplay(d);
     return w;
 }
@@ -251,7 +331,7 @@ bool XDisplay::requestClose(const std::string &title) const
     Display *d = XOpenDisplay(name_.c_str());
     if (!d)
         return false;
-    Window w = search(d, DefaultRootWindow(d), title);
+    Window w = search(d, title);
     if (w) {
         XEvent e{};
         e.xclient.type = ClientMessage;
@@ -265,4 +345,51 @@ bool XDisplay::requestClose(const std::string &title) const
     }
     XCloseDisplay(d);
     return w != 0;
+}
+
+bool XDisplay::menuKeys(const std::string &keys, int timeoutMs) const
+{
+    Display *d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return false;
+    // A menu is shown unmanaged, over the window it belongs to; so is a
+    // tooltip, which says what it is.
+    const Atom tooltip = XInternAtom(d, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    const bool shown = pollUntil(
+        [&] {
+            bool found = false;
+            forEachShown(d, [&](Window w, const XWindowAttributes &a) {
+                Window owner = 0;
+                const std::vector<unsigned long> types = property(d, w, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+                found = found || (a.override_redirect && XGetTransientForHint(d, w, &owner) &&
+                                  std::find(types.begin(), types.end(), tooltip) == types.end());
+            });
+            return found;
+        },
+        timeoutMs);
+    XCloseDisplay(d);
+    return shown &&
+           xdotool(QStringList{"key", "--delay", "50"} + QString::fromStdString(keys).split(' ', Qt::SkipEmptyParts));
+}
+
+std::vector<XDisplay::Frame> XDisplay::frames() const
+{
+    std::vector<Frame> out;
+    Display *d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return out;
+    forEachShown(d, [&](Window top, const XWindowAttributes &a) {
+        // Popups and tooltips: placed by the program, not framed.
+        if (a.override_redirect)
+            return;
+        // The program's own window, inside the frame.
+        const Window w = search(d, top, [&](Window inner) { return !titleOf(d, inner).empty(); });
+        int x = 0, y = 0;
+        Window child;
+        if (w && XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child))
+            out.push_back(
+                {titleOf(d, w), a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width, y - a.y});
+    });
+    XCloseDisplay(d);
+    return out;
 }
