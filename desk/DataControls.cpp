@@ -473,11 +473,12 @@ bool TDBNavigator::Click(Button button)
     TAdoQuery *q = desk::activeQuery(source_);
     if (!q)
         return true;
-    // The operator's own step: another program's lock is waited for a while.
-    std::optional<ado::OperatorWait> wait;
-    if (q->Connection())
-        wait.emplace(*q->Connection());
     return guarded([&] {
+        // The operator's own step: another program's lock is waited for a
+        // while, but not through the error box.
+        std::optional<ado::OperatorWait> wait;
+        if (q->Connection())
+            wait.emplace(*q->Connection());
         switch (button) {
         case Button::First: q->First(); break;
         case Button::Prior: q->Prior(); break;

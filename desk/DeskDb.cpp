@@ -30,22 +30,31 @@ QString databaseFile()
     return QString::fromStdString(ado::parseConnectionString(TDataModule1::ConnectionString).dataSource);
 }
 
-QString errorText(const std::exception &error)
+namespace {
+
+// error as another program's lock on the database; null for any other.
+const EDatabaseError *lockError(const std::exception &error)
 {
     const auto *e = dynamic_cast<const EDatabaseError *>(&error);
-    if (!e)
-        return QString::fromUtf8(error.what());
-    if (!ado::isBusy(*e))
+    return e && ado::isBusy(*e) ? e : nullptr;
+}
+
+} // namespace
+
+QString errorText(const std::exception &error)
+{
+    if (const EDatabaseError *e = lockError(error))
+        return QStringLiteral("数据库正被其他程序占用，这一步没有完成。请稍候再试一次；若一直如此，"
+                              "请关闭正在使用“%1”的程序（如 sqlcipher、备份或报表工具）。（%2）")
+            .arg(databaseFile(), QString::fromUtf8(e->what()));
+    if (const auto *e = dynamic_cast<const EDatabaseError *>(&error))
         return QString::fromStdString(ado::describe(*e));
-    return QStringLiteral("数据库正被其他程序占用，这一步没有完成。请稍候再试一次；若一直如此，"
-                          "请关闭正在使用“%1”的程序（如 sqlcipher、备份或报表工具）。（%2）")
-        .arg(databaseFile(), QString::fromUtf8(e->what()));
+    return QString::fromUtf8(error.what());
 }
 
 bool toldLocked(const std::exception &error)
 {
-    const auto *e = dynamic_cast<const EDatabaseError *>(&error);
-    if (!e || !ado::isBusy(*e))
+    if (!lockError(error))
         return false;
     boxes::showMessage(errorText(error));
     return true;

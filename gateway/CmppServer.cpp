@@ -32,6 +32,8 @@ constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
+// The property of a client that has run a command: no longer silent.
+constexpr const char *kSpoke = "spoke";
 
 // The text as pieces of at most 70 UTF-16 units, a surrogate pair kept
 // whole; an empty text is one empty piece.
@@ -382,7 +384,7 @@ void TCMPPSet::TakeClients()
 
 QTcpSocket *TCMPPSet::LongestSilent()
 {
-    while (!silent_.empty() && !silent_.front().client)
+    while (!silent_.empty() && (!silent_.front().client || silent_.front().client->property(kSpoke).toBool()))
         silent_.pop_front();
     if (silent_.empty())
         return nullptr;
@@ -419,12 +421,10 @@ void TCMPPSet::Serve(QTcpSocket *client)
     });
     idle->start();
     silent_.push_back({client, engineclock::Clock::now() + engineclock::scaled(kSilentGraceMs)});
-    auto read = [this, client, idle, spoke = false]() mutable {
+    auto read = [this, client, idle] {
         idle->start();
-        if (ServerClientRead(client) && !spoke) {
-            spoke = true;
-            std::erase_if(silent_, [client](const TSilent &s) { return s.client == client; });
-        }
+        if (ServerClientRead(client))
+            client->setProperty(kSpoke, true);
     };
     QObject::connect(client, &QTcpSocket::readyRead, client, read);
     ServerClientConnect(client);

@@ -190,8 +190,8 @@ private:
     bool acceptFailed_ = false;
     std::unique_ptr<QSocketNotifier> acceptor_;
     std::unique_ptr<QTimer> acceptRetry_;
-    // Clients that have run no command yet, by the end of their grace,
-    // the first to end first; one that spoke or left goes at the next look.
+    // Clients in the order they came, each with the end of its grace; one
+    // that has run a command or left is dropped when the look reaches it.
     struct TSilent {
         QPointer<QTcpSocket> client;
         std::chrono::steady_clock::time_point graceEnds;
