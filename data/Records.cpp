@@ -12,7 +12,7 @@ namespace records {
 TDataModule1 &module()
 {
     if (!DataModule1)
-        throw EDatabaseError(0, "数据库未打开（还没有人登录）");
+        throw EDatabaseError(EDatabaseError::Worded, "数据库未打开（还没有人登录）");
     return *DataModule1;
 }
 
@@ -23,7 +23,7 @@ std::string number(std::string_view value)
     bool ok = false;
     const qlonglong n = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())).trimmed().toLongLong(&ok);
     if (!ok)
-        throw EDatabaseError(0, "“" + std::string(value) + "”不是有效的整数");
+        throw EDatabaseError(EDatabaseError::Worded, "“" + std::string(value) + "”不是有效的整数");
     return std::to_string(n);
 }
 

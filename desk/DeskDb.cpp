@@ -44,17 +44,20 @@ const EDatabaseError *lockError(const std::exception &error)
 QString errorText(const std::exception &error)
 {
     if (const EDatabaseError *e = lockError(error))
-        return QStringLiteral("数据库正被其他程序占用，这一步没有完成。请稍候再试一次；若一直如此，"
+        return QString::fromUtf8(ado::LockedText) +
+               QStringLiteral("，这一步没有完成。请稍候再试一次；若一直如此，"
                               "请关闭正在使用“%1”的程序（如 sqlcipher、备份或报表工具）。（%2）")
-            .arg(databaseFile(), QString::fromUtf8(e->what()));
+                   .arg(databaseFile(), QString::fromUtf8(e->what()));
     if (const auto *e = dynamic_cast<const EDatabaseError *>(&error))
         return QString::fromStdString(ado::describe(*e));
     return QString::fromUtf8(error.what());
 }
 
+bool isLocked(const std::exception &error) { return lockError(error) != nullptr; }
+
 bool toldLocked(const std::exception &error)
 {
-    if (!lockError(error))
+    if (!isLocked(error))
         return false;
     boxes::showMessage(errorText(error));
     return true;

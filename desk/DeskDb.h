@@ -34,10 +34,12 @@ QString databaseFile();
 
 // An error in words for a box: a database error in Chinese with the
 // database's own text after it (ado::describe; another program's lock also
-// says what to do), any other error its own text. The desk's
-// boxes::Describer.
+// says what to do), any other error its own text. The words the desk gives
+// boxes::ErrorWords.
 QString errorText(const std::exception &error);
 
+// True when error is another program's lock on the database.
+bool isLocked(const std::exception &error);
 // When error is another program's lock on the database, tells the operator
 // so in a box and returns true. An operator's own write waits for such a
 // lock about a second (ado::OperatorWait), the rest of the desk far less.

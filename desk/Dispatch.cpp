@@ -292,7 +292,7 @@ void TMainFrm::Timer3Timer()
     } catch (const EDatabaseError &e) {
         if (!runnerStopped_)
             TaskRunnerReport(ado::isBusy(e)
-                                 ? QStringLiteral("数据库正被其他程序占用，到期的任务等它放开后再执行")
+                                 ? QString::fromUtf8(ado::LockedText) + QStringLiteral("，到期的任务等它放开后再执行")
                                  : QStringLiteral("无法读取任务：") + QString::fromStdString(ado::describe(e)));
         runnerStopped_ = true;
     }

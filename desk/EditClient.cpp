@@ -176,7 +176,7 @@ void TfrmEditClient::SaveFields(TAdoQuery &row)
 {
     // Edit on no row appends: the contact went after the check before OK.
     if (row.State() == TDataSetState::dsInsert)
-        throw EDatabaseError(0, "联系人已不存在");
+        throw EDatabaseError(EDatabaseError::Worded, "联系人已不存在");
     desk::writeClientFields(row, *this);
     // Also while the picker is hidden: a zero stays zero.
     row.FieldByName("birthday")

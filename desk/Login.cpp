@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <unistd.h>
 
@@ -103,7 +104,8 @@ QString databaseFailureText(const EDatabaseError &error)
                    .arg(path) +
                restore;
     } else if (ado::isBusy(error)) {
-        text = QStringLiteral("数据库文件 %1 正被别的程序锁住。\n请等一会儿再登录。").arg(path);
+        text =
+            QStringLiteral("%1（数据库文件 %2）。\n请等一会儿再登录。").arg(QString::fromUtf8(ado::LockedText), path);
     } else if (ado::isCannotOpen(error) && !file.exists()) {
         text = QStringLiteral("找不到数据库文件 %1。\n请把它的备份放回这个位置，或者在工作文件夹中启动澜星信使。")
                    .arg(path);
@@ -115,10 +117,17 @@ QString databaseFailureText(const EDatabaseError &error)
         text = QStringLiteral("数据库文件 %1 所在的文件夹 %2 不能写入，而澜星信使要在那里保存数据库的日志文件。\n"
                               "请让运行澜星信使的用户可以写这个文件夹，然后再登录。这个文件没有被改动。")
                    .arg(path, folder);
-    } else if (ado::isCannotOpen(error) && !allowed(file.absoluteFilePath(), W_OK)) {
-        text =
-            QStringLiteral("数据库文件 %1 不能写入（没有权限）。\n请让运行澜星信使的用户可以读写这个文件，然后再登录。")
-                .arg(path);
+    } else if (ado::isCannotOpen(error) && (ado::isReadOnly(error) || !allowed(file.absoluteFilePath(), W_OK))) {
+        // The login goes no further: a desk on a file it cannot write would
+        // lose every contact, message and task the operator enters.
+        const QString keeps = QStringLiteral("\n澜星信使要在这个文件中保存联系人、短信和任务。");
+        const QString unchanged = QStringLiteral("这个文件没有被改动。");
+        if (!allowed(file.absoluteFilePath(), W_OK) && errno == EROFS)
+            text = QStringLiteral("数据库文件 %1 不能写入：它在只读的磁盘或挂载上。").arg(path) + keeps +
+                   QStringLiteral("请把工作文件夹复制到可以写入的地方，在那里启动澜星信使。") + unchanged;
+        else
+            text = QStringLiteral("数据库文件 %1 不能写入（没有权限）。").arg(path) + keeps +
+                   QStringLiteral("请让运行澜星信使的用户可以读写这个文件，然后再登录。") + unchanged;
     } else {
         text = QStringLiteral("数据库文件 %1 不能使用。").arg(path);
     }

@@ -24,6 +24,15 @@
 
 namespace {
 
+// The database refused the row itself (a key it holds already, a column's
+// rule): what the dialog's "…是否重复" text is for. A full disk, a file
+// that cannot be written or another program's lock is told in its own words.
+bool refusedRow(const std::exception &error)
+{
+    const auto *e = dynamic_cast<const EDatabaseError *>(&error);
+    return e && ado::isConstraint(*e);
+}
+
 // The dialog's own text boxes, not the editors inside pickers and combo boxes.
 QList<QWidget *> textBoxes(QWidget *dialog)
 {
@@ -201,9 +210,11 @@ void TNewRecordDialog::Button1Click()
         Insert();
         transaction.commit();
     } catch (const std::exception &e) {
-        // Another program's lock: what was typed stays for another try.
-        if (desk::toldLocked(e))
+        // Any cause but a refused row: what was typed stays for another try.
+        if (!refusedRow(e)) {
+            boxes::showMessage(desk::errorText(e));
             return;
+        }
         ok = false;
         boxes::showMessage(settings_.failure);
     }
@@ -326,12 +337,12 @@ void TEditRecordDialog::OkClick()
         SaveLinks();
         transaction.commit();
     } catch (const std::exception &e) {
-        if (desk::toldLocked(e))
-            return;
-        if (updated)
-            boxes::showError(e);
-        else
+        if (!updated && refusedRow(e))
             boxes::showMessage(settings_.failure);
+        else if (updated && !desk::isLocked(e))
+            boxes::showError(e); // a link row
+        else
+            boxes::showMessage(desk::errorText(e));
         return;
     }
     if (manager_)

@@ -77,10 +77,9 @@ template <class T> typename TOwnedGlobal<T>::Owned owned(T *object)
 } // namespace
 
 TDeskProcess::TDeskProcess()
-    : data_(DataModule1), login_(frmLogin), about_(frmAbout), reply_(frmReadSMS), main_(MainFrm), host_(EngineHost),
-      gateway_(FMain)
+    : words_(desk::errorText), data_(DataModule1), login_(frmLogin), about_(frmAbout), reply_(frmReadSMS),
+      main_(MainFrm), host_(EngineHost), gateway_(FMain)
 {
-    boxes::setDescriber(desk::errorText);
 }
 
 TDeskProcess::~TDeskProcess() = default;

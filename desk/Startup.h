@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/Boxes.h"
+
 #include <memory>
 
 // The desk's start-up and end, around the application's message loop.
@@ -102,6 +104,9 @@ public:
     void MakeAboutBox();
 
 private:
+    // First made, last gone: the errors of every object below are told in
+    // the desk's words.
+    boxes::ErrorWords words_;
     TOwnedGlobal<TDataModule1> data_;
     TOwnedGlobal<TfrmLogin> login_;
     TOwnedGlobal<TfrmAbout> about_;

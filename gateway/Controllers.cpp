@@ -7,6 +7,7 @@
 #include "gateway/EngineGlobals.h"
 #include "gateway/EngineReports.h"
 #include "gateway/EngineStore.h"
+#include "platform/ado/AdoConnection.h"
 
 #include <QString>
 #include <cctype>
@@ -256,5 +257,5 @@ void TCpbrCtr::StoreEntry()
     // still comes after it.
     if (write() == enginestore::TResult::Busy &&
         Owner->PendingWrites->Add("contact " + std::to_string(++entries_), write))
-        engine::logLine("数据库被其他程序占用，电话本记录稍后再存:" + key);
+        engine::logLine(std::string(ado::LockedText) + "，电话本记录稍后再存:" + key);
 }

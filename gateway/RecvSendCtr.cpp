@@ -11,6 +11,7 @@
 #include "gateway/EngineStore.h"
 #include "gateway/QueueFiles.h"
 #include "gateway/SmsLog.h"
+#include "platform/ado/AdoConnection.h"
 
 #include <algorithm>
 #include <cctype>
@@ -223,7 +224,7 @@ enginestore::TResult TSMSRecvCtr::Store(const std::string &storage, int index, c
     case enginestore::TResult::Busy:
         if (!retry &&
             Owner->PendingWrites->Add(digest, [this, storage, index, pdu] { return Store(storage, index, pdu, true); }))
-            engine::logLine("数据库被其他程序占用，消息暂留在短信模块中，稍后再存" + whereText(index));
+            engine::logLine(std::string(ado::LockedText) + "，消息暂留在短信模块中，稍后再存" + whereText(index));
         break;
     case enginestore::TResult::Gone:
         engine::logLine("数据库文件已被删除，消息未存入，留在短信模块中" + whereText(index));

@@ -201,6 +201,8 @@ void TAdoConnection::Open()
         ado::runOne(db, "PRAGMA cache_size = -32768");
         // The first read proves the key: a wrong one gives "file is encrypted or is not a database".
         ado::runOne(db, "SELECT count(*) FROM sqlite_master");
+        if (!settings.readOnly && sqlite3_db_readonly(db, "main") == 1)
+            throw EDatabaseError(SQLITE_READONLY, sqlite3_errstr(SQLITE_READONLY));
         if (!settings.readOnly) {
             // Kept in the file: readers and writers of all programs stop
             // blocking each other.
@@ -437,6 +439,8 @@ bool isBusy(const EDatabaseError &e) noexcept
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+bool isConstraint(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_CONSTRAINT; }
+
 bool isDamaged(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_CORRUPT; }
 
 bool isNotADatabase(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_NOTADB; }
@@ -446,6 +450,8 @@ bool isCannotOpen(const EDatabaseError &e) noexcept
     const int primary = e.code() & 0xFF;
     return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_PERM;
 }
+
+bool isReadOnly(const EDatabaseError &e) noexcept { return (e.code() & 0xFF) == SQLITE_READONLY; }
 
 bool isPlainDatabaseFile(const std::string &path)
 {
@@ -457,10 +463,12 @@ bool isPlainDatabaseFile(const std::string &path)
 
 std::string describe(const EDatabaseError &e)
 {
+    if (e.code() == EDatabaseError::Worded)
+        return e.what();
     const char *what = "数据库操作失败";
     switch (e.code() & 0xFF) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: what = "数据库正被其他程序占用"; break;
+    case SQLITE_LOCKED: what = LockedText; break;
     case SQLITE_FULL: what = "磁盘已满，数据库无法写入"; break;
     case SQLITE_READONLY:
     case SQLITE_PERM:

@@ -81,7 +81,10 @@ public:
     // it once to prove the key. Never creates the file. A missing file, a
     // wrong password or a file another program holds locked throws
     // EDatabaseError with the database's own text, as does a file of no
-    // bytes (SQLITE_NOTADB; left empty). Does nothing when open.
+    // bytes (SQLITE_NOTADB; left empty) and, unless Mode asks for reading
+    // only, a file that cannot be written (SQLITE_READONLY: its mode, a
+    // read-only mount), which the database would open for reading without a
+    // word. Does nothing when open.
     void Open();
     // Closes every open query on this connection (unposted changes dropped),
     // then the file.
@@ -186,6 +189,9 @@ namespace ado {
 
 // True when e is another program's lock outlasting the busy timeout.
 bool isBusy(const EDatabaseError &e) noexcept;
+// True when the database refused a row for a key it holds already or a
+// column's rule (a duplicate, a missing value).
+bool isConstraint(const EDatabaseError &e) noexcept;
 // What else an operator can be told about a file that failed to open or be
 // read: the database found it damaged; it is no database under the key
 // given (another key, none, or no database at all); it, or the files kept
@@ -193,12 +199,17 @@ bool isBusy(const EDatabaseError &e) noexcept;
 bool isDamaged(const EDatabaseError &e) noexcept;
 bool isNotADatabase(const EDatabaseError &e) noexcept;
 bool isCannotOpen(const EDatabaseError &e) noexcept;
+// The file opened, but only for reading (one of isCannotOpen's).
+bool isReadOnly(const EDatabaseError &e) noexcept;
 // True when the file at path starts with the header of a database without
 // a key (an encrypted file shows no such text).
 bool isPlainDatabaseFile(const std::string &path);
+// What another program's lock on the database is called wherever the
+// operator or the logs are told of it.
+inline constexpr const char *LockedText = "数据库正被其他程序占用";
 // e for an operator or a log line: what happened in Chinese, then the
 // database's own text in brackets ("数据库正被其他程序占用（database is
-// locked）").
+// locked）"); a Worded error's text as it is.
 std::string describe(const EDatabaseError &e);
 
 // Waits ms for locks while it lives, then restores the wait it found.

@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <utility>
 
 namespace boxes {
 namespace {
@@ -97,21 +98,18 @@ bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon i
 void showError(const QString &text) { ask({Kind::Error, text, {}, {}, Icon::Error, nullptr}); }
 
 namespace {
-Describer &describer()
+ErrorWords::Words &words()
 {
-    static Describer d;
-    return d;
+    static ErrorWords::Words current;
+    return current;
 }
 } // namespace
 
-void setDescriber(Describer d) { describer() = std::move(d); }
+ErrorWords::ErrorWords(Words w) : previous_(std::exchange(words(), std::move(w))) {}
 
-QString describe(const std::exception &error)
-{
-    return describer() ? describer()(error) : QString::fromUtf8(error.what());
-}
+ErrorWords::~ErrorWords() { words() = std::move(previous_); }
 
-void showError(const std::exception &error) { showError(describe(error)); }
+void showError(const std::exception &error) { showError(words() ? words()(error) : QString::fromUtf8(error.what())); }
 
 bool inputQuery(const QString &caption, const QString &prompt, QString &value)
 {

@@ -52,12 +52,24 @@ bool confirm(QWidget *owner, const QString &text, const QString &caption, Icon i
 
 // The box an error that no handler caught ends in; the program runs on.
 void showError(const QString &text);
-// The same for an error, put into words by the describer (its own text
-// until one is installed; the desk's says a database error in Chinese).
+// The same for an error, in the words of the ErrorWords that lives (its
+// own text while none does).
 void showError(const std::exception &error);
-using Describer = std::function<QString(const std::exception &)>;
-void setDescriber(Describer describer);
-QString describe(const std::exception &error);
+
+// While one lives, the errors that showError takes are put into words by
+// its function (the desk's says a database error in Chinese). Each restores
+// the one made before it as it goes. Main thread.
+class ErrorWords {
+public:
+    using Words = std::function<QString(const std::exception &)>;
+    explicit ErrorWords(Words words);
+    ~ErrorWords();
+    ErrorWords(const ErrorWords &) = delete;
+    ErrorWords &operator=(const ErrorWords &) = delete;
+
+private:
+    Words previous_;
+};
 
 // Input box: true on OK with value replaced by the edited text; on Cancel
 // value is left unchanged.

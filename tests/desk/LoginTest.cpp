@@ -114,6 +114,15 @@ TEST_F(Login, ADatabaseThatCannotBeUsedIsSaidWithWhatToDoAndLeftUnchanged)
              ::chmod(dir.path().c_str(), 0555);
          },
          QStringLiteral("数据库文件 %1 所在的文件夹 %2 不能写入").arg(path, folder), true},
+        // The database would open it for reading without a word.
+        {"read-only file",
+         [&] {
+             ::chmod(dir.path().c_str(), 0777);
+             ::chmod(file.c_str(), 0444);
+         },
+         QStringLiteral("数据库文件 %1 不能写入（没有权限）。\n澜星信使要在这个文件中保存联系人、短信和任务。")
+             .arg(path),
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -363,6 +363,44 @@ TEST_F(EditDialog, AFailedUpdateKeepsAChangedDialogOpenAndTouchesNoLink)
     EXPECT_EQ(win->refreshes, refreshes);
 }
 
+TEST_F(EditDialog, AFailureThatIsNoDuplicateIsToldAsItIsAndKeepsWhatWasTyped)
+{
+    // A full disk: the database may not grow by a page.
+    TAdoQuery &q = desk::Db().Query1;
+    desk::open(q, "PRAGMA page_count");
+    const std::string pages = q.Fields(0)->AsString();
+    q.Close();
+    desk::Db().Database1.Execute("PRAGMA max_page_count = " + pages);
+    const QString big(20000, QLatin1Char('x'));
+    for (int i = 0; i < 2; ++i)
+        boxes.ok();
+    modal.then<TTestNewType>([&](TTestNewType *d) {
+        d->Edit1->setText("T9");
+        d->Edit2->setText(big);
+        d->Button1Click();
+        EXPECT_EQ(d->Count(), 0);
+        EXPECT_EQ(d->Edit1->text(), "T9");
+        EXPECT_EQ(d->Edit2->text(), big);
+        d->Button2Click();
+    });
+    win->TreeView1->setCurrentItem(node("类型"));
+    win->SpeedButton12Click();
+    win->TreeView1->setCurrentItem(node("组"));
+    list2->SetSelected(0, true);
+    modal.then<TTestEditGroup>([&](TTestEditGroup *d) {
+        d->Edit2->setText(big);
+        QTest::keyClicks(d->Edit1, "x");
+        d->OkClick();
+        EXPECT_TRUE(d->isVisible());
+        d->CancelClick();
+    });
+    win->SpeedButton10Click();
+    ASSERT_EQ(boxes.texts().size(), 2);
+    for (const QString &said : boxes.texts())
+        EXPECT_TRUE(said.startsWith("磁盘已满，数据库无法写入（")) << said.toStdString();
+    EXPECT_EQ(count("select * from smstype"), 2);
+}
+
 TEST_F(EditDialog, AFailedUpdateOfAnUnchangedDialogStillClosesWithOk)
 {
     int result = -1;

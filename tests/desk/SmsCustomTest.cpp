@@ -123,7 +123,9 @@ TEST_F(SmsCustomTest, ATemplateNumberThatIsNotANumberIsRefused)
         d->Button2Click();
     });
     win->SpeedButton12Click();
-    EXPECT_EQ(boxes.texts(), QStringList(4, "新增记录失败,请检查消息编号是否重复"));
+    // Said as what it is, not as a duplicate.
+    EXPECT_EQ(boxes.texts(), (QStringList{"“abc”不是有效的整数", "“6 or 1=1”不是有效的整数", "“7'”不是有效的整数",
+                                          "“1.5”不是有效的整数"}));
 
     win->ListView(2)->SetSelected(0, true);
     modal.then<TfrmEditSmsData>([](TfrmEditSmsData *d) {
@@ -134,7 +136,7 @@ TEST_F(SmsCustomTest, ATemplateNumberThatIsNotANumberIsRefused)
         d->CancelClick();
     });
     win->SpeedButton10Click();
-    EXPECT_EQ(boxes.texts().value(4), "记录更新失败,请检查消息编号是否重复!");
+    EXPECT_EQ(boxes.texts().value(4), "“5 or 1=1”不是有效的整数");
     EXPECT_EQ(column("select * from smsdata", "SMSID"), std::vector<std::string>{"5"});
     EXPECT_EQ(count("select * from operlog"), 0);
 }

@@ -70,7 +70,7 @@ TEST_F(PhoneBookTest, EntriesReadDuringAnotherProgramsLockAreStoredAfterItInThei
     auto other = anotherProgramsLock();
     import();
     EXPECT_EQ(sim.commandsStarting("AT+CPBR=").size(), 7u);
-    EXPECT_TRUE(reports.logHas("数据库被其他程序占用，电话本记录稍后再存:MB_张三"));
+    EXPECT_TRUE(reports.logHas("数据库正被其他程序占用，电话本记录稍后再存:MB_张三"));
     EXPECT_TRUE(column("select * from client", "CLIENTID").empty());
     other->RollbackTrans();
     // The last entry updates the contact of the one before it.

@@ -127,7 +127,7 @@ TEST_F(EngineReceiveOnceTest, AnotherProgramsLockHoldsUpNeitherTheCommandPortNor
     auto other = anotherProgramsLock();
     ASSERT_EQ(sim.control("sms " + kFirstDeliver), "OK SM 1");
     ASSERT_TRUE(waitUntil([&] {
-        return reports.logHas("数据库被其他程序占用，消息暂留在短信模块中，稍后再存(序号1)");
+        return reports.logHas("数据库正被其他程序占用，消息暂留在短信模块中，稍后再存(序号1)");
     })) << sim.log();
     // Answered while the lock is still held.
     TcpClient client(gateway->CMPPSet->Port());
