@@ -74,7 +74,7 @@ private:
 void RenameTreeNodes(QTreeWidgetItem *node, const QString &oldText, const QString &newText);
 
 // The latest dialogs of each kind while open; null otherwise.
-// Set by each dialog's constructor and cleared by its destructor; nothing
-// here reads them: they are kept for outside callers and other windows.
+// Set by each dialog's constructor and cleared by its destructor. Kept for
+// the dialogs' callers as designed; nothing here reads them.
 extern TfrmNewCGroup *frmNewCGroup;
 extern TfrmEditCGroup *frmEditCGroup;

@@ -71,7 +71,6 @@ struct TClientPages {
     // a note, or a text in Memo1 (blanks aside) that "添加" has not added.
     enum class Part { Photo, Details, Notes };
     bool Pending(Part part) const;
-    bool PhotoPending() const { return Pending(Part::Photo); }
     // Stores it as the page's buttons would; true when stored or nothing was
     // pending, false after the error box, what was typed staying in place
     // for another try.

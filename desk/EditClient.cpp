@@ -27,10 +27,11 @@ using desk::fieldText;
 
 namespace {
 
+const QString UpdateFailure = QStringLiteral("记录更新失败,请检查联系人名称是否重复!");
+
 TEditRecordDialog::Settings settings()
 {
-    TEditRecordDialog::Settings s{QStringLiteral("编辑联系人"), "client", "CLIENTID",
-                                  QStringLiteral("记录更新失败,请检查联系人名称是否重复!")};
+    TEditRecordDialog::Settings s{QStringLiteral("编辑联系人"), "client", "CLIENTID", UpdateFailure};
     s.unmodifiedWrites = false;
     return s;
 }
@@ -213,7 +214,11 @@ bool TfrmEditClient::BeforeOk()
         done(Rejected);
         return false;
     }
-    // The pages' rows first: a failure keeps the editor open before the
+    // Every check that can refuse comes before the pages' rows are stored,
+    // so a refused "确定" leaves the database as it was.
+    if (Modified && (!desk::mobileAccepted(Edit3->text()) || nameTaken()))
+        return false;
+    // Then the pages' rows: a failure keeps the editor open before the
     // contact's own row is written.
     for (Part part : {Part::Photo, Part::Details, Part::Notes})
         if (!Store(part))
@@ -223,7 +228,18 @@ bool TfrmEditClient::BeforeOk()
     return true;
 }
 
-bool TfrmEditClient::OwnCheck() { return desk::mobileAccepted(Edit3->text()); }
+bool TfrmEditClient::nameTaken()
+{
+    // Compared as the key column compares (letter case aside), so a change
+    // of case alone is no other contact.
+    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from client where CLIENTID=" + desk::quoted(Edit1->text()) +
+                                                     " and CLIENTID<>" + desk::quoted(OriginalKey));
+    const bool taken = !q.IsEmpty();
+    q.Close();
+    if (taken)
+        boxes::showMessage(UpdateFailure);
+    return taken;
+}
 
 void TfrmEditClient::reject()
 {

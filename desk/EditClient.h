@@ -24,11 +24,13 @@ class TBusinessCard;
 // list's row then shows the new name and the window reloads. Rows stored
 // under a former name stay where they are. A mobile number other than
 // blanks must be one the engine sends to, or nothing is saved. "确定" first
-// stores what the other pages hold unstored (a loaded photo, the extra
-// columns, a note; TClientPages::Pending), each as its page's button
-// would; "取消" (Button4), Esc and the close box ask once for each whether
-// to store it, and otherwise write nothing. A store that fails is told
-// and keeps the editor open with what was typed.
+// checks the contact (that number, a name another contact has), refusing
+// before anything is stored, then stores what the other pages hold
+// unstored (a loaded photo, the extra columns, a note;
+// TClientPages::Pending), each as its page's button would; "取消"
+// (Button4), Esc and the close box ask once for each whether to store it,
+// and otherwise write nothing. A store that fails is told and keeps the
+// editor open with what was typed.
 // A contact that no longer exists (a group member without its client row)
 // opens with empty pages that write nothing, and "确定" says so and closes
 // without writing.
@@ -61,12 +63,13 @@ protected:
     void SaveFields(TAdoQuery &row) override;
     void LoadLinks(const QString &key) override;
     bool BeforeOk() override;
-    bool OwnCheck() override;
     void Saved() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *personalPage();
+    // Edit1 names another contact; told with the update's failure text.
+    bool nameTaken();
     void refreshCard();
 
     QTime birthTime_;    // the time of day the stored birthday carried
@@ -74,6 +77,6 @@ private:
 };
 
 // The latest contact editor while it is open; null otherwise.
-// Set by the dialog's constructor and cleared by its destructor; nothing
-// here reads it: it is kept for outside callers and other windows.
+// Set by the dialog's constructor and cleared by its destructor. Kept for
+// the dialog's callers as designed; nothing here reads it.
 extern TfrmEditClient *frmEditClient;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimeEdit>
 
 TfrmEditTask *frmEditTask = nullptr;
@@ -42,6 +43,17 @@ TfrmEditTask::TfrmEditTask(TfrmTaskMan *window, QWidget *parent)
     Links = {{CheckListBox2, "select * from cgroup", "GROUPNAME", "task_cgroup", "GROUPNAME", "taskid"},
              {CheckListBox1, "select * from client", "CLIENTID", "task_client", "clientid", "taskid"}};
     FormCreate();
+    if (ReadOnly) {
+        // An executed task is only shown: nothing here can be changed or saved.
+        Edit2->setReadOnly(true);
+        Edit3->setReadOnly(true);
+        DateTimePicker1->setReadOnly(true);
+        DateTimePicker2->setReadOnly(true);
+        for (QListWidget *list : {CheckListBox1, CheckListBox2})
+            for (int i = 0; i < list->count(); ++i)
+                list->item(i)->setFlags(list->item(i)->flags() & ~Qt::ItemIsUserCheckable);
+        OkButton->setEnabled(false);
+    }
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] { Modified = true; });
     connect(DateTimePicker2, &QTimeEdit::timeChanged, this, [this] { Modified = true; });
 }

@@ -93,6 +93,6 @@ private:
 };
 
 // The latest compose dialog while it exists; null otherwise.
-// Set by the dialog's constructor and cleared by its destructor; nothing
-// here reads it: it is kept for outside callers and other windows.
+// Set by the dialog's constructor and cleared by its destructor. Kept for
+// the dialog's callers as designed; nothing here reads it.
 extern TfrmNewSMS *frmNewSMS;

@@ -370,16 +370,26 @@ void TfrmTermMan::moveGroupNode(QTreeWidgetItem *target, const TTreeView::THit &
     case TTreeView::THitPart::Indent: asChild = false; break;
     default: return;
     }
-    if (!TreeView1->MoveNode(node, target, asChild))
+    if (TTreeView::InSubtree(target, node))
         return;
-    ado::OperatorWait wait(desk::Db().Database1);
-    TAdoQuery &q = desk::open(desk::Db().Query1, "select * from cgroup where groupname=" + desk::quoted(node->text(0)));
-    if (!q.IsEmpty()) { // Edit on an empty result would append a group
-        q.Edit();
-        q.FieldByName("parent")->SetAsString(target->text(0).toStdString());
-        q.Post();
+    // The node moves only once its group's row is stored, so the tree (and
+    // the file written from it) never shows a move the database refused.
+    try {
+        ado::OperatorWait wait(desk::Db().Database1);
+        TAdoQuery &q =
+            desk::open(desk::Db().Query1, "select * from cgroup where groupname=" + desk::quoted(node->text(0)));
+        if (!q.IsEmpty()) { // Edit on an empty result would append a group
+            q.Edit();
+            q.FieldByName("parent")->SetAsString(target->text(0).toStdString());
+            q.Post();
+        }
+        q.Close();
+    } catch (const std::exception &e) {
+        if (!desk::toldLocked(e))
+            boxes::showError(e);
+        return;
     }
-    q.Close();
+    TreeView1->MoveNode(node, target, asChild);
 }
 
 void TfrmTermMan::addMember(const QString &key, const QString &group)

@@ -12,8 +12,10 @@ class QLabel;
 // panel Panel2), "组" (every group, ListView2) and the group nodes under it,
 // nested at any depth (the members of the group of that name, ListView1).
 // Contacts are dragged onto group nodes to join them, group nodes are
-// dragged to arrange the tree, and groups from ListView2 onto nodes to put
-// them in the tree. One window at a time, an MDI child freed when it closes.
+// dragged to arrange the tree (a node moves only once its group's parent is
+// stored; a failed write is told and the tree stays), and groups from
+// ListView2 onto nodes to put them in the tree. One window at a time, an
+// MDI child freed when it closes.
 // Below the group tree the message tree TreeView2 ("通信记录") lists the
 // received messages (ListView3, in front of the other lists while shown);
 // the contacts list's popup PopupMenu3 writes, dials, mails and sends LAN

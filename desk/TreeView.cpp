@@ -70,11 +70,18 @@ TTreeView::THit TTreeView::HitTest(QPoint at) const
     return hit;
 }
 
+bool TTreeView::InSubtree(const QTreeWidgetItem *node, const QTreeWidgetItem *root)
+{
+    for (const QTreeWidgetItem *p = node; p; p = p->parent())
+        if (p == root)
+            return true;
+    return false;
+}
+
 bool TTreeView::MoveNode(QTreeWidgetItem *node, QTreeWidgetItem *target, bool asChild)
 {
-    for (QTreeWidgetItem *p = target; p; p = p->parent())
-        if (p == node)
-            return false;
+    if (InSubtree(target, node))
+        return false;
     const QSignalBlocker quiet(this);
     const bool selected = node->isSelected();
     std::vector<std::pair<QTreeWidgetItem *, bool>> expanded;

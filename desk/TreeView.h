@@ -38,6 +38,8 @@ public:
     // of its subtree; no change of selection is reported. False, with
     // nothing moved, when target lies in node's own subtree.
     bool MoveNode(QTreeWidgetItem *node, QTreeWidgetItem *target, bool asChild);
+    // node is root or lies in root's subtree.
+    static bool InSubtree(const QTreeWidgetItem *node, const QTreeWidgetItem *root);
 
     // Drops: asked while a drag moves over the tree (source: the widget the
     // drag came from, this tree for its own nodes; at in viewport

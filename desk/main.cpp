@@ -201,20 +201,28 @@ void TMainFrm::N2Click()
     desk::open(q, sql);
     QString text = q.IsEmpty() ? QString() : QString::fromStdString(q.FieldByName("paramval")->AsString());
     q.Close();
-    if (!boxes::inputQuery(QStringLiteral("签名设置  "), QStringLiteral("请输入短信签名    "), text))
-        return;
-    // The timers use Query1 while the box is up: run the statement afresh.
-    ado::OperatorWait wait(desk::Db().Database1);
-    desk::open(q, sql);
-    if (q.IsEmpty()) {
-        q.Append();
-        q.FieldByName("paramid")->SetAsString("QM");
-    } else {
-        q.Edit();
+    // A failed write is told and the box comes back with the typed text, so
+    // only Cancel leaves the stored signature as it was.
+    while (boxes::inputQuery(QStringLiteral("签名设置  "), QStringLiteral("请输入短信签名    "), text)) {
+        try {
+            // The timers use Query1 while the box is up: run the statement afresh.
+            ado::OperatorWait wait(desk::Db().Database1);
+            desk::open(q, sql);
+            if (q.IsEmpty()) {
+                q.Append();
+                q.FieldByName("paramid")->SetAsString("QM");
+            } else {
+                q.Edit();
+            }
+            q.FieldByName("paramval")->SetAsString(text.toStdString());
+            q.Post();
+            q.Close();
+            return;
+        } catch (const std::exception &e) {
+            if (!desk::toldLocked(e))
+                boxes::showError(e);
+        }
     }
-    q.FieldByName("paramval")->SetAsString(text.toStdString());
-    q.Post();
-    q.Close();
 }
 
 void TMainFrm::N1Click()

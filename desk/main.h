@@ -124,7 +124,7 @@ public:
     void N1_old_oldClick(); // the operator manager, after the rights test
     void N2_old_oldClick(); // the contacts window
     void N4_old_oldClick(); // the template manager
-    void N2Click();         // the signature dialog
+    void N2Click();         // the signature dialog; asks again after a failed write
     void N3_old_oldClick(); // the operation-log window
     void N5_old_oldClick(); // the task window
     void N1Click();         // the about box, not modal

@@ -275,10 +275,7 @@ TEST_F(CGroupDialogs, AFailedSaveChangesNothing)
 
 TEST_F(CGroupDialogs, AnotherProgramsLockIsToldAtOnceAndTheSameDialogSavesAfterIt)
 {
-    auto other = std::make_unique<TAdoConnection>(TDataModule1::ConnectionString);
-    other->Open();
-    other->BeginTrans();
-    other->Execute("insert into operlog (WORKCODE) values ('other')");
+    auto other = anotherProgramsLock();
     boxes.ok();
     win->TreeView1->setCurrentItem(node("同事"));
     modal.then<TfrmEditCGroup>([&](TfrmEditCGroup *d) {

@@ -226,7 +226,7 @@ TEST_F(ClientPages, APhotoLoadedButNotPostedIsStoredByOkAndAskedForOnCancel)
         modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
             d->ScrollBar1->setValue(1);
             d->N1Click();
-            ASSERT_TRUE(d->PhotoPending());
+            ASSERT_FALSE(d->DBImage1->Picture().isNull()); // shown, not yet stored
             switch (c.close) {
             case Close::Ok: d->OkClick(); break;
             case Close::Cancel: d->CancelClick(); break;
@@ -310,6 +310,29 @@ TEST_F(ClientPages, WhatWasTypedOnAPageIsStoredByOkAndAskedForOnCancel)
         EXPECT_EQ(client("张三", "nickname"), c.nickname);
         EXPECT_EQ(column("select * from clientsession order by datetime", "session"), c.notes);
     }
+}
+
+TEST_F(ClientPages, ARefusedOkStoresNothingOfThePages)
+{
+    boxes.ok(); // the mobile number
+    boxes.ok(); // another contact's name
+    pick("张三");
+    modal.then<TfrmEditClient>([&](TfrmEditClient *d) {
+        QTest::keyClicks(d->DBEdit(1), "zs");
+        d->Memo1->setPlainText("回电");
+        d->Edit3->setText("139abc");
+        d->OkClick();
+        d->Edit3->clear();
+        d->Edit1->setText("O'Brien");
+        d->OkClick();
+        d->done(QDialog::Rejected); // what the pages hold goes with the editor
+    });
+    win->SpeedButton10Click();
+    ASSERT_TRUE(modal.done());
+    EXPECT_TRUE(boxes.texts().value(0).contains("“139abc”不正确"));
+    EXPECT_TRUE(boxes.texts().value(1).contains("是否重复"));
+    EXPECT_EQ(client("张三", "nickname"), Rows{""});
+    EXPECT_EQ(count("select * from clientsession"), 0);
 }
 
 TEST_F(ClientPages, APhotoIsStoredAsABitmapAndAFailedLoadKeepsTheColumn)

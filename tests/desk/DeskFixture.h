@@ -20,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -85,6 +86,14 @@ protected:
         q.SetSQL(sql);
         q.Open();
         return q.RecordCount();
+    }
+    // Another program's write transaction, held until the connection goes.
+    static std::unique_ptr<TAdoConnection> anotherProgramsLock()
+    {
+        auto other = std::make_unique<TAdoConnection>(TDataModule1::ConnectionString);
+        other->Open();
+        other->Execute("begin immediate");
+        return other;
     }
     // One column of every row, in the order returned.
     static std::vector<std::string> column(const std::string &sql, const char *field)

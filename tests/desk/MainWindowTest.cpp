@@ -92,6 +92,16 @@ TEST_F(MainWindow, SignatureDialogEditsTheQmRowAsTyped)
     main->N2Click();
     EXPECT_EQ(column("select * from param where paramid='QM'", "paramval"), std::vector<std::string>{"it's me"});
     EXPECT_EQ(count("select * from operlog"), 0);
+
+    auto other = anotherProgramsLock(); // told, and the box comes back with the text
+    boxes.clear();
+    boxes.ok("新签名");
+    boxes.ok();
+    boxes.cancel();
+    main->N2Click();
+    EXPECT_TRUE(boxes.texts().value(1).startsWith("数据库正被其他程序占用"));
+    EXPECT_EQ(boxes.seen().back().value, "新签名");
+    EXPECT_EQ(column("select * from param where paramid='QM'", "paramval"), std::vector<std::string>{"it's me"});
 }
 
 TEST_F(MainWindow, AManagementWindowIsOpenedOncePerClass)

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeWidget>
@@ -193,6 +194,10 @@ TEST_F(TaskWindow, AnExecutedTaskIsReadOnlyAndCannotBeDeleted)
     modal.then<TfrmEditTask>([&](TfrmEditTask *d) {
         EXPECT_EQ(d->windowTitle(), "编辑任务(只读)");
         QTest::keyClicks(d->Edit3, "x");
+        EXPECT_EQ(d->Edit3->toPlainText(), "sent");
+        EXPECT_TRUE(d->DateTimePicker1->isReadOnly() && d->DateTimePicker2->isReadOnly());
+        EXPECT_FALSE(d->CheckListBox2->item(0)->flags() & Qt::ItemIsUserCheckable);
+        EXPECT_FALSE(d->OkButton->isEnabled());
         d->OkClick();
         stayedOpen = d->isVisible();
         d->CancelClick();

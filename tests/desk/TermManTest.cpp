@@ -239,6 +239,14 @@ TEST_F(TermMan, AGroupNodeDraggedInTheTree)
     EXPECT_FALSE(win->TreeView1DragOver(tree, {node("同事"), Part::Label}));
     select("联系人");
     EXPECT_FALSE(win->TreeView1DragOver(tree, {node("ALL"), Part::Label}));
+
+    auto other = anotherProgramsLock(); // told, and the node stays where its row says
+    boxes.ok();
+    select("项目组");
+    win->TreeView1DragDrop(tree, {node("ALL"), Part::Label});
+    EXPECT_TRUE(boxes.texts().value(0).startsWith("数据库正被其他程序占用"));
+    EXPECT_EQ(node("项目组")->parent(), node("同事"));
+    EXPECT_EQ(column("select * from cgroup where groupname='项目组'", "parent"), std::vector<std::string>{""});
 }
 
 TEST_F(TermMan, AGroupRowDroppedOnANodePutsItInTheTree)
