@@ -34,6 +34,10 @@ constexpr int kKeepAliveTicks = 10;   // the 11th idle tick writes "AT"
 // Ticks a sent PDU's final answer is awaited (the network may take a
 // minute): about 60 s.
 constexpr int kSendAnswerTicks = 200;
+// Attempts after which a message is no longer sent again: refused by the
+// network, or unsettled (its answer never came).
+constexpr int kMaxRefusals = 4;
+constexpr int kMaxUnsettled = 4;
 constexpr int kLastPhoneBookIndex = 50;
 constexpr char kEscape = 0x1B; // cancels the modem's send prompt
 // Waits inside exchanges, in milliseconds of engine time.

@@ -32,8 +32,6 @@ constexpr qsizetype kUnitsPerMessage = 70;
 constexpr std::size_t kSendTextBytes = 160; // taken after "UD:"
 constexpr std::size_t kPieceBytes = 140;    // one SendSMS call each
 constexpr std::string_view kWords[] = {"READ", "QUERY", "CMD", "SEND"};
-// The property of a client that has run a command: no longer silent.
-constexpr const char *kSpoke = "spoke";
 
 // The text as pieces of at most 70 UTF-16 units, a surrogate pair kept
 // whole; an empty text is one empty piece.
@@ -222,11 +220,9 @@ std::unique_ptr<TPDUSend> TEasyLinkCtr::MakeSendPdu(const std::string &sca, cons
     return pdu;
 }
 
-bool TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
+void TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
 {
-    bool any = false;
     for (std::string_view command : cmpp::splitCommands(chunk)) {
-        any = any || cmpp::wordOf(command) != cmpp::TWord::None;
         try {
             Run(command, client);
         } catch (const std::exception &e) {
@@ -235,7 +231,6 @@ bool TEasyLinkCtr::DoCommand(const std::string &chunk, QIODevice *client)
             qWarning("Command dropped");
         }
     }
-    return any;
 }
 
 void TEasyLinkCtr::Run(std::string_view command, QIODevice *client)
@@ -316,7 +311,7 @@ TCMPPSet::~TCMPPSet()
     // count they report to is still here.
     acceptor_.reset();
     acceptRetry_.reset();
-    graceEnds_.reset();
+    roomCheck_.reset();
     Server.reset();
 }
 
@@ -337,14 +332,14 @@ bool TCMPPSet::Init()
     server->pauseAccepting();
     acceptor_ = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
     QObject::connect(acceptor_.get(), &QSocketNotifier::activated, server, [this] {
-        if (clients_ < kMaxClients)
-            TakeClients();
-        else
+        if (Full())
             MakeRoom();
+        else
+            TakeClients();
     });
-    graceEnds_ = std::make_unique<QTimer>();
-    graceEnds_->setSingleShot(true);
-    QObject::connect(graceEnds_.get(), &QTimer::timeout, server, [this] { TakeClients(); });
+    roomCheck_ = std::make_unique<QTimer>();
+    roomCheck_->setSingleShot(true);
+    QObject::connect(roomCheck_.get(), &QTimer::timeout, server, [this] { TakeClients(); });
     acceptRetry_ = std::make_unique<QTimer>();
     acceptRetry_->setSingleShot(true);
     QObject::connect(acceptRetry_.get(), &QTimer::timeout, server, [this] {
@@ -358,7 +353,7 @@ quint16 TCMPPSet::Port() const { return Server && Server->isListening() ? Server
 
 void TCMPPSet::TakeClients()
 {
-    while (clients_ < kMaxClients && !acceptFailed_) {
+    while (!Full() && !acceptFailed_) {
         const int fd =
             ::accept4(static_cast<int>(Server->socketDescriptor()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
@@ -377,40 +372,54 @@ void TCMPPSet::TakeClients()
         }
         Serve(client);
     }
-    // Beyond the cap, clients wait in the listen queue until one leaves or
-    // a silent one can be closed for them.
-    acceptor_->setEnabled(!acceptFailed_ && (clients_ < kMaxClients || LongestSilent()));
-}
-
-QTcpSocket *TCMPPSet::LongestSilent()
-{
-    while (!silent_.empty() && (!silent_.front().client || silent_.front().client->property(kSpoke).toBool()))
-        silent_.pop_front();
-    if (silent_.empty())
-        return nullptr;
-    const auto wait = silent_.front().graceEnds - engineclock::Clock::now();
-    if (wait <= wait.zero())
-        return silent_.front().client;
-    if (!graceEnds_->isActive())
-        graceEnds_->start(std::chrono::ceil<std::chrono::milliseconds>(wait));
-    return nullptr;
+    // At the cap the watch stays on: a connection that waits there has
+    // MakeRoom look for a client to give way.
+    acceptor_->setEnabled(!acceptFailed_);
 }
 
 void TCMPPSet::MakeRoom()
 {
-    // Until it has gone, the same waiting connection must not close another.
+    // Until a client has gone, the same waiting connection must not close
+    // another.
     acceptor_->setEnabled(false);
-    if (QTcpSocket *client = LongestSilent()) {
-        silent_.pop_front();
-        client->abort();
-        client->deleteLater();
+    const TimePoint now = engineclock::Clock::now();
+    QTcpSocket *client = LongestSilent();
+    // With every client busy, none gives way sooner than a full silence
+    // from now.
+    const TimePoint givesWayAt = (client ? lastActive_.at(client) : now) + engineclock::scaled(kGiveWayMs);
+    if (!client || givesWayAt > now) {
+        CheckRoomAt(givesWayAt);
+        return;
     }
+    // Its leaving takes the waiting connection (ClientGone).
+    client->abort();
+    client->deleteLater();
+}
+
+QTcpSocket *TCMPPSet::LongestSilent() const
+{
+    QTcpSocket *longest = nullptr;
+    TimePoint since = TimePoint::max();
+    for (const auto &[client, at] : lastActive_) {
+        // A command half taken or an answer still going out is activity.
+        if (at < since && client->bytesAvailable() == 0 && client->bytesToWrite() == 0) {
+            longest = client;
+            since = at;
+        }
+    }
+    return longest;
+}
+
+void TCMPPSet::CheckRoomAt(TimePoint at)
+{
+    const auto wait = std::max(at - engineclock::Clock::now(), TimePoint::duration::zero());
+    roomCheck_->start(std::chrono::ceil<std::chrono::milliseconds>(wait));
 }
 
 void TCMPPSet::Serve(QTcpSocket *client)
 {
-    ++clients_;
-    QObject::connect(client, &QObject::destroyed, Server.get(), [this] { ClientGone(); });
+    lastActive_[client] = engineclock::Clock::now();
+    QObject::connect(client, &QObject::destroyed, Server.get(), [this, client] { ClientGone(client); });
     QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
     auto *idle = new QTimer(client);
     idle->setSingleShot(true);
@@ -420,11 +429,14 @@ void TCMPPSet::Serve(QTcpSocket *client)
         client->deleteLater();
     });
     idle->start();
-    silent_.push_back({client, engineclock::Clock::now() + engineclock::scaled(kSilentGraceMs)});
-    auto read = [this, client, idle] {
+    auto active = [this, client] { lastActive_[client] = engineclock::Clock::now(); };
+    QObject::connect(client, &QTcpSocket::bytesWritten, client, active);
+    auto read = [this, client, idle, active] {
         idle->start();
-        if (ServerClientRead(client))
-            client->setProperty(kSpoke, true);
+        active();
+        ServerClientRead(client);
+        // The chunk's answers are written by now: silence starts here.
+        active();
     };
     QObject::connect(client, &QTcpSocket::readyRead, client, read);
     ServerClientConnect(client);
@@ -432,10 +444,9 @@ void TCMPPSet::Serve(QTcpSocket *client)
         read();
 }
 
-void TCMPPSet::ClientGone()
+void TCMPPSet::ClientGone(QTcpSocket *client)
 {
-    --clients_;
-    std::erase_if(silent_, [](const TSilent &s) { return !s.client; });
+    lastActive_.erase(client);
     if (!Server)
         return;
     // Its descriptor is free again.
@@ -452,10 +463,11 @@ void TCMPPSet::AcceptFailed()
 
 void TCMPPSet::ServerClientConnect(QTcpSocket *) {}
 
-bool TCMPPSet::ServerClientRead(QTcpSocket *client)
+void TCMPPSet::ServerClientRead(QTcpSocket *client)
 {
     const std::string chunk = ReadChunk(*client);
-    return !chunk.empty() && EasyLinkCtr && EasyLinkCtr->DoCommand(chunk, client);
+    if (!chunk.empty() && EasyLinkCtr)
+        EasyLinkCtr->DoCommand(chunk, client);
 }
 
 std::string TCMPPSet::ReadChunk(QIODevice &client)

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "gateway/EngineClock.h"
+
 #include <QHostAddress>
-#include <QPointer>
 #include <QTcpSocket>
 #include <chrono>
 #include <cstddef>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QIODevice;
@@ -93,9 +94,8 @@ public:
     // replies to client. Anything that is not a well-formed command is
     // ignored without a word, and a reply that cannot be written is dropped
     // (READ then keeps its message): a client can never raise an error on
-    // the operator's screen. Never throws. True when the chunk held one of
-    // the four commands.
-    bool DoCommand(const std::string &chunk, QIODevice *client);
+    // the operator's screen. Never throws.
+    void DoCommand(const std::string &chunk, QIODevice *client);
 
 private:
     TSMSChannel *Channel1() const;
@@ -114,10 +114,10 @@ private:
 
 // The command server: a listening socket whose events come on the main
 // thread. At most kMaxClients clients are connected at a time; further ones
-// wait in the listen queue until one leaves, or until a client that has run
-// no command kSilentGraceMs after it connected is closed to make room for
-// one. No protocol state is kept per client; a client silent for
-// kIdleClientMs is closed.
+// wait in the listen queue until one leaves, or until the client silent
+// longest has been silent kGiveWayMs and is closed to make room for one. No
+// protocol state is kept per client, only the time of its last activity; a
+// client silent for kIdleClientMs is closed.
 class TCMPPSet {
 public:
     TCMPPSet();
@@ -140,9 +140,12 @@ public:
     // Connections the kernel holds for us while we take no more.
     static constexpr int kListenQueue = 4096;
     static constexpr int kIdleClientMs = 5 * 60 * 1000; // engine time
-    // A client that has run no command this long after it connected gives
-    // its place to one that waits while the cap is reached (engine time).
-    static constexpr int kSilentGraceMs = 10 * 1000;
+    // At the cap, a client silent this long gives its place to one that
+    // waits, longest silent first (engine time). Silent: nothing received
+    // or written since its last activity (its connect, the last byte it
+    // sent, the last answer written to it in full), nothing left to read or
+    // write.
+    static constexpr int kGiveWayMs = 10 * 1000;
     // A process out of descriptors tries to take a client again after this
     // long (engine time), or as soon as a client leaves.
     static constexpr int kAcceptRetryMs = 1000;
@@ -158,44 +161,45 @@ public:
     // The port listened on; 0 when not listening.
     quint16 Port() const;
     // Clients connected now.
-    int Clients() const { return clients_; }
+    int Clients() const { return static_cast<int>(lastActive_.size()); }
 
     void ServerClientConnect(QTcpSocket *client);
-    // Reads the waiting bytes as one chunk and runs its commands; true when
-    // it held one.
-    bool ServerClientRead(QTcpSocket *client);
+    // Reads the waiting bytes as one chunk and runs its commands.
+    void ServerClientRead(QTcpSocket *client);
     // What is waiting on client as one chunk: at most kMaxChunk bytes, the
     // rest of what is waiting read and dropped.
     static std::string ReadChunk(QIODevice &client);
 
 private:
+    using TimePoint = engineclock::Clock::time_point;
+
+    bool Full() const { return Clients() >= kMaxClients; }
     // Accepts waiting connections up to the cap; the listening socket is
-    // watched while there is room, or a silent client could give its
-    // place, and an accept has not failed.
+    // watched unless an accept has failed or MakeRoom waits for a client to
+    // give way.
     void TakeClients();
-    // A connection waits at the cap: the client longest silent past its
-    // grace is closed (its leaving takes the waiting one); with none yet,
-    // the watch resumes when the first grace ends.
+    // A connection waits at the cap: the client silent longest is closed if
+    // it has been silent kGiveWayMs (its leaving takes the waiting one);
+    // otherwise the watch pauses until it will have been (CheckRoomAt).
     void MakeRoom();
-    // The silent client whose grace ended first; null when none has.
-    QTcpSocket *LongestSilent();
+    // The connected client with the oldest last activity and nothing to
+    // read or write; null when every one is busy.
+    QTcpSocket *LongestSilent() const;
+    // The watch resumes at `at` (MakeRoom again, if a connection still
+    // waits), or as soon as a client leaves.
+    void CheckRoomAt(TimePoint at);
     void Serve(QTcpSocket *client);
-    void ClientGone();
+    void ClientGone(QTcpSocket *client);
     // An accept failed (the process or the system is out of descriptors or
     // memory): no more are tried until a client leaves or kAcceptRetryMs
     // has passed, instead of spinning on the connections that wait.
     void AcceptFailed();
 
-    int clients_ = 0;
     bool acceptFailed_ = false;
     std::unique_ptr<QSocketNotifier> acceptor_;
     std::unique_ptr<QTimer> acceptRetry_;
-    // Clients in the order they came, each with the end of its grace; one
-    // that has run a command or left is dropped when the look reaches it.
-    struct TSilent {
-        QPointer<QTcpSocket> client;
-        std::chrono::steady_clock::time_point graceEnds;
-    };
-    std::deque<TSilent> silent_;
-    std::unique_ptr<QTimer> graceEnds_; // resumes the watch for MakeRoom
+    std::unique_ptr<QTimer> roomCheck_; // see CheckRoomAt
+    // Every connected client, until its socket is destroyed, with the time
+    // of its last activity.
+    std::unordered_map<QTcpSocket *, TimePoint> lastActive_;
 };

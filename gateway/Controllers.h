@@ -311,6 +311,3 @@ std::string droppedLine(const TPDUSend &pdu);
 std::string unsettledLine(const TPDUSend &pdu);
 std::string unconfirmedLine(const TPDUSend &pdu);
 } // namespace enginetext
-
-// Unsettled attempts after which a message is no longer sent again.
-constexpr int kMaxUnsettled = 4;

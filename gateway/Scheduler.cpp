@@ -152,7 +152,7 @@ bool TChannelCtr::StartSend()
     const auto now = engineclock::Clock::now();
     for (auto it = queue.begin(); it != queue.end(); ++it) {
         TPDUSend *pdu = it->get();
-        if (pdu->Tries > 3 || pdu->Unsettled >= kMaxUnsettled) {
+        if (pdu->Tries >= kMaxRefusals || pdu->Unsettled >= kMaxUnsettled) {
             Drop(it);
             return true;
         }
