@@ -59,8 +59,9 @@ using Describer = std::function<QString(const std::exception &)>;
 void setDescriber(Describer describer);
 QString describe(const std::exception &error);
 
-// Input box: true on OK with value replaced by the edited text; on Cancel
-// value is left unchanged.
+// Input box, centred on the screen and wide enough for its caption: true on
+// OK with value replaced by the edited text; on Cancel value is left
+// unchanged.
 bool inputQuery(const QString &caption, const QString &prompt, QString &value);
 
 // File-open dialog for a picture, with a preview of the file under the
