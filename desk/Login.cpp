@@ -6,6 +6,7 @@
 #include "desk/main.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -71,8 +71,7 @@ TfrmLogin::TfrmLogin(QWidget *parent)
     setTabOrder(Edit2, Button1);
     setTabOrder(Button1, Button2);
     setFixedSize(360, std::max(187, sizeHint().height()));
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    placement::place(this, true);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

@@ -5,6 +5,7 @@
 #include "desk/Memo.h"
 #include "desk/Outbox.h"
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QDir>
 #include <QEvent>
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -180,8 +180,7 @@ void TfrmNewSMS::changeEvent(QEvent *event)
 
 void TfrmNewSMS::showEvent(QShowEvent *event)
 {
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    placement::place(this, true);
     QDialog::showEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include "gateway/window/SMSMain.h"
 
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QApplication>
 #include <QDir>
@@ -127,8 +128,11 @@ void TDeskProcess::OpenGateway()
     // The host ends as the program's engine does (TEngineEnd).
     TEngineHost *host = host_.Take({new TEngineHost, [](TEngineHost *h) { TEngineEnd()(h); }});
     TFMain *window = gateway_.Take(owned(new TFMain(*host)));
-    if (TMainFrm *main = main_.get())
+    if (TMainFrm *main = main_.get()) {
         connectEngine(main->Engine);
+        // The main window is shown after it and so stacked above it.
+        placement::cascade(window, main);
+    }
     window->show();
     window->activateWindow();
     // Without a window manager the window may never be activated; a second

@@ -1,6 +1,7 @@
 #include "desk/about.h"
 
 #include "desk/Pictures.h"
+#include "platform/ui/Placement.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -62,6 +63,12 @@ TfrmAbout::TfrmAbout(QWidget *parent)
 }
 
 void TfrmAbout::Label2Click() { openLink(QUrl(Label2->text())); }
+
+void TfrmAbout::showEvent(QShowEvent *event)
+{
+    placement::place(this, true);
+    QWidget::showEvent(event);
+}
 
 bool TfrmAbout::eventFilter(QObject *watched, QEvent *event)
 {

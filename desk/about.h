@@ -31,6 +31,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Centred on the screen each time it is shown.
+    void showEvent(QShowEvent *event) override;
 };
 
 extern TfrmAbout *frmAbout;

@@ -14,13 +14,13 @@
 #include "desk/about.h"
 #include "platform/ado/Ado.h"
 #include "platform/ui/Boxes.h"
+#include "platform/ui/Placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <exception>
@@ -77,8 +77,7 @@ TMainFrm::TMainFrm()
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
 
     resize(648, 425 + menu->sizeHint().height() + StatusBar1->sizeHint().height());
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    placement::place(this, true);
     FormCreate();
 }
 

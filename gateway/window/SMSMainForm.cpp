@@ -2,6 +2,8 @@
 
 #include "gateway/window/SMSMain.h"
 
+#include "platform/ui/Placement.h"
+
 #include <QAction>
 #include <QBoxLayout>
 #include <QFrame>
@@ -13,7 +15,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTreeWidget>
 
@@ -139,8 +140,7 @@ void TFMain::FormCreate()
     BuildStatusBar();
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     setMinimumSize(kClientWidth, kClientHeight);
-    if (QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    placement::place(this, true);
 }
 
 QFrame *TFMain::BuildSendBox(QWidget *parent)

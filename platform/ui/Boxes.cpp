@@ -1,5 +1,7 @@
 #include "platform/ui/Boxes.h"
 
+#include "platform/ui/Placement.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -28,6 +30,19 @@ QMessageBox::Icon qtIcon(Icon icon)
     case Icon::None: break;
     }
     return QMessageBox::NoIcon;
+}
+
+// The width that keeps window's title whole in the window manager's title
+// bar, which cuts a longer one short: the title in a bold font as large as
+// the window's, and room for the bar's icon and three buttons with their
+// padding, some eight lines of text. A guess, as the window manager does
+// not tell its font.
+int titleWidth(const QWidget &window)
+{
+    QFont font = window.font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(window.windowTitle()) + 8 * metrics.height();
 }
 
 // A non-native file dialog: only it has room for the preview beside the list.
@@ -64,9 +79,14 @@ Answer ask(const Request &request)
     if (request.kind == Kind::OpenPicture)
         return pictureDialog(request, caption);
     if (request.kind == Kind::Input) {
-        bool ok = false;
-        QString v = QInputDialog::getText(request.owner, caption, request.text, QLineEdit::Normal, request.value, &ok);
-        return {ok, ok ? v : request.value};
+        QInputDialog box(request.owner);
+        box.setWindowTitle(caption);
+        box.setLabelText(request.text);
+        box.setTextValue(request.value);
+        box.resize(box.sizeHint().expandedTo({titleWidth(box), 0}));
+        placement::place(&box, true);
+        const bool ok = box.exec() == QDialog::Accepted;
+        return {ok, ok ? box.textValue() : request.value};
     }
     QMessageBox box(qtIcon(request.icon), caption, request.text,
                     request.kind == Kind::Confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,

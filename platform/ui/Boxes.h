@@ -71,8 +71,9 @@ private:
     Words previous_;
 };
 
-// Input box: true on OK with value replaced by the edited text; on Cancel
-// value is left unchanged.
+// Input box, centred on the screen and wide enough for its caption: true on
+// OK with value replaced by the edited text; on Cancel value is left
+// unchanged.
 bool inputQuery(const QString &caption, const QString &prompt, QString &value);
 
 // File-open dialog for a picture, with a preview of the file under the

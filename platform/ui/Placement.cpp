@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLayout>
+#include <QPointer>
 #include <QRect>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace placement {
 
@@ -20,9 +23,20 @@ QMargins marginsOf(const QWidget *w)
             frame.bottom() - inner.bottom()};
 }
 
-// Fits its window again when the window system tells a frame other than
-// the one it was fitted for: the window manager frames a window only once
-// it is mapped, after it was sized and placed.
+// What a move of window adds to the point where its frame is to go: one
+// made but not framed yet (as in its show event) is moved by its contents'
+// corner, inside the frame it is to get; any other by its frame's.
+QPoint contentsOffset(const QWidget *window, const QMargins &frame)
+{
+    if (window->testAttribute(Qt::WA_WState_Created) && marginsOf(window).isNull())
+        return {frame.left(), frame.top()};
+    return {};
+}
+
+// Places its window again when the window system tells a frame other than
+// the one it was placed for: the window manager frames a window only once
+// it is mapped, after it was sized and placed. It acts on the first frame
+// told, so a window the operator moves or maximises later stays as it is.
 class Refit : public QObject {
 public:
     explicit Refit(QWidget *window) : QObject(window) { window->installEventFilter(this); }
@@ -31,15 +45,32 @@ public:
     {
         if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
             auto *window = static_cast<QWidget *>(watched);
-            if (const QMargins own = marginsOf(window); window->isVisible() && !own.isNull() && own != fittedFor)
-                fit(window, centre);
+            if (const QMargins own = marginsOf(window); again && window->isVisible() && !own.isNull()) {
+                const std::function<void()> placeAgain = std::exchange(again, nullptr);
+                if (own != assumed)
+                    placeAgain(); // which watches for the frame once more
+            }
         }
         return false;
     }
 
-    QMargins fittedFor;
-    bool centre = true;
+    QMargins assumed;
+    std::function<void()> again;
 };
+
+// Watches window's frame: placeAgain runs if the first one told is not the
+// frame it is being placed for now.
+void watchFrame(QWidget *window, std::function<void()> placeAgain)
+{
+    Refit *refit = nullptr;
+    for (QObject *child : window->children())
+        if (!refit)
+            refit = dynamic_cast<Refit *>(child);
+    if (!refit)
+        refit = new Refit(window);
+    refit->assumed = frameOf(window);
+    refit->again = std::move(placeAgain);
+}
 
 } // namespace
 
@@ -74,24 +105,18 @@ void place(QWidget *window, bool centre)
     const QRect area = s->availableGeometry();
     const QMargins frame = frameOf(window);
     const QSize outer = window->size().grownBy(frame);
-    QPoint at = centre ? area.center() - QRect(QPoint(), outer).center() : window->pos();
+    const QPoint inner = contentsOffset(window, frame);
+    QPoint at = centre ? area.center() - QRect(QPoint(), outer).center() : window->pos() - inner;
     at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - outer.width())));
     at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - outer.height())));
     // A window that is inside keeps the place the window system gives it.
-    if (centre || at != window->pos())
-        window->move(at); // a top-level window's position is that of its frame
+    if (centre || at + inner != window->pos())
+        window->move(at + inner);
 }
 
 void fit(QWidget *window, bool centre)
 {
-    Refit *refit = nullptr;
-    for (QObject *child : window->children())
-        if (!refit)
-            refit = dynamic_cast<Refit *>(child);
-    if (!refit)
-        refit = new Refit(window);
-    refit->centre = centre;
-    refit->fittedFor = frameOf(window);
+    watchFrame(window, [window, centre] { fit(window, centre); });
     if (QLayout *layout = window->layout()) {
         const QSize full = layout->totalSizeHint(), room = placement::room(window);
         if (room.isEmpty() || (full.width() <= room.width() && full.height() <= room.height())) {
@@ -109,6 +134,31 @@ void fit(QWidget *window, bool centre)
         }
     }
     place(window, centre);
+}
+
+void cascade(QWidget *back, QWidget *front)
+{
+    const QScreen *s = back->screen();
+    if (!s)
+        return;
+    const QRect area = s->availableGeometry();
+    const QMargins backFrame = frameOf(back), frontFrame = frameOf(front);
+    // Before any window is framed, the style's title bar stands in for the
+    // window manager's.
+    const int step = backFrame.top() > 0 ? backFrame.top() : back->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QRect backOuter(QPoint(), back->size().grownBy(backFrame));
+    const QRect frontOuter(QPoint(step, step), front->size().grownBy(frontFrame));
+    const QPoint at = area.center() - backOuter.united(frontOuter).center();
+    back->move(at + contentsOffset(back, backFrame));
+    front->move(at + frontOuter.topLeft() + contentsOffset(front, frontFrame));
+    place(back, false);
+    place(front, false);
+    const auto again = [back = QPointer<QWidget>(back), front = QPointer<QWidget>(front)] {
+        if (back && front)
+            cascade(back, front);
+    };
+    watchFrame(back, again);
+    watchFrame(front, again);
 }
 
 } // namespace placement

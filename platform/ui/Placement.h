@@ -30,7 +30,15 @@ void place(QWidget *window, bool centre);
 // bar each way it is cut, and free to be shrunk to its layout's minimum,
 // its scrolling contents taking what is left. Once the window system tells
 // the window's own frame and that is not the frame it was fitted for
-// (which was guessed from other windows), it is fitted again.
+// (which was guessed from other windows), it is fitted again; after that
+// it is left where it is.
 void fit(QWidget *window, bool centre);
+
+// Cascades two top-level windows on back's screen: back at the top left,
+// front lower and further right by back's title bar, so that front, stacked
+// above, leaves back's title bar in sight; the pair centred in the
+// available area, each window inside it. Like fit, it places them again
+// once the window system tells a frame other than the one assumed.
+void cascade(QWidget *back, QWidget *front);
 
 } // namespace placement

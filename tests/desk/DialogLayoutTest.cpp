@@ -2,7 +2,8 @@
 // fields of every record dialog in their order, then the buttons; every
 // dialog and window lies inside the test screen of 1024 x 768 with its
 // buttons in sight (the contact editor asks for more than that height: it
-// may be shrunk further and scrolls).
+// may be shrunk further and scrolls); an input box is centred and keeps its
+// title whole.
 #include "DeskFixture.h"
 
 #include "desk/CGroupDialogs.h"
@@ -20,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QInputDialog>
 #include <QLayout>
 #include <QLineEdit>
 #include <QScreen>
@@ -180,6 +182,26 @@ TEST_F(DialogLayout, TheContactEditorShrinksBelowTheScreenAndScrolls)
     QTRY_COMPARE(editor.height(), half);
     QTRY_VERIFY(editor.findChild<QScrollArea *>("ScrollBox1")->verticalScrollBar()->isVisible());
     EXPECT_EQ(outside(&editor), "");
+}
+
+TEST_F(DialogLayout, AnInputBoxIsCentredAndWideEnoughForItsTitle)
+{
+    main->show(); // whose frame tells the box's before it is shown
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    const QString title = QStringLiteral("请输入新的中心号码");
+    const boxes::Responder script = boxes::setResponder({}); // the real box
+    modal.then<QInputDialog>([&](QInputDialog *box) {
+        QFont bold = box->font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        // Beside the title, the window manager's icon and buttons.
+        EXPECT_GE(box->width(), metrics.horizontalAdvance(title) + 8 * metrics.height());
+        EXPECT_EQ(box->frameGeometry().center(), box->screen()->availableGeometry().center());
+        box->reject();
+    });
+    QString value = "13800100500";
+    EXPECT_FALSE(boxes::inputQuery(title, "(原中心号码是：13800100500)", value));
+    boxes::setResponder(script);
 }
 
 } // namespace
