@@ -53,14 +53,12 @@ QString errorText(const std::exception &error)
     return QString::fromUtf8(error.what());
 }
 
-bool isLocked(const std::exception &error) { return lockError(error) != nullptr; }
-
-bool toldLocked(const std::exception &error)
+void tellFailed(const std::exception &error)
 {
-    if (!isLocked(error))
-        return false;
-    boxes::showMessage(errorText(error));
-    return true;
+    if (lockError(error))
+        boxes::showMessage(errorText(error));
+    else
+        boxes::showError(error);
 }
 
 QString workCode() { return MainFrm ? MainFrm->WorkCode : QString(); }

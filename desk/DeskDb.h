@@ -38,12 +38,11 @@ QString databaseFile();
 // boxes::ErrorWords.
 QString errorText(const std::exception &error);
 
-// True when error is another program's lock on the database.
-bool isLocked(const std::exception &error);
-// When error is another program's lock on the database, tells the operator
-// so in a box and returns true. An operator's own write waits for such a
-// lock about a second (ado::OperatorWait), the rest of the desk far less.
-bool toldLocked(const std::exception &error);
+// Tells the operator that a write failed: another program's lock in a
+// plain box that says what to do, any other error in the error box. An
+// operator's own write waits for such a lock about a second
+// (ado::OperatorWait), the rest of the desk far less.
+void tellFailed(const std::exception &error);
 
 // The work code of the logged-in operator ("" before the login).
 QString workCode();

@@ -116,12 +116,13 @@ QString databaseFailureText(const EDatabaseError &error)
         text = QStringLiteral("数据库文件 %1 所在的文件夹 %2 不能写入，而澜星信使要在那里保存数据库的日志文件。\n"
                               "请让运行澜星信使的用户可以写这个文件夹，然后再登录。这个文件没有被改动。")
                    .arg(path, folder);
-    } else if (ado::isCannotOpen(error) && (ado::isReadOnly(error) || !allowed(file.absoluteFilePath(), W_OK))) {
+    } else if (const int writeError = allowed(file.absoluteFilePath(), W_OK) ? 0 : errno;
+               ado::isCannotOpen(error) && (ado::isReadOnly(error) || writeError != 0)) {
         // The login goes no further: a desk on a file it cannot write would
         // lose every contact, message and task the operator enters.
         const QString keeps = QStringLiteral("\n澜星信使要在这个文件中保存联系人、短信和任务。");
         const QString unchanged = QStringLiteral("这个文件没有被改动。");
-        if (!allowed(file.absoluteFilePath(), W_OK) && errno == EROFS)
+        if (writeError == EROFS)
             text = QStringLiteral("数据库文件 %1 不能写入：它在只读的磁盘或挂载上。").arg(path) + keeps +
                    QStringLiteral("请把工作文件夹复制到可以写入的地方，在那里启动澜星信使。") + unchanged;
         else

@@ -339,8 +339,8 @@ void TEditRecordDialog::OkClick()
     } catch (const std::exception &e) {
         if (!updated && refusedRow(e))
             boxes::showMessage(settings_.failure);
-        else if (updated && !desk::isLocked(e))
-            boxes::showError(e); // a link row
+        else if (updated)
+            desk::tellFailed(e); // a link row
         else
             boxes::showMessage(desk::errorText(e));
         return;

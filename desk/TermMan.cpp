@@ -385,8 +385,7 @@ void TfrmTermMan::moveGroupNode(QTreeWidgetItem *target, const TTreeView::THit &
         }
         q.Close();
     } catch (const std::exception &e) {
-        if (!desk::toldLocked(e))
-            boxes::showError(e);
+        desk::tellFailed(e);
         return;
     }
     TreeView1->MoveNode(node, target, asChild);

@@ -218,8 +218,7 @@ void TMainFrm::N2Click()
             q.Close();
             return;
         } catch (const std::exception &e) {
-            if (!desk::toldLocked(e))
-                boxes::showError(e);
+            desk::tellFailed(e);
         }
     }
 }
